@@ -1,0 +1,29 @@
+# make test: install what is missing, build, run every test under Wine.
+# make demo: build, register in the private Wine prefix, open Wine's explorer.
+BUILD ?= build
+CMAKE_FLAGS ?=
+JOBS ?= $(shell nproc)
+
+.PHONY: all deps configure build test demo clean
+
+all: build
+
+deps:
+	@tools/install-deps.sh
+
+configure: deps
+	@test -f $(BUILD)/CMakeCache.txt || cmake -S . -B $(BUILD) \
+	    -DCMAKE_TOOLCHAIN_FILE=cmake/mingw-w64-x86_64.cmake $(CMAKE_FLAGS)
+
+build: configure
+	cmake --build $(BUILD) -j $(JOBS)
+
+test: build
+	BUILD_DIR=$(abspath $(BUILD)) tools/wine-session.sh \
+	    ctest --test-dir $(BUILD) --output-on-failure --timeout 300
+
+demo: build
+	BUILD_DIR=$(abspath $(BUILD)) tools/demo.sh
+
+clean:
+	rm -rf $(BUILD)

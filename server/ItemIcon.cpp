@@ -1,0 +1,18 @@
+#include "server/ItemIcon.h"
+
+const InterfaceRow<ItemIcon> ItemIcon::kInterfaces[2] = {
+    {&IID_IUnknown, FaceOf<ItemIcon, IExtractIconA>},
+    {&IID_IExtractIconA, FaceOf<ItemIcon, IExtractIconA>},
+};
+
+STDMETHODIMP ItemIcon::GetIconLocation(UINT, PSTR iconFile, UINT cchMax, int* index,
+                                       UINT* outFlags) {
+    if (!iconFile || !index || !outFlags || cchMax == 0) return E_INVALIDARG;
+    GetModuleFileNameA(theModule.instance, iconFile, cchMax);
+    *index = iconIndex_;
+    *outFlags = 0;
+    return S_OK;
+}
+
+// The shell extracts the icon from the module file itself.
+STDMETHODIMP ItemIcon::Extract(PCSTR, UINT, HICON*, HICON*, UINT) { return S_FALSE; }

@@ -1,0 +1,73 @@
+#include "server/Module.h"
+
+#include <vector>
+
+#include "camera/RegKey.h"
+
+ModuleState theModule;
+
+const CLSID CLSID_CameraExplorer = {
+    0x7A3E91D0, 0x5B2C, 0x4E8F, {0x9D, 0x61, 0x2F, 0x0C, 0x8A, 0x4B, 0x7E, 0x13}};
+const CLSID CLSID_CameraExtension = {
+    0x7A3E91D1, 0x5B2C, 0x4E8F, {0x9D, 0x61, 0x2F, 0x0C, 0x8A, 0x4B, 0x7E, 0x13}};
+
+namespace {
+
+const char kDefaultProductName[] = "Pictavia Explorer";
+const char kDefaultProductVersion[] = "1.0";
+const char kServerKey[] = "CLSID\\{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}\\InprocServer32";
+
+std::string RegisteredModulePath() {
+    try {
+        RegKey key(HKEY_CLASSES_ROOT, kServerKey, KEY_QUERY_VALUE);
+        return key.QueryString(nullptr, "");
+    } catch (int) {
+        // Loaded without its registration: keep the defaults.
+        return "";
+    }
+}
+
+bool QueryVersionString(void* block, const char* name, std::string& out) {
+    char* text = nullptr;
+    UINT length = 0;
+    std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueA(block, query.c_str(), reinterpret_cast<void**>(&text), &length) ||
+        !text || length == 0)
+        return false;
+    out.assign(text, strnlen(text, length));
+    return true;
+}
+
+}  // namespace
+
+void ReadProductInfo() {
+    theModule.productName = kDefaultProductName;
+    theModule.productVersion = kDefaultProductVersion;
+
+    std::string path = RegisteredModulePath();
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return;
+
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
+    if (!memory) return;
+    if (void* block = GlobalLock(memory)) {
+        if (GetFileVersionInfoA(path.c_str(), 0, size, block)) {
+            QueryVersionString(block, "ProductName", theModule.productName);
+            QueryVersionString(block, "ProductVersion", theModule.productVersion);
+        }
+        GlobalUnlock(memory);
+    }
+    GlobalFree(memory);
+}
+
+void ModuleStartup(HINSTANCE instance) {
+    theModule.instance = instance;
+    ReadProductInfo();
+}
+
+std::string LoadModuleString(UINT id) {
+    char buffer[1024];
+    int length = LoadStringA(theModule.instance, id, buffer, sizeof buffer);
+    return std::string(buffer, length > 0 ? length : 0);
+}

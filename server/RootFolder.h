@@ -1,0 +1,60 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "server/ComObject.h"
+#include "server/ExtFolder.h"
+#include "server/ItemId.h"
+#include "server/SourceFolder.h"
+
+// The junction point of the extension: its three children are the image sources.
+class RootFolder : public ComObject<RootFolder, kCountLife, IPersistFolder, IExtFolder> {
+public:
+    static const InterfaceRow<RootFolder> kInterfaces[3];
+    static constexpr int kChildCount = 3;
+    enum Child { kDigitalCamera = 0, kRemovableMedia = 1, kHardDisk = 2 };
+
+    RootFolder();
+    ~RootFolder() override;
+
+    // Persist face.
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override;
+
+    // Folder face.
+    STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
+                                  ULONG*) override;
+    STDMETHODIMP EnumObjects(HWND hwnd, SHCONTF flags, IEnumIDList** ppenum) override;
+    STDMETHODIMP BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
+                              void** ppv) override;
+    STDMETHODIMP BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) override;
+    STDMETHODIMP CompareIDs(LPARAM lParam, PCUIDLIST_RELATIVE pidl1,
+                            PCUIDLIST_RELATIVE pidl2) override;
+    STDMETHODIMP CreateViewObject(HWND hwnd, REFIID riid, void** ppv) override;
+    STDMETHODIMP GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,
+                                 SFGAOF* rgfInOut) override;
+    STDMETHODIMP GetUIObjectOf(HWND hwnd, UINT cidl, PCUITEMID_CHILD_ARRAY apidl, REFIID riid,
+                               UINT* prgfInOut, void** ppv) override;
+    STDMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) override;
+    STDMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override;
+    IdListHolder* STDMETHODCALLTYPE GetOwnIdList() override;
+    BYTE STDMETHODCALLTYPE IsReady() override;
+
+    // The child index named by the first item of `pidl`, or -1.
+    static int FindChild(PCUIDLIST_RELATIVE pidl);
+    static LPITEMIDLIST MakeChildList(int index);
+    static const std::string& ChildName(int index);
+
+private:
+    IUnknown* ChooseTarget(int child, bool folderFace, ComRef<IUnknown>& diskFolder);
+
+    std::unique_ptr<IdListHolder> ownList_;
+    ComRef<SourceFolder> remoteFolder_;
+    ComRef<SourceFolder> localFolder_;
+    ComRef<SourceFolder> viewerFolder_;
+};
+
+// The live root, made on first request; null when it cannot be made.
+RootFolder* GetRootFolder();
+// The absolute ID list the shell gave the root, or null before Initialize.
+const IdListHolder* RootAbsoluteList();

@@ -1,0 +1,113 @@
+#include "server/SourceFolder.h"
+
+#include "server/ItemIcon.h"
+#include "server/SourceIdEnumerator.h"
+
+namespace {
+const SFGAOF kItemAttributes = 0x61000000;  // file system, folder, validate
+const SFGAOF kOwnAttributes = 0xA0000000;   // has subfolders, folder
+}  // namespace
+
+const InterfaceRow<SourceFolder> SourceFolder::kInterfaces[3] = {
+    {&IID_IUnknown, FaceOf<SourceFolder, IExtFolder>},
+    {&IID_IShellFolder, FaceOf<SourceFolder, IExtFolder>},
+    {&IID_IPersistFolder, FaceOf<SourceFolder, IPersistFolder>},
+};
+
+SourceFolder::SourceFolder(const char* kind) : kind_(kind) {}
+
+SourceFolder::~SourceFolder() {
+    if (service_) service_->Destroy(1);
+    if (driverModule_) FreeLibrary(driverModule_);
+}
+
+// Driver loading comes with the camera connection; until then no source has a service.
+CameraService* SourceFolder::GetService() { return service_; }
+
+STDMETHODIMP SourceFolder::GetClassID(CLSID* clsid) {
+    if (!clsid) return E_POINTER;
+    *clsid = CLSID_CameraExplorer;
+    return S_OK;
+}
+
+STDMETHODIMP SourceFolder::Initialize(PCIDLIST_ABSOLUTE pidl) {
+    ownList_.reset(new (std::nothrow) IdListHolder(pidl));
+    return S_OK;
+}
+
+STDMETHODIMP SourceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*,
+                                            PIDLIST_RELATIVE* ppidl, ULONG*) {
+    if (ppidl) *ppidl = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP SourceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum) {
+    if (!ppenum) return E_POINTER;
+    *ppenum = nullptr;
+    return HandOut(new (std::nothrow) SourceIdEnumerator(this, flags), IID_IEnumIDList,
+                   reinterpret_cast<void**>(ppenum));
+}
+
+STDMETHODIMP SourceFolder::BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    bool known = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown) ||
+                 IsEqualIID(riid, IID_IShellFolder);
+    if (!known) return E_NOINTERFACE;
+    return E_NOTIMPL;  // Camera folders come with the camera connection.
+}
+
+HRESULT SourceFolder::BindChild(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) {
+    return BindToObject(pidl, pbc, riid, ppv);
+}
+
+STDMETHODIMP SourceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
+    if (ppv) *ppv = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP SourceFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE pidl1, PCUIDLIST_RELATIVE pidl2) {
+    return IdListHolder::Compare(pidl1, pidl2);
+}
+
+STDMETHODIMP SourceFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
+    return E_NOTIMPL;  // The source view comes with the root view.
+}
+
+STDMETHODIMP SourceFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY apidl, SFGAOF* rgfInOut) {
+    if (!rgfInOut) return E_POINTER;
+    *rgfInOut = apidl ? kItemAttributes : kOwnAttributes;
+    return S_OK;
+}
+
+STDMETHODIMP SourceFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID riid, UINT*,
+                                         void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
+    ItemIcon* icon = new (std::nothrow) ItemIcon(0);
+    if (!icon) return E_OUTOFMEMORY;
+    icon->AddRef();
+    *ppv = static_cast<IExtractIconA*>(icon);
+    return S_OK;
+}
+
+STDMETHODIMP SourceFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF, STRRET* name) {
+    return ItemId::NameOffset(pidl, true, name);
+}
+
+STDMETHODIMP SourceFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
+                                     PITEMID_CHILD* ppidl) {
+    if (ppidl) *ppidl = nullptr;
+    return E_NOTIMPL;
+}
+
+IdListHolder* STDMETHODCALLTYPE SourceFolder::GetOwnIdList() { return ownList_.get(); }
+
+BYTE STDMETHODCALLTYPE SourceFolder::IsReady() {
+    CameraService* service = GetService();
+    return service && service->Refresh();
+}

@@ -1,0 +1,55 @@
+#pragma once
+#include <memory>
+#include <string>
+
+#include "camera/CameraService.h"
+#include "server/ComObject.h"
+#include "server/ExtFolder.h"
+#include "server/ItemId.h"
+
+// One kind of image source; its items are the folders its camera driver names.
+class SourceFolder : public ComObject<SourceFolder, kCountLife, IPersistFolder, IExtFolder> {
+public:
+    static const InterfaceRow<SourceFolder> kInterfaces[3];
+    static constexpr char kRemote[] = "Remote";
+    static constexpr char kLocal[] = "Local";
+    static constexpr char kImageViewer[] = "ImageViewer";
+
+    explicit SourceFolder(const char* kind);
+    ~SourceFolder() override;
+
+    // Persist face.
+    STDMETHODIMP GetClassID(CLSID* clsid) override;
+    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override;
+
+    // Folder face.
+    STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
+                                  ULONG*) override;
+    STDMETHODIMP EnumObjects(HWND hwnd, SHCONTF flags, IEnumIDList** ppenum) override;
+    STDMETHODIMP BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid,
+                              void** ppv) override;
+    STDMETHODIMP BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) override;
+    STDMETHODIMP CompareIDs(LPARAM lParam, PCUIDLIST_RELATIVE pidl1,
+                            PCUIDLIST_RELATIVE pidl2) override;
+    STDMETHODIMP CreateViewObject(HWND hwnd, REFIID riid, void** ppv) override;
+    STDMETHODIMP GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,
+                                 SFGAOF* rgfInOut) override;
+    STDMETHODIMP GetUIObjectOf(HWND hwnd, UINT cidl, PCUITEMID_CHILD_ARRAY apidl, REFIID riid,
+                               UINT* prgfInOut, void** ppv) override;
+    STDMETHODIMP GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) override;
+    STDMETHODIMP SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD*) override;
+    IdListHolder* STDMETHODCALLTYPE GetOwnIdList() override;
+    BYTE STDMETHODCALLTYPE IsReady() override;
+
+    // The camera service of this kind, loaded on first use; null when none can be.
+    CameraService* GetService();
+    std::string GetKind() const { return kind_; }
+    // Binds the rest of a list the root was asked to bind.
+    HRESULT BindChild(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv);
+
+private:
+    std::unique_ptr<IdListHolder> ownList_;
+    std::string kind_;
+    CameraService* service_ = nullptr;
+    HMODULE driverModule_ = nullptr;
+};

@@ -1,0 +1,34 @@
+#pragma once
+#include <gtest/gtest.h>
+
+#include "server/ClassFactory.h"
+#include "server/Module.h"
+#include "server/RootFolder.h"
+
+// Every scenario must leave the module's object count where it found it.
+class CoreTest : public testing::Test {
+protected:
+    void SetUp() override { startCount_ = theModule.objectCount; }
+    void TearDown() override { EXPECT_EQ(theModule.objectCount, startCount_) << "objects leaked"; }
+
+    // The root folder's folder face, as the class factory hands it out.
+    static ComRef<IShellFolder> NewRoot() {
+        ComRef<IClassFactory> factory;
+        HandOut(new ClassFactory, IID_IClassFactory, factory.PutVoid());
+        ComRef<IShellFolder> root;
+        factory->CreateInstance(nullptr, IID_IShellFolder, root.PutVoid());
+        return root;
+    }
+
+    static ComRef<IShellFolder> InitializedRoot() {
+        ComRef<IShellFolder> root = NewRoot();
+        ComRef<IPersistFolder> persist;
+        root->QueryInterface(IID_IPersistFolder, persist.PutVoid());
+        IdListHolder absolute("OrvexView");
+        persist->Initialize(absolute.List());
+        return root;
+    }
+
+private:
+    LONG startCount_ = 0;
+};

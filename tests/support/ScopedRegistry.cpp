@@ -1,0 +1,32 @@
+#include "support/ScopedRegistry.h"
+
+#include <gtest/gtest.h>
+
+const char kFolderClassKey[] = "CLSID\\{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}";
+
+ScopedRegKey::ScopedRegKey(HKEY root, const std::string& path) : root_(root), path_(path) {
+    LONG status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
+                                  &key_, nullptr);
+    EXPECT_EQ(status, ERROR_SUCCESS) << path;
+}
+
+ScopedRegKey::~ScopedRegKey() {
+    if (key_) RegCloseKey(key_);
+    RegDeleteTreeA(root_, path_.c_str());
+}
+
+void ScopedRegKey::SetString(const char* name, const std::string& value) {
+    SetValue(name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+}
+
+void ScopedRegKey::SetValue(const char* name, DWORD type, const void* data, DWORD size) {
+    EXPECT_EQ(RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size),
+              ERROR_SUCCESS);
+}
+
+ScopedModuleRegistration::ScopedModuleRegistration(const std::string& dllPath)
+    : classKey_(HKEY_CLASSES_ROOT, kFolderClassKey),
+      serverKey_(HKEY_CLASSES_ROOT, std::string(kFolderClassKey) + "\\InprocServer32") {
+    serverKey_.SetString(nullptr, dllPath);
+    serverKey_.SetString("ThreadingModel", "Apartment");
+}

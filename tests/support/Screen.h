@@ -1,0 +1,14 @@
+#pragma once
+#include <windows.h>
+
+#include <functional>
+#include <string>
+
+// Saves what the screen shows as a PNG file (through WIC).
+bool SaveScreenPng(const std::string& path);
+// Pumps this thread's messages until `done` answers true or `timeoutMs` passes.
+bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// A visible top-level window of process `pid`, or null.
+HWND FindProcessWindow(DWORD pid);
+// The first descendant of `parent` with window class `className`, or null.
+HWND FindDescendant(HWND parent, const char* className);

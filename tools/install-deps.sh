@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Installs the build and test tools that are missing (Debian packages, as root).
+set -euo pipefail
+packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb
+          cmake make googletest)
+have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
+missing=()
+for p in "${packages[@]}"; do have "$p" || missing+=("$p"); done
+[ ${#missing[@]} -eq 0 ] && exit 0
+if [ "$(id -u)" != 0 ]; then
+    echo "missing packages (install them as root): ${missing[*]}" >&2
+    exit 1
+fi
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -qq
+apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null

@@ -67,3 +67,9 @@
 #define IDS_PRODUCT_STATUS 32855
 #define IDS_CANNOT_READ_FILE 32856
 #define IDS_ERROR 32857
+
+// Dialogs.
+#define IDD_VIEW 131  // the empty child dialog that is a view's window
+
+// Bitmaps.
+#define IDB_ROOT_TOOLBAR 235  // the root view's Settings button

@@ -5,6 +5,7 @@
 #include "res/resource.h"
 #include "server/ItemIcon.h"
 #include "server/RootIdEnumerator.h"
+#include "server/RootView.h"
 #include "server/SourceFolder.h"
 
 namespace {
@@ -156,7 +157,7 @@ STDMETHODIMP RootFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IShellView) || !ownList_) return E_NOINTERFACE;
-    return E_NOTIMPL;  // The root view comes with the root view's own objects.
+    return HandOutView(new (std::nothrow) RootView(this), ppv);
 }
 
 STDMETHODIMP RootFolder::GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,

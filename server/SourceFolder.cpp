@@ -1,6 +1,7 @@
 #include "server/SourceFolder.h"
 
 #include "server/ItemIcon.h"
+#include "server/RootView.h"
 #include "server/SourceIdEnumerator.h"
 
 namespace {
@@ -74,7 +75,7 @@ STDMETHODIMP SourceFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
-    return E_NOTIMPL;  // The source view comes with the root view.
+    return HandOutView(new (std::nothrow) RootView(this), ppv);
 }
 
 STDMETHODIMP SourceFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY apidl, SFGAOF* rgfInOut) {

@@ -1,17 +1,13 @@
-// Wine's explorer, a real client of the module: its folder tree must show the
-// root's three children under the extension's junction in My Computer.
+// Wine's explorer, a real client of the module: typing the extension's
+// location into its address box must show the root's three children.
 #include <gtest/gtest.h>
 
-#include "support/RemoteTree.h"
+#include "support/RemoteListView.h"
 #include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 #include "support/TestPaths.h"
 
 namespace {
-
-const char kJunctionKey[] =
-    "Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MyComputer\\NameSpace\\"
-    "{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}";
 
 class Explorer {
 public:
@@ -34,52 +30,55 @@ public:
     }
     HWND Window() const { return window_; }
 
+    // Types `location` into the address box and presses Enter.
+    bool GoTo(const std::string& location) const {
+        HWND address = FindDescendant(window_, "ComboBoxEx32");
+        HWND edit = address ? FindDescendant(address, "Edit") : nullptr;
+        if (!edit) return false;
+        SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(location.c_str()));
+        PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageA(edit, WM_KEYUP, VK_RETURN, 0xC0000001);
+        return true;
+    }
+
+    // The list view inside a view dialog of the module, once there is one.
+    HWND ViewList() const {
+        HWND found = nullptr;
+        WaitUntil(
+            [&] {
+                HWND dialog = FindDescendant(window_, "#32770");
+                found = dialog ? FindDescendant(dialog, "SysListView32") : nullptr;
+                return found && RemoteListView(found).Count() > 0;
+            },
+            10000);
+        return found;
+    }
+
 private:
     PROCESS_INFORMATION process_ = {};
     HWND window_ = nullptr;
 };
 
-// Expands the path of tree items named `path` and returns the last one.
-HTREEITEM ExpandPath(const RemoteTree& tree, const std::vector<std::string>& path) {
-    HTREEITEM item = nullptr;
-    for (const auto& name : path) {
-        HTREEITEM found = nullptr;
-        WaitUntil([&] { return (found = tree.FindChild(item ? item : TVI_ROOT, name)) != nullptr; },
-                  10000);
-        if (!found) return nullptr;
-        tree.Expand(found);
-        item = found;
-    }
-    return item;
-}
-
-TEST(ExplorerSmoke, FolderTreeShowsTheThreeSources) {
+TEST(ExplorerSmoke, AddressBoxOpensTheRootWithItsThreeSources) {
     ScopedModuleRegistration registration(BinPath("orvexview.dll"));
     ScopedRegKey className(HKEY_CLASSES_ROOT, kFolderClassKey);
     className.SetString(nullptr, "OrvexView");
-    ScopedRegKey junction(HKEY_LOCAL_MACHINE, kJunctionKey);
 
     Explorer explorer("C:\\");
     ASSERT_NE(explorer.Window(), nullptr) << "explorer opened no window";
-    HWND treeWindow = nullptr;
-    WaitUntil([&] { return (treeWindow = FindDescendant(explorer.Window(), "SysTreeView32")); },
-              10000);
-    ASSERT_NE(treeWindow, nullptr);
+    ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
+    HWND list = explorer.ViewList();
+    ASSERT_NE(list, nullptr) << "the root view did not open";
 
-    RemoteTree tree(treeWindow);
-    ASSERT_TRUE(tree.Ok());
-    HTREEITEM root = ExpandPath(tree, {"Desktop", "My Computer", "OrvexView"});
-    ASSERT_NE(root, nullptr) << "no OrvexView item under My Computer";
-
-    std::vector<std::string> children;
-    WaitUntil([&] { return (children = tree.ChildTexts(root)).size() >= 3; }, 10000);
-    EXPECT_EQ(children,
+    RemoteListView items(list);
+    ASSERT_TRUE(items.Ok());
+    EXPECT_EQ(items.Texts(0),
               (std::vector<std::string>{"Digital Camera", "Removable Media", "Hard Disk"}));
 
-    Sleep(300);  // let the tree paint before the picture is taken
-    std::string shot = BinDir() + "\\..\\test-output";
-    CreateDirectoryA(shot.c_str(), nullptr);
-    EXPECT_TRUE(SaveScreenPng(shot + "\\explorer-tree.png"));
+    Sleep(300);  // let the view paint before the picture is taken
+    std::string shots = BinDir() + "\\..\\test-output";
+    CreateDirectoryA(shots.c_str(), nullptr);
+    EXPECT_TRUE(SaveScreenPng(shots + "\\explorer-root.png"));
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #!/usr/bin/env python3
-"""Draws the module's icons (32x32 and 16x16, 32-bit with alpha) into res/icons/.
+"""Draws the module's icons (32x32 and 16x16, 32-bit with alpha) into res/icons/
+and its toolbar bitmaps into res/bitmaps/.
 
 Run by hand when an icon changes; the .ico files are committed."""
 import os
@@ -164,12 +165,54 @@ def ico(draw):
     return out
 
 
+def settings_button(c):
+    camera(c)
+    c.circle(25, 25, 6.5, DARK)
+    c.circle(25, 25, 4.5, YELLOW)
+    c.circle(25, 25, 2, DARK)
+
+
+# Toolbar strips: (bitmap id, button drawings left to right), 16x16 per button.
+BITMAPS = {
+    235: [settings_button],
+}
+
+
+def bmp(draws, background=(192, 192, 192)):
+    n = 16
+    width = n * len(draws)
+    canvases = []
+    for draw in draws:
+        c = Canvas(n)
+        draw(c)
+        canvases.append(c)
+    stride = (width * 3 + 3) & ~3
+    rows = b''
+    for y in reversed(range(n)):
+        row = bytearray()
+        for c in canvases:
+            for r, g, b, a in c.px[y]:
+                if a == 0:
+                    r, g, b = background
+                row += bytes((b, g, r))
+        row += b'\0' * (stride - len(row))
+        rows += bytes(row)
+    info = struct.pack('<IiiHHIIiiII', 40, width, n, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
+    header = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(rows), 0, 0, 14 + len(info))
+    return header + info + rows
+
+
 def main():
     folder_out = sys.argv[1] if len(sys.argv) > 1 else os.path.join(os.path.dirname(__file__), '..', 'res', 'icons')
     os.makedirs(folder_out, exist_ok=True)
     for rid, draw in ICONS.items():
         with open(os.path.join(folder_out, '%d.ico' % rid), 'wb') as f:
             f.write(ico(draw))
+    bitmaps_out = os.path.join(folder_out, '..', 'bitmaps')
+    os.makedirs(bitmaps_out, exist_ok=True)
+    for rid, draws in BITMAPS.items():
+        with open(os.path.join(bitmaps_out, '%d.bmp' % rid), 'wb') as f:
+            f.write(bmp(draws))
 
 
 if __name__ == '__main__':

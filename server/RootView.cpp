@@ -1,0 +1,367 @@
+#include "server/RootView.h"
+
+#include "res/resource.h"
+#include "server/RootFolder.h"
+
+namespace {
+
+const UINT kListIcons[] = {IDI_GENERIC, IDI_CAMERA, IDI_REMOVABLE, IDI_HARD_DISK};
+
+struct WaitCursor {
+    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    ~WaitCursor() { SetCursor(previous); }
+};
+
+HIMAGELIST MakeImageList(int size) {
+    HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR16 | ILC_MASK, 1, 1);
+    for (UINT id : kListIcons) {
+        HICON icon = static_cast<HICON>(
+            LoadImageA(theModule.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+        ImageList_AddIcon(list, icon);
+        DestroyIcon(icon);
+    }
+    return list;
+}
+
+void AddColumn(HWND list, int index, UINT textId, int format, int width) {
+    std::string text = LoadModuleString(textId);
+    LVCOLUMNA column = {};
+    column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
+    column.fmt = format;
+    column.cx = width;
+    column.pszText = &text[0];
+    column.iSubItem = index;
+    SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+}
+
+void SetItemText(HWND list, int item, int column, const char* text) {
+    LVITEMA entry = {};
+    entry.iSubItem = column;
+    entry.pszText = const_cast<char*>(text);
+    SendMessageA(list, LVM_SETITEMTEXTA, item, reinterpret_cast<LPARAM>(&entry));
+}
+
+LRESULT SendToBrowser(IShellBrowser* browser, UINT control, UINT message, WPARAM wParam,
+                      LPARAM lParam) {
+    LRESULT result = 0;
+    if (browser) browser->SendControlMsg(control, message, wParam, lParam, &result);
+    return result;
+}
+
+}  // namespace
+
+const InterfaceRow<RootView> RootView::kInterfaces[2] = {
+    {&IID_IUnknown, FaceOf<RootView, IShellView>},
+    {&IID_IShellView, FaceOf<RootView, IShellView>},
+};
+
+HRESULT HandOutView(RootView* view, void** ppv) {
+    if (!view) return E_OUTOFMEMORY;
+    HRESULT hr = HandOut(view, IID_IShellView, ppv);
+    if (FAILED(hr)) return hr;
+    return *ppv ? S_OK : E_OUTOFMEMORY;
+}
+
+RootView::RootView(IExtFolder* folder) : folder_(ComRef<IExtFolder>::Share(folder)) {}
+
+RootView::~RootView() {
+    if (menu_) DestroyMenu(menu_);
+}
+
+bool RootView::IsRootView() const {
+    return static_cast<IExtFolder*>(GetRootFolder()) == folder_.Get();
+}
+
+STDMETHODIMP RootView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
+                                        IShellBrowser* browser, RECT* rect, HWND* phwnd) {
+    if (!phwnd) return E_POINTER;
+    *phwnd = nullptr;
+    if (window_) return E_UNEXPECTED;
+    if (settings) folderSettings_ = *settings;
+    browser_ = browser;
+    HWND parent = nullptr;
+    if (browser_) browser_->GetWindow(&parent);
+
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
+    InitCommonControlsEx(&controls);
+    window_ = CreateDialogParamA(theModule.instance, MAKEINTRESOURCEA(IDD_VIEW), parent,
+                                 DialogProc, 0);
+    if (!window_) return E_OUTOFMEMORY;
+
+    SetWindowLongPtrA(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    PostMessageA(window_, WM_COMMAND, kCreateList, 0);
+    *phwnd = window_;
+    if (rect)
+        SetWindowPos(window_, nullptr, rect->left, rect->top, rect->right - rect->left,
+                     rect->bottom - rect->top, SWP_NOZORDER | SWP_SHOWWINDOW);
+    BuildMenusAndToolbar();
+    return S_OK;
+}
+
+STDMETHODIMP RootView::DestroyViewWindow() {
+    if (listView_) {
+        SendMessageA(listView_, LVM_DELETEALLITEMS, 0, 0);
+        auto small = reinterpret_cast<HIMAGELIST>(
+            SendMessageA(listView_, LVM_SETIMAGELIST, LVSIL_SMALL, 0));
+        if (small) ImageList_Destroy(small);
+        auto normal = reinterpret_cast<HIMAGELIST>(
+            SendMessageA(listView_, LVM_SETIMAGELIST, LVSIL_NORMAL, 0));
+        if (normal) ImageList_Destroy(normal);
+        DestroyWindow(listView_);
+        listView_ = nullptr;
+    }
+    if (!window_) return E_UNEXPECTED;
+    DestroyWindow(window_);
+    window_ = nullptr;
+    return S_OK;
+}
+
+STDMETHODIMP RootView::GetCurrentInfo(FOLDERSETTINGS* settings) {
+    if (!settings) return E_POINTER;
+    *settings = folderSettings_;
+    return S_OK;
+}
+
+STDMETHODIMP RootView::UIActivate(UINT state) {
+    bool focusSwap = (state == SVUIA_ACTIVATE_NOFOCUS && uiState_ == SVUIA_ACTIVATE_FOCUS) ||
+                     (state == SVUIA_ACTIVATE_FOCUS && uiState_ == SVUIA_ACTIVATE_NOFOCUS);
+    if (state == uiState_ || focusSwap) return S_OK;
+    if (state != SVUIA_DEACTIVATE) {
+        if (browser_) browser_->OnViewWindowActive(this);
+        BuildMenusAndToolbar();
+    }
+    uiState_ = state;
+    return S_OK;
+}
+
+STDMETHODIMP RootView::Refresh() {
+    RefreshList();
+    return S_OK;
+}
+
+// The data object for a root item comes with the transfer objects.
+STDMETHODIMP RootView::GetItemObject(UINT item, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    (void)item;
+    (void)riid;
+    return E_NOTIMPL;
+}
+
+void RootView::BuildMenusAndToolbar() {
+    if (!browser_) return;
+    bool root = IsRootView();
+    if (menu_) DestroyMenu(menu_);
+    menu_ = CreateMenu();
+    OLEMENUGROUPWIDTHS widths = {};
+    browser_->InsertMenusSB(menu_, &widths);
+
+    if (HMENU view = GetSubMenu(menu_, 2)) {
+        int count = GetMenuItemCount(view);
+        if (count > 0) DeleteMenu(view, count - 1, MF_BYPOSITION);
+        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(view, MF_STRING | (root ? MF_ENABLED : MF_GRAYED), kSettings,
+                    LoadModuleString(IDS_MENU_SETTINGS).c_str());
+    }
+    int submenus = GetMenuItemCount(menu_);
+    if (HMENU help = submenus > 0 ? GetSubMenu(menu_, submenus - 1) : nullptr) {
+        AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
+        std::string about = LoadModuleString(IDS_MENU_ABOUT) + theModule.productName;
+        AppendMenuA(help, MF_STRING, kAbout, about.c_str());
+    }
+    browser_->SetMenuSB(menu_, nullptr, window_);
+
+    TBADDBITMAP bitmap = {theModule.instance, IDB_ROOT_TOOLBAR};
+    LRESULT image = SendToBrowser(browser_, FCW_TOOLBAR, TB_ADDBITMAP, 1,
+                                  reinterpret_cast<LPARAM>(&bitmap));
+    TBBUTTON buttons[3] = {};
+    buttons[0].fsStyle = BTNS_SEP;
+    buttons[1].iBitmap = static_cast<int>(image);
+    buttons[1].idCommand = kSettings;
+    buttons[1].fsState = TBSTATE_ENABLED;
+    buttons[1].fsStyle = BTNS_BUTTON;
+    buttons[2].fsStyle = BTNS_SEP;
+    browser_->SetToolbarItems(buttons, 3, FCT_MERGE);
+    SendToBrowser(browser_, FCW_TOOLBAR, TB_ENABLEBUTTON, kSettings, MAKELONG(root, 0));
+}
+
+void RootView::CreateListView() {
+    RECT client;
+    GetClientRect(window_, &client);
+    listView_ = CreateWindowExA(0, WC_LISTVIEWA, nullptr, 0x50000004, 0, 0, client.right + 1,
+                                client.bottom + 1, window_, nullptr, theModule.instance, nullptr);
+    Refresh();
+    SetFocus(listView_);
+}
+
+void RootView::FillImageLists() {
+    HIMAGELIST oldNormal = reinterpret_cast<HIMAGELIST>(SendMessageA(
+        listView_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(MakeImageList(32))));
+    HIMAGELIST oldSmall = reinterpret_cast<HIMAGELIST>(SendMessageA(
+        listView_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(MakeImageList(16))));
+    if (oldNormal) ImageList_Destroy(oldNormal);
+    if (oldSmall) ImageList_Destroy(oldSmall);
+}
+
+void RootView::RefreshList() {
+    if (!listView_) return;
+    WaitCursor wait;
+    SendMessageA(listView_, LVM_DELETEALLITEMS, 0, 0);
+    names_.clear();
+    itemCount_ = 0;
+
+    if (!folder_->IsReady()) {
+        std::string caption =
+            theModule.productName + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
+        MessageBoxA(window_, LoadModuleString(IDS_CONNECTION_ERROR).c_str(), caption.c_str(),
+                    MB_ICONHAND);
+        return;
+    }
+    while (SendMessageA(listView_, LVM_DELETECOLUMN, 0, 0)) {
+    }
+    AddColumn(listView_, 0, IDS_COLUMN_FILE_NAME, LVCFMT_LEFT, 180);
+    AddColumn(listView_, 1, IDS_COLUMN_FILE_SIZE, LVCFMT_RIGHT, 80);
+    FillImageLists();
+
+    ComRef<IEnumIDList> items;
+    if (FAILED(folder_->EnumObjects(listView_, SHCONTF_FOLDERS, items.Put())) || !items) return;
+    LPITEMIDLIST item = nullptr;
+    while (items->Next(1, &item, nullptr) == S_OK && item) {
+        int child = RootFolder::FindChild(item);
+        LVITEMA entry = {};
+        entry.mask = LVIF_IMAGE | LVIF_STATE;
+        entry.iItem = static_cast<int>(names_.size());
+        entry.iImage = child + 1;
+        int at = static_cast<int>(SendMessageA(listView_, LVM_INSERTITEMA, 0,
+                                               reinterpret_cast<LPARAM>(&entry)));
+        const char* name = ItemId::NameOf(item);
+        SetItemText(listView_, at, 0, name ? name : "");
+        SetItemText(listView_, at, 1, "TBD");
+        names_.push_back(name ? name : "");
+        CoTaskMemFree(item);
+    }
+    itemCount_ = static_cast<int>(names_.size());
+    UpdateStatus();
+}
+
+void RootView::UpdateStatus() {
+    std::string first, second;
+    if (IsRootView()) {
+        second = LoadModuleString(IDS_PRODUCT_STATUS);
+    } else {
+        char count[64];
+        wsprintfA(count, LoadModuleString(IDS_FOLDER_COUNT).c_str(), itemCount_);
+        first = count;
+        IdListHolder* own = folder_->GetOwnIdList();
+        STRRET name = {};
+        if (own && SUCCEEDED(GetRootFolder()->GetDisplayNameOf(own->List(), SHGDN_NORMAL, &name)) &&
+            name.uType == STRRET_OFFSET)
+            second = reinterpret_cast<const char*>(own->List()) + name.uOffset;
+    }
+    SIZE firstSize = {}, secondSize = {};
+    HDC dc = GetDC(window_);
+    GetTextExtentPoint32A(dc, first.c_str(), static_cast<int>(first.size()), &firstSize);
+    GetTextExtentPoint32A(dc, second.c_str(), static_cast<int>(second.size()), &secondSize);
+    ReleaseDC(window_, dc);
+
+    int parts[3] = {firstSize.cx, firstSize.cx + secondSize.cx, -1};
+    SendToBrowser(browser_, FCW_STATUS, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    SendToBrowser(browser_, FCW_STATUS, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(first.c_str()));
+    SendToBrowser(browser_, FCW_STATUS, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(second.c_str()));
+    SendToBrowser(browser_, FCW_STATUS, SB_SETTEXTA, 2, reinterpret_cast<LPARAM>(""));
+}
+
+int RootView::FirstSelected() const {
+    for (int i = 0; i < itemCount_; ++i)
+        if (SendMessageA(listView_, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED) return i;
+    return -1;
+}
+
+BOOL RootView::OpenItem(int index) {
+    if (index < 0 || index >= static_cast<int>(names_.size())) return TRUE;
+    ComRef<ICommDlgBrowser> dialog;
+    if (browser_ &&
+        SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) && dialog) {
+        dialog->OnDefaultCommand(this);
+        return TRUE;
+    }
+    LPITEMIDLIST copy = MakeItemIdList(names_[index].c_str());
+    if (!copy) return FALSE;
+    // The browser may destroy this view inside BrowseObject.
+    ComRef<RootView> keepAlive = ComRef<RootView>::Share(this);
+    browser_->BrowseObject(copy, SBSP_RELATIVE);
+    CoTaskMemFree(copy);
+    return TRUE;
+}
+
+BOOL RootView::OnNotify(NMHDR* header) {
+    switch (header->code) {
+        case NM_DBLCLK: {
+            DWORD position = GetMessagePos();
+            LVHITTESTINFO hit = {};
+            hit.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
+            ScreenToClient(listView_, &hit.pt);
+            int index = static_cast<int>(
+                SendMessageA(listView_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+            return OpenItem(index);
+        }
+        case NM_RETURN:
+            return OpenItem(FirstSelected());
+        case TTN_NEEDTEXTA:
+        case TTN_NEEDTEXTW: {
+            UINT id = header->idFrom == kSettings ? IDS_TIP_SETTINGS
+                      : header->idFrom == kRefresh ? IDS_TIP_REFRESH
+                                                    : 0;
+            std::string text = id ? LoadModuleString(id) : "";
+            lstrcpynA(tipText_, text.c_str(), sizeof tipText_);
+            if (header->code == TTN_NEEDTEXTW) {
+                wchar_t wide[32] = {};
+                MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 31);
+                memcpy(tipText_, wide, sizeof tipText_);
+                reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText =
+                    reinterpret_cast<wchar_t*>(tipText_);
+            } else {
+                reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = tipText_;
+            }
+            return TRUE;
+        }
+        default:
+            return FALSE;
+    }
+}
+
+// Settings and About open dialogs that come with the settings and image commands.
+bool RootView::OnCommand(int command) {
+    switch (command) {
+        case kCreateList:
+            CreateListView();
+            return true;
+        case kSettings:
+        case kAbout:
+            return true;
+        default:
+            return false;
+    }
+}
+
+INT_PTR CALLBACK RootView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) return TRUE;
+    auto* view = reinterpret_cast<RootView*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (!view) return FALSE;
+    switch (message) {
+        case WM_COMMAND:
+            return view->OnCommand(LOWORD(wParam));
+        case WM_SIZE: {
+            RECT bounds;
+            GetWindowRect(window, &bounds);
+            if (view->listView_)
+                MoveWindow(view->listView_, 0, 0, bounds.right - bounds.left,
+                           bounds.bottom - bounds.top, TRUE);
+            return TRUE;
+        }
+        case WM_NOTIFY:
+            return view->OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        default:
+            return FALSE;
+    }
+}

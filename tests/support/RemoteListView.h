@@ -1,0 +1,25 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Reads a list view control of another process through a buffer allocated in
+// that process (the control writes its answers there).
+class RemoteListView {
+public:
+    explicit RemoteListView(HWND list);
+    ~RemoteListView();
+    RemoteListView(const RemoteListView&) = delete;
+    RemoteListView& operator=(const RemoteListView&) = delete;
+
+    bool Ok() const { return buffer_ != nullptr; }
+    int Count() const;
+    std::string Text(int item, int column) const;
+    std::vector<std::string> Texts(int column) const;
+
+private:
+    HWND list_;
+    HANDLE process_ = nullptr;
+    BYTE* buffer_ = nullptr;
+};

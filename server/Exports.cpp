@@ -2,7 +2,12 @@
 #include "server/ClassFactory.h"
 
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
-    if (reason == DLL_PROCESS_ATTACH) ModuleStartup(instance);
+    if (reason != DLL_PROCESS_ATTACH) return TRUE;
+    try {
+        ModuleStartup(instance);
+    } catch (...) {
+        // Out of memory while reading the product strings: the module stays loadable.
+    }
     return TRUE;
 }
 

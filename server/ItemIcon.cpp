@@ -5,6 +5,14 @@ const InterfaceRow<ItemIcon> ItemIcon::kInterfaces[2] = {
     {&IID_IExtractIconA, FaceOf<ItemIcon, IExtractIconA>},
 };
 
+HRESULT ItemIcon::Create(int iconIndex, void** ppv) {
+    ItemIcon* icon = new (std::nothrow) ItemIcon(iconIndex);
+    if (!icon) return E_OUTOFMEMORY;
+    icon->AddRef();
+    *ppv = static_cast<IExtractIconA*>(icon);
+    return S_OK;
+}
+
 STDMETHODIMP ItemIcon::GetIconLocation(UINT, PSTR iconFile, UINT cchMax, int* index,
                                        UINT* outFlags) {
     if (!iconFile || !index || !outFlags || cchMax == 0) return E_INVALIDARG;

@@ -9,6 +9,8 @@ public:
     static const InterfaceRow<ItemIcon> kInterfaces[2];
 
     explicit ItemIcon(int iconIndex) : iconIndex_(iconIndex) {}
+    // Makes an icon object and returns it with one reference.
+    static HRESULT Create(int iconIndex, void** ppv);
 
     STDMETHODIMP GetIconLocation(UINT flags, PSTR iconFile, UINT cchMax, int* index,
                                  UINT* outFlags) override;

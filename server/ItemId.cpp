@@ -73,6 +73,12 @@ HRESULT NameOffset(LPCITEMIDLIST list, bool second, STRRET* name) {
 
 }  // namespace ItemId
 
+HRESULT DeliverOneItem(LPITEMIDLIST item, ULONG celt, ULONG* pceltFetched) {
+    if (!item) return E_OUTOFMEMORY;
+    if (pceltFetched) *pceltFetched = 1;
+    return celt <= 1 ? S_OK : E_NOTIMPL;
+}
+
 LPITEMIDLIST MakeItemIdList(const char* name) {
     ComRef<IMalloc> allocator = TaskAllocator();
     if (!allocator || !name) return nullptr;

@@ -25,6 +25,11 @@ HRESULT NameOffset(LPCITEMIDLIST list, bool second, STRRET* name);
 
 }  // namespace ItemId
 
+// How both ID list enumerators end a Next that built `item`: E_OUTOFMEMORY
+// without it, else one item fetched and S_OK, or E_NOTIMPL when `celt` asked
+// for more than one.
+HRESULT DeliverOneItem(LPITEMIDLIST item, ULONG celt, ULONG* pceltFetched);
+
 // A one-item list for `name` from the shell's task allocator; null on failure.
 LPITEMIDLIST MakeItemIdList(const char* name);
 

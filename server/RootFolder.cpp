@@ -46,6 +46,8 @@ RootFolder* GetRootFolder() {
     return theRoot;
 }
 
+RootFolder* LiveRootFolder() { return theRoot; }
+
 const IdListHolder* RootAbsoluteList() { return rootAbsoluteList.get(); }
 
 RootFolder::RootFolder() {
@@ -106,16 +108,14 @@ STDMETHODIMP RootFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum) 
                    reinterpret_cast<void**>(ppenum));
 }
 
-// The face asked for on the child's serving folder; the disk child gets a new
-// folder each time, held in `diskFolder`.
-IUnknown* RootFolder::ChooseTarget(int child, bool folderFace, ComRef<IUnknown>& diskFolder) {
+// The face asked for on a source child's serving folder.
+IUnknown* RootFolder::ChooseTarget(int child, bool folderFace) {
     SourceFolder* source = child == kDigitalCamera   ? remoteFolder_.Get()
                            : child == kRemovableMedia ? localFolder_.Get()
                                                       : nullptr;
-    if (source) return folderFace ? static_cast<IUnknown*>(static_cast<IExtFolder*>(source))
-                                  : static_cast<IUnknown*>(static_cast<IPersistFolder*>(source));
-    (void)diskFolder;  // The disk folder comes with the camera folders.
-    return nullptr;
+    if (!source) return nullptr;
+    return folderFace ? static_cast<IUnknown*>(static_cast<IExtFolder*>(source))
+                      : static_cast<IUnknown*>(static_cast<IPersistFolder*>(source));
 }
 
 STDMETHODIMP RootFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID riid, void** ppv) {
@@ -135,8 +135,7 @@ STDMETHODIMP RootFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID
     }
     if (child == kHardDisk) return E_NOTIMPL;  // The disk folder comes with the camera folders.
 
-    ComRef<IUnknown> diskFolder;
-    IUnknown* target = child >= 0 ? ChooseTarget(child, !persistFace, diskFolder) : nullptr;
+    IUnknown* target = ChooseTarget(child, !persistFace);
     if (!target) return E_OUTOFMEMORY;
     target->AddRef();
     target->QueryInterface(riid, ppv);
@@ -176,11 +175,7 @@ STDMETHODIMP RootFolder::GetUIObjectOf(HWND, UINT cidl, PCUITEMID_CHILD_ARRAY ap
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
     int child = apidl && cidl > 0 ? FindChild(apidl[0]) : -1;
-    ItemIcon* icon = new (std::nothrow) ItemIcon(child >= 0 ? kChildIcons[child] : 0);
-    if (!icon) return E_OUTOFMEMORY;
-    icon->AddRef();
-    *ppv = static_cast<IExtractIconA*>(icon);
-    return S_OK;
+    return ItemIcon::Create(child >= 0 ? kChildIcons[child] : 0, ppv);
 }
 
 STDMETHODIMP RootFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {

@@ -46,7 +46,7 @@ public:
     static const std::string& ChildName(int index);
 
 private:
-    IUnknown* ChooseTarget(int child, bool folderFace, ComRef<IUnknown>& diskFolder);
+    IUnknown* ChooseTarget(int child, bool folderFace);
 
     std::unique_ptr<IdListHolder> ownList_;
     ComRef<SourceFolder> remoteFolder_;
@@ -56,5 +56,7 @@ private:
 
 // The live root, made on first request; null when it cannot be made.
 RootFolder* GetRootFolder();
+// The live root, or null when none lives (never makes one).
+RootFolder* LiveRootFolder();
 // The absolute ID list the shell gave the root, or null before Initialize.
 const IdListHolder* RootAbsoluteList();

@@ -20,9 +20,7 @@ STDMETHODIMP RootIdEnumerator::Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* pce
     if (position_ >= RootFolder::kChildCount) return S_FALSE;
 
     rgelt[0] = RootFolder::MakeChildList(static_cast<int>(position_++));
-    if (!rgelt[0]) return E_OUTOFMEMORY;
-    if (pceltFetched) *pceltFetched = 1;
-    return celt <= 1 ? S_OK : E_NOTIMPL;
+    return DeliverOneItem(rgelt[0], celt, pceltFetched);
 }
 
 STDMETHODIMP RootIdEnumerator::Skip(ULONG celt) {

@@ -69,7 +69,8 @@ RootView::~RootView() {
 }
 
 bool RootView::IsRootView() const {
-    return static_cast<IExtFolder*>(GetRootFolder()) == folder_.Get();
+    RootFolder* root = LiveRootFolder();
+    return root && static_cast<IExtFolder*>(root) == folder_.Get();
 }
 
 STDMETHODIMP RootView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
@@ -254,8 +255,8 @@ void RootView::UpdateStatus() {
         first = count;
         IdListHolder* own = folder_->GetOwnIdList();
         STRRET name = {};
-        if (own && SUCCEEDED(GetRootFolder()->GetDisplayNameOf(own->List(), SHGDN_NORMAL, &name)) &&
-            name.uType == STRRET_OFFSET)
+        // The root's display name of the folder's own list, as SHGDN_NORMAL gives it.
+        if (own && SUCCEEDED(ItemId::NameOffset(own->List(), true, &name)))
             second = reinterpret_cast<const char*>(own->List()) + name.uOffset;
     }
     SIZE firstSize = {}, secondSize = {};

@@ -89,11 +89,7 @@ STDMETHODIMP SourceFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
-    ItemIcon* icon = new (std::nothrow) ItemIcon(0);
-    if (!icon) return E_OUTOFMEMORY;
-    icon->AddRef();
-    *ppv = static_cast<IExtractIconA*>(icon);
-    return S_OK;
+    return ItemIcon::Create(0, ppv);
 }
 
 STDMETHODIMP SourceFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF, STRRET* name) {

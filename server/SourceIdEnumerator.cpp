@@ -28,9 +28,7 @@ STDMETHODIMP SourceIdEnumerator::Next(ULONG celt, PITEMID_CHILD* rgelt, ULONG* p
 
     rgelt[0] = MakeItemIdList(name);
     ++position_;
-    if (!rgelt[0]) return E_OUTOFMEMORY;
-    if (pceltFetched) *pceltFetched = 1;
-    return celt <= 1 ? S_OK : E_NOTIMPL;
+    return DeliverOneItem(rgelt[0], celt, pceltFetched);
 }
 
 STDMETHODIMP SourceIdEnumerator::Skip(ULONG celt) {

@@ -1,0 +1,262 @@
+// pixcodec.dll through its table, as the module calls it.
+#include <gtest/gtest.h>
+
+#include <memory>
+
+#include "core/Exif.h"
+#include "core/JpegHeader.h"
+#include "imaging/ImageLibrary.h"
+#include "support/TestPaths.h"
+#include "support/TestPictures.h"
+
+namespace {
+
+ImageLibrary* Library() {
+    static HMODULE module = LoadLibraryA(BinPath("pixcodec.dll").c_str());
+    static auto get = reinterpret_cast<GetImageLibraryFunction>(
+        reinterpret_cast<void*>(GetProcAddress(module, "GetImgLib")));
+    return get ? get() : nullptr;
+}
+
+struct Picture {
+    Image* image = Library()->CreateImage();
+    ~Picture() { Library()->DestroyImage(image); }
+    int LoadBytes(const std::vector<uint8_t>& bytes) {
+        HGLOBAL memory = ToGlobal(bytes);
+        int result = Library()->LoadMemory(image, memory);
+        GlobalFree(memory);
+        return result;
+    }
+    int LoadPath(const std::string& path) { return Library()->LoadFile(path.c_str(), image); }
+    // Draws into a canvas of the picture's own size (or `width` x `height`).
+    std::unique_ptr<Canvas> Drawn(int width = 0, int height = 0) {
+        width = width ? width : image->Width();
+        height = height ? height : image->Height();
+        auto canvas = std::make_unique<Canvas>(width, height);
+        RECT dest = {0, 0, width, height};
+        Library()->Draw(canvas->Dc(), image, 0, 0, &dest, nullptr, SRCCOPY);
+        return canvas;
+    }
+};
+
+// The four quadrant colours sit where an upright picture has them.
+void ExpectUpright(const Canvas& canvas, const char* what) {
+    int w = canvas.Width(), h = canvas.Height();
+    const int xs[2] = {w / 4, 3 * w / 4}, ys[2] = {h / 4, 3 * h / 4};
+    for (int q = 0; q < 4; ++q) {
+        Color seen = canvas.At(xs[q % 2], ys[q / 2]);
+        EXPECT_TRUE(Near(seen, kQuadrants[q]))
+            << what << ": quadrant " << q << " is " << int(seen.r) << "," << int(seen.g) << ","
+            << int(seen.b);
+    }
+}
+
+TEST(CodecTable, LibraryIsReachableAndImagesStartEmpty) {
+    ASSERT_NE(Library(), nullptr);
+    EXPECT_EQ(Library(), Library());
+    Picture empty;
+    EXPECT_EQ(empty.image->Width(), 0);
+    EXPECT_EQ(Library()->CreateDib(empty.image), nullptr);
+    EXPECT_EQ(Library()->SaveFile(WriteTempFile("none.jpg", {}).c_str(), empty.image, 10), 0);
+}
+
+class Orientations : public testing::TestWithParam<int> {};
+
+TEST_P(Orientations, LoadGivesTheUprightPicture) {
+    ExifFields exif;
+    exif.orientation = GetParam();
+    Picture picture;
+    ASSERT_GE(picture.LoadPath(WriteTempFile("o.jpg", MakeJpeg(QuadrantBitmap(96, 64), exif))), 1);
+    EXPECT_EQ(picture.image->Width(), 96);
+    EXPECT_EQ(picture.image->Height(), 64);
+    ExpectUpright(*picture.Drawn(), "drawn");
+}
+
+INSTANTIATE_TEST_SUITE_P(Exif, Orientations, testing::Range(1, 9));
+
+TEST(CodecLoading, OddSizesGreyscaleProgressiveAndPng) {
+    Picture odd;
+    ASSERT_GE(odd.LoadBytes(MakeJpeg(QuadrantBitmap(67, 45), {})), 1);
+    EXPECT_EQ(odd.image->Width(), 67);
+    EXPECT_EQ(odd.image->Height(), 45);
+    ExpectUpright(*odd.Drawn(), "odd size");
+
+    Picture progressive;
+    ASSERT_GE(progressive.LoadBytes(MakeJpeg(QuadrantBitmap(40, 30), {}, kProgressive)), 1);
+    ExpectUpright(*progressive.Drawn(), "progressive");
+
+    Picture grey;
+    ASSERT_GE(grey.LoadBytes(MakeJpeg(QuadrantBitmap(32, 32), {}, kGreyscale)), 1);
+    Color corner = grey.Drawn()->At(24, 24);  // white stays white in grey
+    EXPECT_TRUE(Near(corner, {255, 255, 255}));
+
+    Picture png;
+    ASSERT_GE(png.LoadBytes(MakePngWithAlpha(20, 10)), 1);
+    auto canvas = png.Drawn();
+    EXPECT_TRUE(Near(canvas->At(2, 5), {255, 0, 0}));
+    EXPECT_TRUE(Near(canvas->At(17, 5), {255, 255, 255}));  // transparent shows white
+}
+
+TEST(CodecRotation, QuarterTurnsExchangeWidthAndHeight) {
+    Picture picture;
+    ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(80, 40), {})), 1);
+    EXPECT_EQ(Library()->Rotate(picture.image, -90, 1), 1);
+    EXPECT_EQ(picture.image->Width(), 40);
+    EXPECT_EQ(picture.image->Height(), 80);
+    // Clockwise: the bottom-left (blue) quadrant comes to the top left.
+    auto turned = picture.Drawn();
+    EXPECT_TRUE(Near(turned->At(10, 20), kQuadrants[2]));
+    EXPECT_EQ(Library()->Rotate(picture.image, 90, 1), 1);
+    ExpectUpright(*picture.Drawn(), "turned back");
+    EXPECT_EQ(Library()->Rotate(picture.image, 45, 1), 0);
+    EXPECT_EQ(Library()->Rotate(picture.image, -360, 1), 1);
+    EXPECT_EQ(picture.image->Width(), 80);
+}
+
+TEST(CodecDrawing, ShrinkingIsSmoothAndClipIsHonoured) {
+    Picture board;
+    pix::Bitmap checker = Checkerboard(256, 256);
+    ASSERT_GE(board.LoadBytes(MakeJpeg(checker, {}, kBaseline, 100)), 1);
+    auto small = board.Drawn(32, 32);
+    for (int y = 4; y < 28; y += 5)
+        for (int x = 4; x < 28; x += 5) EXPECT_NEAR(small->At(x, y).g, 128, 20);
+
+    Picture picture;
+    ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(64, 64), {})), 1);
+    Canvas canvas(64, 64);
+    RECT dest = {0, 0, 64, 64}, clip = {0, 0, 32, 64};
+    Library()->Draw(canvas.Dc(), picture.image, 0, 0, &dest, &clip, SRCCOPY);
+    EXPECT_TRUE(Near(canvas.At(10, 10), kQuadrants[0]));
+    EXPECT_TRUE(Near(canvas.At(50, 10), {255, 0, 255}, 0));  // untouched outside the clip
+}
+
+TEST(CodecDrawing, DestinationsLargerThanThePictureAndScaledDrawing) {
+    Picture picture;
+    ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(16, 16), {}, kBaseline, 100)), 1);
+    ExpectUpright(*picture.Drawn(160, 120), "enlarged");
+    Canvas page(200, 200);
+    Library()->DrawScaled(page.Dc(), picture.image, 50, 50, 100, 100, 0);
+    EXPECT_TRUE(Near(page.At(60, 60), kQuadrants[0]));
+    EXPECT_TRUE(Near(page.At(140, 140), kQuadrants[3]));
+    EXPECT_TRUE(Near(page.At(20, 20), {255, 0, 255}, 0));
+    EXPECT_EQ(Library()->MakePalette(page.Dc(), picture.image), nullptr);  // not a palette device
+}
+
+TEST(CodecDib, PackedBottomUp24BitThatTheClipboardAccepts) {
+    Picture picture;
+    ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(30, 20), {})), 1);
+    HGLOBAL dib = Library()->CreateDib(picture.image);
+    ASSERT_NE(dib, nullptr);
+    auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
+    EXPECT_EQ(header->biSize, sizeof(BITMAPINFOHEADER));
+    EXPECT_EQ(header->biWidth, 30);
+    EXPECT_EQ(header->biHeight, 20);
+    EXPECT_EQ(header->biBitCount, 24);
+    EXPECT_EQ(header->biCompression, static_cast<DWORD>(BI_RGB));
+    EXPECT_GE(GlobalSize(dib), sizeof(BITMAPINFOHEADER) + 92u * 20);  // rows padded to 92 bytes
+    const uint8_t* bottomRow = reinterpret_cast<const uint8_t*>(header + 1);
+    // The first stored row is the picture's bottom, which starts blue.
+    EXPECT_GT(bottomRow[0], 200);
+    EXPECT_LT(bottomRow[2], 60);
+    GlobalUnlock(dib);
+
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    EmptyClipboard();
+    EXPECT_NE(SetClipboardData(CF_DIB, dib), nullptr);
+    CloseClipboard();
+    ASSERT_TRUE(OpenClipboard(nullptr));
+    HBITMAP asBitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
+    BITMAP info = {};
+    EXPECT_TRUE(asBitmap && GetObjectA(asBitmap, sizeof info, &info));
+    EXPECT_EQ(info.bmWidth, 30);
+    EmptyClipboard();
+    CloseClipboard();
+}
+
+TEST(CodecSaving, TurnedJpegIsALosslessCopyWithItsExif) {
+    ExifFields exif;
+    exif.orientation = 6;
+    exif.dateTimeOriginal = "2023:01:02 03:04:05";
+    Picture picture;
+    ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(64, 48), exif)), 1);
+    Library()->Rotate(picture.image, -90, 1);
+    std::string path = WriteTempFile("turned.jpg", {});
+    ASSERT_GE(Library()->SaveFile(path.c_str(), picture.image, 10), 1);
+
+    std::vector<uint8_t> saved = ReadFileBytes(path);
+    pix::JpegHeader header = pix::ParseJpegHeader(saved.data(), saved.size());
+    ASSERT_TRUE(header.valid);
+    EXPECT_EQ(header.width, 48);  // stored upright now: the turned picture is 48 wide
+    EXPECT_EQ(header.height, 64);
+    pix::ExifInfo info = pix::ParseTiff(saved.data() + header.exifOffset, header.exifLength);
+    EXPECT_EQ(info.orientation, 1);
+    EXPECT_EQ(info.dateTimeOriginal, "2023:01:02 03:04:05");
+
+    Picture reloaded;
+    ASSERT_GE(reloaded.LoadPath(path), 1);
+    Picture expected;
+    ASSERT_GE(expected.LoadBytes(MakeJpeg(QuadrantBitmap(64, 48), {})), 1);
+    Library()->Rotate(expected.image, -90, 1);
+    auto a = reloaded.Drawn(), b = expected.Drawn();
+    EXPECT_TRUE(Near(a->At(10, 10), b->At(10, 10), 10));
+    EXPECT_TRUE(Near(a->At(40, 50), b->At(40, 50), 10));
+}
+
+TEST(CodecSaving, SizesThatCannotTurnLosslesslyAreReencodedKeepingTheDate) {
+    ExifFields exif;
+    exif.orientation = 8;
+    exif.dateTimeOriginal = "2022:12:24 18:00:00";
+    Picture picture;
+    ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(67, 45), exif)), 1);
+    std::string path = WriteTempFile("odd.jpg", {});
+    ASSERT_GE(Library()->SaveFile(path.c_str(), picture.image, 10), 1);
+    EXPECT_EQ(Library()->SaveFile(path.c_str(), picture.image, 7), 0);  // only JPEG is written
+
+    std::vector<uint8_t> saved = ReadFileBytes(path);
+    pix::JpegHeader header = pix::ParseJpegHeader(saved.data(), saved.size());
+    EXPECT_EQ(header.width, 67);
+    EXPECT_EQ(header.height, 45);
+    pix::ExifInfo info = pix::ParseTiff(saved.data() + header.exifOffset, header.exifLength);
+    EXPECT_EQ(info.orientation, 1);
+    EXPECT_EQ(info.dateTimeOriginal, "2022:12:24 18:00:00");
+    Picture reloaded;
+    ASSERT_GE(reloaded.LoadPath(path), 1);
+    ExpectUpright(*reloaded.Drawn(), "re-encoded");
+}
+
+TEST(CodecBadInput, DamagedFilesFailToLoadAndNothingElse) {
+    std::vector<uint8_t> good = MakeJpeg(QuadrantBitmap(64, 64), {});
+    std::vector<uint8_t> png = MakePngWithAlpha(8, 8);
+    std::vector<std::vector<uint8_t>> bad = {
+        {},
+        {0xFF, 0xD8},
+        std::vector<uint8_t>(good.begin(), good.begin() + long(good.size() / 2)),
+        std::vector<uint8_t>(1000, 0x5A),
+        std::vector<uint8_t>(png.begin(), png.begin() + long(png.size() / 2)),
+    };
+    for (size_t i = 0; i < bad.size(); ++i) {
+        Picture picture;
+        EXPECT_LT(picture.LoadBytes(bad[i]), 1) << i;
+        EXPECT_EQ(picture.image->Width(), 0) << i;
+    }
+    Picture missing;
+    EXPECT_LT(missing.LoadPath("C:\\no\\such\\file.jpg"), 1);
+    EXPECT_LT(Library()->LoadFile(nullptr, missing.image), 1);
+}
+
+TEST(CodecBadInput, HugeDeclaredSizesAreRefusedBeforeDecoding) {
+    std::vector<uint8_t> jpeg = MakeJpeg(QuadrantBitmap(16, 16), {});
+    pix::JpegHeader header = pix::ParseJpegHeader(jpeg.data(), jpeg.size());
+    ASSERT_TRUE(header.valid);
+    // Find the frame header and claim 30000 x 30000 (900 megapixels).
+    for (size_t at = 2; at + 9 < jpeg.size(); ++at)
+        if (jpeg[at] == 0xFF && jpeg[at + 1] == 0xC0) {
+            jpeg[at + 5] = 30000 >> 8, jpeg[at + 6] = 30000 & 0xFF;
+            jpeg[at + 7] = 30000 >> 8, jpeg[at + 8] = 30000 & 0xFF;
+            break;
+        }
+    Picture picture;
+    EXPECT_LT(picture.LoadBytes(jpeg), 1);
+}
+
+}  // namespace

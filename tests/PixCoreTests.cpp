@@ -1,0 +1,125 @@
+// The portable picture core: EXIF, JPEG headers, orientations, resampling.
+#include <gtest/gtest.h>
+
+#include "core/Exif.h"
+#include "core/JpegHeader.h"
+#include "core/Pixels.h"
+#include "support/TestPictures.h"
+
+namespace {
+
+TEST(Orientations, ComposeLikeTheTurnsTheyStandFor) {
+    EXPECT_EQ(pix::ComposeOrientation(6, 6), 3);  // two clockwise quarters: half a turn
+    EXPECT_EQ(pix::ComposeOrientation(6, 8), 1);
+    EXPECT_EQ(pix::ComposeOrientation(3, 3), 1);
+    EXPECT_EQ(pix::ComposeOrientation(2, 2), 1);  // mirroring twice
+    for (int o = 1; o <= 8; ++o) {
+        EXPECT_EQ(pix::ComposeOrientation(o, InverseOrientation(o)), 1) << o;
+        EXPECT_EQ(pix::ComposeOrientation(1, o), o);
+    }
+    EXPECT_EQ(pix::TurnOrientation(1), 6);
+    EXPECT_EQ(pix::TurnOrientation(-1), 8);
+    EXPECT_EQ(pix::TurnOrientation(6), 3);
+}
+
+TEST(Orientations, OrientMovesCornersWhereTheCodeSays) {
+    pix::Bitmap upright = QuadrantBitmap(4, 2);
+    for (int o = 1; o <= 8; ++o) {
+        pix::Bitmap stored = pix::Orient(upright, InverseOrientation(o));
+        pix::Bitmap back = pix::Orient(stored, o);
+        ASSERT_EQ(back.width, 4) << o;
+        ASSERT_EQ(back.height, 2) << o;
+        EXPECT_EQ(back.pixels, upright.pixels) << o;
+        EXPECT_EQ(stored.width, pix::SwapsAxes(o) ? 2 : 4) << o;
+    }
+    // Orientation 6 shows the stored picture turned clockwise: the stored
+    // bottom-left corner becomes the top-left one.
+    pix::Bitmap turned = pix::Orient(upright, 6);
+    const uint8_t* topLeft = turned.Row(0);
+    EXPECT_EQ(topLeft[0], 255);  // blue, from the bottom-left quadrant
+    EXPECT_EQ(topLeft[2], 0);
+}
+
+TEST(Resampling, AreaAveragingShrinksACheckerboardToGrey) {
+    pix::Bitmap board = Checkerboard(64, 64);
+    pix::Bitmap small = pix::Resample(board, 16, 16, {0, 0, 16, 16});
+    ASSERT_EQ(small.width, 16);
+    for (int y = 0; y < 16; ++y)
+        for (int x = 0; x < 16; ++x) EXPECT_NEAR(small.Row(y)[x * 3], 128, 2);
+}
+
+TEST(Resampling, FractionalRatiosKeepTheAverageAndPartsMatchTheWhole) {
+    pix::Bitmap picture = QuadrantBitmap(101, 77);
+    pix::Bitmap whole = pix::Resample(picture, 33, 29, {0, 0, 33, 29});
+    pix::Bitmap part = pix::Resample(picture, 33, 29, {10, 5, 30, 20});
+    for (int y = 0; y < 15; ++y)
+        for (int x = 0; x < 20; ++x)
+            for (int c = 0; c < 3; ++c)
+                ASSERT_EQ(part.Row(y)[x * 3 + c], whole.Row(y + 5)[(x + 10) * 3 + c]);
+    pix::Bitmap grey;
+    grey.Allocate(7, 7);
+    std::fill(grey.pixels.begin(), grey.pixels.end(), 77);
+    pix::Bitmap bigger = pix::Resample(grey, 23, 19, {0, 0, 23, 19});
+    EXPECT_EQ(bigger.Row(18)[22 * 3], 77);
+}
+
+TEST(ExifParsing, ReadsTheFieldsInBothByteOrders) {
+    for (bool big : {false, true}) {
+        ExifFields fields;
+        fields.orientation = 6;
+        fields.dateTimeOriginal = "2024:05:17 10:11:12";
+        fields.pixelWidth = 4000;
+        fields.pixelHeight = 3000;
+        fields.thumbnail = {0xFF, 0xD8, 0xFF, 0xD9};
+        fields.bigEndian = big;
+        std::vector<uint8_t> tiff = MakeTiff(fields);
+        pix::ExifInfo info = pix::ParseTiff(tiff.data(), tiff.size());
+        EXPECT_TRUE(info.present);
+        EXPECT_EQ(info.orientation, 6);
+        EXPECT_EQ(info.dateTimeOriginal, "2024:05:17 10:11:12");
+        EXPECT_EQ(info.pixelWidth, 4000u);
+        EXPECT_EQ(info.pixelHeight, 3000u);
+        ASSERT_EQ(info.thumbnailLength, 4u);
+        EXPECT_EQ(tiff[info.thumbnailOffset], 0xFF);
+
+        ASSERT_TRUE(pix::SetOrientation(tiff.data(), tiff.size(), info, 1));
+        EXPECT_EQ(pix::ParseTiff(tiff.data(), tiff.size()).orientation, 1);
+    }
+}
+
+TEST(ExifParsing, DamagedBlocksGiveDefaultsWithoutReadingPastThem) {
+    ExifFields fields;
+    fields.orientation = 3;
+    fields.thumbnail.assign(100, 0xAB);
+    std::vector<uint8_t> tiff = MakeTiff(fields);
+    for (size_t cut = 0; cut < tiff.size(); ++cut) {
+        std::vector<uint8_t> part(tiff.begin(), tiff.begin() + long(cut));
+        pix::ExifInfo info = pix::ParseTiff(part.data(), part.size());
+        EXPECT_TRUE(info.thumbnailLength == 0 || info.thumbnailOffset + info.thumbnailLength <= cut);
+        EXPECT_GE(info.orientation, 1);
+        EXPECT_LE(info.orientation, 8);
+    }
+    std::vector<uint8_t> badOrientation = MakeTiff({9, "", 0, 0, {}, false});
+    EXPECT_EQ(pix::ParseTiff(badOrientation.data(), badOrientation.size()).orientation, 1);
+}
+
+TEST(JpegHeaders, SizeAndExifWithoutDecoding) {
+    ExifFields fields;
+    fields.orientation = 8;
+    std::vector<uint8_t> jpeg = MakeJpeg(QuadrantBitmap(67, 45), fields);
+    pix::JpegHeader header = pix::ParseJpegHeader(jpeg.data(), jpeg.size());
+    ASSERT_TRUE(header.valid);
+    EXPECT_EQ(header.width, 45);  // stored turned: the upright picture is 67 wide
+    EXPECT_EQ(header.height, 67);
+    EXPECT_EQ(header.components, 3);
+    EXPECT_FALSE(header.progressive);
+    ASSERT_NE(header.exifOffset, 0u);
+    EXPECT_EQ(pix::ParseTiff(jpeg.data() + header.exifOffset, header.exifLength).orientation, 8);
+
+    std::vector<uint8_t> progressive = MakeJpeg(QuadrantBitmap(16, 16), {}, kProgressive);
+    EXPECT_TRUE(pix::ParseJpegHeader(progressive.data(), progressive.size()).progressive);
+    for (size_t cut : {size_t(0), size_t(3), size_t(20)})  // before the frame header
+        EXPECT_FALSE(pix::ParseJpegHeader(jpeg.data(), cut).valid) << cut;
+}
+
+}  // namespace

@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean
+.PHONY: all deps configure build test demo clean bench
 
 all: build
 
@@ -27,3 +27,8 @@ demo: build
 
 clean:
 	rm -rf $(BUILD)
+
+# Native fuzzing of the picture core for a bounded time (FUZZ_SECONDS each).
+.PHONY: fuzz
+fuzz:
+	tools/fuzz.sh

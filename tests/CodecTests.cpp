@@ -60,9 +60,9 @@ TEST(CodecTable, LibraryIsReachableAndImagesStartEmpty) {
     EXPECT_EQ(Library()->SaveFile(WriteTempFile("none.jpg", {}).c_str(), empty.image, 10), 0);
 }
 
-class Orientations : public testing::TestWithParam<int> {};
+class ExifOrientations : public testing::TestWithParam<int> {};
 
-TEST_P(Orientations, LoadGivesTheUprightPicture) {
+TEST_P(ExifOrientations, LoadGivesTheUprightPicture) {
     ExifFields exif;
     exif.orientation = GetParam();
     Picture picture;
@@ -72,7 +72,7 @@ TEST_P(Orientations, LoadGivesTheUprightPicture) {
     ExpectUpright(*picture.Drawn(), "drawn");
 }
 
-INSTANTIATE_TEST_SUITE_P(Exif, Orientations, testing::Range(1, 9));
+INSTANTIATE_TEST_SUITE_P(AllCodes, ExifOrientations, testing::Range(1, 9));
 
 TEST(CodecLoading, OddSizesGreyscaleProgressiveAndPng) {
     Picture odd;
@@ -257,6 +257,40 @@ TEST(CodecBadInput, HugeDeclaredSizesAreRefusedBeforeDecoding) {
         }
     Picture picture;
     EXPECT_LT(picture.LoadBytes(jpeg), 1);
+}
+
+}  // namespace
+
+namespace {
+
+std::vector<std::string> FilesIn(const std::string& dir) {
+    std::vector<std::string> files;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return files;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
+            files.push_back(dir + "\\" + found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    return files;
+}
+
+// Every input the fuzzers ever crashed on, and their seeds, go through the
+// parsers and the library again.
+TEST(CodecBadInput, FuzzCorpusReplays) {
+    std::string root = std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/fuzz";
+    std::vector<std::string> files = FilesIn(root + "/seeds");
+    for (const std::string& crash : FilesIn(root + "/crashers")) files.push_back(crash);
+    ASSERT_FALSE(files.empty());
+    for (const std::string& file : files) {
+        std::vector<uint8_t> bytes = ReadFileBytes(file);
+        pix::ExifInfo info = pix::ParseTiff(bytes.data(), bytes.size());
+        EXPECT_LE(info.thumbnailOffset + info.thumbnailLength, bytes.size()) << file;
+        pix::ParseJpegHeader(bytes.data(), bytes.size());
+        Picture picture;
+        picture.LoadBytes(bytes);
+    }
 }
 
 }  // namespace

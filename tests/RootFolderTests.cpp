@@ -214,3 +214,23 @@ TEST_F(RootFolderTest, UnsupportedOperationsSayNotImplemented) {
 }
 
 }  // namespace
+
+#include "imaging/ImageLibrary.h"
+
+namespace {
+
+TEST(ImageLibraryAccess, LoadedOnceAndHeldImagesKnowTheirSize) {
+    ImageLibrary* first = GetImageLibrary();
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(GetImageLibrary(), first);
+    HMODULE before = GetModuleHandleA("pixcodec.dll");
+    {
+        ImageHolder holder;
+        ASSERT_TRUE(holder);
+        EXPECT_EQ(holder.Width(), 0);
+        EXPECT_EQ(holder.Height(), 0);
+    }
+    EXPECT_EQ(GetModuleHandleA("pixcodec.dll"), before);  // never unloaded
+}
+
+}  // namespace

@@ -32,3 +32,7 @@ clean:
 .PHONY: fuzz
 fuzz:
 	tools/fuzz.sh
+
+# Codec timings under Wine beside native djpeg (bench/run.sh).
+bench: build
+	BUILD_DIR=$(abspath $(BUILD)) bench/run.sh

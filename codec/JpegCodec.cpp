@@ -31,6 +31,8 @@ struct TjBuffer {
     }
 };
 
+// Hostile progressive files with thousands of scans are refused
+// (TJFLAG_LIMITSCANS) rather than decoded for minutes.
 // A warning about data that ends early means the picture is incomplete; the
 // other warnings (stray bytes between markers) are common in camera files.
 bool AcceptableWarning(tjhandle handle) {
@@ -66,7 +68,7 @@ bool DecodeJpeg(const uint8_t* data, size_t size, int minWidth, int minHeight, B
 
     int result = tjDecompress2(handle.Get(), data, static_cast<unsigned long>(size), out.pixels.data(),
                                scaledWidth, int(out.Stride()), scaledHeight, TJPF_BGR,
-                               0);
+                               TJFLAG_LIMITSCANS);
     if (result != 0 && !AcceptableWarning(handle.Get())) {
         out = Bitmap();
         return false;
@@ -109,7 +111,7 @@ bool TransformJpegLossless(const uint8_t* data, size_t size, int orientation,
     transform.options = TJXOPT_PERFECT;
     TjBuffer jpeg;
     if (tjTransform(handle.Get(), data, static_cast<unsigned long>(size), 1, &jpeg.data, &jpeg.size,
-                    &transform, 0) != 0)
+                    &transform, TJFLAG_LIMITSCANS) != 0)
         return false;
     out.assign(jpeg.data, jpeg.data + jpeg.size);
     return true;

@@ -73,3 +73,14 @@
 
 // Bitmaps.
 #define IDB_ROOT_TOOLBAR 235  // the root view's Settings button
+
+// The camera settings dialog and its controls.
+#define IDD_CAMERA_SETTINGS 157
+#define IDC_CAMERA_LIST 1010
+#define IDC_TYPE_LIST 1012
+#define IDC_SPEED_LIST 1013
+#define IDC_PORT_LIST 1014
+#define IDC_REMOTE_GROUP 1018
+#define IDC_TYPE_LABEL 1019
+#define IDC_PORT_LABEL 1020
+#define IDC_SPEED_LABEL 1023

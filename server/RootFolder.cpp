@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "res/resource.h"
+#include "server/CameraFolder.h"
 #include "server/ItemIcon.h"
 #include "server/RootIdEnumerator.h"
 #include "server/RootView.h"
@@ -108,8 +109,16 @@ STDMETHODIMP RootFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum) 
                    reinterpret_cast<void**>(ppenum));
 }
 
-// The face asked for on a source child's serving folder.
+// The face asked for on the child's serving folder: a source folder, or for
+// "Hard Disk" a new disk folder each time (null when it cannot be made).
 IUnknown* RootFolder::ChooseTarget(int child, bool folderFace) {
+    if (child == kHardDisk) {
+        CameraFolder* disk = new (std::nothrow) CameraFolder(viewerFolder_.Get(), "");
+        if (!disk) return nullptr;
+        disk->SetKind("Viewer");
+        return folderFace ? static_cast<IUnknown*>(static_cast<IShellFolder*>(disk))
+                          : static_cast<IUnknown*>(static_cast<IPersistFolder*>(disk));
+    }
     SourceFolder* source = child == kDigitalCamera   ? remoteFolder_.Get()
                            : child == kRemovableMedia ? localFolder_.Get()
                                                       : nullptr;
@@ -133,8 +142,6 @@ STDMETHODIMP RootFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID
             return source->BindChild(rest, nullptr, riid, ppv);
         }
     }
-    if (child == kHardDisk) return E_NOTIMPL;  // The disk folder comes with the camera folders.
-
     IUnknown* target = ChooseTarget(child, !persistFace);
     if (!target) return E_OUTOFMEMORY;
     target->AddRef();

@@ -1,5 +1,6 @@
 #include "server/SourceFolder.h"
 
+#include "server/CameraFolder.h"
 #include "server/ItemIcon.h"
 #include "server/RootView.h"
 #include "server/SourceIdEnumerator.h"
@@ -22,8 +23,13 @@ SourceFolder::~SourceFolder() {
     if (driverModule_) FreeLibrary(driverModule_);
 }
 
-// Driver loading comes with the camera connection; until then no source has a service.
-CameraService* SourceFolder::GetService() { return service_; }
+CameraService* SourceFolder::GetService() {
+    if (!service_) {
+        service_ = LoadDriver(kind_, &driverModule_);
+        if (service_) service_->Refresh();
+    }
+    return service_;
+}
 
 STDMETHODIMP SourceFolder::GetClassID(CLSID* clsid) {
     if (!clsid) return E_POINTER;
@@ -49,13 +55,22 @@ STDMETHODIMP SourceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum
                    reinterpret_cast<void**>(ppenum));
 }
 
-STDMETHODIMP SourceFolder::BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID riid, void** ppv) {
+STDMETHODIMP SourceFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID riid,
+                                        void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    bool known = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown) ||
-                 IsEqualIID(riid, IID_IShellFolder);
-    if (!known) return E_NOINTERFACE;
-    return E_NOTIMPL;  // Camera folders come with the camera connection.
+    bool persistFace = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown);
+    if (!persistFace && !IsEqualIID(riid, IID_IShellFolder)) return E_NOINTERFACE;
+    const char* name = ItemId::NameOf(pidl);
+    if (!name) return E_INVALIDARG;  // not an item this folder listed
+    CameraFolder* folder = new (std::nothrow) CameraFolder(this, name);
+    if (!folder) return E_OUTOFMEMORY;
+    IUnknown* face = persistFace ? static_cast<IUnknown*>(static_cast<IPersistFolder*>(folder))
+                                 : static_cast<IUnknown*>(static_cast<IShellFolder*>(folder));
+    face->AddRef();
+    face->QueryInterface(riid, ppv);
+    face->Release();
+    return S_OK;
 }
 
 HRESULT SourceFolder::BindChild(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) {
@@ -105,6 +120,6 @@ STDMETHODIMP SourceFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
 IdListHolder* STDMETHODCALLTYPE SourceFolder::GetOwnIdList() { return ownList_.get(); }
 
 BYTE STDMETHODCALLTYPE SourceFolder::IsReady() {
-    CameraService* service = GetService();
-    return service && service->Refresh();
+    if (!service_) service_ = LoadDriver(kind_, &driverModule_);
+    return service_ && service_->Refresh();
 }

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "camera/CameraService.h"
+#include "camera/FolderConnection.h"
 #include "server/ComObject.h"
 #include "server/ExtFolder.h"
 #include "server/ItemId.h"

@@ -1,0 +1,86 @@
+#pragma once
+// A camera folder's link to its driver: the settings it keeps, opening,
+// checking and re-opening its CameraConnection, the settings dialog, and the
+// operations through which everything else reaches the camera.
+#include <windows.h>
+#include <objidl.h>
+
+#include <cstdint>
+#include <string>
+
+#include "camera/CameraService.h"
+#include "camera/ConfigStore.h"
+
+// Loads the camera driver of a source kind; the module handle comes back in
+// `module` (null when nothing stayed loaded). Null when no service was made.
+CameraService* LoadDriver(const std::string& sourceKind, HMODULE* module);
+
+struct CameraCapabilities {
+    int captionLines;
+    uint16_t flags;
+};
+
+class FolderConnection {
+public:
+    FolderConnection(const std::string& connectionText, const std::string& kind);
+    virtual ~FolderConnection();
+    FolderConnection(const FolderConnection&) = delete;
+    FolderConnection& operator=(const FolderConnection&) = delete;
+
+    // Opens, checks or re-opens the connection; never raises.
+    void Connect(bool reload);
+    // 1: OK and saved; 2: cancelled.
+    int EditSettings(HWND parent);
+    void SetCurrentFolder(const std::string& path);
+
+    std::string GetCameraModel() const { return cameraModel_; }
+    std::string GetComPort() const { return comPort_; }
+    std::string GetComSpeed() const { return comSpeed_; }
+    std::string GetKind() const { return kind_; }
+    std::string GetConnectionType() const { return connectionType_; }
+    std::string GetCurrentFolder() const { return currentFolder_; }
+    void SetKind(const std::string& kind) { kind_ = kind; }
+    void SetCameraModel(const std::string& model) { cameraModel_ = model; }
+    void SetComPort(const std::string& port) { comPort_ = port; }
+    void SetComSpeed(const std::string& speed) { comSpeed_ = speed; }
+    void SetConnectionType(const std::string& type) { connectionType_ = type; }
+
+    // These forward to an open connection: call them after a successful Connect.
+    CameraImage* OpenImage(const std::string& name);
+    std::string GetImageName(int index);
+    std::string GetConnectionId();
+    CameraCapabilities GetCapabilities();
+    void DeleteImage(const std::string& name);
+    void DeleteAllImages();
+
+    bool IsConnected() const { return connection_ != nullptr; }
+    int GetImageCount();
+    int CanAcceptData(IDataObject* data);
+    int AcceptData(IDataObject* data, int index);
+
+    // The transfer guard: 1 while no image transfer of this folder runs.
+    int Idle() const { return idle_; }
+    void SetIdle(int idle) { idle_ = idle; }
+
+protected:
+    // The source folder's service, loading its driver when needed.
+    virtual CameraService* ParentService() = 0;
+
+private:
+    void CloseConnection();
+    void ReadSettingsForReload(std::string& viewerPath, std::string& localPath,
+                               std::string& remotePath);
+    void ReadPathOfKind(std::string& viewerPath, std::string& localPath, std::string& remotePath);
+
+    CameraConnection* connection_ = nullptr;
+    CameraService* service_ = nullptr;
+    std::string driverText_;
+    std::string connectionText_;
+    std::string cameraModel_;
+    std::string kind_;
+    std::string connectionType_;
+    std::string currentFolder_;
+    std::string comPort_;
+    std::string comSpeed_;
+    int idle_ = 1;
+};

@@ -1,0 +1,210 @@
+#include "camera/SettingsDialog.h"
+
+#include "res/resource.h"
+#include "server/Module.h"
+
+using ConfigStore::ModelKey;
+
+namespace {
+
+const char kSelectCamera[] = "< Select Camera >";
+const int kRemoteControls[] = {IDC_REMOTE_GROUP, IDC_PORT_LABEL, IDC_SPEED_LABEL, IDC_TYPE_LABEL,
+                               IDC_TYPE_LIST,    IDC_PORT_LIST,  IDC_SPEED_LIST};
+
+void Append(HWND dialog, int list, const std::string& text) {
+    SendDlgItemMessageA(dialog, list, CB_INSERTSTRING, WPARAM(-1), LPARAM(text.c_str()));
+}
+
+void Select(HWND dialog, int list, const std::string& text) {
+    SendDlgItemMessageA(dialog, list, CB_SELECTSTRING, WPARAM(-1), LPARAM(text.c_str()));
+}
+
+std::string Selected(HWND dialog, int list) {
+    LRESULT index = SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0);
+    if (index == CB_ERR) return "";
+    char text[256] = {};
+    LRESULT length = SendDlgItemMessageA(dialog, list, CB_GETLBTEXTLEN, index, 0);
+    if (length < 0 || length >= LRESULT(sizeof text)) return "";
+    SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, index, LPARAM(text));
+    return text;
+}
+
+bool HasSelection(HWND dialog, int list) {
+    return SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) != CB_ERR;
+}
+
+void Enable(HWND dialog, int control, bool enable) {
+    EnableWindow(GetDlgItem(dialog, control), enable);
+}
+
+void EnableRemote(HWND dialog, bool enable) {
+    for (int control : kRemoteControls) Enable(dialog, control, enable);
+}
+
+// Runs `body` for each subkey name of `key`; a missing key ends it quietly.
+template <class Body>
+void ForEachSubkey(const std::string& key, REGSAM access, Body&& body) {
+    try {
+        RegKey open(HKEY_LOCAL_MACHINE, key, access);
+        std::string name;
+        for (DWORD i = 0; open.EnumSubkey(i, name); ++i) body(name);
+    } catch (int) {
+    }
+}
+
+void FillSpeeds(HWND dialog, const std::string& model) {
+    std::string speeds;
+    try {
+        speeds = ConfigStore::Read(ModelKey(model, "Remote\\Serial"), "SupportedSpeed", "No Value");
+    } catch (int) {
+    }
+    SendDlgItemMessageA(dialog, IDC_SPEED_LIST, CB_RESETCONTENT, 0, 0);
+    int show = speeds.empty() ? SW_HIDE : SW_SHOW;
+    ShowWindow(GetDlgItem(dialog, IDC_SPEED_LABEL), show);
+    ShowWindow(GetDlgItem(dialog, IDC_SPEED_LIST), show);
+    if (speeds.empty()) return;
+    if (speeds == "No Value") {
+        for (const char* speed : {"115200", "57600", "38400", "19200", "9600"})
+            Append(dialog, IDC_SPEED_LIST, speed);
+    } else {
+        size_t start = 0, separator;
+        while ((separator = speeds.find_first_not_of("0123456789", start)) != std::string::npos) {
+            Append(dialog, IDC_SPEED_LIST, speeds.substr(start, separator - start));
+            start = separator + 1;
+        }
+        Append(dialog, IDC_SPEED_LIST, speeds.substr(start));
+    }
+    Select(dialog, IDC_SPEED_LIST, "115200");
+}
+
+void SelectStoredSerial(HWND dialog, const std::string& model) {
+    std::string port = "AUTO", speed = "19200";
+    try {
+        std::string key = ModelKey(model, "Remote\\Serial");
+        port = ConfigStore::Read(key, "ComPort", "AUTO");
+        speed = ConfigStore::Read(key, "ComSpeed", "19200");
+    } catch (int) {
+    }
+    Select(dialog, IDC_PORT_LIST, port);
+    Select(dialog, IDC_SPEED_LIST, speed);
+}
+
+// Enables the port and speed lists as the connection type wants them.
+void ApplyType(HWND dialog, const std::string& type) {
+    if (type == "Serial") return;
+    Enable(dialog, IDC_SPEED_LIST, false);
+    if (type != "Parallel") Enable(dialog, IDC_PORT_LIST, false);
+}
+
+void OnInit(HWND dialog, SettingsData* data) {
+    SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+    ForEachSubkey(ConfigStore::kCamerasKey, KEY_ENUMERATE_SUB_KEYS, [&](const std::string& name) {
+        if (name != ConfigStore::kImageViewer) Append(dialog, IDC_CAMERA_LIST, name);
+    });
+    for (const char* port : {"AUTO", "COM1", "COM2", "COM3", "COM4"}) Append(dialog, IDC_PORT_LIST, port);
+    Select(dialog, IDC_PORT_LIST, data->comPort);
+    FillSpeeds(dialog, data->cameraModel);
+    Select(dialog, IDC_SPEED_LIST, data->comSpeed);
+    if (!data->cameraModel.empty()) {
+        Select(dialog, IDC_CAMERA_LIST, data->cameraModel);
+    } else {
+        SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_INSERTSTRING, 0, LPARAM(kSelectCamera));
+        SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_SETCURSEL, 0, 0);
+    }
+    ForEachSubkey(ModelKey(data->cameraModel), KEY_ENUMERATE_SUB_KEYS, [&](const std::string& name) {
+        if (name != "Remote") return;
+        EnableRemote(dialog, true);
+        ForEachSubkey(ModelKey(data->cameraModel, "Remote"), KEY_ENUMERATE_SUB_KEYS,
+                      [&](const std::string& type) { Append(dialog, IDC_TYPE_LIST, type); });
+        Select(dialog, IDC_TYPE_LIST, data->connectionType);
+        ApplyType(dialog, data->connectionType);
+    });
+}
+
+void OnCameraChanged(HWND dialog) {
+    EnableRemote(dialog, false);
+    char first[64] = {};
+    if (SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_GETLBTEXTLEN, 0, 0) < LRESULT(sizeof first)) {
+        SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_GETLBTEXT, 0, LPARAM(first));
+        if (std::string(first) == kSelectCamera)
+            SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_DELETESTRING, 0, 0);
+    }
+    std::string model = Selected(dialog, IDC_CAMERA_LIST);
+    FillSpeeds(dialog, model);
+    ForEachSubkey(ModelKey(model), KEY_ENUMERATE_SUB_KEYS, [&](const std::string& name) {
+        if (name != "Remote") return;
+        EnableRemote(dialog, true);
+        SendDlgItemMessageA(dialog, IDC_TYPE_LIST, CB_RESETCONTENT, 0, 0);
+        std::string stored;
+        try {
+            stored = ConfigStore::Read(ModelKey(model, "Remote"), "RemoteConnectionType");
+        } catch (int) {
+        }
+        ForEachSubkey(ModelKey(model, "Remote"), KEY_READ,
+                      [&](const std::string& type) { Append(dialog, IDC_TYPE_LIST, type); });
+        Select(dialog, IDC_TYPE_LIST, stored);
+        if (stored == "Serial") SelectStoredSerial(dialog, model);
+        ApplyType(dialog, stored);
+    });
+}
+
+void OnTypeChanged(HWND dialog) {
+    std::string type = Selected(dialog, IDC_TYPE_LIST);
+    if (type == "Serial") {
+        Enable(dialog, IDC_PORT_LIST, true);
+        Enable(dialog, IDC_SPEED_LIST, true);
+        SelectStoredSerial(dialog, Selected(dialog, IDC_CAMERA_LIST));
+    }
+    ApplyType(dialog, type);
+}
+
+void OnOk(HWND dialog, SettingsData* data) {
+    if (HasSelection(dialog, IDC_CAMERA_LIST)) {
+        data->cameraModel = Selected(dialog, IDC_CAMERA_LIST);
+        if (data->cameraModel == kSelectCamera) data->cameraModel.clear();
+    }
+    data->connectionKind.clear();
+    try {
+        data->connectionKind = ConfigStore::Read(ModelKey(data->cameraModel), "Connection");
+    } catch (int) {
+    }
+    if (HasSelection(dialog, IDC_PORT_LIST)) data->comPort = Selected(dialog, IDC_PORT_LIST);
+    if (HasSelection(dialog, IDC_SPEED_LIST)) data->comSpeed = Selected(dialog, IDC_SPEED_LIST);
+    if (HasSelection(dialog, IDC_TYPE_LIST)) data->connectionType = Selected(dialog, IDC_TYPE_LIST);
+    EndDialog(dialog, 1);
+}
+
+INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* data = reinterpret_cast<SettingsData*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    switch (message) {
+        case WM_INITDIALOG:
+            OnInit(dialog, reinterpret_cast<SettingsData*>(lParam));
+            return TRUE;
+        case WM_COMMAND:
+            if (LOWORD(wParam) == IDOK && data) {
+                OnOk(dialog, data);
+            } else if (LOWORD(wParam) == IDCANCEL) {
+                EndDialog(dialog, 0);
+            } else if (HIWORD(wParam) == CBN_SELCHANGE && LOWORD(wParam) == IDC_CAMERA_LIST) {
+                OnCameraChanged(dialog);
+            } else if (HIWORD(wParam) == CBN_SELCHANGE && LOWORD(wParam) == IDC_TYPE_LIST) {
+                OnTypeChanged(dialog);
+            } else {
+                return FALSE;
+            }
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+}  // namespace
+
+INT_PTR RunSettingsDialog(HWND parent, SettingsData& data) {
+    try {
+        return DialogBoxParamA(theModule.instance, MAKEINTRESOURCEA(IDD_CAMERA_SETTINGS), parent,
+                               SettingsProc, reinterpret_cast<LPARAM>(&data));
+    } catch (...) {
+        return -1;
+    }
+}

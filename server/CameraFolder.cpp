@@ -1,0 +1,81 @@
+#include "server/CameraFolder.h"
+
+#include "server/FolderDropTarget.h"
+#include "server/ItemId.h"
+#include "server/SourceFolder.h"
+
+const InterfaceRow<CameraFolder> CameraFolder::kInterfaces[3] = {
+    {&IID_IUnknown, FaceOf<CameraFolder, IShellFolder>},
+    {&IID_IShellFolder, FaceOf<CameraFolder, IShellFolder>},
+    {&IID_IPersistFolder, FaceOf<CameraFolder, IPersistFolder>},
+};
+
+CameraFolder::CameraFolder(SourceFolder* parent, const std::string& connectionText)
+    : FolderConnection(connectionText, parent->GetKind()),
+      parent_(ComRef<SourceFolder>::Share(parent)) {}
+
+CameraFolder::~CameraFolder() = default;
+
+CameraService* CameraFolder::ParentService() { return parent_->GetService(); }
+
+STDMETHODIMP CameraFolder::GetClassID(CLSID* clsid) {
+    if (!clsid) return E_POINTER;
+    *clsid = CLSID_CameraExplorer;
+    return S_OK;
+}
+
+STDMETHODIMP CameraFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*,
+                                            PIDLIST_RELATIVE* ppidl, ULONG*) {
+    if (ppidl) *ppidl = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CameraFolder::EnumObjects(HWND, SHCONTF, IEnumIDList** ppenum) {
+    if (ppenum) *ppenum = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CameraFolder::BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
+    if (ppv) *ppv = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CameraFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
+    if (ppv) *ppv = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CameraFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (IsEqualIID(riid, IID_IDropTarget)) {
+        FolderDropTarget* target = new (std::nothrow) FolderDropTarget(this);
+        if (!target) return E_OUTOFMEMORY;
+        target->QueryInterface(IID_IDropTarget, ppv);
+        return S_OK;
+    }
+    if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
+    Connect(true);
+    return E_NOTIMPL;  // The camera view comes with the view's own objects.
+}
+
+STDMETHODIMP CameraFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* rgfInOut) {
+    if (!rgfInOut) return E_POINTER;
+    *rgfInOut = SFGAO_FILESYSTEM;
+    return S_OK;
+}
+
+STDMETHODIMP CameraFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*,
+                                         void** ppv) {
+    if (ppv) *ppv = nullptr;
+    return E_NOTIMPL;
+}
+
+STDMETHODIMP CameraFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF, STRRET* name) {
+    return ItemId::NameOffset(pidl, true, name);
+}
+
+STDMETHODIMP CameraFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* ppidl) {
+    if (ppidl) *ppidl = nullptr;
+    return E_NOTIMPL;
+}

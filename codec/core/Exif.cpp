@@ -3,6 +3,8 @@
 namespace pix {
 namespace {
 
+constexpr uint16_t kTagImageWidth = 0x0100;
+constexpr uint16_t kTagImageLength = 0x0101;
 constexpr uint16_t kTagOrientation = 0x0112;
 constexpr uint16_t kTagExifIfd = 0x8769;
 constexpr uint16_t kTagDateTimeOriginal = 0x9003;
@@ -71,6 +73,10 @@ struct IfdVisitor {
                 uint32_t value = tiff.U16(entry + 8);
                 info.orientation = value >= 1 && value <= 8 ? int(value) : 1;
                 info.orientationOffset = entry + 8;
+            } else if (ifdIndex == 0 && tag == kTagImageWidth) {
+                info.imageWidth = tiff.Value(entry);
+            } else if (ifdIndex == 0 && tag == kTagImageLength) {
+                info.imageHeight = tiff.Value(entry);
             } else if (ifdIndex == 0 && tag == kTagExifIfd && exifIfd) {
                 *exifIfd = tiff.Value(entry);
             } else if (ifdIndex == -1 && tag == kTagDateTimeOriginal) {

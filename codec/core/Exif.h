@@ -12,6 +12,8 @@ struct ExifInfo {
     size_t orientationOffset = 0; // offset of the orientation value in the TIFF block; 0: none
     bool bigEndian = false;
     std::string dateTimeOriginal; // "YYYY:MM:DD HH:MM:SS" or empty
+    uint32_t imageWidth = 0;      // IFD0 ImageWidth (TIFF files); 0 when absent
+    uint32_t imageHeight = 0;
     uint32_t pixelWidth = 0;      // Exif PixelXDimension; 0 when absent
     uint32_t pixelHeight = 0;
     size_t thumbnailOffset = 0;   // IFD1 JPEG thumbnail, relative to the TIFF block

@@ -1,0 +1,365 @@
+#include "DiskCamera.h"
+
+#include <shellapi.h>
+
+#include <algorithm>
+#include <cstring>
+
+#include "JpegCodec.h"
+#include "WicCodec.h"
+#include "core/Exif.h"
+#include "core/ImageHeader.h"
+#include "core/JpegHeader.h"
+
+namespace diskcam {
+namespace {
+
+constexpr int kThumbnailSize = 160;
+constexpr int kThumbnailQuality = 85;
+constexpr size_t kHeaderBytes = 64 * 1024;  // EXIF lives in the first segment
+
+std::string Lower(std::string text) {
+    for (char& c : text) c = char(tolower(static_cast<unsigned char>(c)));
+    return text;
+}
+
+void CopyOut(const std::string& text, char* buffer, int size) {
+    if (!buffer || size <= 0) return;
+    size_t length = std::min(text.size(), size_t(size - 1));
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
+
+bool IsDirectory(const std::string& path) {
+    DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::string> ListDirectory(const std::string& folder, bool directories) {
+    std::vector<std::string> names;
+    WIN32_FIND_DATAA found;
+    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return names;
+    do {
+        bool isDirectory = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (found.cFileName[0] != '.' && isDirectory == directories) names.push_back(found.cFileName);
+    } while (FindNextFileA(search, &found));
+    FindClose(search);
+    std::sort(names.begin(), names.end(),
+              [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+    return names;
+}
+
+std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit) {
+    std::vector<uint8_t> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                              OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    LARGE_INTEGER size = {};
+    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
+        bytes.resize(size_t(std::min<LONGLONG>(size.QuadPart, LONGLONG(limit))));
+        DWORD read = 0;
+        if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr)) read = 0;
+        bytes.resize(read);
+    }
+    CloseHandle(file);
+    return bytes;
+}
+
+HGLOBAL ToGlobal(const std::vector<uint8_t>& bytes) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
+    if (!memory) return nullptr;
+    if (void* at = GlobalLock(memory)) {
+        std::memcpy(at, bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+    }
+    return memory;
+}
+
+// The picture fitted into a square of `size`, aspect kept.
+pix::Bitmap Fit(const pix::Bitmap& picture, int size) {
+    double scale = std::min(1.0, double(size) / std::max(picture.width, picture.height));
+    int width = std::max(1, int(picture.width * scale + 0.5));
+    int height = std::max(1, int(picture.height * scale + 0.5));
+    return pix::Resample(picture, width, height, {0, 0, width, height});
+}
+
+bool Report(ProgressCallback cb, void* context, int code, int value) {
+    return !cb || cb(code, value, nullptr, context);
+}
+
+// A name in `folder` for `name` that no file has yet: "name (2).ext" and on.
+std::string FreeName(const std::string& folder, const std::string& name) {
+    size_t dot = name.find_last_of('.');
+    std::string stem = name.substr(0, dot), extension = dot == std::string::npos ? "" : name.substr(dot);
+    std::string candidate = name;
+    for (int n = 2; GetFileAttributesA((folder + "\\" + candidate).c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+        candidate = stem + " (" + std::to_string(n) + ")" + extension;
+    return candidate;
+}
+
+}  // namespace
+
+bool IsPictureName(const std::string& name) {
+    static const char* kExtensions[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".tif", ".tiff"};
+    std::string lower = Lower(name);
+    for (const char* extension : kExtensions) {
+        size_t length = std::strlen(extension);
+        if (lower.size() > length && lower.compare(lower.size() - length, length, extension) == 0)
+            return true;
+    }
+    return false;
+}
+
+// ---- DiskImage
+
+DiskImage::DiskImage(DiskConnection* owner, std::string path, std::string name)
+    : owner_(owner), path_(std::move(path)), name_(std::move(name)) {}
+
+bool DiskImage::GetInfo(ImageInfo* out) {
+    if (!out) return false;
+    WIN32_FILE_ATTRIBUTE_DATA attributes;
+    if (!GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &attributes)) return false;
+    *out = {};
+    CopyOut(name_, out->name, sizeof out->name);
+    out->fileSize = attributes.nFileSizeLow;
+    out->mask = kInfoName | kInfoSize;
+
+    std::vector<uint8_t> head = ReadBytes(path_, kHeaderBytes);
+    pix::JpegHeader header = pix::ParseJpegHeader(head.data(), head.size());
+    if (header.exifOffset) {
+        std::string date = pix::ParseTiff(head.data() + header.exifOffset, header.exifLength).dateTimeOriginal;
+        if (!date.empty()) {
+            CopyOut(date, out->captureDate, sizeof out->captureDate);
+            out->mask |= kInfoDate;
+        }
+    }
+    pix::PictureSize size = pix::ReadPictureSize(head.data(), head.size());
+    if (size.width > 0) {
+        out->width = size.width;
+        out->height = size.height;
+        out->mask |= kInfoDimensions;
+    } else {
+        out->mask |= kInfoNoDimensions;
+    }
+    return true;
+}
+
+// The embedded EXIF thumbnail turned upright, else a small picture made by a
+// scaled decode of the file.
+bool DiskImage::Thumbnail(std::vector<uint8_t>& out) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!thumbnail_.empty()) {
+        out = thumbnail_;
+        return true;
+    }
+    std::vector<uint8_t> head = ReadBytes(path_, kHeaderBytes);
+    pix::JpegHeader header = pix::ParseJpegHeader(head.data(), head.size());
+    pix::ExifInfo exif;
+    if (header.exifOffset) exif = pix::ParseTiff(head.data() + header.exifOffset, header.exifLength);
+    pix::Bitmap picture;
+    int scale = 0;
+    bool embedded = exif.thumbnailLength &&
+                    pix::DecodeJpeg(head.data() + header.exifOffset + exif.thumbnailOffset,
+                                    exif.thumbnailLength, kThumbnailSize, kThumbnailSize, picture, &scale);
+    if (!embedded) {
+        std::vector<uint8_t> whole = ReadBytes(path_, size_t(1) << 30);
+        bool decoded = pix::LooksLikeJpeg(whole.data(), whole.size())
+                           ? pix::DecodeJpeg(whole.data(), whole.size(), kThumbnailSize, kThumbnailSize,
+                                             picture, &scale)
+                           : pix::DecodeWithWic(whole.data(), whole.size(), picture);
+        if (!decoded) return false;
+    }
+    pix::Bitmap upright = pix::Orient(Fit(picture, kThumbnailSize), exif.orientation);
+    if (!pix::EncodeJpeg(upright, kThumbnailQuality, {}, thumbnail_)) return false;
+    out = thumbnail_;
+    return true;
+}
+
+int DiskImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb,
+                        void* cbContext) {
+    if (!data) return -1;
+    *data = nullptr;
+    if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
+    std::vector<uint8_t> bytes;
+    if (fullImage) {
+        bytes = ReadBytes(path_, size_t(1) << 30);
+        if (bytes.empty()) return -1;
+    } else if (!Thumbnail(bytes)) {
+        return -1;
+    }
+    if (!Report(cb, cbContext, 2, 100)) return kReadCancelled;
+    *data = ToGlobal(bytes);
+    if (!*data) return -1;
+    if (freeWhenDone) *freeWhenDone = 1;
+    return kReadOk;
+}
+
+// Full reads hand over the file itself; thumbnails come through ReadData.
+int DiskImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
+                          void* cbContext) {
+    if (!fullImage || !path || size <= int(path_.size())) return -1;
+    if (GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return -1;
+    if (!Report(cb, cbContext, 0, 0) || !Report(cb, cbContext, 2, 100)) return kReadCancelled;
+    CopyOut(path_, path, size);
+    if (deleteWhenDone) *deleteWhenDone = 0;
+    return kReadOk;
+}
+
+// ---- DiskConnection
+
+DiskConnection::DiskConnection(std::string folder) : folder_(std::move(folder)) {
+    while (folder_.size() > 3 && (folder_.back() == '\\' || folder_.back() == '/')) folder_.pop_back();
+    Scan();
+}
+
+void DiskConnection::Destroy(int flags) {
+    if (flags & 1) delete this;
+}
+
+void DiskConnection::Scan() {
+    std::vector<std::string> names;
+    for (const std::string& name : ListDirectory(folder_, false))
+        if (IsPictureName(name)) names.push_back(name);
+    std::lock_guard<std::mutex> hold(lock_);
+    names_ = std::move(names);
+}
+
+void DiskConnection::GetConnectionId(char* buffer, int size) { CopyOut(folder_, buffer, size); }
+
+int DiskConnection::GetImageCount() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return int(names_.size());
+}
+
+void DiskConnection::GetImageName(char* buffer, int size, int index) {
+    std::lock_guard<std::mutex> hold(lock_);
+    CopyOut(index >= 0 && size_t(index) < names_.size() ? names_[size_t(index)] : "", buffer, size);
+}
+
+CameraImage* DiskConnection::OpenImage(const char* name) {
+    if (!name) return nullptr;
+    std::lock_guard<std::mutex> hold(lock_);
+    if (std::find(names_.begin(), names_.end(), name) == names_.end()) return nullptr;
+    auto& image = images_[name];
+    if (!image) image = std::make_unique<DiskImage>(this, folder_ + "\\" + name, name);
+    return image.get();
+}
+
+void DiskConnection::DeleteImage(const char* name) {
+    if (!name) return;
+    std::lock_guard<std::mutex> hold(lock_);
+    auto at = std::find(names_.begin(), names_.end(), name);
+    if (at == names_.end()) return;
+    if (DeleteFileA((folder_ + "\\" + name).c_str())) names_.erase(at);
+}
+
+void DiskConnection::DeleteAllImages() {
+    std::lock_guard<std::mutex> hold(lock_);
+    std::vector<std::string> kept;
+    for (const std::string& name : names_)
+        if (!DeleteFileA((folder_ + "\\" + name).c_str())) kept.push_back(name);
+    names_ = std::move(kept);
+}
+
+int DiskConnection::CheckConnection() { return IsDirectory(folder_) ? 0 : -1; }
+
+std::vector<std::string> DiskConnection::DroppedPictures(IDataObject* data) {
+    std::vector<std::string> files;
+    if (!data) return files;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(data->GetData(&format, &medium))) return files;
+    if (auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
+        UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        for (UINT i = 0; i < count; ++i) {
+            char path[MAX_PATH] = {};
+            if (DragQueryFileA(drop, i, path, MAX_PATH) && IsPictureName(path)) files.push_back(path);
+        }
+        GlobalUnlock(medium.hGlobal);
+    }
+    ReleaseStgMedium(&medium);
+    return files;
+}
+
+int DiskConnection::CanAcceptData(IDataObject* data) {
+    if (!data || CheckConnection() < 0) return 0;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    return data->QueryGetData(&format) == S_OK ? 1 : 0;
+}
+
+// Copies dropped picture files in under names no file has, appending them to
+// the list so that the last indexes are the new pictures.
+int DiskConnection::AcceptData(IDataObject* data, int) {
+    int taken = 0;
+    for (const std::string& source : DroppedPictures(data)) {
+        std::string name = source.substr(source.find_last_of("\\/") + 1);
+        std::lock_guard<std::mutex> hold(lock_);
+        std::string free = FreeName(folder_, name);
+        if (!CopyFileA(source.c_str(), (folder_ + "\\" + free).c_str(), TRUE)) continue;
+        names_.push_back(free);
+        ++taken;
+    }
+    return taken;
+}
+
+// ---- DiskService
+
+DiskService::DiskService(std::string root) : root_(std::move(root)) {}
+
+void DiskService::Destroy(int flags) {
+    if (flags & 1) delete this;
+}
+
+CameraConnection* DiskService::OpenConnection(const char* connectionText) {
+    if (!connectionText || !IsDirectory(connectionText)) return nullptr;
+    return new (std::nothrow) DiskConnection(connectionText);
+}
+
+// The picture folders below DCIM of the root given, or of every removable drive.
+bool DiskService::Refresh() {
+    std::vector<std::string> roots;
+    if (!root_.empty()) {
+        roots.push_back(root_);
+    } else {
+        DWORD drives = GetLogicalDrives();
+        for (char letter = 'A'; letter <= 'Z'; ++letter) {
+            std::string drive = std::string(1, letter) + ":\\";
+            if ((drives >> (letter - 'A') & 1) && GetDriveTypeA(drive.c_str()) == DRIVE_REMOVABLE)
+                roots.push_back(drive.substr(0, 2));
+        }
+    }
+    std::vector<std::string> folders;
+    for (const std::string& root : roots) {
+        std::string dcim = root + "\\DCIM";
+        for (const std::string& sub : ListDirectory(dcim, true))
+            if (dcim.size() + sub.size() + 1 < 256) folders.push_back(dcim + "\\" + sub);
+    }
+    std::lock_guard<std::mutex> hold(lock_);
+    folders_ = std::move(folders);
+    return true;
+}
+
+unsigned DiskService::GetFolderCount() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return unsigned(folders_.size());
+}
+
+bool DiskService::GetFolderName(unsigned index, char* buffer, int size) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (index >= folders_.size()) return false;
+    CopyOut(folders_[index], buffer, size);
+    return true;
+}
+
+}  // namespace diskcam
+
+extern "C" CameraService* ExtCreateAccountService(const char* argument) {
+    try {
+        std::string root = argument ? argument : "";
+        while (!root.empty() && (root.back() == '\\' || root.back() == '/')) root.pop_back();
+        return new diskcam::DiskService(root);
+    } catch (...) {
+        return nullptr;
+    }
+}

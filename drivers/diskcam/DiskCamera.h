@@ -1,0 +1,100 @@
+#pragma once
+// A camera driver that serves the pictures of disk folders: the DCIM folders
+// of memory cards (or of a root given as the argument), or any chosen folder.
+#include <windows.h>
+
+#include <map>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "camera/CameraService.h"
+
+namespace diskcam {
+
+class DiskConnection;
+
+class DiskImage final : public CameraImage {
+public:
+    DiskImage(DiskConnection* owner, std::string path, std::string name);
+
+    void Reserved1() override {}
+    ThumbnailCell* GetCustomCell(int) override { return nullptr; }
+    int ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb,
+                 void* cbContext) override;
+    bool GetInfo(ImageInfo* out) override;
+    void Reserved5() override {}
+    int ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
+                   void* cbContext) override;
+    void Reserved7() override {}
+    int NeedsProgress() override { return 0; }
+    void QueryExtension(const GUID*, void** out) override {
+        if (out) *out = nullptr;
+    }
+
+    const std::string& Path() const { return path_; }
+
+private:
+    bool Thumbnail(std::vector<uint8_t>& out);
+
+    DiskConnection* owner_;
+    std::string path_;
+    std::string name_;
+    std::mutex lock_;
+    std::vector<uint8_t> thumbnail_;  // made once, on first request
+};
+
+class DiskConnection final : public CameraConnection {
+public:
+    explicit DiskConnection(std::string folder);
+
+    void Destroy(int flags) override;
+    void Reserved2() override {}
+    void GetConnectionId(char* buffer, int size) override;
+    int GetImageCount() override;
+    CameraImage* OpenImage(const char* name) override;
+    void Reserved6() override {}
+    void GetImageName(char* buffer, int size, int index) override;
+    void Reserved8() override {}
+    void DeleteImage(const char* name) override;
+    void DeleteAllImages() override;
+    int GetCaptionLineCount() override { return 1; }
+    uint16_t GetCapabilities() override { return kCanDeleteSingle | kCanDeleteAll; }
+    int CheckConnection() override;
+    int CanAcceptData(IDataObject* data) override;
+    int AcceptData(IDataObject* data, int reserved) override;
+
+    // Lists the folder's pictures in name order (again).
+    void Scan();
+
+private:
+    std::vector<std::string> DroppedPictures(IDataObject* data);
+
+    std::string folder_;
+    std::mutex lock_;
+    std::vector<std::string> names_;
+    // Handed-out images live as long as the connection: callers keep pointers.
+    std::map<std::string, std::unique_ptr<DiskImage>> images_;
+};
+
+class DiskService final : public CameraService {
+public:
+    explicit DiskService(std::string root);
+
+    void Destroy(int flags) override;
+    CameraConnection* OpenConnection(const char* connectionText) override;
+    bool Refresh() override;
+    unsigned GetFolderCount() override;
+    bool GetFolderName(unsigned index, char* buffer, int size) override;
+
+private:
+    std::string root_;  // "": the removable drives
+    std::mutex lock_;
+    std::vector<std::string> folders_;
+};
+
+// True for the file names this driver serves as pictures.
+bool IsPictureName(const std::string& name);
+
+}  // namespace diskcam

@@ -1,0 +1,197 @@
+// diskcam.dll against real files, through the driver table as the module calls it.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <thread>
+
+#include "JpegCodec.h"
+#include "camera/CameraService.h"
+#include "support/TestCard.h"
+#include "support/TestPaths.h"
+#include "support/TestPictures.h"
+
+namespace {
+
+CameraService* NewService(const std::string& argument) {
+    static HMODULE driver = LoadLibraryA(BinPath("diskcam.dll").c_str());
+    static auto create = reinterpret_cast<CreateServiceFunction>(
+        reinterpret_cast<void*>(GetProcAddress(driver, "ExtCreateAccountService")));
+    return create ? create(argument.c_str()) : nullptr;
+}
+
+class DiskCamera : public testing::Test {
+protected:
+    void SetUp() override {
+        service_ = NewService(card_.Root());
+        ASSERT_NE(service_, nullptr);
+        ASSERT_TRUE(service_->Refresh());
+        connection_ = service_->OpenConnection(card_.Folder().c_str());
+        ASSERT_NE(connection_, nullptr);
+    }
+    void TearDown() override {
+        if (connection_) connection_->Destroy(1);
+        if (service_) service_->Destroy(1);
+    }
+    std::vector<std::string> Names() {
+        std::vector<std::string> names;
+        for (int i = 0; i < connection_->GetImageCount(); ++i) {
+            char name[260];
+            connection_->GetImageName(name, sizeof name, i);
+            names.push_back(name);
+        }
+        return names;
+    }
+    static pix::Bitmap Decoded(HGLOBAL data) {
+        pix::Bitmap out;
+        int scale = 0;
+        auto* bytes = static_cast<const uint8_t*>(GlobalLock(data));
+        pix::DecodeJpeg(bytes, GlobalSize(data), 10000, 10000, out, &scale);
+        GlobalUnlock(data);
+        return out;
+    }
+
+    TestCard card_;
+    CameraService* service_ = nullptr;
+    CameraConnection* connection_ = nullptr;
+};
+
+TEST_F(DiskCamera, ServiceListsTheCardsPictureFolders) {
+    ASSERT_EQ(service_->GetFolderCount(), 2u);
+    char name[256];
+    ASSERT_TRUE(service_->GetFolderName(0, name, sizeof name));
+    EXPECT_EQ(std::string(name), card_.Folder());
+    ASSERT_TRUE(service_->GetFolderName(1, name, sizeof name));
+    EXPECT_EQ(std::string(name), card_.SecondFolder());
+    EXPECT_FALSE(service_->GetFolderName(2, name, sizeof name));
+    EXPECT_EQ(service_->OpenConnection("C:\\no\\such\\folder"), nullptr);
+}
+
+TEST_F(DiskCamera, PicturesInNameOrderWithoutOtherFiles) {
+    EXPECT_EQ(Names(), (std::vector<std::string>{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
+    EXPECT_EQ(connection_->GetCaptionLineCount(), 1);
+    EXPECT_EQ(connection_->GetCapabilities(), 3);
+    char id[260];
+    connection_->GetConnectionId(id, sizeof id);
+    EXPECT_EQ(std::string(id), card_.Folder());
+    EXPECT_EQ(connection_->OpenImage("notes.txt"), nullptr);
+    EXPECT_EQ(connection_->OpenImage("IMG_0002.JPG"), connection_->OpenImage("IMG_0002.JPG"));
+}
+
+TEST_F(DiskCamera, InfoComesFromTheHeaders) {
+    ImageInfo info;
+    ASSERT_TRUE(connection_->OpenImage("IMG_0002.JPG")->GetInfo(&info));
+    EXPECT_STREQ(info.name, "IMG_0002.JPG");
+    EXPECT_GT(info.fileSize, 1000u);
+    EXPECT_STREQ(info.captureDate, "2024:06:01 09:30:00");
+    EXPECT_EQ(info.width, 640);  // upright size of a picture stored turned
+    EXPECT_EQ(info.height, 480);
+    EXPECT_EQ(info.mask, kInfoName | kInfoSize | kInfoDate | kInfoDimensions);
+
+    ASSERT_TRUE(connection_->OpenImage("IMG_0003.PNG")->GetInfo(&info));
+    EXPECT_EQ(info.width, 30);
+    EXPECT_EQ(info.height, 20);
+    EXPECT_FALSE(info.mask & kInfoDate);
+}
+
+TEST_F(DiskCamera, ThumbnailsAreTheUprightExifThumbnailOrASmallPicture) {
+    HGLOBAL data = nullptr;
+    int freeIt = 0;
+    ASSERT_EQ(connection_->OpenImage("IMG_0002.JPG")->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
+    EXPECT_EQ(freeIt, 1);
+    pix::Bitmap thumb = Decoded(data);
+    GlobalFree(data);
+    EXPECT_EQ(thumb.width, 120);  // the 160 x 120 embedded thumbnail, turned upright
+    EXPECT_EQ(thumb.height, 160);
+    EXPECT_GT(thumb.Row(80)[60 * 3 + 1], 200);  // and it is the green embedded one
+
+    ASSERT_EQ(connection_->OpenImage("img_0001.jpg")->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
+    thumb = Decoded(data);
+    GlobalFree(data);
+    EXPECT_EQ(thumb.width, 160);
+    EXPECT_EQ(thumb.height, 120);
+}
+
+TEST_F(DiskCamera, FullReadsHandOverTheFileItself) {
+    CameraImage* image = connection_->OpenImage("img_0001.jpg");
+    char path[260] = {};
+    int deleteIt = 1;
+    ASSERT_EQ(image->ReadToFile(path, sizeof path, 1, &deleteIt, nullptr, nullptr), 0);
+    EXPECT_EQ(std::string(path), card_.Folder() + "\\img_0001.jpg");
+    EXPECT_EQ(deleteIt, 0);
+    EXPECT_NE(image->ReadToFile(path, sizeof path, 0, &deleteIt, nullptr, nullptr), 0);
+
+    HGLOBAL data = nullptr;
+    int freeIt = 0;
+    ASSERT_EQ(image->ReadData(&data, 1, &freeIt, nullptr, nullptr), 0);
+    EXPECT_EQ(GlobalSize(data), ReadFileBytes(path).size());
+    GlobalFree(data);
+}
+
+TEST_F(DiskCamera, CancelledProgressEndsTheRead) {
+    auto refuse = [](int, int, const char*, void*) -> BOOL { return FALSE; };
+    HGLOBAL data = nullptr;
+    int freeIt = 0;
+    EXPECT_EQ(connection_->OpenImage("img_0001.jpg")->ReadData(&data, 1, &freeIt, refuse, nullptr), -2);
+    EXPECT_EQ(data, nullptr);
+}
+
+TEST_F(DiskCamera, DeletingOneAndAll) {
+    connection_->DeleteImage("IMG_0002.JPG");
+    EXPECT_EQ(Names(), (std::vector<std::string>{"img_0001.jpg", "IMG_0003.PNG"}));
+    EXPECT_EQ(GetFileAttributesA((card_.Folder() + "\\IMG_0002.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
+    connection_->DeleteAllImages();
+    EXPECT_EQ(connection_->GetImageCount(), 0);
+    EXPECT_NE(GetFileAttributesA((card_.Folder() + "\\notes.txt").c_str()), INVALID_FILE_ATTRIBUTES);
+}
+
+TEST_F(DiskCamera, DroppedFilesAreCopiedInWithoutOverwriting) {
+    std::string outside = MakeTempDir("drop");
+    card_.Write(outside + "\\img_0001.jpg", MakeJpeg(QuadrantBitmap(40, 30), {}));
+    card_.Write(outside + "\\readme.txt", {'x'});
+    IDataObject* drop = MakeFileDrop({outside + "\\img_0001.jpg", outside + "\\readme.txt"});
+    EXPECT_EQ(connection_->CanAcceptData(drop), 1);
+    EXPECT_EQ(connection_->AcceptData(drop, -1), 1);
+    EXPECT_EQ(connection_->AcceptData(drop, -1), 1);
+    drop->Release();
+    std::vector<std::string> names = Names();
+    ASSERT_EQ(names.size(), 5u);
+    EXPECT_EQ(names[3], "img_0001 (2).jpg");  // new pictures come last
+    EXPECT_EQ(names[4], "img_0001 (3).jpg");
+    EXPECT_GT(ReadFileBytes(card_.Folder() + "\\img_0001.jpg").size(),
+              ReadFileBytes(card_.Folder() + "\\img_0001 (2).jpg").size());  // original kept
+    RemoveTree(outside);
+}
+
+TEST_F(DiskCamera, APulledCardIsNoticed) {
+    EXPECT_EQ(connection_->CheckConnection(), 0);
+    RemoveTree(card_.Folder());
+    EXPECT_LT(connection_->CheckConnection(), 0);
+    IDataObject* drop = MakeFileDrop({});
+    EXPECT_EQ(connection_->CanAcceptData(drop), 0);
+    drop->Release();
+    ImageInfo info;
+    EXPECT_FALSE(connection_->OpenImage("img_0001.jpg")->GetInfo(&info));
+}
+
+TEST_F(DiskCamera, LoaderThreadsCanReadAtOnce) {
+    std::atomic<int> failures{0};
+    std::vector<std::thread> loaders;
+    for (int t = 0; t < 4; ++t)
+        loaders.emplace_back([&] {
+            for (int i = 0; i < 20; ++i)
+                for (const char* name : {"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}) {
+                    CameraImage* image = connection_->OpenImage(name);
+                    ImageInfo info;
+                    HGLOBAL data = nullptr;
+                    int freeIt = 0;
+                    if (!image || !image->GetInfo(&info) ||
+                        image->ReadData(&data, 0, &freeIt, nullptr, nullptr) != 0)
+                        ++failures;
+                    if (data) GlobalFree(data);
+                }
+        });
+    for (auto& loader : loaders) loader.join();
+    EXPECT_EQ(failures, 0);
+}
+
+}  // namespace

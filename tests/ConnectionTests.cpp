@@ -1,0 +1,195 @@
+// The configuration store, driver loading and the camera folders' connection,
+// with registry keys the tests write and the real disk driver.
+#include <gtest/gtest.h>
+
+#include "camera/ConfigStore.h"
+#include "camera/FolderConnection.h"
+#include "server/CameraFolder.h"
+#include "server/SourceFolder.h"
+#include "support/CoreFixture.h"
+#include "support/IdLists.h"
+#include "support/ScopedRegistry.h"
+#include "support/TestCard.h"
+#include "support/TestPaths.h"
+
+namespace {
+
+const std::string kPictavia = "Software\\Pictavia";
+
+// Starts from no keys at all, and leaves none behind.
+struct CleanRegistry {
+    CleanRegistry() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPictavia.c_str()); }
+    ~CleanRegistry() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPictavia.c_str()); }
+};
+
+// An installation's keys: a "Memory Card" model served by the disk driver.
+class Installation : CleanRegistry {
+public:
+    explicit Installation(const std::string& cardRoot) {
+        std::string driver = BinPath("diskcam.dll");
+        settings_.SetString("Camera", "Memory Card");
+        viewer_.SetString("Path", driver);
+        viewer_.SetString("CurrentFolder", cardRoot + "\\DCIM\\101TEST");
+        model_.SetString("Connection", "Local");
+        local_.SetString("Path", driver + "," + cardRoot);
+        remote_.SetString("RemoteConnectionType", "Serial");
+        serial_.SetString("Path", "serialcam.dll");
+        serial_.SetString("ComPort", "COM2");
+        serial_.SetString("ComSpeed", "57600");
+    }
+
+    ScopedRegKey settings_{HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey};
+    ScopedRegKey viewer_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("ImageViewer")};
+    ScopedRegKey model_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card")};
+    ScopedRegKey local_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Local")};
+    ScopedRegKey remote_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote")};
+    ScopedRegKey serial_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote\\Serial")};
+};
+
+class Connection : public CoreTest {
+protected:
+    TestCard card_;
+    Installation installation_{card_.Root()};
+};
+
+TEST_F(Connection, DriverTextsByKind) {
+    EXPECT_EQ(ConfigStore::DriverText("Remote"), "serialcam.dll,COM2,57600");
+    EXPECT_EQ(ConfigStore::DriverText("Local"), BinPath("diskcam.dll") + "," + card_.Root());
+    EXPECT_EQ(ConfigStore::DriverText("ImageViewer"), BinPath("diskcam.dll"));
+    installation_.settings_.SetString("Camera", "No Such Model");
+    EXPECT_THROW(ConfigStore::DriverText("Local"), int);
+}
+
+TEST_F(Connection, ValuesOfOtherTypesOrTooLongReadAsDefaults) {
+    DWORD number = 7;
+    installation_.model_.SetValue("Connection", REG_DWORD, &number, sizeof number);
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
+    installation_.model_.SetString("Connection", std::string(300, 'x'));
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
+    EXPECT_THROW(ConfigStore::Read("Software\\Pictavia\\Missing", "Any"), int);
+}
+
+TEST_F(Connection, LoadDriverSplitsPathAndArgument) {
+    HMODULE module = nullptr;
+    CameraService* service = LoadDriver("Local", &module);
+    ASSERT_NE(service, nullptr);
+    EXPECT_NE(module, nullptr);
+    service->Refresh();
+    EXPECT_EQ(service->GetFolderCount(), 2u);  // the argument named the card root
+    service->Destroy(1);
+    FreeLibrary(module);
+
+    EXPECT_EQ(LoadDriver("Remote", &module), nullptr);  // no such library
+    EXPECT_EQ(module, nullptr);
+    installation_.local_.SetString("Path", BinPath("orvexview.dll"));  // no driver export
+    EXPECT_EQ(LoadDriver("Local", &module), nullptr);
+    EXPECT_EQ(module, nullptr);
+}
+
+TEST_F(Connection, SourceFolderListsTheCardAndBindsCameraFolders) {
+    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    EXPECT_TRUE(source->IsReady());
+    ComRef<IEnumIDList> items;
+    ASSERT_EQ(source->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put()), S_OK);
+    std::vector<std::string> names;
+    LPITEMIDLIST item = nullptr;
+    while (items->Next(1, &item, nullptr) == S_OK) {
+        names.push_back(ItemId::NameOf(item));
+        CoTaskMemFree(item);
+    }
+    EXPECT_EQ(names, (std::vector<std::string>{card_.Folder(), card_.SecondFolder()}));
+
+    auto folderItem = ListBytes({card_.Folder()});
+    ComRef<IShellFolder> first, second;
+    ASSERT_EQ(source->BindToObject(AsList(folderItem), nullptr, IID_IShellFolder, first.PutVoid()), S_OK);
+    ASSERT_EQ(source->BindToObject(AsList(folderItem), nullptr, IID_IShellFolder, second.PutVoid()), S_OK);
+    EXPECT_NE(first.Get(), second.Get());
+    ComRef<IEnumIDList> none;
+    EXPECT_EQ(first->EnumObjects(nullptr, SHCONTF_FOLDERS, none.Put()), E_NOTIMPL);
+    EXPECT_EQ(first->CompareIDs(0, AsList(folderItem), AsList(folderItem)), 1);
+    SFGAOF attributes = 0;
+    first->GetAttributesOf(0, nullptr, &attributes);
+    EXPECT_EQ(attributes, SFGAO_FILESYSTEM);
+}
+
+TEST_F(Connection, ConnectOpensOnceThenOnlyChecks) {
+    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), card_.Folder()));
+    folder->Connect(true);
+    ASSERT_TRUE(folder->IsConnected());
+    EXPECT_EQ(folder->GetImageCount(), 3);
+    EXPECT_EQ(folder->GetCameraModel(), "Memory Card");
+    EXPECT_EQ(folder->GetComPort(), "COM2");
+    EXPECT_EQ(folder->GetConnectionId(), card_.Folder());
+    CameraImage* image = folder->OpenImage("img_0001.jpg");
+    folder->Connect(true);
+    EXPECT_EQ(folder->OpenImage("img_0001.jpg"), image);  // the same connection still
+
+    RemoveTree(card_.Folder());  // the card is pulled
+    folder->Connect(false);
+    EXPECT_FALSE(folder->IsConnected());
+    EXPECT_EQ(folder->GetImageCount(), 0);
+}
+
+TEST_F(Connection, DiskFolderUsesTheCurrentFolder) {
+    auto camera = ListBytes({"Hard Disk"});
+    auto root = NewRoot();
+    ComRef<IShellFolder> disk, again;
+    ASSERT_EQ(root->BindToObject(AsList(camera), nullptr, IID_IShellFolder, disk.PutVoid()), S_OK);
+    ASSERT_EQ(root->BindToObject(AsList(camera), nullptr, IID_IShellFolder, again.PutVoid()), S_OK);
+    EXPECT_NE(disk.Get(), again.Get());
+    auto* folder = static_cast<CameraFolder*>(disk.Get());
+    EXPECT_EQ(folder->GetKind(), "Viewer");
+    folder->Connect(true);
+    ASSERT_TRUE(folder->IsConnected());
+    EXPECT_EQ(folder->GetConnectionId(), card_.SecondFolder());
+    folder->SetCurrentFolder(card_.Folder());
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("ImageViewer"), "CurrentFolder"), card_.Folder());
+    folder->Connect(false);
+    EXPECT_EQ(folder->GetImageCount(), 3);  // re-opened on the new folder
+}
+
+TEST_F(Connection, AcceptOnAnUnconnectedFolderConnectsFirst) {
+    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), card_.Folder()));
+    std::string outside = MakeTempDir("drop");
+    card_.Write(outside + "\\new.jpg", {0xFF, 0xD8, 0xFF, 0xD9});
+    IDataObject* drop = MakeFileDrop({outside + "\\new.jpg"});
+    EXPECT_EQ(folder->CanAcceptData(drop), 0);  // not connected: not asked
+    EXPECT_EQ(folder->AcceptData(drop, -1), 1);
+    EXPECT_TRUE(folder->IsConnected());
+    drop->Release();
+    RemoveTree(outside);
+
+    ComRef<CameraFolder> nowhere = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "C:\\nowhere"));
+    IDataObject* nothing = MakeFileDrop({});
+    EXPECT_EQ(nowhere->AcceptData(nothing, -1), -1);
+    nothing->Release();
+}
+
+TEST_F(Connection, MissingKeysLeaveTheFolderUnconnectedWithoutAMessage) {
+    installation_.local_.SetString("Path", "C:\\missing\\driver.dll");
+    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    EXPECT_FALSE(source->IsReady());
+    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), card_.Folder()));
+    folder->Connect(true);
+    EXPECT_FALSE(folder->IsConnected());
+    RegDeleteTreeA(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card").c_str());
+    folder->Connect(true);
+    EXPECT_FALSE(folder->IsConnected());
+}
+
+TEST_F(Connection, SettingsSaveWritesTheModelAndItsSerialLine) {
+    ConfigStore::SaveSettings({"Memory Card", "COM3", "9600", "Serial", ""});
+    std::string serial = ConfigStore::ModelKey("Memory Card", "Remote\\Serial");
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "Memory Card");
+    EXPECT_EQ(ConfigStore::Read(serial, "ComPort"), "COM3");
+    EXPECT_EQ(ConfigStore::Read(serial, "ComSpeed"), "9600");
+    // A model without a remote line gets only its name written.
+    ScopedRegKey plain(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Plain Card"));
+    ConfigStore::SaveSettings({"Plain Card", "COM1", "19200", "Serial", ""});
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "Plain Card");
+    EXPECT_EQ(ConfigStore::Read(serial, "ComPort"), "COM3");
+}
+
+}  // namespace

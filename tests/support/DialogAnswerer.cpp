@@ -1,0 +1,43 @@
+#include "support/DialogAnswerer.h"
+
+#include <algorithm>
+
+namespace {
+thread_local DialogAnswerer* current = nullptr;
+}  // namespace
+
+DialogAnswerer::DialogAnswerer(int answer) : answer_(answer) {
+    previous_ = current;
+    current = this;
+    hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
+}
+
+DialogAnswerer::~DialogAnswerer() {
+    UnhookWindowsHookEx(hook_);
+    current = previous_;
+}
+
+LRESULT CALLBACK DialogAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_ACTIVATE && current) {
+        HWND window = reinterpret_cast<HWND>(wParam);
+        char name[32] = {};
+        GetClassNameA(window, name, sizeof name);
+        if (lstrcmpA(name, "#32770") == 0) current->Answer(window);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+void DialogAnswerer::Answer(HWND dialog) {
+    for (HWND seen : answered_)
+        if (seen == dialog) return;
+    answered_.push_back(dialog);
+    char caption[256] = {};
+    GetWindowTextA(dialog, caption, sizeof caption);
+    captions_.push_back(caption);
+    // A message box keeps its text in a static control with id 0xFFFF.
+    char text[1024] = {};
+    GetDlgItemTextA(dialog, 0xFFFF, text, sizeof text);
+    texts_.push_back(text);
+    if (inspect_) inspect_(dialog, context_);
+    PostMessageA(dialog, WM_COMMAND, MAKEWPARAM(answer_, BN_CLICKED), 0);
+}

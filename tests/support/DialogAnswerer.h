@@ -1,0 +1,37 @@
+#pragma once
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+// Answers the dialogs and message boxes this thread opens, through a real
+// WH_CBT hook: each one activated gets `answer` posted as its command.
+class DialogAnswerer {
+public:
+    explicit DialogAnswerer(int answer = IDCANCEL);
+    ~DialogAnswerer();
+    DialogAnswerer(const DialogAnswerer&) = delete;
+    DialogAnswerer& operator=(const DialogAnswerer&) = delete;
+
+    void SetAnswer(int answer) { answer_ = answer; }
+    // Called with each dialog before it is answered (it may drive the dialog).
+    void OnDialog(void (*inspect)(HWND dialog, void* context), void* context) {
+        inspect_ = inspect;
+        context_ = context;
+    }
+    const std::vector<std::string>& Captions() const { return captions_; }
+    const std::vector<std::string>& Texts() const { return texts_; }
+
+private:
+    static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    void Answer(HWND dialog);
+
+    HHOOK hook_ = nullptr;
+    std::vector<HWND> answered_;  // a dialog can be activated more than once
+    DialogAnswerer* previous_ = nullptr;
+    int answer_;
+    void (*inspect_)(HWND, void*) = nullptr;
+    void* context_ = nullptr;
+    std::vector<std::string> captions_;
+    std::vector<std::string> texts_;
+};

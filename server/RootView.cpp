@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "server/RootFolder.h"
+#include "transfer/RootItemDataObject.h"
 
 namespace {
 
@@ -140,13 +141,22 @@ STDMETHODIMP RootView::Refresh() {
     return S_OK;
 }
 
-// The data object for a root item comes with the transfer objects.
 STDMETHODIMP RootView::GetItemObject(UINT item, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    (void)item;
-    (void)riid;
-    return E_NOTIMPL;
+    IdListHolder* own = folder_->GetOwnIdList();
+    int selected = listView_ ? FirstSelected() : -1;
+    if (!IsEqualIID(riid, IID_IDataObject) || item != SVGIO_SELECTION || selected < 0 || !own)
+        return E_NOTIMPL;
+    IdListHolder list(names_[size_t(selected)].c_str());
+    RootItemDataObject* data = new (std::nothrow) RootItemDataObject(RootAbsoluteList(), list);
+    if (!data || !list.List()) {
+        delete data;
+        return E_OUTOFMEMORY;
+    }
+    data->AddRef();
+    *ppv = static_cast<IDataObject*>(data);
+    return S_OK;
 }
 
 void RootView::BuildMenusAndToolbar() {
@@ -280,12 +290,12 @@ int RootView::FirstSelected() const {
 
 BOOL RootView::OpenItem(int index) {
     if (index < 0 || index >= static_cast<int>(names_.size())) return TRUE;
+    // A browser that answers S_FALSE leaves the default action to the view
+    // (Wine's explorer does so for items that are not its own).
     ComRef<ICommDlgBrowser> dialog;
-    if (browser_ &&
-        SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) && dialog) {
-        dialog->OnDefaultCommand(this);
+    if (browser_ && SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) &&
+        dialog && dialog->OnDefaultCommand(this) != S_FALSE)
         return TRUE;
-    }
     LPITEMIDLIST copy = MakeItemIdList(names_[index].c_str());
     if (!copy) return FALSE;
     // The browser may destroy this view inside BrowseObject.

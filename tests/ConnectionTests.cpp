@@ -97,9 +97,9 @@ TEST_F(Connection, SourceFolderListsTheCardAndBindsCameraFolders) {
         names.push_back(ItemId::NameOf(item));
         CoTaskMemFree(item);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{card_.Folder(), card_.SecondFolder()}));
+    EXPECT_EQ(names, (std::vector<std::string>{"100TEST", "101TEST"}));
 
-    auto folderItem = ListBytes({card_.Folder()});
+    auto folderItem = ListBytes({"100TEST"});
     ComRef<IShellFolder> first, second;
     ASSERT_EQ(source->BindToObject(AsList(folderItem), nullptr, IID_IShellFolder, first.PutVoid()), S_OK);
     ASSERT_EQ(source->BindToObject(AsList(folderItem), nullptr, IID_IShellFolder, second.PutVoid()), S_OK);
@@ -114,7 +114,7 @@ TEST_F(Connection, SourceFolderListsTheCardAndBindsCameraFolders) {
 
 TEST_F(Connection, ConnectOpensOnceThenOnlyChecks) {
     ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
-    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), card_.Folder()));
+    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "100TEST"));
     folder->Connect(true);
     ASSERT_TRUE(folder->IsConnected());
     EXPECT_EQ(folder->GetImageCount(), 3);

@@ -59,10 +59,16 @@ TEST_F(DiskCamera, ServiceListsTheCardsPictureFolders) {
     ASSERT_EQ(service_->GetFolderCount(), 2u);
     char name[256];
     ASSERT_TRUE(service_->GetFolderName(0, name, sizeof name));
-    EXPECT_EQ(std::string(name), card_.Folder());
+    EXPECT_EQ(std::string(name), "100TEST");
     ASSERT_TRUE(service_->GetFolderName(1, name, sizeof name));
-    EXPECT_EQ(std::string(name), card_.SecondFolder());
+    EXPECT_EQ(std::string(name), "101TEST");
     EXPECT_FALSE(service_->GetFolderName(2, name, sizeof name));
+    CameraConnection* byName = service_->OpenConnection("101TEST");
+    ASSERT_NE(byName, nullptr);
+    char id[260];
+    byName->GetConnectionId(id, sizeof id);
+    EXPECT_EQ(std::string(id), card_.SecondFolder());
+    byName->Destroy(1);
     EXPECT_EQ(service_->OpenConnection("C:\\no\\such\\folder"), nullptr);
 }
 

@@ -311,9 +311,17 @@ void DiskService::Destroy(int flags) {
     if (flags & 1) delete this;
 }
 
+// The text is a folder name this service listed, or a folder's path.
 CameraConnection* DiskService::OpenConnection(const char* connectionText) {
-    if (!connectionText || !IsDirectory(connectionText)) return nullptr;
-    return new (std::nothrow) DiskConnection(connectionText);
+    if (!connectionText) return nullptr;
+    std::string path = connectionText;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        for (const Folder& folder : folders_)
+            if (folder.name == path) path = folder.path;
+    }
+    if (!IsDirectory(path)) return nullptr;
+    return new (std::nothrow) DiskConnection(path);
 }
 
 // The picture folders below DCIM of the root given, or of every removable drive.
@@ -329,11 +337,13 @@ bool DiskService::Refresh() {
                 roots.push_back(drive.substr(0, 2));
         }
     }
-    std::vector<std::string> folders;
+    std::vector<Folder> folders;
     for (const std::string& root : roots) {
         std::string dcim = root + "\\DCIM";
-        for (const std::string& sub : ListDirectory(dcim, true))
-            if (dcim.size() + sub.size() + 1 < 256) folders.push_back(dcim + "\\" + sub);
+        for (const std::string& sub : ListDirectory(dcim, true)) {
+            std::string name = root_.empty() ? sub + " (" + root + ")" : sub;
+            if (name.size() < 256) folders.push_back({name, dcim + "\\" + sub});
+        }
     }
     std::lock_guard<std::mutex> hold(lock_);
     folders_ = std::move(folders);
@@ -348,7 +358,7 @@ unsigned DiskService::GetFolderCount() {
 bool DiskService::GetFolderName(unsigned index, char* buffer, int size) {
     std::lock_guard<std::mutex> hold(lock_);
     if (index >= folders_.size()) return false;
-    CopyOut(folders_[index], buffer, size);
+    CopyOut(folders_[index].name, buffer, size);
     return true;
 }
 

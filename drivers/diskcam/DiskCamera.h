@@ -89,9 +89,13 @@ public:
     bool GetFolderName(unsigned index, char* buffer, int size) override;
 
 private:
+    struct Folder {
+        std::string name;  // what the user sees: "100ORVEX", or "100ORVEX (E:)" on a drive
+        std::string path;
+    };
     std::string root_;  // "": the removable drives
     std::mutex lock_;
-    std::vector<std::string> folders_;
+    std::vector<Folder> folders_;
 };
 
 // True for the file names this driver serves as pictures.

@@ -49,3 +49,15 @@ std::vector<std::string> RemoteListView::Texts(int column) const {
     for (int i = 0, n = Count(); i < n; ++i) texts.push_back(Text(i, column));
     return texts;
 }
+
+void RemoteListView::Select(int item) const {
+    if (!buffer_) return;
+    LVITEMA state = {};
+    state.stateMask = LVIS_SELECTED | LVIS_FOCUSED;
+    state.state = LVIS_SELECTED | LVIS_FOCUSED;
+    SIZE_T done = 0;
+    if (!WriteProcessMemory(process_, buffer_, &state, sizeof state, &done)) return;
+    DWORD_PTR result = 0;
+    SendMessageTimeoutA(list_, LVM_SETITEMSTATE, item, reinterpret_cast<LPARAM>(buffer_),
+                        SMTO_ABORTIFHUNG, kTimeoutMs, &result);
+}

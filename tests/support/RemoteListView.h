@@ -17,6 +17,8 @@ public:
     int Count() const;
     std::string Text(int item, int column) const;
     std::vector<std::string> Texts(int column) const;
+    // Selects and focuses `item` alone.
+    void Select(int item) const;
 
 private:
     HWND list_;

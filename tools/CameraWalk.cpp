@@ -1,0 +1,100 @@
+// camwalk.exe: walks the camera namespace the way a file browser does (root,
+// sources, camera folders, through their shell folder faces) and prints each
+// picture with its details. A quick look at a card, and a debugging aid.
+#include <windows.h>
+#include <ole2.h>
+#include <shlobj.h>
+
+#include <cstdio>
+#include <string>
+
+#include "server/CameraFolder.h"
+#include "server/ClassFactory.h"
+#include "server/ItemId.h"
+#include "server/Module.h"
+#include "server/RootFolder.h"
+
+namespace {
+
+std::string DisplayName(IShellFolder* folder, LPCITEMIDLIST item) {
+    STRRET name = {};
+    if (FAILED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER, &name)) || name.uType != STRRET_OFFSET)
+        return "?";
+    return reinterpret_cast<const char*>(item) + name.uOffset;
+}
+
+void PrintPictures(CameraFolder* folder, const char* indent) {
+    folder->Connect(true);
+    if (!folder->IsConnected()) {
+        std::printf("%s(no connection)\n", indent);
+        return;
+    }
+    int count = folder->GetImageCount();
+    std::printf("%s%d picture%s\n", indent, count, count == 1 ? "" : "s");
+    for (int i = 0; i < count; ++i) {
+        std::string name = folder->GetImageName(i);
+        CameraImage* image = folder->OpenImage(name);
+        ImageInfo info = {};
+        if (!image || !image->GetInfo(&info)) {
+            std::printf("%s  %s  (no details)\n", indent, name.c_str());
+            continue;
+        }
+        std::string size = (info.mask & kInfoDimensions) || !(info.mask & kInfoNoDimensions)
+                               ? std::to_string(info.width) + " x " + std::to_string(info.height)
+                               : "";
+        std::printf("%s  %-16s %10lu bytes  %-19s  %s\n", indent, info.name,
+                    static_cast<unsigned long>(info.fileSize),
+                    (info.mask & kInfoDate) ? info.captureDate : "", size.c_str());
+    }
+}
+
+void WalkSource(IShellFolder* source) {
+    ComRef<IEnumIDList> items;
+    if (FAILED(source->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put())) || !items) return;
+    LPITEMIDLIST item = nullptr;
+    bool any = false;
+    while (items->Next(1, &item, nullptr) == S_OK && item) {
+        any = true;
+        std::printf("  %s\n", DisplayName(source, item).c_str());
+        ComRef<IShellFolder> folder;
+        if (SUCCEEDED(source->BindToObject(item, nullptr, IID_IShellFolder, folder.PutVoid())))
+            PrintPictures(static_cast<CameraFolder*>(folder.Get()), "    ");
+        CoTaskMemFree(item);
+    }
+    if (!any) std::printf("  (no folders)\n");
+}
+
+}  // namespace
+
+int main() {
+    theModule.instance = GetModuleHandleA(nullptr);
+    ReadProductInfo();
+    OleInitialize(nullptr);
+    {
+        ComRef<IClassFactory> factory;
+        HandOut(new ClassFactory, IID_IClassFactory, factory.PutVoid());
+        ComRef<IShellFolder> root;
+        factory->CreateInstance(nullptr, IID_IShellFolder, root.PutVoid());
+        ComRef<IPersistFolder> persist;
+        root->QueryInterface(IID_IPersistFolder, persist.PutVoid());
+        IdListHolder empty;
+        persist->Initialize(empty.List());
+
+        ComRef<IEnumIDList> children;
+        root->EnumObjects(nullptr, SHCONTF_FOLDERS, children.Put());
+        LPITEMIDLIST child = nullptr;
+        while (children->Next(1, &child, nullptr) == S_OK && child) {
+            std::printf("%s\n", DisplayName(root.Get(), child).c_str());
+            ComRef<IShellFolder> folder;
+            if (SUCCEEDED(root->BindToObject(child, nullptr, IID_IShellFolder, folder.PutVoid()))) {
+                if (RootFolder::FindChild(child) == RootFolder::kHardDisk)
+                    PrintPictures(static_cast<CameraFolder*>(folder.Get()), "  ");
+                else
+                    WalkSource(folder.Get());
+            }
+            CoTaskMemFree(child);
+        }
+    }
+    OleUninitialize();
+    return 0;
+}

@@ -1,17 +1,20 @@
 #!/usr/bin/env bash
-# Registers the module in the Wine prefix of $WINEPREFIX and makes the folder
-# junction C:\OrvexView that opens the extension in the file browser.
-# Usage: install/register.sh <path of orvexview.dll on this machine>
+# Writes what an installation writes into the Wine prefix of $WINEPREFIX: the
+# class key and junction of the module, the settings key, and the cameras key
+# with the disk driver serving "Hard Disk" and a "Memory Card" model. Also
+# makes the folder junction C:\OrvexView.
+# Usage: install/register.sh <orvexview.dll> <diskcam.dll>
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
-dll=$(readlink -f "$1")
-windows_path=$(winepath -w "$dll" 2>/dev/null)
+
 # .reg strings double their backslashes; sed's replacement halves them again.
-escaped=$(printf '%s' "$windows_path" | sed 's/\\/\\\\\\\\/g')
+reg_path() { winepath -w "$(readlink -f "$1")" 2>/dev/null | sed 's/\\/\\\\\\\\/g'; }
+module=$(reg_path "$1")
+driver=$(reg_path "$2")
 
 reg=$(mktemp --suffix=.reg)
 trap 'rm -f "$reg"' EXIT
-sed "s|@MODULE_PATH@|$escaped|g" "$here/orvexview.reg.in" > "$reg"
+sed -e "s|@MODULE_PATH@|$module|g" -e "s|@DRIVER_PATH@|$driver|g" "$here/orvexview.reg.in" > "$reg"
 wine regedit /S "$(winepath -w "$reg")"
 
 junction="$WINEPREFIX/drive_c/OrvexView"

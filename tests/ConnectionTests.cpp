@@ -193,3 +193,36 @@ TEST_F(Connection, SettingsSaveWritesTheModelAndItsSerialLine) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(Connection, FolderDropTargetRefusesUntilConnectedAndCopiesOnDrop) {
+    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "100TEST"));
+    ComRef<IDropTarget> target;
+    ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IDropTarget, target.PutVoid()), S_OK);
+    EXPECT_FALSE(folder->IsConnected());  // no connection for a drop target
+
+    std::string outside = MakeTempDir("drop");
+    card_.Write(outside + "\\extra.jpg", {0xFF, 0xD8, 0xFF, 0xD9});
+    IDataObject* drop = MakeFileDrop({outside + "\\extra.jpg"});
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL point = {0, 0};
+    target->DragEnter(drop, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    target->Drop(drop, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+
+    folder->Connect(true);
+    target->DragEnter(drop, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    target->DragOver(0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    target->Drop(drop, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(folder->GetImageCount(), 4);
+    drop->Release();
+    RemoveTree(outside);
+}
+
+}  // namespace

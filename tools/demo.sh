@@ -1,25 +1,38 @@
 #!/usr/bin/env bash
-# Registers the module in the private Wine prefix and opens Wine's explorer on
-# it. With a DISPLAY the window stays open; without one it runs under Xvfb,
-# saves build/demo/root.png and exits.
+# make demo: installs the module in the private Wine prefix, puts a generated
+# camera card in drive E: (a removable drive), prints the card through
+# camwalk and opens Wine's explorer on the extension. With a DISPLAY the
+# window stays open; without one it runs under Xvfb, saves build/demo/*.png
+# and exits.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
-export BUILD_DIR=$build
+export BUILD_DIR=$build ROOT=$root
+mkdir -p "$build/demo"
+
+prepare='
+    set -e
+    bin=$BUILD_DIR/bin
+    "$ROOT/install/register.sh" "$bin/orvexview.dll" "$bin/diskcam.dll"
+    card="$WINEPREFIX/drive_c/OrvexCard"
+    [ -d "$card/DCIM" ] || wine "$bin/make-card.exe" "C:\\OrvexCard" 12 >/dev/null
+    # Drive E: is the card, as Wine shows a removable drive.
+    ln -sfn "$card" "$WINEPREFIX/dosdevices/e:"
+    wine reg add "HKLM\\Software\\Wine\\Drives" /v "e:" /d floppy /f >/dev/null 2>&1
+    wine reg add "HKLM\\Software\\Pictavia\\Orvex Cameras\\ImageViewer" /v CurrentFolder \
+        /d "C:\\OrvexCard\\DCIM\\101ORVEX" /f >/dev/null 2>&1'
+# Wine learns a drive's type when it starts: the card is seen from the next session on.
+"$root/tools/wine-session.sh" bash -c "$prepare"
+walk='bin=$BUILD_DIR/bin; wine "$bin/camwalk.exe" | tr -d "\r" | tee "$BUILD_DIR/demo/camwalk.txt"'
 
 if [ -n "${DISPLAY:-}" ]; then
-    # Wine's explorer cannot browse into a folder object that lacks
-    # IPersistFolder2, so the junction does not open; the Location box does.
+    # Wine cannot browse into a folder object without IPersistFolder2, so the
+    # junction does not open; the Location box does.
     echo "In Wine's explorer, type ::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13} into Location."
-    exec "$root/tools/wine-session.sh" bash -c '
-        "$0/install/register.sh" "$1/bin/orvexview.dll"
-        wine explorer "C:\\"' "$root" "$build"
+    exec "$root/tools/wine-session.sh" bash -c "$walk"'
+        wine explorer "C:\\"'
 fi
 
-mkdir -p "$build/demo"
-"$root/tools/wine-session.sh" bash -c '
-    set -e
-    "$0/install/register.sh" "$1/bin/orvexview.dll"
-    wine "$1/bin/module_tests.exe" --gtest_filter=ExplorerSmoke.* --gtest_brief=1
-    cp "$1/test-output/explorer-root.png" "$1/demo/root.png"' "$root" "$build"
-echo "screenshot: $build/demo/root.png"
+"$root/tools/wine-session.sh" bash -c "$walk"'
+    wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"'
+echo "screenshots: $build/demo/root.png $build/demo/removable.png"

@@ -1,0 +1,47 @@
+// explorer_tour.exe <folder>: opens the installed extension in Wine's explorer
+// as a user would and saves what it shows: root.png, then removable.png after
+// Enter on "Removable Media". Used by make demo.
+#include <objbase.h>
+
+#include <cstdio>
+
+#include "support/ExplorerSession.h"
+#include "support/Screen.h"
+
+namespace {
+
+bool Shot(const std::string& path) {
+    Sleep(500);  // let the view paint
+    bool saved = SaveScreenPng(path);
+    std::printf("%s %s\n", saved ? "saved" : "could not save", path.c_str());
+    return saved;
+}
+
+void Print(const char* what, const std::vector<std::string>& items) {
+    std::printf("%s:", what);
+    for (const auto& item : items) std::printf(" [%s]", item.c_str());
+    std::printf("\n");
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: explorer_tour <output folder>\n");
+        return 2;
+    }
+    std::string out = argv[1];
+    CoInitialize(nullptr);
+    ExplorerSession explorer("C:\\");
+    if (!explorer.Window() || !explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}")) return 1;
+    std::vector<std::string> root = explorer.ViewItems("Digital Camera");
+    Print("root", root);
+    Shot(out + "\\root.png");
+    if (root.size() < 2 || !explorer.Open(1)) return 1;
+    std::vector<std::string> media;
+    WaitUntil([&] { return (media = explorer.ViewItems()) != root; }, 10000);
+    Print("Removable Media", media);
+    Shot(out + "\\removable.png");
+    CoUninitialize();
+    return media == root ? 1 : 0;
+}

@@ -1,0 +1,269 @@
+#include "controls/SimpleControl.h"
+
+#include "server/Module.h"
+
+namespace {
+
+const char kCellClass[] = "SimpleControlWin";
+constexpr int kPlaceholderInset = 10;
+
+void RegisterCellClass(WNDPROC procedure) {
+    WNDCLASSA cls = {};
+    cls.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
+    cls.lpfnWndProc = procedure;
+    cls.hInstance = theModule.instance;
+    cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    cls.lpszClassName = kCellClass;
+    RegisterClassA(&cls);  // fails harmlessly once registered
+}
+
+void Line(HDC dc, int x1, int y1, int x2, int y2) {
+    MoveToEx(dc, x1, y1, nullptr);
+    LineTo(dc, x2, y2);
+}
+
+HFONT CaptionFont() {
+    LOGFONTA font = {};
+    if (SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0))
+        if (HFONT made = CreateFontIndirectA(&font)) return made;
+    BYTE charset = GetSystemDefaultLCID() == 0x411 ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
+    return CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
+                       CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, nullptr);
+}
+
+}  // namespace
+
+SimpleControl::SimpleControl(CameraImage* image, int number) : image_(image), number_(number) {
+    caption_ = NumberCaption();
+}
+
+SimpleControl::~SimpleControl() {
+    if (window_) DestroyWindow(window_);
+}
+
+void SimpleControl::Destroy(int flags) {
+    if (flags & 1) delete this;
+}
+
+std::string SimpleControl::NumberCaption() const {
+    return number_ > 0 ? "Pic " + std::to_string(number_) : "";
+}
+
+BOOL SimpleControl::CreateCell(int, int, const RECT* rect, HWND parent, int) {
+    if (!rect) return FALSE;
+    RegisterCellClass(WindowProc);
+    int w = rect->right - rect->left + 1, h = rect->bottom - rect->top + 1;
+    captionHeight_ = h > w ? h - w : 0;
+    pictureHeight_ = h - captionHeight_;
+    width_ = w;
+    window_ = CreateWindowExA(0, kCellClass, "", WS_CHILD, 0, 0, w, h, parent, nullptr,
+                              theModule.instance, nullptr);
+    if (!window_) return FALSE;
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    pictureRect_ = {};
+    return TRUE;
+}
+
+// The thumbnail from a file the driver names, else from memory it hands over.
+std::unique_ptr<ImageHolder> SimpleControl::Fetch() {
+    ImageLibrary* images = GetImageLibrary();
+    if (!images || !image_) return nullptr;
+    char path[260] = {};
+    int deleteWhenDone = 0;
+    if (image_->ReadToFile(path, sizeof path, 0, &deleteWhenDone, nullptr, nullptr) == kReadOk) {
+        auto holder = std::make_unique<ImageHolder>();
+        path[sizeof path - 1] = '\0';
+        if (holder->Get()) images->LoadFile(path, holder->Get());
+        if (deleteWhenDone) DeleteFileA(path);
+        return holder;
+    }
+    HGLOBAL data = nullptr;
+    int freeWhenDone = 0;
+    if (image_->ReadData(&data, 0, &freeWhenDone, nullptr, nullptr) != kReadOk || !data) return nullptr;
+    auto holder = std::make_unique<ImageHolder>();
+    if (holder->Get()) images->LoadMemory(holder->Get(), data);
+    if (freeWhenDone) GlobalFree(data);
+    return holder;
+}
+
+BOOL SimpleControl::PrepareImage() {
+    std::unique_ptr<ImageHolder> fetched = Fetch();
+    if (!fetched) return FALSE;
+    ImageInfo info = {};
+    bool named = image_->GetInfo(&info) && (info.mask & kInfoName);
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        picture_ = std::move(fetched);
+        caption_ = named ? std::string(info.name, strnlen(info.name, sizeof info.name)) : NumberCaption();
+        if (rotation_ != 0 && picture_->Get() && picture_->Width() > 0)
+            GetImageLibrary()->Rotate(picture_->Get(), rotation_, 1);
+        Fit();
+    }
+    // Painting happens on the interface thread: the lock is not held here.
+    InvalidateRect(window_, nullptr, FALSE);
+    UpdateWindow(window_);
+    return TRUE;
+}
+
+// Called with the lock held.
+void SimpleControl::Fit() {
+    bool loaded = picture_ && picture_->Get() && picture_->Width() > 0 && picture_->Height() > 0;
+    if (!loaded) {
+        pictureRect_ = {};
+        return;
+    }
+    double pw = picture_->Width(), ph = picture_->Height();
+    int aw = width_ - 2 * marginX_, ah = pictureHeight_ - 2 * marginY_;
+    int dw = int(pw), dh = int(ph);
+    if (pw > aw || ph > ah) {
+        double ratio = ph / pw;
+        if (ratio <= double(ah) / aw) {
+            dw = aw;
+            dh = int(ratio * aw);
+        } else {
+            dh = ah;
+            dw = int(ah / ratio);
+        }
+    }
+    int left = (width_ - dw) / 2, top = (pictureHeight_ - dh) / 2;
+    pictureRect_ = {left, top, left + dw - 1, top + dh - 1};
+}
+
+void SimpleControl::PlaceCell(int x, int y, int width, int height) {
+    MoveWindow(window_, x, y, width, height, TRUE);
+    if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOW);
+}
+
+void SimpleControl::InvalidatePicture() {
+    RECT area;
+    GetClientRect(window_, &area);
+    area.bottom -= captionHeight_;
+    InvalidateRect(window_, &area, FALSE);
+    UpdateWindow(window_);
+}
+
+void SimpleControl::SetSelected(int selected) {
+    if (selected == selected_) return;
+    selected_ = selected;
+    InvalidatePicture();
+}
+
+int SimpleControl::Rotate(int degrees) {
+    bool turned = false;
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        rotation_ = (rotation_ + degrees) % 360;
+        if (picture_) {
+            if (picture_->Get() && picture_->Width() > 0 &&
+                GetImageLibrary()->Rotate(picture_->Get(), degrees, 1) >= 1)
+                Fit();
+            turned = true;
+        }
+    }
+    if (turned) InvalidatePicture();
+    return turned;
+}
+
+int SimpleControl::GetRotation() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return rotation_;
+}
+
+BOOL SimpleControl::HasImage() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return picture_ != nullptr;
+}
+
+RECT SimpleControl::PictureRect() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return pictureRect_;
+}
+
+std::string SimpleControl::Caption() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return caption_;
+}
+
+void SimpleControl::Paint() {
+    PAINTSTRUCT paint;
+    HDC dc = BeginPaint(window_, &paint);
+    RECT c;
+    GetClientRect(window_, &c);
+    RECT f = {c.left, c.top, c.right - 2, c.bottom - captionHeight_ - 1};
+    HGDIOBJ white = GetStockObject(WHITE_PEN), black = GetStockObject(BLACK_PEN);
+    FillRect(dc, &f, static_cast<HBRUSH>(GetStockObject(selected_ ? GRAY_BRUSH : LTGRAY_BRUSH)));
+    HGDIOBJ oldPen = SelectObject(dc, selected_ ? black : white);
+    Line(dc, f.left, f.bottom, f.left, f.top);
+    Line(dc, f.left, f.top, f.right, f.top);
+    SelectObject(dc, selected_ ? white : black);
+    Line(dc, f.right, f.top, f.right, f.bottom);
+    Line(dc, f.right, f.bottom, f.left, f.bottom);
+
+    {
+        std::lock_guard<std::mutex> hold(lock_);
+        ImageLibrary* images = GetImageLibrary();
+        if (picture_ && picture_->Get() && images && pictureRect_.right > pictureRect_.left) {
+            HPALETTE palette = images->MakePalette(dc, picture_->Get());
+            HPALETTE oldPalette = palette ? SelectPalette(dc, palette, TRUE) : nullptr;
+            if (palette) RealizePalette(dc);
+            images->Draw(dc, picture_->Get(), 0, 0, &pictureRect_, nullptr, SRCCOPY);
+            if (palette) {
+                SelectPalette(dc, oldPalette, TRUE);
+                RealizePalette(dc);
+            }
+        } else {
+            SelectObject(dc, black);
+            RECT p = {f.left + kPlaceholderInset, f.top + kPlaceholderInset,
+                      f.right - kPlaceholderInset, f.bottom - kPlaceholderInset};
+            Line(dc, p.left, p.top, p.right, p.top);
+            Line(dc, p.right, p.top, p.right, p.bottom);
+            Line(dc, p.right, p.bottom, p.left, p.bottom);
+            Line(dc, p.left, p.bottom, p.left, p.top);
+            Line(dc, p.left, p.top, p.right, p.bottom);
+            Line(dc, p.left, p.bottom, p.right, p.top);
+        }
+    }
+    SelectObject(dc, oldPen);
+    if (captionHeight_ != 0) DrawCaption(dc, f);
+    EndPaint(window_, &paint);
+}
+
+void SimpleControl::DrawCaption(HDC dc, const RECT& frame) {
+    HFONT font = CaptionFont();
+    HGDIOBJ oldFont = SelectObject(dc, font);
+    RECT area = {frame.left, frame.bottom + 2, frame.right, frame.bottom + captionHeight_ + 8};
+    FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
+    SetBkColor(dc, RGB(255, 255, 255));
+    SetTextColor(dc, RGB(0, 0, 0));
+    std::string text = Caption();
+    DrawTextA(dc, text.c_str(), -1, &area, DT_WORD_ELLIPSIS | DT_NOPREFIX);
+    SelectObject(dc, oldFont);
+    DeleteObject(font);
+}
+
+LRESULT CALLBACK SimpleControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* cell = reinterpret_cast<SimpleControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (!cell) return DefWindowProcA(window, message, wParam, lParam);
+    if (message == WM_PAINT) {
+        cell->Paint();
+        return 0;
+    }
+    bool onPicture = short(HIWORD(lParam)) <= cell->pictureHeight_;
+    UINT code = 0;
+    switch (message) {
+        case WM_LBUTTONDBLCLK: code = onPicture ? UINT(kCellDoubleClick) : 0u; break;
+        case WM_LBUTTONUP: code = onPicture ? UINT(kCellLeftUp) : 0u; break;
+        case WM_LBUTTONDOWN: code = onPicture ? kCellLeftDown : kCellBelowPicturePress; break;
+        case WM_RBUTTONUP: code = onPicture ? UINT(kCellRightUp) : 0u; break;
+        case WM_RBUTTONDOWN: code = onPicture ? kCellRightDown : kCellBelowPicturePress; break;
+        default: return DefWindowProcA(window, message, wParam, lParam);
+    }
+    if (code) {
+        NMHDR header = {window, code == kCellBelowPicturePress ? UINT_PTR(wParam) : 0, code};
+        SendMessageA(GetParent(window), WM_NOTIFY, reinterpret_cast<WPARAM>(static_cast<ThumbnailCell*>(cell)),
+                     reinterpret_cast<LPARAM>(&header));
+    }
+    return 0;
+}

@@ -1,0 +1,68 @@
+#include "controls/ThumbnailControl.h"
+
+#include "camera/CameraService.h"
+#include "controls/LayoutImp.h"
+#include "controls/SimpleControl.h"
+
+ImageControl* CreateImageControl(int kind) {
+    if (kind == 1) return new (std::nothrow) ThumbnailControl;
+    return nullptr;  // the report list comes with the camera view
+}
+
+ThumbnailControl::ThumbnailControl() : layout_(new LayoutImp) {}
+
+ThumbnailControl::~ThumbnailControl() {
+    if (layout_ && !layout_->Window()) delete layout_;
+}
+
+void ThumbnailControl::Destroy(int flags) {
+    if (flags & 1) delete this;
+}
+
+void ThumbnailControl::RemoveItem(const char* name) { layout_->RemoveItem(name); }
+int ThumbnailControl::GetItemCount() { return layout_ ? layout_->GetItemCount() : 0; }
+int ThumbnailControl::GetSelectedCount() { return layout_ ? layout_->GetSelectedCount() : 0; }
+
+void ThumbnailControl::RemoveAllItems() {
+    layout_->RemoveAllItems();
+    cellNumber_ = 0;
+}
+
+void ThumbnailControl::SetLayout(short spacingX, short spacingY, short cellWidth, short cellHeight,
+                                 short orientation, COLORREF background, int multiSelect) {
+    layout_->SetLayout(spacingX, spacingY, cellWidth, cellHeight, orientation, background, multiSelect);
+}
+
+void ThumbnailControl::SelectItem(const char* name, int select) { layout_->SelectItem(name, select); }
+int ThumbnailControl::IsItemSelected(const char* name) { return layout_->IsItemSelected(name); }
+int ThumbnailControl::RotateItem(const char* name, int degrees) { return layout_->RotateItem(name, degrees); }
+int ThumbnailControl::GetItemRotation(const char* name) { return layout_->GetItemRotation(name); }
+
+// The camera's own cell when it gives one, else a numbered SimpleControl.
+void ThumbnailControl::AddItem(CameraImage* image, const char* name, int position) {
+    ThumbnailCell* cell = image ? image->GetCustomCell(0) : nullptr;
+    if (!cell) cell = new (std::nothrow) SimpleControl(image, ++cellNumber_);
+    layout_->AddItem(cell, name, position);
+}
+
+HWND ThumbnailControl::GetWindow() { return layout_ ? layout_->Window() : nullptr; }
+
+void ThumbnailControl::MoveControl(int x, int y, int width, int height) {
+    if (HWND window = GetWindow()) MoveWindow(window, x, y, width, height, TRUE);
+}
+
+BOOL ThumbnailControl::CreateControl(int, const char*, DWORD, const RECT* rect, HWND parent, int) {
+    return layout_->CreateControl(rect, parent);
+}
+
+void ThumbnailControl::RestartLoader() { layout_->RestartLoader(); }
+
+void ThumbnailControl::DestroyControl() {
+    if (!layout_) return;
+    bool hasWindow = layout_->Window() != nullptr;
+    layout_->DestroyControl();
+    if (!hasWindow) delete layout_;
+    layout_ = nullptr;
+}
+
+void ThumbnailControl::SetSink(ImageControlSink* sink) { layout_->SetSink(sink); }

@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean bench
+.PHONY: all deps configure build test demo clean bench bench-thumbs
 
 all: build
 
@@ -36,3 +36,7 @@ fuzz:
 # Codec timings under Wine beside native djpeg (bench/run.sh).
 bench: build
 	BUILD_DIR=$(abspath $(BUILD)) bench/run.sh
+
+# Thumbnail control timings under Wine (bench/thumbs.sh).
+bench-thumbs: build
+	BUILD_DIR=$(abspath $(BUILD)) bench/thumbs.sh

@@ -77,12 +77,14 @@ bool PixImage::Load(std::vector<uint8_t> bytes) {
     storedWidth_ = storedHeight_ = 0;
     decoded_ = Bitmap();
     decodedScale_ = 0;
+    loaded_ = false;
     ForgetRenditions();
 
     isJpeg_ = LooksLikeJpeg(bytes.data(), bytes.size());
     if (isJpeg_) {
         JpegHeader header = ParseJpegHeader(bytes.data(), bytes.size());
-        // The smallest decode checks the whole file and serves thumbnails.
+        // The smallest decode checks the whole file at little cost in time and
+        // memory; drawing decodes again at the size it needs.
         if (!header.valid || !DecodeJpeg(bytes.data(), bytes.size(), 0, 0, decoded_, &decodedScale_))
             return false;
         storedWidth_ = header.width;
@@ -100,6 +102,7 @@ bool PixImage::Load(std::vector<uint8_t> bytes) {
         storedHeight_ = decoded_.height;
     }
     encoded_ = std::move(bytes);
+    loaded_ = true;
     return true;
 }
 
@@ -111,13 +114,14 @@ bool PixImage::Turn(int quarterTurnsClockwise) {
 }
 
 bool PixImage::EnsureDecoded(int width, int height) {
-    if (decodedScale_ == 1 || (decoded_.width >= width && decoded_.height >= height &&
-                               decodedScale_ != 0))
+    bool present = !decoded_.Empty();
+    if (present && (decodedScale_ == 1 || (decoded_.width >= width && decoded_.height >= height)))
         return true;
-    if (!isJpeg_) return false;
     Bitmap larger;
-    int scale = 0;
-    if (!DecodeJpeg(encoded_.data(), encoded_.size(), width, height, larger, &scale)) return false;
+    int scale = 1;
+    bool decoded = isJpeg_ ? DecodeJpeg(encoded_.data(), encoded_.size(), width, height, larger, &scale)
+                           : DecodeWithWic(encoded_.data(), encoded_.size(), larger);
+    if (!decoded) return false;
     decoded_ = std::move(larger);
     decodedScale_ = scale;
     oriented_ = Bitmap();
@@ -127,6 +131,7 @@ bool PixImage::EnsureDecoded(int width, int height) {
 
 const Bitmap& PixImage::Oriented() {
     int orientation = Orientation();
+    if (orientation == kUpright) return decoded_;  // no copy of an upright picture
     if (orientedOrientation_ != orientation || oriented_.Empty()) {
         oriented_ = Orient(decoded_, orientation);
         orientedOrientation_ = orientation;
@@ -137,7 +142,7 @@ const Bitmap& PixImage::Oriented() {
 bool PixImage::Draw(HDC dc, const RECT& dest, const RECT* clip) {
     std::lock_guard<std::mutex> hold(lock_);
     int width = dest.right - dest.left, height = dest.bottom - dest.top;
-    if (decodedScale_ == 0 || width <= 0 || height <= 0) return false;
+    if (!loaded_ || width <= 0 || height <= 0) return false;
 
     RECT visible = dest;
     if (clip && !IntersectRect(&visible, &visible, clip)) return true;
@@ -163,6 +168,12 @@ bool PixImage::Draw(HDC dc, const RECT& dest, const RECT* clip) {
         rendition_ = std::move(pixels);
         renditionWidth_ = width;
         renditionHeight_ = height;
+        // Repaints use the rendition; the decoded picture is made again from
+        // the encoded bytes when another size or turn needs it. Thousands of
+        // thumbnails stay small this way.
+        decoded_ = Bitmap();
+        oriented_ = Bitmap();
+        orientedOrientation_ = 0;
     }
     return true;
 }
@@ -176,7 +187,7 @@ bool PixImage::FullUpright(Bitmap& out) {
 HGLOBAL PixImage::CreateDib() {
     std::lock_guard<std::mutex> hold(lock_);
     Bitmap upright;
-    if (decodedScale_ == 0 || !FullUpright(upright)) return nullptr;
+    if (!loaded_ || !FullUpright(upright)) return nullptr;
     size_t bits = upright.pixels.size();
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, sizeof(BITMAPINFOHEADER) + bits);
     if (!memory) return nullptr;
@@ -207,7 +218,7 @@ std::vector<uint8_t> PixImage::ExifForCopy() const {
 // allows it, else a fresh encoding; the EXIF block travels with it either way.
 bool PixImage::SaveJpeg(const char* path) {
     std::lock_guard<std::mutex> hold(lock_);
-    if (decodedScale_ == 0 || !path) return false;
+    if (!loaded_ || !path) return false;
     std::vector<uint8_t> out;
     if (isJpeg_ && TransformJpegLossless(encoded_.data(), encoded_.size(), Orientation(), out)) {
         ResetOrientationInFile(out);

@@ -52,7 +52,8 @@ private:
     int storedHeight_ = 0;
 
     Bitmap decoded_;           // stored orientation, at 1 / decodedScale_
-    int decodedScale_ = 0;     // 0: nothing decoded
+    int decodedScale_ = 0;
+    bool loaded_ = false;      // a picture was loaded (its decoded form may be released)
     Bitmap oriented_;          // decoded_ turned upright
     int orientedOrientation_ = 0;
     Bitmap rendition_;         // the last whole destination drawn

@@ -226,23 +226,28 @@ void LayoutImp::Layout() {
     int sb = orientation_ ? SB_VERT : SB_HORZ;
     if (extent() > size) {
         (orientation_ ? clientWidth_ : clientHeight_) -= bar;
-        ShowScrollBar(window_, sb, TRUE);
+        if (!scrollBarShown_) ShowScrollBar(window_, sb, TRUE);
         PlaceCells();
         int full = extent();
         scrollPos_ = scrollMax_ != 0 ? int(double(full - size) / scrollMax_ * scrollPos_) : 0;
         scrollMax_ = full - size;
-        if (orientation_) {
-            SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, full, UINT(size), scrollPos_, 0};
-            SetScrollInfo(window_, SB_VERT, &info, TRUE);
-        } else {
-            SetScrollRange(window_, SB_HORZ, 0, full - size, TRUE);
-            SetScrollPos(window_, SB_HORZ, scrollPos_, TRUE);
+        // Setting a scroll bar redraws it (milliseconds under Wine): only changes are set.
+        ScrollState state = {full, size, scrollPos_};
+        if (!scrollBarShown_ || !(state == scrollState_)) {
+            if (orientation_) {
+                SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, full, UINT(size), scrollPos_, 0};
+                SetScrollInfo(window_, SB_VERT, &info, TRUE);
+            } else {
+                SetScrollRange(window_, SB_HORZ, 0, full - size, TRUE);
+                SetScrollPos(window_, SB_HORZ, scrollPos_, TRUE);
+            }
+            scrollState_ = state;
         }
         if (!scrollBarShown_) scrollBarChanged_ = true;
         scrollBarShown_ = true;
     } else {
         scrollMax_ = scrollPos_ = 0;
-        ShowScrollBar(window_, sb, FALSE);
+        if (scrollBarShown_) ShowScrollBar(window_, sb, FALSE);
         if (scrollBarShown_) scrollBarChanged_ = true;
         scrollBarShown_ = false;
     }
@@ -274,6 +279,7 @@ void LayoutImp::ScrollBy(int step) {
     UpdateWindow(window_);
     SCROLLINFO info = {sizeof info, SIF_POS, 0, 0, 0, scrollPos_, 0};
     SetScrollInfo(window_, orientation_ ? SB_VERT : SB_HORZ, &info, TRUE);
+    scrollState_.position = scrollPos_;
 }
 
 LRESULT LayoutImp::OnNotify(ThumbnailCell* cell, const NMHDR* header) {

@@ -82,6 +82,13 @@ private:
     void EndRubberBand();
     bool DetectDrag();
 
+    struct ScrollState {
+        int range, page, position;
+        bool operator==(const ScrollState& o) const {
+            return range == o.range && page == o.page && position == o.position;
+        }
+    };
+
     ImageControlSink* sink_ = nullptr;
     HWND window_ = nullptr;
     int orientation_ = 1;
@@ -95,6 +102,7 @@ private:
     bool layoutBusy_ = false;
     bool scrollBarChanged_ = false;
     bool scrollBarShown_ = false;
+    ScrollState scrollState_ = {-1, -1, -1};  // what the scroll bar was last given
     int anchor_ = -1;
     ItemLoader loader_{this};
     std::unique_ptr<RubberBand> rubberBand_;

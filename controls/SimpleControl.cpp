@@ -96,6 +96,7 @@ BOOL SimpleControl::PrepareImage() {
     {
         std::lock_guard<std::mutex> hold(lock_);
         picture_ = std::move(fetched);
+        hasImage_ = true;
         caption_ = named ? std::string(info.name, strnlen(info.name, sizeof info.name)) : NumberCaption();
         if (rotation_ != 0 && picture_->Get() && picture_->Width() > 0)
             GetImageLibrary()->Rotate(picture_->Get(), rotation_, 1);
@@ -171,10 +172,7 @@ int SimpleControl::GetRotation() {
     return rotation_;
 }
 
-BOOL SimpleControl::HasImage() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return picture_ != nullptr;
-}
+BOOL SimpleControl::HasImage() { return hasImage_; }
 
 RECT SimpleControl::PictureRect() {
     std::lock_guard<std::mutex> hold(lock_);

@@ -2,6 +2,7 @@
 // The system's own thumbnail cell: a child window that fetches its camera
 // image's thumbnail on the loader thread, fits it into a square picture area,
 // and draws a frame, the picture (or a placeholder cross) and a caption.
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -55,4 +56,5 @@ private:
     int rotation_ = 0;
     RECT pictureRect_ = {};
     std::unique_ptr<ImageHolder> picture_;
+    std::atomic<bool> hasImage_{false};  // read by every loader sweep without the lock
 };

@@ -116,28 +116,44 @@ bool IsPictureName(const std::string& name) {
 DiskImage::DiskImage(DiskConnection* owner, std::string path, std::string name)
     : owner_(owner), path_(std::move(path)), name_(std::move(name)) {}
 
+const DiskImage::Header& DiskImage::ReadHeader() {
+    if (header_.read) return header_;
+    std::vector<uint8_t> head = ReadBytes(path_, kHeaderBytes);
+    if (head.empty()) return header_;  // not read: tried again next time
+    header_.read = true;
+    pix::JpegHeader jpeg = pix::ParseJpegHeader(head.data(), head.size());
+    if (jpeg.exifOffset) {
+        pix::ExifInfo exif = pix::ParseTiff(head.data() + jpeg.exifOffset, jpeg.exifLength);
+        header_.date = exif.dateTimeOriginal;
+        header_.orientation = exif.orientation;
+        if (exif.thumbnailLength) {
+            const uint8_t* start = head.data() + jpeg.exifOffset + exif.thumbnailOffset;
+            header_.embedded.assign(start, start + exif.thumbnailLength);
+        }
+    }
+    pix::PictureSize size = pix::ReadPictureSize(head.data(), head.size());
+    header_.width = size.width;
+    header_.height = size.height;
+    return header_;
+}
+
 bool DiskImage::GetInfo(ImageInfo* out) {
     if (!out) return false;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
     if (!GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &attributes)) return false;
+    std::lock_guard<std::mutex> hold(lock_);
+    const Header& header = ReadHeader();
     *out = {};
     CopyOut(name_, out->name, sizeof out->name);
     out->fileSize = attributes.nFileSizeLow;
     out->mask = kInfoName | kInfoSize;
-
-    std::vector<uint8_t> head = ReadBytes(path_, kHeaderBytes);
-    pix::JpegHeader header = pix::ParseJpegHeader(head.data(), head.size());
-    if (header.exifOffset) {
-        std::string date = pix::ParseTiff(head.data() + header.exifOffset, header.exifLength).dateTimeOriginal;
-        if (!date.empty()) {
-            CopyOut(date, out->captureDate, sizeof out->captureDate);
-            out->mask |= kInfoDate;
-        }
+    if (!header.date.empty()) {
+        CopyOut(header.date, out->captureDate, sizeof out->captureDate);
+        out->mask |= kInfoDate;
     }
-    pix::PictureSize size = pix::ReadPictureSize(head.data(), head.size());
-    if (size.width > 0) {
-        out->width = size.width;
-        out->height = size.height;
+    if (header.width > 0) {
+        out->width = header.width;
+        out->height = header.height;
         out->mask |= kInfoDimensions;
     } else {
         out->mask |= kInfoNoDimensions;
@@ -145,33 +161,40 @@ bool DiskImage::GetInfo(ImageInfo* out) {
     return true;
 }
 
-// The embedded EXIF thumbnail turned upright, else a small picture made by a
-// scaled decode of the file.
+// The embedded EXIF thumbnail turned upright (as the camera wrote it when it
+// needs no turn), else a small picture made by a scaled decode of the file.
 bool DiskImage::Thumbnail(std::vector<uint8_t>& out) {
     std::lock_guard<std::mutex> hold(lock_);
     if (!thumbnail_.empty()) {
         out = thumbnail_;
         return true;
     }
-    std::vector<uint8_t> head = ReadBytes(path_, kHeaderBytes);
-    pix::JpegHeader header = pix::ParseJpegHeader(head.data(), head.size());
-    pix::ExifInfo exif;
-    if (header.exifOffset) exif = pix::ParseTiff(head.data() + header.exifOffset, header.exifLength);
+    const Header& header = ReadHeader();
+    const std::vector<uint8_t>& embedded = header.embedded;
+    if (!embedded.empty() && header.orientation == 1) {
+        pix::JpegHeader thumb = pix::ParseJpegHeader(embedded.data(), embedded.size());
+        if (thumb.valid && thumb.width <= kThumbnailSize && thumb.height <= kThumbnailSize) {
+            thumbnail_ = embedded;
+            header_.embedded = std::vector<uint8_t>();  // kept once, as the thumbnail
+            out = thumbnail_;
+            return true;
+        }
+    }
     pix::Bitmap picture;
     int scale = 0;
-    bool embedded = exif.thumbnailLength &&
-                    pix::DecodeJpeg(head.data() + header.exifOffset + exif.thumbnailOffset,
-                                    exif.thumbnailLength, kThumbnailSize, kThumbnailSize, picture, &scale);
-    if (!embedded) {
+    bool decoded = !embedded.empty() && pix::DecodeJpeg(embedded.data(), embedded.size(), kThumbnailSize,
+                                                        kThumbnailSize, picture, &scale);
+    if (!decoded) {
         std::vector<uint8_t> whole = ReadBytes(path_, size_t(1) << 30);
-        bool decoded = pix::LooksLikeJpeg(whole.data(), whole.size())
-                           ? pix::DecodeJpeg(whole.data(), whole.size(), kThumbnailSize, kThumbnailSize,
-                                             picture, &scale)
-                           : pix::DecodeWithWic(whole.data(), whole.size(), picture);
+        decoded = pix::LooksLikeJpeg(whole.data(), whole.size())
+                      ? pix::DecodeJpeg(whole.data(), whole.size(), kThumbnailSize, kThumbnailSize,
+                                        picture, &scale)
+                      : pix::DecodeWithWic(whole.data(), whole.size(), picture);
         if (!decoded) return false;
     }
-    pix::Bitmap upright = pix::Orient(Fit(picture, kThumbnailSize), exif.orientation);
+    pix::Bitmap upright = pix::Orient(Fit(picture, kThumbnailSize), header.orientation);
     if (!pix::EncodeJpeg(upright, kThumbnailQuality, {}, thumbnail_)) return false;
+    header_.embedded = std::vector<uint8_t>();
     out = thumbnail_;
     return true;
 }

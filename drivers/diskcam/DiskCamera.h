@@ -36,12 +36,22 @@ public:
     const std::string& Path() const { return path_; }
 
 private:
+    // What the first 64 KB of the file tell; read once and kept.
+    struct Header {
+        bool read = false;
+        std::string date;
+        int width = 0, height = 0;
+        int orientation = 1;
+        std::vector<uint8_t> embedded;  // the EXIF thumbnail, if any
+    };
+    const Header& ReadHeader();  // called with lock_ held
     bool Thumbnail(std::vector<uint8_t>& out);
 
     DiskConnection* owner_;
     std::string path_;
     std::string name_;
     std::mutex lock_;
+    Header header_;
     std::vector<uint8_t> thumbnail_;  // made once, on first request
 };
 

@@ -38,7 +38,7 @@ protected:
         cls.hInstance = GetModuleHandleA(nullptr);
         cls.lpszClassName = "ThumbTestHost";
         RegisterClassA(&cls);
-        host_ = CreateWindowExA(0, "ThumbTestHost", "Thumbnails", WS_POPUP | WS_VISIBLE, 0, 0, 640, 480,
+        host_ = CreateWindowExA(0, "ThumbTestHost", "Thumbnails", WS_POPUP | WS_VISIBLE, 0, 100, 640, 480,
                                 nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
         control_ = CreateImageControl(1);
         control_->SetSink(&sink_);
@@ -290,6 +290,33 @@ TEST_F(ThumbnailTest, RubberBandSelectsCoveredCellsCtrlTogglesShiftAdds) {
     EXPECT_EQ(Selected(), (std::vector<int>{0, 2, 3}));
     band({5, 130}, {50, 160}, 0);
     EXPECT_EQ(Selected(), std::vector<int>{3});
+}
+
+TEST_F(ThumbnailTest, RubberBandPastTheEdgeScrollsTenPixelsAPassWithinTheRange) {
+    Create(400, 300);
+    AddImages(12);
+    HWND window = Layout()->Window();
+    ASSERT_GT(Layout()->ScrollMax(), 20);
+    auto dragTo = [&](int clientY) {
+        POINT screen = {50, clientY};
+        ClientToScreen(window, &screen);
+        SetCursorPos(screen.x, screen.y);
+        SendMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, 0);
+    };
+    POINT start = {5, 5};
+    POINT screen = start;
+    ClientToScreen(window, &screen);
+    SetCursorPos(screen.x, screen.y);
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    dragTo(300 + 50);  // well below the bottom edge
+    EXPECT_EQ(Layout()->ScrollPos(), 10);
+    for (int i = 0; i < 100; ++i) dragTo(300 + 50);
+    EXPECT_EQ(Layout()->ScrollPos(), Layout()->ScrollMax());
+    dragTo(-40);  // above the top edge
+    EXPECT_EQ(Layout()->ScrollPos(), Layout()->ScrollMax() - 10);
+    for (int i = 0; i < 100; ++i) dragTo(-40);
+    EXPECT_EQ(Layout()->ScrollPos(), 0);
+    SendMessageA(window, WM_LBUTTONUP, 0, 0);
 }
 
 TEST_F(ThumbnailTest, WithoutMultiSelectABackgroundPressClears) {

@@ -3,6 +3,7 @@
 # class key and junction of the module, the settings key, and the cameras key
 # with the disk driver serving "Hard Disk" and a "Memory Card" model. Also
 # makes the folder junction C:\OrvexView.
+# The codec library is loaded by name, so it goes where every program finds it.
 # Usage: install/register.sh <orvexview.dll> <diskcam.dll>
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -16,6 +17,8 @@ reg=$(mktemp --suffix=.reg)
 trap 'rm -f "$reg"' EXIT
 sed -e "s|@MODULE_PATH@|$module|g" -e "s|@DRIVER_PATH@|$driver|g" "$here/orvexview.reg.in" > "$reg"
 wine regedit /S "$(winepath -w "$reg")"
+
+cp "$(dirname "$(readlink -f "$1")")/pixcodec.dll" "$WINEPREFIX/drive_c/windows/system32/"
 
 junction="$WINEPREFIX/drive_c/OrvexView"
 mkdir -p "$junction"

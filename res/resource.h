@@ -71,8 +71,16 @@
 // Dialogs.
 #define IDD_VIEW 131  // the empty child dialog that is a view's window
 
-// Bitmaps.
-#define IDB_ROOT_TOOLBAR 235  // the root view's Settings button
+// Bitmaps: toolbar buttons of the views.
+#define IDB_TOOL_FOLDER 231
+#define IDB_TOOL_LIST 232
+#define IDB_TOOL_REFRESH 233
+#define IDB_TOOL_ROTATE 234
+#define IDB_ROOT_TOOLBAR 235  // Settings
+#define IDB_TOOL_THUMBS 236
+
+// The camera view's accelerators.
+#define IDA_VIEW 129
 
 // The camera settings dialog and its controls.
 #define IDD_CAMERA_SETTINGS 157

@@ -3,6 +3,7 @@
 #include "server/FolderDropTarget.h"
 #include "server/ItemId.h"
 #include "server/SourceFolder.h"
+#include "view/CameraView.h"
 
 const InterfaceRow<CameraFolder> CameraFolder::kInterfaces[3] = {
     {&IID_IUnknown, FaceOf<CameraFolder, IShellFolder>},
@@ -56,7 +57,13 @@ STDMETHODIMP CameraFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
     }
     if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
     Connect(true);
-    return E_NOTIMPL;  // The camera view comes with the view's own objects.
+    CameraView* view = new (std::nothrow) CameraView(this, static_cast<IShellFolder*>(this));
+    if (!view) return E_OUTOFMEMORY;
+    ComRef<IShellView> shellView;
+    HRESULT hr = HandOut(view, IID_IShellView, shellView.PutVoid());
+    if (FAILED(hr)) return hr;
+    if (!shellView) return E_OUTOFMEMORY;
+    return shellView->QueryInterface(riid, ppv) == S_OK ? S_OK : E_NOINTERFACE;
 }
 
 STDMETHODIMP CameraFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* rgfInOut) {

@@ -23,6 +23,10 @@ void SaveShot(const char* name) {
 class ExplorerSmoke : public testing::Test {
 protected:
     ExplorerSmoke() {
+        // The module loads its codec library by name: explorer finds it on the PATH.
+        char path[8192] = {};
+        GetEnvironmentVariableA("PATH", path, sizeof path);
+        SetEnvironmentVariableA("PATH", (BinDir() + ";" + path).c_str());
         className_.SetString(nullptr, "OrvexView");
         settings_.SetString("Camera", "Memory Card");
         local_.SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
@@ -47,6 +51,22 @@ TEST_F(ExplorerSmoke, AddressBoxOpensTheRootAndEnterOpensASource) {
     ASSERT_TRUE(explorer.Open(1));
     EXPECT_EQ(explorer.ViewItems("100TEST"), (std::vector<std::string>{"100TEST", "101TEST"}));
     SaveShot("explorer-removable.png");
+
+    // Enter on the first card folder opens our camera view with its thumbnails.
+    ASSERT_TRUE(explorer.Open(0));
+    HWND grid = nullptr;
+    int cells = 0;
+    WaitUntil(
+        [&] {
+            grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+            cells = grid ? CountChildren(grid, "SimpleControlWin") : 0;
+            return cells == 3;
+        },
+        10000);
+    ASSERT_NE(grid, nullptr) << "the camera view did not open";
+    EXPECT_EQ(cells, 3);  // the folder's three pictures
+    EXPECT_TRUE(IsChild(explorer.Window(), grid));
+    SaveShot("explorer-camera.png");
 }
 
 }  // namespace

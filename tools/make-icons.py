@@ -172,9 +172,47 @@ def settings_button(c):
     c.circle(25, 25, 2, DARK)
 
 
+def folder_button(c):
+    folder(c)
+
+
+def list_button(c):
+    for y in (6, 13, 20):
+        c.rect(4, y, 9, y + 5, BLUE)
+        c.rect(11, y + 1, 28, y + 4, DARK)
+
+
+def refresh_button(c):
+    c.circle(16, 16, 11, GREEN)
+    c.circle(16, 16, 7, (0, 0, 0, 0))
+    c.rect(16, 3, 30, 16, (0, 0, 0, 0))
+    c.polygon([(16, 1), (24, 8), (16, 14)], GREEN)
+
+
+def rotate_button(c):
+    c.rect(6, 10, 20, 28, DARK)
+    c.rect(7, 11, 19, 27, SKY)
+    c.circle(22, 10, 8, BLUE)
+    c.circle(22, 10, 5, (0, 0, 0, 0))
+    c.rect(14, 10, 22, 19, (0, 0, 0, 0))
+    c.polygon([(27, 8), (31, 14), (23, 14)], BLUE)
+
+
+def thumbs_button(c):
+    for x in (4, 18):
+        for y in (4, 18):
+            c.rect(x, y, x + 10, y + 10, DARK)
+            c.rect(x + 1, y + 1, x + 9, y + 9, SKY)
+
+
 # Toolbar strips: (bitmap id, button drawings left to right), 16x16 per button.
 BITMAPS = {
+    231: [folder_button],
+    232: [list_button],
+    233: [refresh_button],
+    234: [rotate_button],
     235: [settings_button],
+    236: [thumbs_button],
 }
 
 

@@ -112,3 +112,21 @@ HWND FindDescendant(HWND parent, const char* className) {
         reinterpret_cast<LPARAM>(&search));
     return search.found;
 }
+
+int CountChildren(HWND parent, const char* className) {
+    struct Count {
+        const char* className;
+        int n;
+    } count = {className, 0};
+    EnumChildWindows(
+        parent,
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* c = reinterpret_cast<Count*>(param);
+            char name[64];
+            GetClassNameA(window, name, sizeof name);
+            if (lstrcmpiA(name, c->className) == 0) ++c->n;
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&count));
+    return count.n;
+}

@@ -12,3 +12,5 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 HWND FindProcessWindow(DWORD pid);
 // The first descendant of `parent` with window class `className`, or null.
 HWND FindDescendant(HWND parent, const char* className);
+// The number of descendants of `parent` with window class `className`.
+int CountChildren(HWND parent, const char* className);

@@ -1,0 +1,401 @@
+#include "view/CameraView.h"
+
+#include <commctrl.h>
+
+#include "camera/ConfigStore.h"
+#include "imaging/ImageLibrary.h"
+#include "res/resource.h"
+#include "server/Module.h"
+
+namespace {
+
+constexpr int kDefaultCellWidth = 90;
+constexpr int kMinCellWidth = 32;
+constexpr int kMaxCellWidth = 200;
+constexpr int kCaptionLineHeight = 12;
+
+struct ToolbarButton {
+    int command;
+    int image;  // index into the images added below; -1: separator
+    BYTE style;
+};
+
+// Image order as added: bitmaps 234, 231, 233, 235, 236, 232, then the standard set.
+enum { kImgRotate, kImgFolder, kImgRefresh, kImgSettings, kImgThumbs, kImgList, kImgStandard };
+
+const ToolbarButton kButtons[14] = {
+    {CameraView::kRotate, kImgRotate, BTNS_BUTTON},
+    {CameraView::kDelete, kImgStandard + STD_DELETE, BTNS_BUTTON},
+    {CameraView::kPrint, kImgStandard + STD_PRINT, BTNS_BUTTON},
+    {0, -1, BTNS_SEP},
+    {CameraView::kRefresh, kImgRefresh, BTNS_BUTTON},
+    {0, -1, BTNS_SEP},
+    {CameraView::kSelectFolder, kImgFolder, BTNS_BUTTON},
+    {0, -1, BTNS_SEP},
+    {CameraView::kSettings, kImgSettings, BTNS_BUTTON},
+    {0, -1, BTNS_SEP},
+    {CameraView::kProperties, kImgStandard + STD_PROPERTIES, BTNS_BUTTON},
+    {0, -1, BTNS_SEP},
+    {CameraView::kThumbnailView, kImgThumbs, BTNS_CHECKGROUP},
+    {CameraView::kListView, kImgList, BTNS_CHECKGROUP},
+};
+
+const UINT kToolbarBitmaps[6] = {IDB_TOOL_ROTATE, IDB_TOOL_FOLDER, IDB_TOOL_REFRESH,
+                                 IDB_ROOT_TOOLBAR, IDB_TOOL_THUMBS, IDB_TOOL_LIST};
+
+UINT Grayed(bool enabled) { return MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED); }
+
+}  // namespace
+
+const InterfaceRow<CameraView> CameraView::kInterfaces[2] = {
+    {&IID_IUnknown, FaceOf<CameraView, IShellView>},
+    {&IID_IShellView, FaceOf<CameraView, IShellView>},
+};
+
+CameraView::CameraView(FolderConnection* folder, IUnknown* folderObject)
+    : folder_(folder), folderObject_(folderObject) {
+    folderObject_->AddRef();
+}
+
+CameraView::~CameraView() {
+    DropControl();
+    if (menu_) DestroyMenu(menu_);
+    if (fileDialog_) fileDialog_->Release();
+    folderObject_->Release();
+}
+
+STDMETHODIMP CameraView::GetWindow(HWND* window) {
+    if (!window) return E_POINTER;
+    *window = window_;
+    return window_ ? S_OK : E_FAIL;
+}
+
+STDMETHODIMP CameraView::TranslateAccelerator(MSG* msg) {
+    return window_ && accelerators_ && msg && ::TranslateAcceleratorA(window_, accelerators_, msg) ? S_OK
+                                                                                               : S_FALSE;
+}
+
+STDMETHODIMP CameraView::UIActivate(UINT state) {
+    bool focusSwap = (state == SVUIA_ACTIVATE_NOFOCUS && uiState_ == SVUIA_ACTIVATE_FOCUS) ||
+                     (state == SVUIA_ACTIVATE_FOCUS && uiState_ == SVUIA_ACTIVATE_NOFOCUS);
+    if (state == uiState_ || focusSwap) return S_OK;
+    if (state != SVUIA_DEACTIVATE) {
+        if (browser_) browser_->OnViewWindowActive(this);
+        BuildMenusAndToolbar();
+    }
+    uiState_ = state;
+    return S_OK;
+}
+
+STDMETHODIMP CameraView::Refresh() {
+    Reload(false);
+    return S_OK;
+}
+
+STDMETHODIMP CameraView::GetCurrentInfo(FOLDERSETTINGS* settings) {
+    if (!settings) return E_POINTER;
+    *settings = folderSettings_;
+    return S_OK;
+}
+
+// The data object of the selection comes with the transfer objects.
+STDMETHODIMP CameraView::GetItemObject(UINT, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!IsEqualIID(riid, IID_IDataObject)) return E_NOTIMPL;
+    return E_FAIL;
+}
+
+void CameraView::BuildItems() {
+    items_.clear();
+    for (int i = 0, n = folder_->GetImageCount(); i < n; ++i)
+        items_.push_back({0, 0, folder_->GetImageName(i)});
+}
+
+STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
+                                          IShellBrowser* browser, RECT* rect, HWND* phwnd) {
+    if (!phwnd) return E_POINTER;
+    *phwnd = nullptr;
+    if (window_) return E_UNEXPECTED;
+    if (settings) folderSettings_ = *settings;
+    browser_ = browser;
+    if (!browser_) return E_INVALIDARG;
+    if (FAILED(browser_->QueryInterface(IID_ICommDlgBrowser, reinterpret_cast<void**>(&fileDialog_))))
+        fileDialog_ = nullptr;
+    HWND parent = nullptr;
+    browser_->GetWindow(&parent);
+    OleInitialize(nullptr);
+    BuildMenusAndToolbar();
+
+    window_ = CreateDialogParamA(theModule.instance, MAKEINTRESOURCEA(IDD_VIEW), parent, WindowProc, 0);
+    if (!window_) return E_OUTOFMEMORY;
+    SetWindowLongPtrA(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    nextClipboardViewer_ = SetClipboardViewer(window_);
+    PostMessageA(window_, WM_COMMAND, kFill, 0);
+    *phwnd = window_;
+    if (rect)
+        SetWindowPos(window_, nullptr, rect->left, rect->top, rect->right - rect->left,
+                     rect->bottom - rect->top, SWP_NOZORDER | SWP_SHOWWINDOW);
+    accelerators_ = LoadAcceleratorsA(theModule.instance, MAKEINTRESOURCEA(IDA_VIEW));
+    BuildItems();
+    SetFocus(window_);
+    return S_OK;
+}
+
+void CameraView::DropControl() {
+    if (!control_) return;
+    control_->DestroyControl();
+    control_->Destroy(1);
+    control_ = nullptr;
+}
+
+STDMETHODIMP CameraView::DestroyViewWindow() {
+    DropControl();
+    if (!window_) return E_UNEXPECTED;
+    ChangeClipboardChain(window_, nextClipboardViewer_);
+    if (IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel"))) OleSetClipboard(nullptr);
+    if (fileDialog_) {
+        fileDialog_->Release();
+        fileDialog_ = nullptr;
+        PostMessageA(window_, WM_CLOSE, 0, 0);
+    } else {
+        DestroyWindow(window_);
+    }
+    OleUninitialize();
+    if (menu_) DestroyMenu(menu_);
+    menu_ = nullptr;
+    items_.clear();
+    return S_OK;
+}
+
+std::string CameraView::GetViewType() {
+    if (viewType_.empty()) {
+        try {
+            viewType_ = ConfigStore::Read(ConfigStore::kSettingsKey, "ViewType", "Thumbs");
+        } catch (int) {
+            viewType_ = "Thumbs";
+        }
+    }
+    return viewType_;
+}
+
+void CameraView::SetViewType(const std::string& type) {
+    if (type == GetViewType()) return;
+    viewType_ = type;
+    try {
+        RegKey settings(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey, KEY_SET_VALUE);
+        settings.SetString("ViewType", type);
+    } catch (int) {
+    }
+    DropControl();
+    FillView();
+}
+
+// The cell width from the camera's key: 32 to 200, else 90.
+int CameraView::CellWidth() {
+    std::string key = folder_->GetKind() == "Viewer" ? ConfigStore::kImageViewer : folder_->GetCameraModel();
+    const char* value = InFileDialog() ? "SmallThumbFrameSize" : "ThumbFrameSize";
+    try {
+        int width = std::atoi(ConfigStore::Read(ConfigStore::ModelKey(key), value, "90").c_str());
+        return width >= kMinCellWidth && width <= kMaxCellWidth ? width : kDefaultCellWidth;
+    } catch (int) {
+        return kDefaultCellWidth;
+    }
+}
+
+void CameraView::FillView() {
+    // The disk folder's picker comes with the image commands.
+    if (!folder_->IsConnected()) {
+        DropControl();
+        ShowSourceStatus();
+        InvalidateRect(window_, nullptr, FALSE);
+        std::string caption = theModule.productName + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
+        MessageBoxA(window_, LoadModuleString(IDS_CONNECTION_ERROR).c_str(), caption.c_str(), MB_ICONHAND);
+        return;
+    }
+    int width = CellWidth();
+    RECT client;
+    GetClientRect(window_, &client);
+    if (!control_) {
+        control_ = CreateImageControl(GetViewType() == "List" ? 0 : 1);
+        if (!control_) return;  // the report list comes with the list helper
+        control_->SetSink(this);
+        if (!control_->CreateControl(0, "", WS_VISIBLE, &client, window_, 0)) return;
+    } else {
+        control_->RemoveAllItems();
+    }
+    int height = width + 8 + kCaptionLineHeight * folder_->GetCapabilities().captionLines;
+    control_->SetLayout(10, 2, short(width), short(height), 1, RGB(255, 255, 255), InFileDialog() ? 0 : 1);
+    ShowSourceStatus();
+    for (const ViewItem& item : items_)
+        if (CameraImage* image = folder_->OpenImage(item.name)) control_->AddItem(image, item.name.c_str(), -1);
+    GetImageLibrary();
+    control_->RestartLoader();
+    suppressSelectionEvents_ = true;
+    for (const ViewItem& item : items_) {
+        if (item.selected) control_->SelectItem(item.name.c_str(), 1);
+        control_->RotateItem(item.name.c_str(), item.rotation);
+    }
+    suppressSelectionEvents_ = false;
+    UpdateCommandStates();
+}
+
+void CameraView::Reload(bool reconnect) {
+    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    if (control_) control_->RemoveAllItems();
+    folder_->Connect(reconnect);
+    BuildItems();
+    FillView();
+    if (!menusBuilt_) BuildMenusAndToolbar();
+    UpdateCommandStates();
+    SetCursor(previous);
+}
+
+bool CameraView::DeleteAllOnly() {
+    if (!folder_->IsConnected()) return false;
+    uint16_t flags = folder_->GetCapabilities().flags;
+    return (flags & kCanDeleteAll) && !(flags & kCanDeleteSingle);
+}
+
+LRESULT CameraView::Toolbar(UINT message, WPARAM wParam, LPARAM lParam) {
+    LRESULT result = 0;
+    if (browser_) browser_->SendControlMsg(FCW_TOOLBAR, message, wParam, lParam, &result);
+    return result;
+}
+
+void CameraView::BuildMenusAndToolbar() {
+    if (!browser_) return;
+    if (menu_) DestroyMenu(menu_);
+    menu_ = CreateMenu();
+    OLEMENUGROUPWIDTHS widths = {};
+    browser_->InsertMenusSB(menu_, &widths);
+
+    bool connected = folder_->IsConnected();
+    int count = folder_->GetImageCount();
+    int selected = control_ ? control_->GetSelectedCount() : 0;
+    int submenus = GetMenuItemCount(menu_);
+    HMENU file = GetSubMenu(menu_, 0), edit = GetSubMenu(menu_, 1), view = GetSubMenu(menu_, 2);
+    HMENU help = submenus > 0 ? GetSubMenu(menu_, submenus - 1) : nullptr;
+    if (file) {
+        InsertMenuA(file, 0, MF_BYPOSITION | MF_STRING | (connected && count ? MF_ENABLED : MF_GRAYED), kPrint,
+                    LoadModuleString(IDS_MENU_PRINT).c_str());
+        InsertMenuA(file, 1, MF_BYPOSITION | MF_STRING | MF_GRAYED, kProperties,
+                    LoadModuleString(IDS_MENU_PROPERTIES).c_str());
+        InsertMenuA(file, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+    }
+    if (edit) {
+        DeleteMenu(edit, 0, MF_BYPOSITION);
+        DeleteMenu(edit, 0, MF_BYPOSITION);
+        AppendMenuA(edit, MF_STRING | MF_GRAYED, kCopy, LoadModuleString(IDS_MENU_COPY).c_str());
+        AppendMenuA(edit, MF_STRING | MF_GRAYED, kPaste, LoadModuleString(IDS_MENU_PASTE).c_str());
+        AppendMenuA(edit, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(edit, MF_STRING | (selected ? MF_ENABLED : MF_GRAYED), kRotate,
+                    LoadModuleString(IDS_MENU_ROTATE_SELECTED).c_str());
+        if (DeleteAllOnly())
+            AppendMenuA(edit, MF_STRING | (count ? MF_ENABLED : MF_GRAYED), kDelete,
+                        LoadModuleString(IDS_MENU_DELETE_ALL).c_str());
+        else
+            AppendMenuA(edit, MF_STRING | (connected && selected ? MF_ENABLED : MF_GRAYED), kDelete,
+                        LoadModuleString(IDS_MENU_DELETE_SELECTED).c_str());
+        AppendMenuA(edit, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(edit, MF_STRING | (connected && count ? MF_ENABLED : MF_GRAYED), kSelectAll,
+                    LoadModuleString(IDS_MENU_SELECT_ALL).c_str());
+    }
+    if (view) {
+        int items = GetMenuItemCount(view);
+        if (items > 0) DeleteMenu(view, items - 1, MF_BYPOSITION);
+        bool thumbs = GetViewType() == "Thumbs";
+        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(view, MF_STRING, kSelectFolder, LoadModuleString(IDS_MENU_SELECT_FOLDER).c_str());
+        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(view, MF_STRING, kSettings, LoadModuleString(IDS_MENU_SETTINGS).c_str());
+        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(view, MF_STRING | (thumbs ? MF_CHECKED : 0), kThumbnailView,
+                    LoadModuleString(IDS_MENU_THUMBNAIL_VIEW).c_str());
+        AppendMenuA(view, MF_STRING | (thumbs ? 0 : MF_CHECKED), kListView,
+                    LoadModuleString(IDS_MENU_LIST_VIEW).c_str());
+    }
+    if (help) {
+        AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
+        AppendMenuA(help, MF_STRING, kAbout, (LoadModuleString(IDS_MENU_ABOUT) + theModule.productName).c_str());
+    }
+    browser_->SetMenuSB(menu_, nullptr, window_);
+
+    int firstImage[7];
+    for (int i = 0; i < 6; ++i) {
+        TBADDBITMAP bitmap = {theModule.instance, kToolbarBitmaps[i]};
+        firstImage[i] = int(Toolbar(TB_ADDBITMAP, 1, reinterpret_cast<LPARAM>(&bitmap)));
+    }
+    TBADDBITMAP standard = {HINST_COMMCTRL, IDB_STD_SMALL_COLOR};
+    firstImage[kImgStandard] = int(Toolbar(TB_ADDBITMAP, 0, reinterpret_cast<LPARAM>(&standard)));
+    TBBUTTON buttons[14] = {};
+    for (int i = 0; i < 14; ++i) {
+        const ToolbarButton& b = kButtons[i];
+        buttons[i].idCommand = b.command;
+        buttons[i].fsStyle = b.style;
+        buttons[i].fsState = TBSTATE_ENABLED;
+        if (b.image >= kImgStandard)
+            buttons[i].iBitmap = firstImage[kImgStandard] + (b.image - kImgStandard);
+        else if (b.image >= 0)
+            buttons[i].iBitmap = firstImage[b.image];
+    }
+    browser_->SetToolbarItems(buttons, 14, FCT_MERGE);
+
+    Toolbar(TB_ENABLEBUTTON, kPrint, MAKELONG(connected && count, 0));
+    Toolbar(TB_ENABLEBUTTON, kRotate, MAKELONG(selected > 0, 0));
+    Toolbar(TB_ENABLEBUTTON, kDelete, MAKELONG(connected && ((DeleteAllOnly() && count) || selected), 0));
+    Toolbar(TB_ENABLEBUTTON, kSelectFolder, MAKELONG(folder_->GetKind() == "Viewer", 0));
+    Toolbar(TB_CHECKBUTTON, kProperties, MAKELONG(FALSE, 0));
+    Toolbar(TB_ENABLEBUTTON, kProperties, MAKELONG(FALSE, 0));
+    Toolbar(TB_CHECKBUTTON, GetViewType() == "Thumbs" ? kThumbnailView : kListView, MAKELONG(TRUE, 0));
+    menusBuilt_ = true;
+}
+
+// Settings stays grayed here and enabled by the menu build (kept as it is
+// built: the command itself works whenever it arrives).
+void CameraView::UpdateCommandStates() {
+    int total = control_ ? control_->GetItemCount() : 0;
+    int selected = control_ ? control_->GetSelectedCount() : 0;
+    LRESULT ignored = 0;
+    if (browser_)
+        browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(CountsText().c_str()),
+                                 &ignored);
+    HMENU file = menu_ ? GetSubMenu(menu_, 0) : nullptr;
+    HMENU edit = menu_ ? GetSubMenu(menu_, 1) : nullptr;
+    HMENU view = menu_ ? GetSubMenu(menu_, 2) : nullptr;
+    bool viewer = folder_->GetKind() == "Viewer";
+    bool deleteAllOnly = DeleteAllOnly();
+
+    Toolbar(TB_ENABLEBUTTON, kSettings, MAKELONG(FALSE, 0));
+    if (view) EnableMenuItem(view, kSettings, Grayed(false));
+    Toolbar(TB_ENABLEBUTTON, kSelectFolder, MAKELONG(viewer, 0));
+    if (view) EnableMenuItem(view, kSelectFolder, Grayed(viewer));
+
+    Toolbar(TB_ENABLEBUTTON, kRotate, MAKELONG(selected > 0, 0));
+    Toolbar(TB_ENABLEBUTTON, kProperties, MAKELONG(selected == 1, 0));
+    if (selected > 0 || !deleteAllOnly) Toolbar(TB_ENABLEBUTTON, kDelete, MAKELONG(selected > 0, 0));
+    if (edit) {
+        EnableMenuItem(edit, kRotate, Grayed(selected > 0));
+        EnableMenuItem(edit, kCopy, Grayed(selected > 0));
+        if (selected > 0 || !deleteAllOnly) EnableMenuItem(edit, kDelete, Grayed(selected > 0));
+    }
+    if (file) EnableMenuItem(file, kProperties, Grayed(selected == 1));
+
+    if (edit) {
+        // Paste: the clipboard's data must be something the camera takes.
+        IDataObject* clip = nullptr;
+        bool canPaste = SUCCEEDED(OleGetClipboard(&clip)) && clip && folder_->CanAcceptData(clip);
+        if (clip) clip->Release();
+        EnableMenuItem(edit, kPaste, Grayed(canPaste));
+        EnableMenuItem(edit, kSelectAll, Grayed(total > 0));
+    }
+    if (file) EnableMenuItem(file, kPrint, Grayed(total > 0));
+    Toolbar(TB_ENABLEBUTTON, kPrint, MAKELONG(total > 0, 0));
+
+    bool thumbs = GetViewType() == "Thumbs";
+    Toolbar(TB_CHECKBUTTON, thumbs ? kThumbnailView : kListView, MAKELONG(TRUE, 0));
+    if (view) {
+        CheckMenuItem(view, kThumbnailView, MF_BYCOMMAND | (thumbs ? MF_CHECKED : MF_UNCHECKED));
+        CheckMenuItem(view, kListView, MF_BYCOMMAND | (thumbs ? MF_UNCHECKED : MF_CHECKED));
+    }
+}

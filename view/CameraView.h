@@ -1,0 +1,101 @@
+#pragma once
+// The shell view of a camera folder: an empty child dialog covered by an
+// image control (thumbnails or a report list), with menus and toolbar buttons
+// merged into the browser's, and the folder's images as `items`.
+#include <windows.h>
+#include <shlobj.h>
+
+#include <string>
+#include <vector>
+
+#include "camera/FolderConnection.h"
+#include "controls/ImageControl.h"
+#include "view/ViewBase.h"
+
+struct ViewItem {
+    int selected;
+    int rotation;
+    std::string name;
+};
+
+class CameraView final : public ViewBase<CameraView>, public ImageControlSink {
+public:
+    static const InterfaceRow<CameraView> kInterfaces[2];
+
+    // Commands of the view window.
+    enum Command : int {
+        kCopy = 10001, kRotate = 10002, kDelete = 10003, kSelectAll = 10004, kPrint = 10005,
+        kAbout = 10006, kSelectFolder = 10010, kSettings = 10011, kRefresh = 10012, kFill = 10016,
+        kPaste = 10017, kThumbnailView = 10018, kListView = 10019, kProperties = 10020, kPreview = 10021,
+    };
+
+    // `folderObject` is the folder's COM identity, kept referenced for the view's life.
+    CameraView(FolderConnection* folder, IUnknown* folderObject);
+    ~CameraView() override;
+
+    // IShellView.
+    STDMETHODIMP GetWindow(HWND* window) override;
+    STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP TranslateAccelerator(MSG* msg) override;
+    STDMETHODIMP EnableModeless(BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP UIActivate(UINT state) override;
+    STDMETHODIMP Refresh() override;
+    STDMETHODIMP CreateViewWindow(IShellView* previous, const FOLDERSETTINGS* settings,
+                                  IShellBrowser* browser, RECT* rect, HWND* phwnd) override;
+    STDMETHODIMP DestroyViewWindow() override;
+    STDMETHODIMP GetCurrentInfo(FOLDERSETTINGS* settings) override;
+    STDMETHODIMP AddPropertySheetPages(DWORD, LPFNSVADDPROPSHEETPAGE, LPARAM) override {
+        return E_NOTIMPL;
+    }
+    STDMETHODIMP SaveViewState() override { return E_NOTIMPL; }
+    STDMETHODIMP SelectItem(PCUITEMID_CHILD, SVSIF) override { return E_NOTIMPL; }
+    STDMETHODIMP GetItemObject(UINT which, REFIID riid, void** ppv) override;
+
+    // ImageControlSink.
+    void ItemClicked(int, const char*) override {}
+    void ContextMenuRequested(int reserved, const char* name) override;
+    void ItemOpened(int reserved, const char* name) override;
+    void SelectionChanged(const char* name, int selected, int index) override;
+    void BeginDrag() override {}
+
+    void FillView();
+    void Reload(bool reconnect);
+    void BuildMenusAndToolbar();
+    void UpdateCommandStates();
+    std::string GetViewType();
+    void SetViewType(const std::string& type);
+    void ShowSourceStatus();
+    void SetStatusParts(const std::string& a, const std::string& b, const std::string& c);
+
+    // For tests and the commands to come.
+    ImageControl* Control() const { return control_; }
+    const std::vector<ViewItem>& Items() const { return items_; }
+    bool InFileDialog() const { return fileDialog_ != nullptr; }
+    int CellWidth();
+
+private:
+    static INT_PTR CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    INT_PTR OnCommand(int command);
+    INT_PTR OnNotify(NMHDR* header);
+    void BuildItems();
+    void DropControl();
+    bool DeleteAllOnly();
+    LRESULT Toolbar(UINT message, WPARAM wParam, LPARAM lParam);
+    std::string CountsText();
+
+    FolderConnection* folder_;
+    IUnknown* folderObject_;
+    IShellBrowser* browser_ = nullptr;
+    ICommDlgBrowser* fileDialog_ = nullptr;
+    HWND nextClipboardViewer_ = nullptr;
+    HACCEL accelerators_ = nullptr;
+    FOLDERSETTINGS folderSettings_ = {};
+    std::string viewType_;
+    ImageControl* control_ = nullptr;
+    HMENU menu_ = nullptr;
+    bool suppressSelectionEvents_ = false;
+    std::vector<ViewItem> items_;
+    bool menusBuilt_ = false;
+    UINT uiState_ = 0xFACE0FF1;
+    char tipText_[64] = {};
+};

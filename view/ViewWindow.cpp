@@ -1,0 +1,209 @@
+// The camera view's window: commands, tooltips, the clipboard chain, the
+// control's notifications and the status bar.
+#include "res/resource.h"
+#include "server/Module.h"
+#include "view/CameraView.h"
+
+namespace {
+
+struct TipRow {
+    int command;
+    UINT text;
+};
+
+const TipRow kTips[] = {
+    {CameraView::kRotate, IDS_TIP_ROTATE_SELECTED}, {CameraView::kPrint, IDS_TIP_PRINT},
+    {CameraView::kSelectFolder, IDS_TIP_SELECT_FOLDER}, {CameraView::kSettings, IDS_TIP_SETTINGS},
+    {CameraView::kRefresh, IDS_TIP_REFRESH}, {CameraView::kThumbnailView, IDS_TIP_THUMBNAIL_VIEW},
+    {CameraView::kListView, IDS_TIP_LIST_VIEW}, {CameraView::kProperties, IDS_TIP_PROPERTIES},
+};
+
+}  // namespace
+
+std::string CameraView::CountsText() {
+    int total = control_ ? control_->GetItemCount() : 0;
+    int selected = control_ ? control_->GetSelectedCount() : 0;
+    char text[128];
+    wsprintfA(text, LoadModuleString(IDS_STATUS_COUNTS).c_str(), total, selected);
+    return text;
+}
+
+void CameraView::ShowSourceStatus() {
+    char counts[128];
+    wsprintfA(counts, LoadModuleString(IDS_STATUS_COUNTS).c_str(), folder_->GetImageCount(), 0);
+    std::string kind = folder_->GetKind(), name, detail;
+    if (kind == "Viewer") {
+        name = LoadModuleString(IDS_IMAGES_ON_DISK);
+        detail = folder_->GetCurrentFolder();
+    } else if (kind == "Local") {
+        name = LoadModuleString(IDS_REMOVABLE_MEDIA);
+    } else if (kind == "Remote") {
+        name = folder_->GetCameraModel();
+        std::string type = folder_->GetConnectionType();
+        detail = type == "Serial" ? folder_->GetComPort() + "  " + folder_->GetComSpeed() + " bps" : type;
+    }
+    SetStatusParts(counts, name, detail);
+}
+
+void CameraView::SetStatusParts(const std::string& a, const std::string& b, const std::string& c) {
+    if (!browser_) return;
+    SIZE first = {}, second = {};
+    HDC dc = GetDC(window_);
+    GetTextExtentPoint32A(dc, a.c_str(), int(a.size()), &first);
+    GetTextExtentPoint32A(dc, b.c_str(), int(b.size()), &second);
+    ReleaseDC(window_, dc);
+    int edges[3] = {first.cx, first.cx + second.cx, -1};
+    LRESULT ignored = 0;
+    browser_->SendControlMsg(FCW_STATUS, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges), &ignored);
+    const std::string* texts[3] = {&a, &b, &c};
+    for (int i = 0; i < 3; ++i)
+        browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, i, reinterpret_cast<LPARAM>(texts[i]->c_str()),
+                                 &ignored);
+}
+
+void CameraView::SelectionChanged(const char* name, int selected, int index) {
+    if (suppressSelectionEvents_ || !control_) return;
+    int n = control_->GetItemCount();
+    if (!name) {
+        for (ViewItem& item : items_) item.selected = control_->IsItemSelected(item.name.c_str());
+    } else if (n > 0 && !items_.empty()) {
+        for (int k = 0; k < n; ++k) {
+            size_t i = size_t((index + k) % n) % items_.size();
+            if (items_[i].name == name) {
+                items_[i].selected = selected;
+                break;
+            }
+        }
+    }
+    UpdateCommandStates();
+}
+
+void CameraView::ItemOpened(int, const char*) {
+    if (fileDialog_) fileDialog_->OnDefaultCommand(this);
+    // Opening the full-resolution viewer comes with the viewer.
+}
+
+void CameraView::ContextMenuRequested(int, const char* name) {
+    POINT at;
+    GetCursorPos(&at);
+    HMENU popup = CreatePopupMenu();
+    int total = control_ ? control_->GetItemCount() : 0;
+    int selected = control_ ? control_->GetSelectedCount() : 0;
+    auto add = [&](UINT text, int command, bool enabled = true, bool checked = false) {
+        AppendMenuA(popup, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : 0),
+                    command, LoadModuleString(text).c_str());
+    };
+    auto separator = [&] { AppendMenuA(popup, MF_SEPARATOR, 0, nullptr); };
+    if (name && *name) {
+        add(IDS_POPUP_PREVIEW, kPreview, selected == 1);
+        separator();
+        add(IDS_POPUP_COPY, kCopy);
+        add(IDS_POPUP_ROTATE, kRotate);
+        add(IDS_POPUP_DELETE, kDelete);
+        separator();
+        add(IDS_POPUP_PRINT, kPrint);
+        separator();
+        add(IDS_TIP_PROPERTIES, kProperties, selected == 1);
+    } else {
+        bool thumbs = GetViewType() == "Thumbs";
+        add(IDS_TIP_REFRESH, kRefresh);
+        separator();
+        if (folder_->GetKind() == "Viewer") {
+            add(IDS_TIP_SELECT_FOLDER, kSelectFolder);
+            separator();
+        }
+        add(IDS_TIP_THUMBNAIL_VIEW, kThumbnailView, true, thumbs);
+        add(IDS_TIP_LIST_VIEW, kListView, true, !thumbs);
+        separator();
+        add(IDS_POPUP_SELECT_ALL, kSelectAll, !fileDialog_ && control_ && total != 0);
+    }
+    TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
+    DestroyMenu(popup);
+}
+
+// Commands whose actions come with the image commands, the viewer, the
+// transfers and printing are routed here already and do nothing yet.
+INT_PTR CameraView::OnCommand(int command) {
+    switch (command) {
+        case kFill:
+            FillView();
+            return TRUE;
+        case kRefresh:
+            Refresh();
+            return TRUE;
+        case kThumbnailView:
+        case kListView:
+            SetViewType(command == kThumbnailView ? "Thumbs" : "List");
+            UpdateCommandStates();
+            if (control_) SetFocus(control_->GetWindow());
+            return TRUE;
+        case kSelectAll:
+            return fileDialog_ ? FALSE : TRUE;
+        case kCopy: case kRotate: case kDelete: case kPrint: case kAbout: case kSelectFolder:
+        case kSettings: case kPaste: case kProperties: case kPreview:
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}
+
+INT_PTR CameraView::OnNotify(NMHDR* header) {
+    if (header->code != TTN_NEEDTEXTA && header->code != TTN_NEEDTEXTW) return TRUE;
+    UINT text = 0;
+    if (header->idFrom == UINT_PTR(kDelete))
+        text = DeleteAllOnly() ? IDS_TIP_DELETE_ALL : IDS_TIP_DELETE_SELECTED;
+    for (const TipRow& row : kTips)
+        if (header->idFrom == UINT_PTR(row.command)) text = row.text;
+    std::string tip = text ? LoadModuleString(text) : "";
+    lstrcpynA(tipText_, tip.c_str(), sizeof tipText_);
+    if (header->code == TTN_NEEDTEXTW) {
+        wchar_t wide[32] = {};
+        MultiByteToWideChar(CP_ACP, 0, tip.c_str(), -1, wide, 31);
+        memcpy(tipText_, wide, sizeof tipText_);
+        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = reinterpret_cast<wchar_t*>(tipText_);
+    } else {
+        reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = tipText_;
+    }
+    return TRUE;
+}
+
+INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_INITDIALOG) return TRUE;
+    auto* view = reinterpret_cast<CameraView*>(GetWindowLongPtrA(window, DWLP_USER));
+    if (!view) return FALSE;
+    switch (message) {
+        case WM_PAINT: {
+            PAINTSTRUCT paint;
+            BeginPaint(window, &paint);
+            EndPaint(window, &paint);
+            return TRUE;
+        }
+        case WM_CHANGECBCHAIN:
+            if (reinterpret_cast<HWND>(wParam) == view->nextClipboardViewer_)
+                view->nextClipboardViewer_ = reinterpret_cast<HWND>(lParam);
+            else if (view->nextClipboardViewer_)
+                SendMessageA(view->nextClipboardViewer_, message, wParam, lParam);
+            return FALSE;
+        case WM_DRAWCLIPBOARD:
+            view->UpdateCommandStates();
+            if (view->nextClipboardViewer_) SendMessageA(view->nextClipboardViewer_, message, wParam, lParam);
+            return FALSE;
+        case WM_COMMAND:
+            return view->OnCommand(LOWORD(wParam));
+        case WM_SIZE: {
+            RECT bounds;
+            GetWindowRect(window, &bounds);
+            if (view->control_ && IsWindow(view->control_->GetWindow()))
+                view->control_->MoveControl(0, 0, bounds.right - bounds.left, bounds.bottom - bounds.top);
+            InvalidateRect(window, nullptr, TRUE);
+            return TRUE;
+        }
+        case WM_NOTIFY:
+            return view->OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        case WM_RBUTTONUP:
+            view->ContextMenuRequested(0, "");
+            return TRUE;
+        default:
+            return FALSE;
+    }
+}

@@ -1,6 +1,6 @@
 // explorer_tour.exe <folder>: opens the installed extension in Wine's explorer
-// as a user would and saves what it shows: root.png, then removable.png after
-// Enter on "Removable Media". Used by make demo.
+// as a user would and saves what it shows: root.png, removable.png after Enter
+// on "Removable Media", camera.png after Enter on its first folder. Used by make demo.
 #include <objbase.h>
 
 #include <cstdio>
@@ -42,6 +42,16 @@ int main(int argc, char** argv) {
     WaitUntil([&] { return (media = explorer.ViewItems()) != root; }, 10000);
     Print("Removable Media", media);
     Shot(out + "\\removable.png");
+    if (media == root || !explorer.Open(0)) return 1;
+    int cells = 0;
+    WaitUntil([&] {
+        HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+        cells = grid ? CountChildren(grid, "SimpleControlWin") : 0;
+        return cells > 0;
+    }, 10000);
+    WaitUntil([] { return false; }, 1500);  // the loader fills the cells
+    std::printf("camera view: %d thumbnails\n", cells);
+    Shot(out + "\\camera.png");
     CoUninitialize();
-    return media == root ? 1 : 0;
+    return cells > 0 ? 0 : 1;
 }

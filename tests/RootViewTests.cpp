@@ -114,7 +114,7 @@ TEST_F(RootViewTest, MenusAndSettingsButtonMergeIntoTheBrowser) {
 
     ASSERT_EQ(host_.toolbarButtons.size(), 3u);
     EXPECT_EQ(host_.toolbarButtons[1].idCommand, RootView::kSettings);
-    EXPECT_TRUE(host_.settingsButtonEnabled);
+    EXPECT_TRUE(host_.buttonEnabled[RootView::kSettings]);
 }
 
 TEST_F(RootViewTest, ActivationOnlyActsOnRealChanges) {

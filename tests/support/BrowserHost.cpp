@@ -90,7 +90,9 @@ STDMETHODIMP BrowserHost::SendControlMsg(UINT id, UINT message, WPARAM wParam, L
     if (id == FCW_STATUS && message == SB_SETPARTS)
         statusParts.assign(reinterpret_cast<int*>(lParam),
                            reinterpret_cast<int*>(lParam) + wParam);
-    if (id == FCW_TOOLBAR && message == TB_ENABLEBUTTON) settingsButtonEnabled = LOWORD(lParam);
+    if (id == FCW_TOOLBAR && message == TB_ENABLEBUTTON) buttonEnabled[int(wParam)] = LOWORD(lParam);
+    if (id == FCW_TOOLBAR && message == TB_CHECKBUTTON) buttonChecked[int(wParam)] = LOWORD(lParam);
+    if (id == FCW_TOOLBAR && message == TB_ADDBITMAP && result) *result = 0;
     return S_OK;
 }
 

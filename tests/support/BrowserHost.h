@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -23,7 +24,8 @@ public:
     std::vector<TBBUTTON> toolbarButtons;
     std::vector<std::string> statusTexts = std::vector<std::string>(3);
     std::vector<int> statusParts;
-    bool settingsButtonEnabled = false;
+    std::map<int, bool> buttonEnabled;  // by command, as last set
+    std::map<int, bool> buttonChecked;
     int activations = 0;
     std::vector<std::string> browsedTo;
     UINT lastBrowseFlags = 0;

@@ -1,0 +1,181 @@
+// The camera view in a browser host of our own: window, fill, menus, toolbar
+// and status line, command states, cell sizes, activation.
+#include <gtest/gtest.h>
+
+#include "camera/ConfigStore.h"
+#include "controls/ImageControl.h"
+#include "server/CameraFolder.h"
+#include "server/SourceFolder.h"
+#include "support/BrowserHost.h"
+#include "support/CoreFixture.h"
+#include "support/DialogAnswerer.h"
+#include "support/ScopedRegistry.h"
+#include "support/Screen.h"
+#include "support/TestCard.h"
+#include "support/TestPaths.h"
+#include "view/CameraView.h"
+#include "view/ViewStatus.h"
+
+namespace {
+
+const char kPictavia[] = "Software\\Pictavia";
+
+class CameraViewTest : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPictavia);
+        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
+        settings_->SetString("Camera", "Memory Card");
+        model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card"));
+        model_->SetString("Connection", "Local");
+        local_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Local"));
+        local_->SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
+        source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    }
+    void TearDown() override {
+        host_.reset();
+        view_.Reset();
+        folder_.Reset();
+        source_.Reset();
+        local_.reset();
+        model_.reset();
+        settings_.reset();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPictavia);
+        CoreTest::TearDown();
+    }
+
+    // Opens the view of `folderName` in the host and waits for its fill.
+    CameraView* Open(const std::string& folderName = "100TEST") {
+        folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), folderName));
+        EXPECT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
+        host_ = std::make_unique<BrowserHost>();
+        EXPECT_EQ(host_->Open(view_.Get()), S_OK);
+        auto* view = static_cast<CameraView*>(view_.Get());
+        WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() == 3; }, 5000);
+        return view;
+    }
+
+    static bool Grayed(HMENU menu, int command) {
+        return GetMenuState(menu, command, MF_BYCOMMAND) & MF_GRAYED;
+    }
+    HMENU Edit() { return GetSubMenu(host_->menu, 1); }
+
+    TestCard card_;
+    std::unique_ptr<ScopedRegKey> settings_, model_, local_;
+    ComRef<SourceFolder> source_;
+    ComRef<CameraFolder> folder_;
+    ComRef<IShellView> view_;
+    std::unique_ptr<BrowserHost> host_;
+};
+
+TEST_F(CameraViewTest, FillsThumbnailsAndTheStatusLine) {
+    CameraView* view = Open();
+    ASSERT_NE(view->Control(), nullptr);
+    EXPECT_EQ(view->Control()->GetItemCount(), 3);
+    EXPECT_EQ(view->Items().size(), 3u);
+    EXPECT_EQ(host_->statusTexts[0], "Total images: 3    Selected: 0 ");
+    EXPECT_EQ(host_->statusTexts[1], "Removable Media");
+    EXPECT_EQ(host_->statusTexts[2], "");
+    ComRef<IOleWindow> notAnswered;
+    EXPECT_EQ(view_->QueryInterface(IID_IOleWindow, notAnswered.PutVoid()), E_NOINTERFACE);
+    ComRef<IUnknown> unknown;
+    EXPECT_EQ(view_->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
+}
+
+TEST_F(CameraViewTest, MenusAndToolbarFollowTheSelection) {
+    CameraView* view = Open();
+    HMENU edit = Edit();
+    ASSERT_NE(edit, nullptr);
+    EXPECT_TRUE(Grayed(edit, CameraView::kRotate));
+    EXPECT_TRUE(Grayed(edit, CameraView::kCopy));
+    EXPECT_TRUE(Grayed(edit, CameraView::kDelete));
+    EXPECT_FALSE(Grayed(edit, CameraView::kSelectAll));
+    EXPECT_FALSE(host_->buttonEnabled[CameraView::kRotate]);
+    EXPECT_FALSE(host_->buttonEnabled[CameraView::kSelectFolder]);  // not a disk folder
+    EXPECT_TRUE(host_->buttonChecked[CameraView::kThumbnailView]);
+    EXPECT_EQ(host_->toolbarButtons.size(), 14u);
+
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    EXPECT_FALSE(Grayed(edit, CameraView::kRotate));
+    EXPECT_FALSE(Grayed(GetSubMenu(host_->menu, 0), CameraView::kProperties));
+    EXPECT_TRUE(host_->buttonEnabled[CameraView::kProperties]);
+    EXPECT_EQ(host_->statusTexts[0], "Total images: 3    Selected: 1 ");
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    EXPECT_TRUE(Grayed(GetSubMenu(host_->menu, 0), CameraView::kProperties));  // two: no properties
+    EXPECT_FALSE(host_->buttonEnabled[CameraView::kProperties]);
+    EXPECT_TRUE(host_->buttonEnabled[CameraView::kDelete]);
+    EXPECT_EQ(view->Items()[0].selected, 1);
+}
+
+TEST_F(CameraViewTest, CellWidthsOutsideTheRangeFallBackToNinety) {
+    CameraView* view = Open();
+    const std::pair<const char*, int> cases[] = {{"31", 90}, {"32", 32}, {"200", 200}, {"201", 90},
+                                                 {"abc", 90}, {"120px", 120}};
+    for (const auto& c : cases) {
+        model_->SetString("ThumbFrameSize", c.first);
+        EXPECT_EQ(view->CellWidth(), c.second) << c.first;
+    }
+}
+
+TEST_F(CameraViewTest, ActivationRebuildsOnlyOnRealChanges) {
+    Open();
+    int before = host_->activations;
+    view_->UIActivate(SVUIA_ACTIVATE_NOFOCUS);
+    view_->UIActivate(SVUIA_ACTIVATE_FOCUS);
+    EXPECT_EQ(host_->activations, before + 1);
+    view_->UIActivate(SVUIA_DEACTIVATE);
+    view_->UIActivate(SVUIA_ACTIVATE_FOCUS);
+    EXPECT_EQ(host_->activations, before + 2);
+}
+
+TEST_F(CameraViewTest, RefreshForgetsSelectionAndRotation) {
+    CameraView* view = Open();
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    ASSERT_EQ(view->Items()[0].selected, 1);
+    EXPECT_EQ(view_->Refresh(), S_OK);
+    EXPECT_EQ(view->Items()[0].selected, 0);
+    EXPECT_EQ(view->Control()->GetSelectedCount(), 0);
+    EXPECT_EQ(view->Control()->GetItemCount(), 3);
+}
+
+TEST_F(CameraViewTest, ADisconnectedFolderShowsTheConnectionError) {
+    DialogAnswerer answerer(IDOK);
+    Open("NOSUCHFOLDER");
+    WaitUntil([&] { return !answerer.Texts().empty(); }, 5000);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0], "Connection Error.\nPlease check the connection and the camera settings.");
+    EXPECT_EQ(answerer.Captions()[0], "OrvexView - Connection Error");
+    EXPECT_EQ(host_->statusTexts[0], "Total images: 0    Selected: 0 ");
+}
+
+TEST_F(CameraViewTest, WindowIsMadeOnceAndF1DoesNothing) {
+    Open();
+    HWND window = nullptr;
+    EXPECT_EQ(view_->GetWindow(&window), S_OK);
+    MSG f1 = {window, WM_KEYDOWN, VK_F1, 0, 0, {0, 0}};
+    EXPECT_EQ(view_->TranslateAccelerator(&f1), S_OK);  // translated to a command nobody handles
+    HWND again = nullptr;
+    FOLDERSETTINGS settings = {FVM_ICON, 0};
+    RECT area = {0, 0, 10, 10};
+    EXPECT_EQ(view_->CreateViewWindow(nullptr, &settings, host_.get(), &area, &again), E_UNEXPECTED);
+    void* data = nullptr;
+    EXPECT_EQ(view_->GetItemObject(SVGIO_SELECTION, IID_IDataObject, &data), E_FAIL);
+    EXPECT_EQ(view_->GetItemObject(SVGIO_SELECTION, IID_IDropTarget, &data), E_NOTIMPL);
+}
+
+TEST(ViewStatusFormats, FileSizesAndImageSizes) {
+    EXPECT_EQ(FormatFileSize(0), "");
+    EXPECT_EQ(FormatFileSize(-5), "");
+    EXPECT_EQ(FormatFileSize(1), "1 byte");
+    EXPECT_EQ(FormatFileSize(1023), "1023 byte");
+    EXPECT_EQ(FormatFileSize(1024), "1.0KB");
+    EXPECT_EQ(FormatFileSize(1536), "1.5KB");
+    EXPECT_EQ(FormatFileSize(1048575), "1024.0KB");
+    EXPECT_EQ(FormatFileSize(1048576), "1.0MB");
+    EXPECT_EQ(FormatFileSize(3145728), "3.0MB");
+    EXPECT_EQ(FormatImageSize(1280, 960), "1280 x 960");
+    EXPECT_EQ(FormatImageSize(0, 480), "");
+}
+
+}  // namespace

@@ -2,11 +2,13 @@
 
 #include "camera/CameraService.h"
 #include "controls/LayoutImp.h"
+#include "controls/ListHelper.h"
 #include "controls/SimpleControl.h"
 
 ImageControl* CreateImageControl(int kind) {
     if (kind == 1) return new (std::nothrow) ThumbnailControl;
-    return nullptr;  // the report list comes with the camera view
+    if (kind == 0) return new (std::nothrow) ListHelper;
+    return nullptr;
 }
 
 ThumbnailControl::ThumbnailControl() : layout_(new LayoutImp) {}

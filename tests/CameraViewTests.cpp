@@ -46,13 +46,14 @@ protected:
     }
 
     // Opens the view of `folderName` in the host and waits for its fill.
-    CameraView* Open(const std::string& folderName = "100TEST") {
+    CameraView* Open(const std::string& folderName = "100TEST", int expectedItems = 3) {
         folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), folderName));
         EXPECT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
         host_ = std::make_unique<BrowserHost>();
         EXPECT_EQ(host_->Open(view_.Get()), S_OK);
         auto* view = static_cast<CameraView*>(view_.Get());
-        WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() == 3; }, 5000);
+        WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() == expectedItems; },
+                  expectedItems ? 5000 : 300);
         return view;
     }
 
@@ -141,11 +142,11 @@ TEST_F(CameraViewTest, RefreshForgetsSelectionAndRotation) {
 
 TEST_F(CameraViewTest, ADisconnectedFolderShowsTheConnectionError) {
     DialogAnswerer answerer(IDOK);
-    Open("NOSUCHFOLDER");
+    Open("NOSUCHFOLDER", 0);
     WaitUntil([&] { return !answerer.Texts().empty(); }, 5000);
     ASSERT_EQ(answerer.Texts().size(), 1u);
     EXPECT_EQ(answerer.Texts()[0], "Connection Error.\nPlease check the connection and the camera settings.");
-    EXPECT_EQ(answerer.Captions()[0], "OrvexView - Connection Error");
+    EXPECT_EQ(answerer.Captions()[0], theModule.productName + " - Connection Error");
     EXPECT_EQ(host_->statusTexts[0], "Total images: 0    Selected: 0 ");
 }
 

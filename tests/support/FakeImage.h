@@ -35,6 +35,7 @@ public:
     std::atomic<int> delayMs{0};
     std::atomic<int> reads{0};
     bool named = true;
+    bool fileReads = false;  // ReadToFile hands over a file (the list's fetch)
     HWND sendTo = nullptr;  // a window the read sends a message to first
 
     void Reserved1() override {}
@@ -57,12 +58,25 @@ public:
     bool GetInfo(ImageInfo* out) override {
         if (!named) return false;
         *out = {};
-        out->mask = kInfoName;
+        out->mask = kInfoName | kInfoSize | kInfoDate | kInfoDimensions;
         lstrcpynA(out->name, name_.c_str(), sizeof out->name);
+        out->fileSize = 1536;
+        lstrcpynA(out->captureDate, "2024:01:02 03:04:05", sizeof out->captureDate);
+        out->width = 640;
+        out->height = 480;
         return true;
     }
     void Reserved5() override {}
-    int ReadToFile(char*, int, int, int*, ProgressCallback, void*) override { return -1; }
+    int ReadToFile(char* path, int size, int, int* deleteWhenDone, ProgressCallback, void*) override {
+        if (!fileReads) return -1;
+        if (failuresLeft > 0) {
+            --failuresLeft;
+            return -1;
+        }
+        lstrcpynA(path, "C:\\fetched.jpg", size);
+        *deleteWhenDone = 0;
+        return 0;
+    }
     void Reserved7() override {}
     int NeedsProgress() override { return 0; }
     void QueryExtension(const GUID*, void** out) override { *out = nullptr; }

@@ -125,9 +125,7 @@ STDMETHODIMP RootView::GetCurrentInfo(FOLDERSETTINGS* settings) {
 }
 
 STDMETHODIMP RootView::UIActivate(UINT state) {
-    bool focusSwap = (state == SVUIA_ACTIVATE_NOFOCUS && uiState_ == SVUIA_ACTIVATE_FOCUS) ||
-                     (state == SVUIA_ACTIVATE_FOCUS && uiState_ == SVUIA_ACTIVATE_NOFOCUS);
-    if (state == uiState_ || focusSwap) return S_OK;
+    if (!ActivationChanges(state)) return S_OK;
     if (state != SVUIA_DEACTIVATE) {
         if (browser_) browser_->OnViewWindowActive(this);
         BuildMenusAndToolbar();
@@ -323,17 +321,7 @@ BOOL RootView::OnNotify(NMHDR* header) {
             UINT id = header->idFrom == kSettings ? IDS_TIP_SETTINGS
                       : header->idFrom == kRefresh ? IDS_TIP_REFRESH
                                                     : 0;
-            std::string text = id ? LoadModuleString(id) : "";
-            lstrcpynA(tipText_, text.c_str(), sizeof tipText_);
-            if (header->code == TTN_NEEDTEXTW) {
-                wchar_t wide[32] = {};
-                MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 31);
-                memcpy(tipText_, wide, sizeof tipText_);
-                reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText =
-                    reinterpret_cast<wchar_t*>(tipText_);
-            } else {
-                reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = tipText_;
-            }
+            AnswerTooltip(header, id ? LoadModuleString(id) : "", tipText_);
             return TRUE;
         }
         default:

@@ -58,7 +58,6 @@ private:
     HMENU menu_ = nullptr;
     FOLDERSETTINGS folderSettings_ = {};
     int itemCount_ = 0;
-    UINT uiState_ = 0xFACE0FF1;
     char tipText_[64] = {};
 };
 

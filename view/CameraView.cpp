@@ -76,9 +76,7 @@ STDMETHODIMP CameraView::TranslateAccelerator(MSG* msg) {
 }
 
 STDMETHODIMP CameraView::UIActivate(UINT state) {
-    bool focusSwap = (state == SVUIA_ACTIVATE_NOFOCUS && uiState_ == SVUIA_ACTIVATE_FOCUS) ||
-                     (state == SVUIA_ACTIVATE_FOCUS && uiState_ == SVUIA_ACTIVATE_NOFOCUS);
-    if (state == uiState_ || focusSwap) return S_OK;
+    if (!ActivationChanges(state)) return S_OK;
     if (state != SVUIA_DEACTIVATE) {
         if (browser_) browser_->OnViewWindowActive(this);
         BuildMenusAndToolbar();

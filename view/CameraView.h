@@ -96,6 +96,5 @@ private:
     bool suppressSelectionEvents_ = false;
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;
-    UINT uiState_ = 0xFACE0FF1;
     char tipText_[64] = {};
 };

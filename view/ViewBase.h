@@ -1,5 +1,10 @@
 #pragma once
+#include <windows.h>
+#include <commctrl.h>
 #include <shlobj.h>
+
+#include <cstring>
+#include <string>
 
 #include "server/ComObject.h"
 
@@ -15,5 +20,28 @@ public:
     }
 
 protected:
+    // Whether UIActivate(state) acts: not for the state it has, nor for a
+    // swap between the two active states. The first call always acts.
+    bool ActivationChanges(UINT state) const {
+        bool focusSwap = (state == SVUIA_ACTIVATE_NOFOCUS && uiState_ == SVUIA_ACTIVATE_FOCUS) ||
+                         (state == SVUIA_ACTIVATE_FOCUS && uiState_ == SVUIA_ACTIVATE_NOFOCUS);
+        return state != uiState_ && !focusSwap;
+    }
+
     HWND window_ = nullptr;
+    UINT uiState_ = 0xFACE0FF1;  // no SVUIA_ state
 };
+
+// Answers a tooltip request with `text` kept in `buffer` (64 bytes that stay
+// valid after the notification): ANSI as it is, wide converted.
+inline void AnswerTooltip(NMHDR* header, const std::string& text, char (&buffer)[64]) {
+    lstrcpynA(buffer, text.c_str(), sizeof buffer);
+    if (header->code == TTN_NEEDTEXTW) {
+        wchar_t wide[32] = {};
+        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 31);
+        std::memcpy(buffer, wide, sizeof buffer);
+        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = reinterpret_cast<wchar_t*>(buffer);
+    } else {
+        reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = buffer;
+    }
+}

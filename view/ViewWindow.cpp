@@ -154,16 +154,7 @@ INT_PTR CameraView::OnNotify(NMHDR* header) {
         text = DeleteAllOnly() ? IDS_TIP_DELETE_ALL : IDS_TIP_DELETE_SELECTED;
     for (const TipRow& row : kTips)
         if (header->idFrom == UINT_PTR(row.command)) text = row.text;
-    std::string tip = text ? LoadModuleString(text) : "";
-    lstrcpynA(tipText_, tip.c_str(), sizeof tipText_);
-    if (header->code == TTN_NEEDTEXTW) {
-        wchar_t wide[32] = {};
-        MultiByteToWideChar(CP_ACP, 0, tip.c_str(), -1, wide, 31);
-        memcpy(tipText_, wide, sizeof tipText_);
-        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = reinterpret_cast<wchar_t*>(tipText_);
-    } else {
-        reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = tipText_;
-    }
+    AnswerTooltip(header, text ? LoadModuleString(text) : "", tipText_);
     return TRUE;
 }
 

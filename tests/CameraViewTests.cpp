@@ -13,6 +13,7 @@
 #include "support/Screen.h"
 #include "support/TestCard.h"
 #include "support/TestPaths.h"
+#include "support/TestPictures.h"
 #include "view/CameraView.h"
 #include "view/ViewStatus.h"
 
@@ -177,6 +178,81 @@ TEST(ViewStatusFormats, FileSizesAndImageSizes) {
     EXPECT_EQ(FormatFileSize(3145728), "3.0MB");
     EXPECT_EQ(FormatImageSize(1280, 960), "1280 x 960");
     EXPECT_EQ(FormatImageSize(0, 480), "");
+}
+
+}  // namespace
+
+namespace {
+
+// A data object carrying only the private block of a view in window `owner`.
+class OwnBlock final : public IDataObject {
+public:
+    explicit OwnBlock(HWND owner) : owner_(owner) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
+        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
+        medium->tymed = TYMED_HGLOBAL;
+        medium->hGlobal = GlobalAlloc(GMEM_MOVEABLE, 4);
+        *static_cast<DWORD*>(GlobalLock(medium->hGlobal)) = DWORD(reinterpret_cast<UINT_PTR>(owner_));
+        GlobalUnlock(medium->hGlobal);
+        medium->pUnkForRelease = nullptr;
+        return S_OK;
+    }
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override {
+        return format->cfFormat == RegisterClipboardFormatA("Vistrel") || format->cfFormat == CF_HDROP
+                   ? S_OK
+                   : DV_E_FORMATETC;
+    }
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC**) override { return E_NOTIMPL; }
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+private:
+    HWND owner_;
+};
+
+TEST_F(CameraViewTest, PastedAndDroppedFilesBecomeNewItemsAtTheEnd) {
+    CameraView* view = Open();
+    std::string outside = MakeTempDir("paste");
+    card_.Write(outside + "\\new.jpg", ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
+    IDataObject* files = MakeFileDrop({outside + "\\new.jpg"});
+    ASSERT_EQ(OleSetClipboard(files), S_OK);
+    EXPECT_TRUE(view->CanPaste());
+    HWND window = nullptr;
+    view_->GetWindow(&window);
+    SendMessageA(window, WM_COMMAND, CameraView::kPaste, 0);
+    OleSetClipboard(nullptr);
+    ASSERT_EQ(view->Items().size(), 4u);
+    EXPECT_EQ(view->Items().back().name, "new.jpg");
+    EXPECT_EQ(view->Control()->GetItemCount(), 4);
+
+    IDropTarget* target = CreateViewDropTarget(folder_.Get(), view);
+    DWORD effect = DROPEFFECT_COPY;
+    POINTL point = {0, 0};
+    target->DragEnter(files, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    target->Drop(files, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(view->Items().back().name, "new (2).jpg");
+
+    OwnBlock own(view->GetParentWindow());  // what this browser window's own view offered
+    target->DragEnter(&own, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    target->Drop(&own, 0, point, &effect);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
+    EXPECT_EQ(view->Items().size(), 5u);
+    target->Release();
+    files->Release();
+    RemoveTree(outside);
 }
 
 }  // namespace

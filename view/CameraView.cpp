@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
+
 #include "camera/ConfigStore.h"
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
@@ -128,6 +130,8 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
     window_ = CreateDialogParamA(theModule.instance, MAKEINTRESOURCEA(IDD_VIEW), parent, WindowProc, 0);
     if (!window_) return E_OUTOFMEMORY;
     SetWindowLongPtrA(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    dropTarget_ = CreateViewDropTarget(folder_, this);
+    if (dropTarget_) RegisterDragDrop(window_, dropTarget_);
     nextClipboardViewer_ = SetClipboardViewer(window_);
     PostMessageA(window_, WM_COMMAND, kFill, 0);
     *phwnd = window_;
@@ -150,6 +154,9 @@ void CameraView::DropControl() {
 STDMETHODIMP CameraView::DestroyViewWindow() {
     DropControl();
     if (!window_) return E_UNEXPECTED;
+    RevokeDragDrop(window_);
+    if (dropTarget_) dropTarget_->Release();
+    dropTarget_ = nullptr;
     ChangeClipboardChain(window_, nextClipboardViewer_);
     if (IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel"))) OleSetClipboard(nullptr);
     if (fileDialog_) {
@@ -238,6 +245,40 @@ void CameraView::FillView() {
     UpdateCommandStates();
 }
 
+void CameraView::AddNewItems(int position, int count) {
+    int total = folder_->GetImageCount();
+    for (int k = 0; k < count; ++k) {
+        int index = position == -1 ? total - count + k : position + k;
+        std::string name = folder_->GetImageName(index);
+        CameraImage* image = folder_->OpenImage(name);
+        if (!image) continue;
+        if (position == -1) {
+            if (control_) control_->AddItem(image, name.c_str(), -1);
+            items_.push_back({0, 0, name});
+        } else {
+            if (control_) control_->AddItem(image, name.c_str(), index);
+            size_t at = std::min(items_.size(), size_t(position + k));
+            items_.insert(items_.begin() + long(at), {0, 0, name});
+        }
+    }
+    if (control_) control_->RestartLoader();
+}
+
+bool CameraView::CanPaste() {
+    IDataObject* clip = nullptr;
+    bool can = SUCCEEDED(OleGetClipboard(&clip)) && clip && folder_->CanAcceptData(clip);
+    if (clip) clip->Release();
+    return can;
+}
+
+void CameraView::PasteCommand() {
+    IDataObject* clip = nullptr;
+    if (FAILED(OleGetClipboard(&clip)) || !clip) return;
+    int taken = folder_->AcceptData(clip, -1);
+    if (taken > 0) AddNewItems(-1, taken);
+    clip->Release();
+}
+
 void CameraView::Reload(bool reconnect) {
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     if (control_) control_->RemoveAllItems();
@@ -285,7 +326,8 @@ void CameraView::BuildMenusAndToolbar() {
         DeleteMenu(edit, 0, MF_BYPOSITION);
         DeleteMenu(edit, 0, MF_BYPOSITION);
         AppendMenuA(edit, MF_STRING | MF_GRAYED, kCopy, LoadModuleString(IDS_MENU_COPY).c_str());
-        AppendMenuA(edit, MF_STRING | MF_GRAYED, kPaste, LoadModuleString(IDS_MENU_PASTE).c_str());
+        AppendMenuA(edit, MF_STRING | (CanPaste() ? MF_ENABLED : MF_GRAYED), kPaste,
+                    LoadModuleString(IDS_MENU_PASTE).c_str());
         AppendMenuA(edit, MF_SEPARATOR, 0, nullptr);
         AppendMenuA(edit, MF_STRING | (selected ? MF_ENABLED : MF_GRAYED), kRotate,
                     LoadModuleString(IDS_MENU_ROTATE_SELECTED).c_str());
@@ -380,11 +422,7 @@ void CameraView::UpdateCommandStates() {
     if (file) EnableMenuItem(file, kProperties, Grayed(selected == 1));
 
     if (edit) {
-        // Paste: the clipboard's data must be something the camera takes.
-        IDataObject* clip = nullptr;
-        bool canPaste = SUCCEEDED(OleGetClipboard(&clip)) && clip && folder_->CanAcceptData(clip);
-        if (clip) clip->Release();
-        EnableMenuItem(edit, kPaste, Grayed(canPaste));
+        EnableMenuItem(edit, kPaste, Grayed(CanPaste()));
         EnableMenuItem(edit, kSelectAll, Grayed(total > 0));
     }
     if (file) EnableMenuItem(file, kPrint, Grayed(total > 0));

@@ -12,6 +12,10 @@
 #include "controls/ImageControl.h"
 #include "view/ViewBase.h"
 
+class CameraView;
+// The drop target a view registers for its window (made by the shell objects).
+IDropTarget* CreateViewDropTarget(FolderConnection* folder, CameraView* view);
+
 struct ViewItem {
     int selected;
     int rotation;
@@ -58,6 +62,13 @@ public:
     void SelectionChanged(const char* name, int selected, int index) override;
     void BeginDrag() override {}
 
+    // Takes `count` images the folder now holds (its last ones for position -1).
+    void AddNewItems(int position, int count);
+    // Whether the clipboard holds data the camera would take.
+    bool CanPaste();
+    void PasteCommand();
+    HWND GetParentWindow() const { return window_ ? GetParent(window_) : nullptr; }
+
     void FillView();
     void Reload(bool reconnect);
     void BuildMenusAndToolbar();
@@ -96,5 +107,6 @@ private:
     bool suppressSelectionEvents_ = false;
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;
+    IDropTarget* dropTarget_ = nullptr;
     char tipText_[64] = {};
 };

@@ -139,8 +139,12 @@ INT_PTR CameraView::OnCommand(int command) {
             return TRUE;
         case kSelectAll:
             return fileDialog_ ? FALSE : TRUE;
+        case kPaste:
+            PasteCommand();
+            UpdateCommandStates();
+            return TRUE;
         case kCopy: case kRotate: case kDelete: case kPrint: case kAbout: case kSelectFolder:
-        case kSettings: case kPaste: case kProperties: case kPreview:
+        case kSettings: case kProperties: case kPreview:
             return TRUE;
         default:
             return FALSE;

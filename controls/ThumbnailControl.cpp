@@ -21,30 +21,37 @@ void ThumbnailControl::Destroy(int flags) {
     if (flags & 1) delete this;
 }
 
-void ThumbnailControl::RemoveItem(const char* name) { layout_->RemoveItem(name); }
+void ThumbnailControl::RemoveItem(const char* name) {
+    if (layout_) layout_->RemoveItem(name);
+}
 int ThumbnailControl::GetItemCount() { return layout_ ? layout_->GetItemCount() : 0; }
 int ThumbnailControl::GetSelectedCount() { return layout_ ? layout_->GetSelectedCount() : 0; }
 
 void ThumbnailControl::RemoveAllItems() {
-    layout_->RemoveAllItems();
+    if (layout_) layout_->RemoveAllItems();
     cellNumber_ = 0;
 }
 
 void ThumbnailControl::SetLayout(short spacingX, short spacingY, short cellWidth, short cellHeight,
                                  short orientation, COLORREF background, int multiSelect) {
-    layout_->SetLayout(spacingX, spacingY, cellWidth, cellHeight, orientation, background, multiSelect);
+    if (layout_) layout_->SetLayout(spacingX, spacingY, cellWidth, cellHeight, orientation, background, multiSelect);
 }
 
-void ThumbnailControl::SelectItem(const char* name, int select) { layout_->SelectItem(name, select); }
-int ThumbnailControl::IsItemSelected(const char* name) { return layout_->IsItemSelected(name); }
-int ThumbnailControl::RotateItem(const char* name, int degrees) { return layout_->RotateItem(name, degrees); }
-int ThumbnailControl::GetItemRotation(const char* name) { return layout_->GetItemRotation(name); }
+void ThumbnailControl::SelectItem(const char* name, int select) {
+    if (layout_) layout_->SelectItem(name, select);
+}
+int ThumbnailControl::IsItemSelected(const char* name) { return layout_ ? layout_->IsItemSelected(name) : 0; }
+int ThumbnailControl::RotateItem(const char* name, int degrees) {
+    return layout_ ? layout_->RotateItem(name, degrees) : 0;
+}
+int ThumbnailControl::GetItemRotation(const char* name) { return layout_ ? layout_->GetItemRotation(name) : 0; }
 
 // The camera's own cell when it gives one, else a numbered SimpleControl.
 void ThumbnailControl::AddItem(CameraImage* image, const char* name, int position) {
     ThumbnailCell* cell = image ? image->GetCustomCell(0) : nullptr;
     if (!cell) cell = new (std::nothrow) SimpleControl(image, ++cellNumber_);
-    layout_->AddItem(cell, name, position);
+    if (layout_) layout_->AddItem(cell, name, position);
+    else if (cell) cell->Destroy(1);
 }
 
 HWND ThumbnailControl::GetWindow() { return layout_ ? layout_->Window() : nullptr; }
@@ -54,10 +61,12 @@ void ThumbnailControl::MoveControl(int x, int y, int width, int height) {
 }
 
 BOOL ThumbnailControl::CreateControl(int, const char*, DWORD, const RECT* rect, HWND parent, int) {
-    return layout_->CreateControl(rect, parent);
+    return layout_ && layout_->CreateControl(rect, parent);
 }
 
-void ThumbnailControl::RestartLoader() { layout_->RestartLoader(); }
+void ThumbnailControl::RestartLoader() {
+    if (layout_) layout_->RestartLoader();
+}
 
 void ThumbnailControl::DestroyControl() {
     if (!layout_) return;
@@ -67,4 +76,6 @@ void ThumbnailControl::DestroyControl() {
     layout_ = nullptr;
 }
 
-void ThumbnailControl::SetSink(ImageControlSink* sink) { layout_->SetSink(sink); }
+void ThumbnailControl::SetSink(ImageControlSink* sink) {
+    if (layout_) layout_->SetSink(sink);
+}

@@ -66,6 +66,7 @@ HRESULT HandOutView(RootView* view, void** ppv) {
 RootView::RootView(IExtFolder* folder) : folder_(ComRef<IExtFolder>::Share(folder)) {}
 
 RootView::~RootView() {
+    ForgetWindow();
     if (menu_) DestroyMenu(menu_);
 }
 

@@ -61,6 +61,11 @@ CameraView::CameraView(FolderConnection* folder, IUnknown* folderObject)
 
 CameraView::~CameraView() {
     DropControl();
+    if (dropTarget_) {
+        if (window_) RevokeDragDrop(window_);
+        dropTarget_->Release();
+    }
+    ForgetWindow();
     if (menu_) DestroyMenu(menu_);
     if (fileDialog_) fileDialog_->Release();
     folderObject_->Release();
@@ -165,6 +170,7 @@ STDMETHODIMP CameraView::DestroyViewWindow() {
         PostMessageA(window_, WM_CLOSE, 0, 0);
     } else {
         DestroyWindow(window_);
+        windowDestroyed_ = true;
     }
     OleUninitialize();
     if (menu_) DestroyMenu(menu_);

@@ -20,6 +20,16 @@ public:
     }
 
 protected:
+    // A browser that releases a view without DestroyViewWindow must not leave
+    // a window pointing at a freed view.
+    void ForgetWindow() {
+        if (window_ && !windowDestroyed_ && IsWindow(window_)) {
+            SetWindowLongPtrA(window_, DWLP_USER, 0);
+            DestroyWindow(window_);
+        }
+        window_ = nullptr;
+    }
+
     // Whether UIActivate(state) acts: not for the state it has, nor for a
     // swap between the two active states. The first call always acts.
     bool ActivationChanges(UINT state) const {
@@ -29,6 +39,7 @@ protected:
     }
 
     HWND window_ = nullptr;
+    bool windowDestroyed_ = false;  // the handle is kept after DestroyViewWindow; it may be reused
     UINT uiState_ = 0xFACE0FF1;  // no SVUIA_ state
 };
 

@@ -6,6 +6,7 @@
 #include "controls/ImageControl.h"
 #include "server/CameraFolder.h"
 #include "server/SourceFolder.h"
+#include "support/BoxWatcher.h"
 #include "support/BrowserHost.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
@@ -253,6 +254,30 @@ TEST_F(CameraViewTest, PastedAndDroppedFilesBecomeNewItemsAtTheEnd) {
     target->Release();
     files->Release();
     RemoveTree(outside);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CameraViewTest, SwitchingToTheListKeepsTheSelectionAndIsRemembered) {
+    // The disk driver offers thumbnails in memory only, so the list's file
+    // fetch asks Retry/Cancel; cancelling it ends that loader run.
+    BoxWatcher cancel(IDCANCEL);
+    CameraView* view = Open();
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    HWND window = nullptr;
+    view_->GetWindow(&window);
+    SendMessageA(window, WM_COMMAND, CameraView::kListView, 0);
+    EXPECT_EQ(view->GetViewType(), "List");
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "ViewType"), "List");
+    ASSERT_NE(view->Control(), nullptr);
+    EXPECT_EQ(view->Control()->GetItemCount(), 3);
+    EXPECT_EQ(view->Control()->IsItemSelected("IMG_0002.JPG"), 1);
+    EXPECT_TRUE(host_->buttonChecked[CameraView::kListView]);
+    SendMessageA(window, WM_COMMAND, CameraView::kThumbnailView, 0);
+    EXPECT_EQ(view->Control()->IsItemSelected("IMG_0002.JPG"), 1);
+    EXPECT_EQ(view->Control()->GetSelectedCount(), 1);
 }
 
 }  // namespace

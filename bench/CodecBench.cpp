@@ -7,19 +7,13 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "JpegCodec.h"
 #include "SyntheticPhotos.h"
 #include "core/Exif.h"
 #include "core/JpegHeader.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 std::vector<uint8_t> ReadBytes(const char* path, size_t limit = SIZE_MAX) {
     std::vector<uint8_t> bytes;

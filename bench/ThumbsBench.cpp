@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchClock.h"
 #include "JpegCodec.h"
 #include "camera/CameraService.h"
 #include "controls/ImageControl.h"
@@ -22,13 +23,6 @@
 #include "server/Module.h"
 
 namespace {
-
-double Now() {
-    LARGE_INTEGER counter, frequency;
-    QueryPerformanceCounter(&counter);
-    QueryPerformanceFrequency(&frequency);
-    return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
-}
 
 std::vector<std::string> Pictures(const std::string& folder) {
     std::vector<std::string> names;

@@ -10,18 +10,6 @@ constexpr int kLineStep = 10;
 constexpr int kExtentPad = 3;
 constexpr int kWrapSlack = 5;
 
-void RegisterLayoutClass(WNDPROC procedure) {
-    WNDCLASSA cls = {};
-    cls.style = CS_HREDRAW | CS_VREDRAW;
-    cls.lpfnWndProc = procedure;
-    cls.hInstance = theModule.instance;
-    cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    cls.lpszClassName = kLayoutClass;
-    RegisterClassA(&cls);
-}
-
 }  // namespace
 
 LayoutImp::LayoutImp() = default;
@@ -34,7 +22,7 @@ LayoutImp::~LayoutImp() {
 
 BOOL LayoutImp::CreateControl(const RECT* rect, HWND parent) {
     if (!rect) return FALSE;
-    RegisterLayoutClass(WindowProc);
+    RegisterModuleClass(kLayoutClass, WindowProc, CS_HREDRAW | CS_VREDRAW);
     window_ = CreateWindowExA(0, kLayoutClass, "", WS_CHILD | WS_VISIBLE, 0, 0,
                               rect->right - rect->left + 1, rect->bottom - rect->top + 1, parent,
                               nullptr, theModule.instance, nullptr);

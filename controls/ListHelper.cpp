@@ -50,15 +50,7 @@ int ListHelper::Find(const char* name) const {
 
 BOOL ListHelper::CreateControl(int, const char*, DWORD, const RECT* rect, HWND parent, int) {
     if (!rect) return TRUE;
-    WNDCLASSA cls = {};
-    cls.lpfnWndProc = WindowProc;
-    cls.cbWndExtra = 30;
-    cls.hInstance = theModule.instance;
-    cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    cls.lpszClassName = kFrameClass;
-    RegisterClassA(&cls);
+    RegisterModuleClass(kFrameClass, WindowProc, 0, 30);
     int width = rect->right - rect->left + 1, height = rect->bottom - rect->top + 1;
     frame_ = CreateWindowExA(0, kFrameClass, "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent, nullptr,
                              theModule.instance, nullptr);

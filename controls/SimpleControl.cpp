@@ -7,18 +7,6 @@ namespace {
 const char kCellClass[] = "SimpleControlWin";
 constexpr int kPlaceholderInset = 10;
 
-void RegisterCellClass(WNDPROC procedure) {
-    WNDCLASSA cls = {};
-    cls.style = CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS;
-    cls.lpfnWndProc = procedure;
-    cls.hInstance = theModule.instance;
-    cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
-    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
-    cls.lpszClassName = kCellClass;
-    RegisterClassA(&cls);  // fails harmlessly once registered
-}
-
 void Line(HDC dc, int x1, int y1, int x2, int y2) {
     MoveToEx(dc, x1, y1, nullptr);
     LineTo(dc, x2, y2);
@@ -53,7 +41,7 @@ std::string SimpleControl::NumberCaption() const {
 
 BOOL SimpleControl::CreateCell(int, int, const RECT* rect, HWND parent, int) {
     if (!rect) return FALSE;
-    RegisterCellClass(WindowProc);
+    RegisterModuleClass(kCellClass, WindowProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS);
     int w = rect->right - rect->left + 1, h = rect->bottom - rect->top + 1;
     captionHeight_ = h > w ? h - w : 0;
     pictureHeight_ = h - captionHeight_;

@@ -66,6 +66,19 @@ void ModuleStartup(HINSTANCE instance) {
     ReadProductInfo();
 }
 
+void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes) {
+    WNDCLASSA cls = {};
+    cls.style = style;
+    cls.lpfnWndProc = procedure;
+    cls.cbWndExtra = extraBytes;
+    cls.hInstance = theModule.instance;
+    cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    cls.lpszClassName = name;
+    RegisterClassA(&cls);
+}
+
 std::string LoadModuleString(UINT id) {
     char buffer[1024];
     int length = LoadStringA(theModule.instance, id, buffer, sizeof buffer);

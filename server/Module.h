@@ -26,5 +26,9 @@ void ModuleStartup(HINSTANCE instance);
 // Reads the version block of the file the class key names; defaults when unreadable.
 void ReadProductInfo();
 
+// Registers a window class of the module (white background, arrow cursor);
+// registering it again fails harmlessly.
+void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes = 0);
+
 // Loads string `id` from the module's string table ("" when missing).
 std::string LoadModuleString(UINT id);

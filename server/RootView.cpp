@@ -125,16 +125,6 @@ STDMETHODIMP RootView::GetCurrentInfo(FOLDERSETTINGS* settings) {
     return S_OK;
 }
 
-STDMETHODIMP RootView::UIActivate(UINT state) {
-    if (!ActivationChanges(state)) return S_OK;
-    if (state != SVUIA_DEACTIVATE) {
-        if (browser_) browser_->OnViewWindowActive(this);
-        BuildMenusAndToolbar();
-    }
-    uiState_ = state;
-    return S_OK;
-}
-
 STDMETHODIMP RootView::Refresh() {
     RefreshList();
     return S_OK;

@@ -19,7 +19,6 @@ public:
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP TranslateAccelerator(MSG*) override { return E_NOTIMPL; }
     STDMETHODIMP EnableModeless(BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP UIActivate(UINT state) override;
     STDMETHODIMP Refresh() override;
     STDMETHODIMP CreateViewWindow(IShellView* previous, const FOLDERSETTINGS* settings,
                                   IShellBrowser* browser, RECT* rect, HWND* phwnd) override;
@@ -38,6 +37,8 @@ public:
     static constexpr int kAbout = 10006;
     static constexpr int kRefresh = 10012;
 
+    void BuildMenusAndToolbar();
+
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool OnCommand(int command);
@@ -47,11 +48,9 @@ private:
     void FillImageLists();
     void UpdateStatus();
     bool IsRootView() const;
-    void BuildMenusAndToolbar();
     BOOL OpenItem(int index);
     int FirstSelected() const;
 
-    IShellBrowser* browser_ = nullptr;
     std::vector<std::string> names_;
     ComRef<IExtFolder> folder_;
     HWND listView_ = nullptr;

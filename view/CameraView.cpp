@@ -82,16 +82,6 @@ STDMETHODIMP CameraView::TranslateAccelerator(MSG* msg) {
                                                                                                : S_FALSE;
 }
 
-STDMETHODIMP CameraView::UIActivate(UINT state) {
-    if (!ActivationChanges(state)) return S_OK;
-    if (state != SVUIA_DEACTIVATE) {
-        if (browser_) browser_->OnViewWindowActive(this);
-        BuildMenusAndToolbar();
-    }
-    uiState_ = state;
-    return S_OK;
-}
-
 STDMETHODIMP CameraView::Refresh() {
     Reload(false);
     return S_OK;

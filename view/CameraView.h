@@ -42,7 +42,6 @@ public:
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
     STDMETHODIMP TranslateAccelerator(MSG* msg) override;
     STDMETHODIMP EnableModeless(BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP UIActivate(UINT state) override;
     STDMETHODIMP Refresh() override;
     STDMETHODIMP CreateViewWindow(IShellView* previous, const FOLDERSETTINGS* settings,
                                   IShellBrowser* browser, RECT* rect, HWND* phwnd) override;
@@ -96,7 +95,6 @@ private:
 
     FolderConnection* folder_;
     IUnknown* folderObject_;
-    IShellBrowser* browser_ = nullptr;
     ICommDlgBrowser* fileDialog_ = nullptr;
     HWND nextClipboardViewer_ = nullptr;
     HACCEL accelerators_ = nullptr;

@@ -13,6 +13,17 @@
 template <class View>
 class ViewBase : public ComObject<View, kCountBoth, IShellView> {
 public:
+    // Activation re-merges menus and toolbar when it really changes.
+    STDMETHODIMP UIActivate(UINT state) override {
+        if (!ActivationChanges(state)) return S_OK;
+        if (state != SVUIA_DEACTIVATE) {
+            if (browser_) browser_->OnViewWindowActive(this);
+            static_cast<View*>(this)->BuildMenusAndToolbar();
+        }
+        uiState_ = state;
+        return S_OK;
+    }
+
     STDMETHODIMP GetWindow(HWND* window) override {
         if (!window) return E_POINTER;
         *window = window_;
@@ -38,6 +49,7 @@ protected:
         return state != uiState_ && !focusSwap;
     }
 
+    IShellBrowser* browser_ = nullptr;  // borrowed from CreateViewWindow
     HWND window_ = nullptr;
     bool windowDestroyed_ = false;  // the handle is kept after DestroyViewWindow; it may be reused
     UINT uiState_ = 0xFACE0FF1;  // no SVUIA_ state

@@ -65,9 +65,9 @@ public:
 protected:
     // The source folder's service, loading its driver when needed.
     virtual CameraService* ParentService() = 0;
+    void CloseConnection();
 
 private:
-    void CloseConnection();
     void ReadSettingsForReload(std::string& viewerPath, std::string& localPath,
                                std::string& remotePath);
     void ReadPathOfKind(std::string& viewerPath, std::string& localPath, std::string& remotePath);

@@ -15,7 +15,9 @@ CameraFolder::CameraFolder(SourceFolder* parent, const std::string& connectionTe
     : FolderConnection(connectionText, parent->GetKind()),
       parent_(ComRef<SourceFolder>::Share(parent)) {}
 
-CameraFolder::~CameraFolder() = default;
+// The connection belongs to the parent's driver library: close it while the
+// parent (and so the library) is still held.
+CameraFolder::~CameraFolder() { CloseConnection(); }
 
 CameraService* CameraFolder::ParentService() { return parent_->GetService(); }
 

@@ -2,6 +2,9 @@
 // and status line, command states, cell sizes, activation.
 #include <gtest/gtest.h>
 
+#include <windows.h>
+#include <commctrl.h>
+
 #include "camera/ConfigStore.h"
 #include "controls/ImageControl.h"
 #include "server/CameraFolder.h"
@@ -10,6 +13,7 @@
 #include "support/BrowserHost.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
+#include "support/MenuWatcher.h"
 #include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
@@ -48,15 +52,33 @@ protected:
     }
 
     // Opens the view of `folderName` in the host and waits for its fill.
-    CameraView* Open(const std::string& folderName = "100TEST", int expectedItems = 3) {
+    CameraView* Open(const std::string& folderName = "100TEST", int expectedItems = 3,
+                     bool fileDialog = false) {
+        CloseView();
         folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), folderName));
         EXPECT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
-        host_ = std::make_unique<BrowserHost>();
+        host_ = std::make_unique<BrowserHost>(fileDialog);
         EXPECT_EQ(host_->Open(view_.Get()), S_OK);
         auto* view = static_cast<CameraView*>(view_.Get());
         WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() == expectedItems; },
                   expectedItems ? 5000 : 300);
         return view;
+    }
+
+    void CloseView() {
+        host_.reset();
+        view_.Reset();
+        folder_.Reset();
+    }
+    // The source of the model "Memory Card" served by the test driver.
+    void UseFakeCamera(const std::string& settings) {
+        local_->SetString("Path", BinPath("fakecam.dll") + "," + settings);
+        source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    }
+    HWND ViewWindow() {
+        HWND window = nullptr;
+        view_->GetWindow(&window);
+        return window;
     }
 
     static bool Grayed(HMENU menu, int command) {
@@ -77,9 +99,9 @@ TEST_F(CameraViewTest, FillsThumbnailsAndTheStatusLine) {
     ASSERT_NE(view->Control(), nullptr);
     EXPECT_EQ(view->Control()->GetItemCount(), 3);
     EXPECT_EQ(view->Items().size(), 3u);
-    EXPECT_EQ(host_->statusTexts[0], "Total images: 3    Selected: 0 ");
-    EXPECT_EQ(host_->statusTexts[1], "Removable Media");
-    EXPECT_EQ(host_->statusTexts[2], "");
+    EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 0 ");
+    EXPECT_EQ(host_->StatusText(1), "Removable Media");
+    EXPECT_EQ(host_->StatusText(2), "");
     ComRef<IOleWindow> notAnswered;
     EXPECT_EQ(view_->QueryInterface(IID_IOleWindow, notAnswered.PutVoid()), E_NOINTERFACE);
     ComRef<IUnknown> unknown;
@@ -88,26 +110,30 @@ TEST_F(CameraViewTest, FillsThumbnailsAndTheStatusLine) {
 
 TEST_F(CameraViewTest, MenusAndToolbarFollowTheSelection) {
     CameraView* view = Open();
+    std::string shots = BinDir() + "\\..\\test-output";
+    CreateDirectoryA(shots.c_str(), nullptr);
+    WaitUntil([] { return false; }, 300);
+    SaveScreenPng(shots + "\\host-camera-view.png");
     HMENU edit = Edit();
     ASSERT_NE(edit, nullptr);
     EXPECT_TRUE(Grayed(edit, CameraView::kRotate));
     EXPECT_TRUE(Grayed(edit, CameraView::kCopy));
     EXPECT_TRUE(Grayed(edit, CameraView::kDelete));
     EXPECT_FALSE(Grayed(edit, CameraView::kSelectAll));
-    EXPECT_FALSE(host_->buttonEnabled[CameraView::kRotate]);
-    EXPECT_FALSE(host_->buttonEnabled[CameraView::kSelectFolder]);  // not a disk folder
-    EXPECT_TRUE(host_->buttonChecked[CameraView::kThumbnailView]);
+    EXPECT_FALSE(host_->ButtonEnabled(CameraView::kRotate));
+    EXPECT_FALSE(host_->ButtonEnabled(CameraView::kSelectFolder));  // not a disk folder
+    EXPECT_TRUE(host_->ButtonChecked(CameraView::kThumbnailView));
     EXPECT_EQ(host_->toolbarButtons.size(), 14u);
 
     view->Control()->SelectItem("img_0001.jpg", 1);
     EXPECT_FALSE(Grayed(edit, CameraView::kRotate));
     EXPECT_FALSE(Grayed(GetSubMenu(host_->menu, 0), CameraView::kProperties));
-    EXPECT_TRUE(host_->buttonEnabled[CameraView::kProperties]);
-    EXPECT_EQ(host_->statusTexts[0], "Total images: 3    Selected: 1 ");
+    EXPECT_TRUE(host_->ButtonEnabled(CameraView::kProperties));
+    EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 1 ");
     view->Control()->SelectItem("IMG_0002.JPG", 1);
     EXPECT_TRUE(Grayed(GetSubMenu(host_->menu, 0), CameraView::kProperties));  // two: no properties
-    EXPECT_FALSE(host_->buttonEnabled[CameraView::kProperties]);
-    EXPECT_TRUE(host_->buttonEnabled[CameraView::kDelete]);
+    EXPECT_FALSE(host_->ButtonEnabled(CameraView::kProperties));
+    EXPECT_TRUE(host_->ButtonEnabled(CameraView::kDelete));
     EXPECT_EQ(view->Items()[0].selected, 1);
 }
 
@@ -149,7 +175,7 @@ TEST_F(CameraViewTest, ADisconnectedFolderShowsTheConnectionError) {
     ASSERT_EQ(answerer.Texts().size(), 1u);
     EXPECT_EQ(answerer.Texts()[0], "Connection Error.\nPlease check the connection and the camera settings.");
     EXPECT_EQ(answerer.Captions()[0], theModule.productName + " - Connection Error");
-    EXPECT_EQ(host_->statusTexts[0], "Total images: 0    Selected: 0 ");
+    EXPECT_EQ(host_->StatusText(0), "Total images: 0    Selected: 0 ");
 }
 
 TEST_F(CameraViewTest, WindowIsMadeOnceAndF1DoesNothing) {
@@ -261,9 +287,6 @@ TEST_F(CameraViewTest, PastedAndDroppedFilesBecomeNewItemsAtTheEnd) {
 namespace {
 
 TEST_F(CameraViewTest, SwitchingToTheListKeepsTheSelectionAndIsRemembered) {
-    // The disk driver offers thumbnails in memory only, so the list's file
-    // fetch asks Retry/Cancel; cancelling it ends that loader run.
-    BoxWatcher cancel(IDCANCEL);
     CameraView* view = Open();
     view->Control()->SelectItem("IMG_0002.JPG", 1);
     HWND window = nullptr;
@@ -274,10 +297,176 @@ TEST_F(CameraViewTest, SwitchingToTheListKeepsTheSelectionAndIsRemembered) {
     ASSERT_NE(view->Control(), nullptr);
     EXPECT_EQ(view->Control()->GetItemCount(), 3);
     EXPECT_EQ(view->Control()->IsItemSelected("IMG_0002.JPG"), 1);
-    EXPECT_TRUE(host_->buttonChecked[CameraView::kListView]);
+    EXPECT_TRUE(host_->ButtonChecked(CameraView::kListView));
     SendMessageA(window, WM_COMMAND, CameraView::kThumbnailView, 0);
     EXPECT_EQ(view->Control()->IsItemSelected("IMG_0002.JPG"), 1);
     EXPECT_EQ(view->Control()->GetSelectedCount(), 1);
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CameraViewTest, DeleteFollowsWhatTheCameraCanDelete) {
+    struct Case {
+        const char* settings;
+        const char* menuText;
+        const char* tooltip;
+        bool usableWithoutSelection;
+    };
+    const Case cases[] = {{"caps=3", "&Delete Selected", "Delete Selected", false},
+                          {"caps=2", "&Delete All", "Delete All", true}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.settings);
+        UseFakeCamera(c.settings);
+        CameraView* view = Open("FAKE", 3);
+        ASSERT_NE(view->Control(), nullptr);
+        char text[64] = {};
+        GetMenuStringA(Edit(), CameraView::kDelete, text, sizeof text, MF_BYCOMMAND);
+        EXPECT_STREQ(text, c.menuText);
+        EXPECT_EQ(host_->Tooltip(CameraView::kDelete), c.tooltip);
+        EXPECT_EQ(!Grayed(Edit(), CameraView::kDelete), c.usableWithoutSelection);
+        EXPECT_EQ(host_->ButtonEnabled(CameraView::kDelete), c.usableWithoutSelection);
+        view->Control()->SelectItem("FAKE2.JPG", 1);
+        EXPECT_FALSE(Grayed(Edit(), CameraView::kDelete));
+        EXPECT_TRUE(host_->ButtonEnabled(CameraView::kDelete));
+    }
+    EXPECT_EQ(host_->Tooltip(CameraView::kRefresh), "Refresh");
+    EXPECT_EQ(host_->Tooltip(CameraView::kListView), "List View");
+    EXPECT_EQ(host_->Tooltip(9999), "");
+}
+
+TEST_F(CameraViewTest, StatusLineNamesTheSource) {
+    ScopedRegKey viewer(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey(ConfigStore::kImageViewer));
+    viewer.SetString("Path", BinPath("diskcam.dll"));
+    viewer.SetString("CurrentFolder", card_.Folder());
+    // The "Hard Disk" folder: the image viewer's source, a folder of kind "Viewer".
+    source_ = ComRef<SourceFolder>::Share(new SourceFolder(SourceFolder::kImageViewer));
+    CloseView();
+    folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), ""));
+    folder_->SetKind("Viewer");
+    host_ = std::make_unique<BrowserHost>();
+    ASSERT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
+    ASSERT_EQ(host_->Open(view_.Get()), S_OK);
+    auto* view = static_cast<CameraView*>(view_.Get());
+    WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() == 3; }, 5000);
+    ASSERT_NE(view->Control(), nullptr);
+    EXPECT_EQ(view->Control()->GetItemCount(), 3);
+    EXPECT_EQ(host_->StatusText(1), "Images on Disk");
+    EXPECT_EQ(host_->StatusText(2), card_.Folder());
+    std::vector<int> edges = host_->StatusParts();
+    ASSERT_EQ(edges.size(), 3u);
+    EXPECT_GT(edges[0], 0);
+    EXPECT_GT(edges[1], edges[0]);
+    EXPECT_EQ(edges[2], -1);
+    EXPECT_TRUE(host_->ButtonEnabled(CameraView::kSelectFolder));
+
+    // A serial camera that does not answer still names itself and its link.
+    settings_->SetString("Camera", "Serial Cam");
+    ScopedRegKey model(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam"));
+    model.SetString("Connection", "Remote");
+    ScopedRegKey remote(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote"));
+    ScopedRegKey serial(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote\\Serial"));
+    serial.SetString("ComPort", "COM2");
+    serial.SetString("ComSpeed", "57600");
+    serial.SetString("Path", BinPath("no-such-driver.dll"));
+    const std::pair<const char*, const char*> links[] = {{"Serial", "COM2  57600 bps"},
+                                                         {"Parallel", "Parallel"}};
+    for (const auto& link : links) {
+        remote.SetString("RemoteConnectionType", link.first);
+        DialogAnswerer answerer(IDOK);
+        source_ = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
+        Open("A", 0);
+        EXPECT_TRUE(WaitUntil([&] { return !answerer.Texts().empty(); }, 5000));
+        EXPECT_EQ(host_->StatusText(0), "Total images: 0    Selected: 0 ");
+        EXPECT_EQ(host_->StatusText(1), "Serial Cam");
+        EXPECT_EQ(host_->StatusText(2), link.second);
+    }
+}
+
+TEST_F(CameraViewTest, SelectAllFromTheKeyboardActsOnlyOutsideFileDialogs) {
+    CameraView* view = Open();
+    host_->PressKey('A', true);
+    EXPECT_EQ(view->Control()->GetSelectedCount(), 3);
+    EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 3 ");
+    EXPECT_EQ(view->Items()[2].selected, 1);
+
+    model_->SetString("ThumbFrameSize", "150");
+    model_->SetString("SmallThumbFrameSize", "64");
+    view = Open("100TEST", 3, true);
+    EXPECT_TRUE(view->InFileDialog());
+    EXPECT_EQ(view->CellWidth(), 64);
+    host_->PressKey('A', true);
+    EXPECT_EQ(view->Control()->GetSelectedCount(), 0);
+    view->ItemOpened(0, "img_0001.jpg");  // a double click is the dialog's to answer
+    EXPECT_EQ(host_->defaultCommands, 1);
+}
+
+TEST_F(CameraViewTest, ContextMenusOfTheBackgroundAndOfAnItem) {
+    CameraView* view = Open();
+    MenuWatcher menus;
+    RECT area;
+    GetWindowRect(ViewWindow(), &area);
+    // The control covers the view; a right click in its empty part is the background's.
+    SendClick({area.right - 5, area.bottom - 5}, true);
+    ASSERT_TRUE(WaitUntil([&] { return menus.Menus().size() == 1; }, 3000));
+    view->ContextMenuRequested(0, "img_0001.jpg");
+    ASSERT_EQ(menus.Menus().size(), 2u);
+    EXPECT_EQ(menus.Menus()[0],
+              (std::vector<std::string>{"Refresh", "-", "Thumbnail View [checked]", "List View", "-", "Select All"}));
+    EXPECT_EQ(menus.Menus()[1], (std::vector<std::string>{"Preview [grayed]", "-", "Copy", "Rotate", "Delete", "-",
+                                                          "Print...", "-", "Properties [grayed]"}));
+}
+
+TEST_F(CameraViewTest, PasteFollowsTheClipboardAtOnce) {
+    Open();
+    OleSetClipboard(nullptr);
+    host_->Pump(100);
+    EXPECT_TRUE(Grayed(Edit(), CameraView::kPaste));
+    IDataObject* files = MakeFileDrop({card_.Folder() + "\\img_0001.jpg"});
+    ASSERT_EQ(OleSetClipboard(files), S_OK);  // as another program copying files
+    host_->Pump(200);
+    EXPECT_FALSE(Grayed(Edit(), CameraView::kPaste));
+    OleSetClipboard(nullptr);
+    host_->Pump(200);
+    EXPECT_TRUE(Grayed(Edit(), CameraView::kPaste));
+    files->Release();
+}
+
+}  // namespace
+
+namespace {
+
+TEST_F(CameraViewTest, TheListShowsTheCardsDetailsAndFetchesEveryFile) {
+    settings_->SetString("ViewType", "List");
+    BoxWatcher errors(IDCANCEL);
+    CameraView* view = Open();
+    HWND list = view->Control()->GetWindow();
+    auto cell = [&](int row, int column) {
+        char text[128] = {};
+        LVITEMA item = {};
+        item.iSubItem = column;
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        SendMessageA(list, LVM_GETITEMTEXTA, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+        return std::string(text);
+    };
+    auto fetched = [&](int row) {
+        LVITEMA item = {};
+        item.mask = LVIF_IMAGE;
+        item.iItem = row;
+        SendMessageA(list, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+        return item.iImage == 1;
+    };
+    ASSERT_TRUE(WaitUntil([&] { return fetched(0) && fetched(1) && fetched(2); }, 5000));
+    EXPECT_EQ(cell(0, 0), "img_0001.jpg");
+    EXPECT_EQ(cell(0, 1), FormatFileSize(int(ReadFileBytes(card_.Folder() + "\\img_0001.jpg").size())));
+    EXPECT_EQ(cell(1, 0), "IMG_0002.JPG");
+    EXPECT_FALSE(cell(1, 2).empty());  // the EXIF capture date
+    EXPECT_NE(cell(0, 3).find(" x "), std::string::npos);
+    EXPECT_EQ(errors.Count(), 0);
+    EXPECT_TRUE(host_->ButtonChecked(CameraView::kListView));
+    EXPECT_FALSE(host_->ButtonChecked(CameraView::kThumbnailView));
 }
 
 }  // namespace

@@ -124,13 +124,34 @@ TEST_F(DiskCamera, FullReadsHandOverTheFileItself) {
     ASSERT_EQ(image->ReadToFile(path, sizeof path, 1, &deleteIt, nullptr, nullptr), 0);
     EXPECT_EQ(std::string(path), card_.Folder() + "\\img_0001.jpg");
     EXPECT_EQ(deleteIt, 0);
-    EXPECT_NE(image->ReadToFile(path, sizeof path, 0, &deleteIt, nullptr, nullptr), 0);
 
     HGLOBAL data = nullptr;
     int freeIt = 0;
     ASSERT_EQ(image->ReadData(&data, 1, &freeIt, nullptr, nullptr), 0);
     EXPECT_EQ(GlobalSize(data), ReadFileBytes(path).size());
     GlobalFree(data);
+}
+
+TEST_F(DiskCamera, ThumbnailFilesAreWrittenOnceAndRemovedWithTheConnection) {
+    CameraImage* image = connection_->OpenImage("img_0001.jpg");
+    char path[260] = {}, again[260] = {};
+    int deleteIt = 1;
+    ASSERT_EQ(image->ReadToFile(path, sizeof path, 0, &deleteIt, nullptr, nullptr), 0);
+    EXPECT_EQ(deleteIt, 0);  // callers may ignore the flag; the driver cleans up
+    ASSERT_EQ(image->ReadToFile(again, sizeof again, 0, &deleteIt, nullptr, nullptr), 0);
+    EXPECT_STREQ(path, again);
+
+    HGLOBAL data = nullptr;
+    int freeIt = 0;
+    ASSERT_EQ(image->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
+    EXPECT_EQ(GlobalSize(data), ReadFileBytes(path).size());
+    GlobalFree(data);
+
+    char tooShort[8];
+    EXPECT_NE(image->ReadToFile(tooShort, sizeof tooShort, 0, &deleteIt, nullptr, nullptr), 0);
+    connection_->Destroy(1);
+    connection_ = nullptr;
+    EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(DiskCamera, CancelledProgressEndsTheRead) {

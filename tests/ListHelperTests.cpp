@@ -10,15 +10,16 @@
 #include "support/BoxWatcher.h"
 #include "support/CoreFixture.h"
 #include "support/FakeImage.h"
+#include "support/MenuWatcher.h"
 #include "support/Screen.h"
 #include "support/TestPictures.h"
 
 namespace {
 
 struct CountingSink final : ImageControlSink {
-    std::vector<std::string> selections;
+    std::vector<std::string> selections, menus;
     void ItemClicked(int, const char*) override {}
-    void ContextMenuRequested(int, const char*) override {}
+    void ContextMenuRequested(int, const char* name) override { menus.push_back(name ? name : "(null)"); }
     void ItemOpened(int, const char*) override {}
     void SelectionChanged(const char* name, int selected, int) override {
         selections.push_back(std::string(name ? name : "") + (selected ? "+" : "-"));
@@ -116,6 +117,32 @@ TEST_F(ListHelperTest, RotationWrapsAndSingleSelectionFollowsTheLayout) {
     EXPECT_TRUE(GetWindowLongA(control_->GetWindow(), GWL_STYLE) & LVS_SINGLESEL);
     control_->SetLayout(10, 2, 90, 98, 1, RGB(255, 255, 255), 1);
     EXPECT_FALSE(GetWindowLongA(control_->GetWindow(), GWL_STYLE) & LVS_SINGLESEL);
+}
+
+TEST_F(ListHelperTest, OneRightClickAsksForOneMenu) {
+    HWND list = control_->GetWindow();
+    SetForegroundWindow(host_);
+    RECT row = {LVIR_BOUNDS, 0, 0, 0};
+    SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    POINT onRow = {row.left + 20, (row.top + row.bottom) / 2};
+    ClientToScreen(list, &onRow);
+    SendClick(onRow, true);
+    WaitUntil([&] { return false; }, 300);
+    EXPECT_EQ(sink_.menus, std::vector<std::string>{"IMG_2.JPG"});  // not a second one from WM_CONTEXTMENU
+
+    RECT client;
+    GetClientRect(list, &client);
+    POINT empty = {client.right - 10, client.bottom - 10};
+    ClientToScreen(list, &empty);
+    SendClick(empty, true);
+    WaitUntil([&] { return false; }, 300);
+    ASSERT_EQ(sink_.menus.size(), 2u);
+    EXPECT_EQ(sink_.menus[1], "");
+
+    SetFocus(list);
+    SendKey(VK_APPS);  // the keyboard's menu key comes as WM_CONTEXTMENU alone
+    WaitUntil([&] { return sink_.menus.size() == 3; }, 1000);
+    EXPECT_EQ(sink_.menus.size(), 3u);
 }
 
 }  // namespace

@@ -71,10 +71,10 @@ TEST_F(RootViewTest, ListsTheThreeChildrenWithTheirIcons) {
     EXPECT_EQ(ItemImage(list, 0), 1);
     EXPECT_EQ(ItemImage(list, 1), 2);
     EXPECT_EQ(ItemImage(list, 2), 3);
-    EXPECT_EQ(host_.statusTexts[0], "");
-    EXPECT_EQ(host_.statusTexts[1], "OrvexView");
-    ASSERT_EQ(host_.statusParts.size(), 3u);
-    EXPECT_EQ(host_.statusParts[2], -1);
+    EXPECT_EQ(host_.StatusText(0), "");
+    EXPECT_EQ(host_.StatusText(1), "OrvexView");
+    ASSERT_EQ(host_.StatusParts().size(), 3u);
+    EXPECT_EQ(host_.StatusParts()[2], -1);
 }
 
 TEST_F(RootViewTest, RefreshingTwiceShowsEachItemOnce) {
@@ -103,8 +103,9 @@ TEST_F(RootViewTest, MenusAndSettingsButtonMergeIntoTheBrowser) {
     ASSERT_NE(host_.menu, nullptr);
     HMENU viewMenu = GetSubMenu(host_.menu, 2);
     int count = GetMenuItemCount(viewMenu);
-    ASSERT_EQ(count, 2);  // the browser's item replaced by a separator and Settings
-    EXPECT_EQ(GetMenuItemID(viewMenu, 1), static_cast<UINT>(RootView::kSettings));
+    ASSERT_EQ(count, 3);  // the browser's last item replaced by a separator and Settings
+    EXPECT_EQ(GetMenuItemID(viewMenu, 0), 40000u);
+    EXPECT_EQ(GetMenuItemID(viewMenu, 2), static_cast<UINT>(RootView::kSettings));
     EXPECT_FALSE(GetMenuState(viewMenu, RootView::kSettings, MF_BYCOMMAND) & MF_GRAYED);
 
     HMENU help = GetSubMenu(host_.menu, 3);
@@ -114,7 +115,7 @@ TEST_F(RootViewTest, MenusAndSettingsButtonMergeIntoTheBrowser) {
 
     ASSERT_EQ(host_.toolbarButtons.size(), 3u);
     EXPECT_EQ(host_.toolbarButtons[1].idCommand, RootView::kSettings);
-    EXPECT_TRUE(host_.buttonEnabled[RootView::kSettings]);
+    EXPECT_TRUE(host_.ButtonEnabled(RootView::kSettings));
 }
 
 TEST_F(RootViewTest, ActivationOnlyActsOnRealChanges) {

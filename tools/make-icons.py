@@ -217,6 +217,8 @@ BITMAPS = {
 
 
 def bmp(draws, background=(192, 192, 192)):
+    """A 16-colour (4-bit) strip: the light grey background is the colour the
+    toolbar maps to its button face and treats as transparent."""
     n = 16
     width = n * len(draws)
     canvases = []
@@ -224,20 +226,32 @@ def bmp(draws, background=(192, 192, 192)):
         c = Canvas(n)
         draw(c)
         canvases.append(c)
-    stride = (width * 3 + 3) & ~3
-    rows = b''
+    palette = [background]
+    pixels = []
     for y in reversed(range(n)):
-        row = bytearray()
+        row = []
         for c in canvases:
             for r, g, b, a in c.px[y]:
-                if a == 0:
-                    r, g, b = background
-                row += bytes((b, g, r))
-        row += b'\0' * (stride - len(row))
-        rows += bytes(row)
-    info = struct.pack('<IiiHHIIiiII', 40, width, n, 1, 24, 0, len(rows), 2835, 2835, 0, 0)
-    header = struct.pack('<2sIHHI', b'BM', 14 + len(info) + len(rows), 0, 0, 14 + len(info))
-    return header + info + rows
+                colour = background if a == 0 else (r, g, b)
+                if colour not in palette:
+                    palette.append(colour)
+                row.append(palette.index(colour))
+        pixels.append(row)
+    if len(palette) > 16:
+        raise ValueError('a toolbar picture uses more than 16 colours')
+    palette += [(0, 0, 0)] * (16 - len(palette))
+    stride = ((width + 1) // 2 + 3) & ~3
+    rows = b''
+    for row in pixels:
+        packed = bytearray()
+        for x in range(0, width, 2):
+            packed.append((row[x] << 4) | (row[x + 1] if x + 1 < width else 0))
+        rows += bytes(packed) + b'\0' * (stride - len(packed))
+    colours = b''.join(struct.pack('<BBBB', b, g, r, 0) for r, g, b in palette)
+    info = struct.pack('<IiiHHIIiiII', 40, width, n, 1, 4, 0, len(rows), 2835, 2835, 16, 16)
+    offset = 14 + len(info) + len(colours)
+    header = struct.pack('<2sIHHI', b'BM', offset + len(rows), 0, 0, offset)
+    return header + info + colours + rows
 
 
 def main():

@@ -275,6 +275,18 @@ void CameraView::PasteCommand() {
     clip->Release();
 }
 
+void CameraView::SelectAll() {
+    if (!control_) return;
+    suppressSelectionEvents_ = true;
+    size_t count = std::min(items_.size(), size_t(std::max(0, control_->GetItemCount())));
+    for (size_t i = 0; i < count; ++i) {
+        control_->SelectItem(items_[i].name.c_str(), 1);
+        items_[i].selected = 1;
+    }
+    suppressSelectionEvents_ = false;
+    UpdateCommandStates();
+}
+
 void CameraView::Reload(bool reconnect) {
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     if (control_) control_->RemoveAllItems();

@@ -66,6 +66,7 @@ public:
     // Whether the clipboard holds data the camera would take.
     bool CanPaste();
     void PasteCommand();
+    void SelectAll();
     HWND GetParentWindow() const { return window_ ? GetParent(window_) : nullptr; }
 
     void FillView();

@@ -138,7 +138,9 @@ INT_PTR CameraView::OnCommand(int command) {
             if (control_) SetFocus(control_->GetWindow());
             return TRUE;
         case kSelectAll:
-            return fileDialog_ ? FALSE : TRUE;
+            if (fileDialog_) return FALSE;
+            SelectAll();
+            return TRUE;
         case kPaste:
             PasteCommand();
             UpdateCommandStates();

@@ -66,6 +66,17 @@ std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit) {
     return bytes;
 }
 
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
+              written == bytes.size();
+    CloseHandle(file);
+    if (!ok) DeleteFileA(path.c_str());
+    return ok;
+}
+
 HGLOBAL ToGlobal(const std::vector<uint8_t>& bytes) {
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
     if (!memory) return nullptr;
@@ -218,13 +229,32 @@ int DiskImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progres
     return kReadOk;
 }
 
-// Full reads hand over the file itself; thumbnails come through ReadData.
+DiskImage::~DiskImage() {
+    if (!thumbnailFile_.empty()) DeleteFileA(thumbnailFile_.c_str());
+}
+
+// The thumbnail as a file of its own, written once and removed with the image,
+// so that callers who never delete what they fetch leave nothing behind.
+std::string DiskImage::ThumbnailFile() {
+    std::vector<uint8_t> bytes;
+    if (!Thumbnail(bytes)) return {};
+    std::lock_guard<std::mutex> hold(lock_);
+    if (!thumbnailFile_.empty()) return thumbnailFile_;
+    std::string path = owner_->NewScratchPath();
+    thumbnailFile_ = !path.empty() && WriteBytes(path, bytes) ? path : std::string();
+    return thumbnailFile_;
+}
+
+// Full reads hand over the picture file itself, thumbnails their own file.
 int DiskImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
                           void* cbContext) {
-    if (!fullImage || !path || size <= int(path_.size())) return -1;
-    if (GetFileAttributesA(path_.c_str()) == INVALID_FILE_ATTRIBUTES) return -1;
-    if (!Report(cb, cbContext, 0, 0) || !Report(cb, cbContext, 2, 100)) return kReadCancelled;
-    CopyOut(path_, path, size);
+    if (!path || size <= 0) return -1;
+    if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
+    bool present = !fullImage || GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
+    std::string file = !present ? std::string() : fullImage ? path_ : ThumbnailFile();
+    if (file.empty() || int(file.size()) >= size) return -1;
+    if (!Report(cb, cbContext, 2, 100)) return kReadCancelled;
+    CopyOut(file, path, size);
     if (deleteWhenDone) *deleteWhenDone = 0;
     return kReadOk;
 }
@@ -234,6 +264,30 @@ int DiskImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDo
 DiskConnection::DiskConnection(std::string folder) : folder_(std::move(folder)) {
     while (folder_.size() > 3 && (folder_.back() == '\\' || folder_.back() == '/')) folder_.pop_back();
     Scan();
+}
+
+DiskConnection::~DiskConnection() {
+    images_.clear();  // their scratch files first, then the folder
+    if (!scratchFolder_.empty()) RemoveDirectoryA(scratchFolder_.c_str());
+}
+
+// Numbered names in a folder of our own: the temporary directory may hold
+// thousands of files, and probing it for a free name would cost more than the
+// thumbnail itself.
+std::string DiskConnection::NewScratchPath() {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (scratchFolder_.empty()) {
+        char temp[MAX_PATH];
+        DWORD length = GetTempPathA(MAX_PATH, temp);
+        if (length == 0 || length >= MAX_PATH) return {};
+        for (int attempt = 0; attempt < 100 && scratchFolder_.empty(); ++attempt) {
+            std::string folder = std::string(temp) + "diskcam-" + std::to_string(GetCurrentProcessId()) +
+                                 "-" + std::to_string(GetTickCount() + attempt);
+            if (CreateDirectoryA(folder.c_str(), nullptr)) scratchFolder_ = folder;
+        }
+        if (scratchFolder_.empty()) return {};
+    }
+    return scratchFolder_ + "\\" + std::to_string(++scratchCount_) + ".jpg";
 }
 
 void DiskConnection::Destroy(int flags) {

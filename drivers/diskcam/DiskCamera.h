@@ -18,6 +18,7 @@ class DiskConnection;
 class DiskImage final : public CameraImage {
 public:
     DiskImage(DiskConnection* owner, std::string path, std::string name);
+    ~DiskImage();
 
     void Reserved1() override {}
     ThumbnailCell* GetCustomCell(int) override { return nullptr; }
@@ -46,6 +47,7 @@ private:
     };
     const Header& ReadHeader();  // called with lock_ held
     bool Thumbnail(std::vector<uint8_t>& out);
+    std::string ThumbnailFile();
 
     DiskConnection* owner_;
     std::string path_;
@@ -53,11 +55,13 @@ private:
     std::mutex lock_;
     Header header_;
     std::vector<uint8_t> thumbnail_;  // made once, on first request
+    std::string thumbnailFile_;       // written on first file request
 };
 
 class DiskConnection final : public CameraConnection {
 public:
     explicit DiskConnection(std::string folder);
+    ~DiskConnection();
 
     void Destroy(int flags) override;
     void Reserved2() override {}
@@ -77,12 +81,16 @@ public:
 
     // Lists the folder's pictures in name order (again).
     void Scan();
+    // A new file name in this connection's own scratch folder.
+    std::string NewScratchPath();
 
 private:
     std::vector<std::string> DroppedPictures(IDataObject* data);
 
     std::string folder_;
     std::mutex lock_;
+    std::string scratchFolder_;  // made on first use, removed with the connection
+    int scratchCount_ = 0;
     std::vector<std::string> names_;
     // Handed-out images live as long as the connection: callers keep pointers.
     std::map<std::string, std::unique_ptr<DiskImage>> images_;

@@ -2,30 +2,48 @@
 
 #include <commctrl.h>
 
+#include "support/MenuWatcher.h"
+
 namespace {
 
 const char kHostClass[] = "OrvexTestBrowser";
 
-void RegisterHostClass() {
+void RegisterHostClass(WNDPROC procedure) {
+    INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
+    InitCommonControlsEx(&controls);
     WNDCLASSA cls = {};
-    cls.lpfnWndProc = DefWindowProcA;
+    cls.lpfnWndProc = procedure;
     cls.hInstance = GetModuleHandleA(nullptr);
     cls.lpszClassName = kHostClass;
     cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
+    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
     RegisterClassA(&cls);
+}
+
+bool IsViewCommand(WPARAM wParam) {
+    return LOWORD(wParam) <= FCIDM_SHVIEWLAST;  // FCIDM_SHVIEWFIRST is 0
 }
 
 }  // namespace
 
-BrowserHost::BrowserHost() {
-    RegisterHostClass();
-    window_ = CreateWindowExA(0, kHostClass, "Test browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0,
-                              0, 640, 480, nullptr, nullptr, GetModuleHandleA(nullptr), nullptr);
+BrowserHost::BrowserHost(bool asFileDialog) : asFileDialog_(asFileDialog) {
+    RegisterHostClass(HostProc);
+    HINSTANCE instance = GetModuleHandleA(nullptr);
+    window_ = CreateWindowExA(0, kHostClass, asFileDialog ? "Test file dialog" : "Test browser",
+                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
+                              instance, nullptr);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT,
+                               0, 0, 0, 0, window_, nullptr, instance, nullptr);
+    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    status_ = CreateWindowExA(0, STATUSCLASSNAMEA, "", WS_CHILD | WS_VISIBLE, 0, 0, 0, 0, window_, nullptr,
+                              instance, nullptr);
+    SetForegroundWindow(window_);
 }
 
 BrowserHost::~BrowserHost() {
     Close();
-    if (menu) DestroyMenu(menu);
+    SetWindowLongPtrA(window_, GWLP_USERDATA, 0);
     DestroyWindow(window_);
 }
 
@@ -33,22 +51,109 @@ HRESULT BrowserHost::Open(IShellView* view) {
     view_ = view;
     view_->AddRef();
     FOLDERSETTINGS settings = {FVM_ICON, 0};
-    RECT area;
-    GetClientRect(window_, &area);
-    return view_->CreateViewWindow(nullptr, &settings, this, &area, &viewWindow_);
+    RECT area = {};
+    HRESULT result = view_->CreateViewWindow(nullptr, &settings, this, &area, &viewWindow_);
+    Layout();
+    return result;
 }
 
 void BrowserHost::Close() {
     if (!view_) return;
+    SetMenu(window_, nullptr);  // the view destroys the menu it merged
     view_->DestroyViewWindow();
     view_->Release();
     view_ = nullptr;
+    viewWindow_ = nullptr;
+}
+
+// The view fills the client area between the toolbar and the status bar.
+void BrowserHost::Layout() {
+    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageA(status_, WM_SIZE, 0, 0);
+    RECT client, bar, line;
+    GetClientRect(window_, &client);
+    GetWindowRect(toolbar_, &bar);
+    GetWindowRect(status_, &line);
+    int top = bar.bottom - bar.top, bottom = client.bottom - (line.bottom - line.top);
+    if (viewWindow_) MoveWindow(viewWindow_, 0, top, client.right, bottom - top, TRUE);
+}
+
+LRESULT CALLBACK BrowserHost::HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+    auto* host = reinterpret_cast<BrowserHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
+    if (host && host->viewWindow_) {
+        if (message == WM_SIZE) host->Layout();
+        // Menu and toolbar commands in the view's range belong to the view.
+        if (message == WM_COMMAND && IsViewCommand(wParam))
+            return SendMessageA(host->viewWindow_, message, wParam, lParam);
+        if (message == WM_NOTIFY) {
+            auto* header = reinterpret_cast<NMHDR*>(lParam);
+            if (header->code == TTN_NEEDTEXTA || header->code == TTN_NEEDTEXTW)
+                return SendMessageA(host->viewWindow_, message, wParam, lParam);
+        }
+    }
+    return DefWindowProcA(window, message, wParam, lParam);
+}
+
+bool BrowserHost::ButtonEnabled(int command) const {
+    return SendMessageA(toolbar_, TB_ISBUTTONENABLED, WPARAM(command), 0) != 0;
+}
+
+bool BrowserHost::ButtonChecked(int command) const {
+    return SendMessageA(toolbar_, TB_ISBUTTONCHECKED, WPARAM(command), 0) != 0;
+}
+
+int BrowserHost::ButtonCount() const { return int(SendMessageA(toolbar_, TB_BUTTONCOUNT, 0, 0)); }
+
+std::string BrowserHost::StatusText(int part) const {
+    char text[512] = {};
+    if (LOWORD(SendMessageA(status_, SB_GETTEXTLENGTHA, WPARAM(part), 0)) < sizeof text)
+        SendMessageA(status_, SB_GETTEXTA, WPARAM(part), reinterpret_cast<LPARAM>(text));
+    return text;
+}
+
+std::vector<int> BrowserHost::StatusParts() const {
+    int edges[16] = {};
+    int count = int(SendMessageA(status_, SB_GETPARTS, 16, reinterpret_cast<LPARAM>(edges)));
+    return std::vector<int>(edges, edges + count);
+}
+
+std::string BrowserHost::Tooltip(int command) {
+    NMTTDISPINFOA info = {};
+    info.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageA(toolbar_, TB_GETTOOLTIPS, 0, 0));
+    info.hdr.idFrom = UINT_PTR(command);
+    info.hdr.code = TTN_NEEDTEXTA;
+    SendMessageA(window_, WM_NOTIFY, WPARAM(command), reinterpret_cast<LPARAM>(&info));
+    return info.lpszText ? info.lpszText : info.szText;
+}
+
+void BrowserHost::Pump(DWORD ms) {
+    DWORD start = GetTickCount();
+    do {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            bool key = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
+            if (key && view_ && view_->TranslateAccelerator(&msg) == S_OK) continue;
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(10);
+    } while (GetTickCount() - start < ms);
+}
+
+void BrowserHost::PressKey(WORD key, bool control) {
+    SetForegroundWindow(window_);
+    SendKey(key, control);
+    Pump(200);
 }
 
 STDMETHODIMP BrowserHost::QueryInterface(REFIID riid, void** ppv) {
     if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
         IsEqualIID(riid, IID_IShellBrowser)) {
         *ppv = static_cast<IShellBrowser*>(this);
+        return S_OK;
+    }
+    if (asFileDialog_ && IsEqualIID(riid, IID_ICommDlgBrowser)) {
+        *ppv = static_cast<ICommDlgBrowser*>(this);
         return S_OK;
     }
     *ppv = nullptr;
@@ -64,6 +169,7 @@ STDMETHODIMP BrowserHost::InsertMenusSB(HMENU shared, LPOLEMENUGROUPWIDTHS width
     for (const char* name : {"&File", "&Edit", "&View", "&Help"}) {
         HMENU popup = CreatePopupMenu();
         AppendMenuA(popup, MF_STRING, 40000, "Browser item");
+        AppendMenuA(popup, MF_STRING, 40001, "Second browser item");
         AppendMenuA(shared, MF_POPUP, reinterpret_cast<UINT_PTR>(popup), name);
     }
     if (widths) widths->width[0] = widths->width[2] = widths->width[4] = 1;
@@ -72,6 +178,7 @@ STDMETHODIMP BrowserHost::InsertMenusSB(HMENU shared, LPOLEMENUGROUPWIDTHS width
 
 STDMETHODIMP BrowserHost::SetMenuSB(HMENU shared, HOLEMENU, HWND) {
     menu = shared;
+    SetMenu(window_, shared);
     return S_OK;
 }
 
@@ -82,17 +189,17 @@ STDMETHODIMP BrowserHost::BrowseObject(PCUIDLIST_RELATIVE pidl, UINT flags) {
     return S_OK;
 }
 
+STDMETHODIMP BrowserHost::GetControlWindow(UINT id, HWND* window) {
+    *window = id == FCW_TOOLBAR ? toolbar_ : id == FCW_STATUS ? status_ : nullptr;
+    return *window ? S_OK : E_NOTIMPL;
+}
+
 STDMETHODIMP BrowserHost::SendControlMsg(UINT id, UINT message, WPARAM wParam, LPARAM lParam,
                                          LRESULT* result) {
-    if (result) *result = 0;
-    if (id == FCW_STATUS && message == SB_SETTEXTA && wParam < 3)
-        statusTexts[wParam] = reinterpret_cast<const char*>(lParam);
-    if (id == FCW_STATUS && message == SB_SETPARTS)
-        statusParts.assign(reinterpret_cast<int*>(lParam),
-                           reinterpret_cast<int*>(lParam) + wParam);
-    if (id == FCW_TOOLBAR && message == TB_ENABLEBUTTON) buttonEnabled[int(wParam)] = LOWORD(lParam);
-    if (id == FCW_TOOLBAR && message == TB_CHECKBUTTON) buttonChecked[int(wParam)] = LOWORD(lParam);
-    if (id == FCW_TOOLBAR && message == TB_ADDBITMAP && result) *result = 0;
+    HWND control = nullptr;
+    if (FAILED(GetControlWindow(id, &control))) return E_NOTIMPL;
+    LRESULT answer = SendMessageA(control, message, wParam, lParam);
+    if (result) *result = answer;
     return S_OK;
 }
 
@@ -108,6 +215,15 @@ STDMETHODIMP BrowserHost::OnViewWindowActive(IShellView*) {
 }
 
 STDMETHODIMP BrowserHost::SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT) {
+    while (SendMessageA(toolbar_, TB_DELETEBUTTON, 0, 0)) {
+    }
     toolbarButtons.assign(buttons, buttons + count);
+    SendMessageA(toolbar_, TB_ADDBUTTONSA, count, reinterpret_cast<LPARAM>(toolbarButtons.data()));
+    Layout();
+    return S_OK;
+}
+
+STDMETHODIMP BrowserHost::OnDefaultCommand(IShellView*) {
+    ++defaultCommands;
     return S_OK;
 }

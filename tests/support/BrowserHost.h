@@ -2,33 +2,48 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <map>
 #include <string>
 #include <vector>
 
-// A minimal file browser of our own: a top-level window that hosts one shell
-// view and records what the view asks of it (menus, toolbar, status texts,
-// navigation).
-class BrowserHost : public IShellBrowser {
+// A file browser of our own: a top-level window with a real menu bar, toolbar
+// and status bar that hosts one shell view. It forwards menu and toolbar
+// commands and tooltip requests to the view the way a browser does, and lets
+// tests read back what the view merged, enabled, checked and wrote. Made with
+// `asFileDialog`, it also answers ICommDlgBrowser, as a common file dialog does.
+class BrowserHost : public IShellBrowser, public ICommDlgBrowser {
 public:
-    BrowserHost();
+    explicit BrowserHost(bool asFileDialog = false);
     ~BrowserHost();
 
     HWND Window() const { return window_; }
-    // Opens `view` in the host's client area.
+    HWND Toolbar() const { return toolbar_; }
+    HWND StatusBar() const { return status_; }
+    // Opens `view` between the toolbar and the status bar.
     HRESULT Open(IShellView* view);
     void Close();
+
+    // Read back from the real controls.
+    bool ButtonEnabled(int command) const;
+    bool ButtonChecked(int command) const;
+    int ButtonCount() const;
+    std::string StatusText(int part) const;
+    std::vector<int> StatusParts() const;
+    // The toolbar's tooltip for `command`, asked the way the tooltip control asks.
+    std::string Tooltip(int command);
+    // Runs this thread's messages for `ms`, offering key presses to the view's
+    // accelerators first, as a browser's message loop does.
+    void Pump(DWORD ms);
+    // Presses `key` (with Ctrl when `control`) through real keyboard input
+    // into the focused window, then pumps.
+    void PressKey(WORD key, bool control = false);
 
     // What the view did.
     HMENU menu = nullptr;
     std::vector<TBBUTTON> toolbarButtons;
-    std::vector<std::string> statusTexts = std::vector<std::string>(3);
-    std::vector<int> statusParts;
-    std::map<int, bool> buttonEnabled;  // by command, as last set
-    std::map<int, bool> buttonChecked;
     int activations = 0;
     std::vector<std::string> browsedTo;
     UINT lastBrowseFlags = 0;
+    int defaultCommands = 0;  // ICommDlgBrowser::OnDefaultCommand calls
 
     // IUnknown (the host lives on the stack; counting is not needed).
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -46,15 +61,25 @@ public:
     STDMETHODIMP TranslateAcceleratorSB(MSG*, WORD) override { return S_FALSE; }
     STDMETHODIMP BrowseObject(PCUIDLIST_RELATIVE pidl, UINT flags) override;
     STDMETHODIMP GetViewStateStream(DWORD, IStream**) override { return E_NOTIMPL; }
-    STDMETHODIMP GetControlWindow(UINT, HWND*) override { return E_NOTIMPL; }
+    STDMETHODIMP GetControlWindow(UINT id, HWND* window) override;
     STDMETHODIMP SendControlMsg(UINT id, UINT message, WPARAM wParam, LPARAM lParam,
                                 LRESULT* result) override;
     STDMETHODIMP QueryActiveShellView(IShellView** view) override;
     STDMETHODIMP OnViewWindowActive(IShellView*) override;
     STDMETHODIMP SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT flags) override;
+    // ICommDlgBrowser (answered only as a file dialog)
+    STDMETHODIMP OnDefaultCommand(IShellView*) override;
+    STDMETHODIMP OnStateChange(IShellView*, ULONG) override { return S_OK; }
+    STDMETHODIMP IncludeObject(IShellView*, PCUITEMID_CHILD) override { return S_OK; }
 
 private:
+    static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
+    void Layout();
+
+    bool asFileDialog_;
     HWND window_ = nullptr;
+    HWND toolbar_ = nullptr;
+    HWND status_ = nullptr;
     IShellView* view_ = nullptr;
     HWND viewWindow_ = nullptr;
 };

@@ -1,7 +1,9 @@
 // explorer_tour.exe <folder>: opens the installed extension in Wine's explorer
 // as a user would and saves what it shows: root.png, removable.png after Enter
-// on "Removable Media", camera.png after Enter on its first folder. Used by make demo.
+// on "Removable Media", camera.png after Enter on its first folder, list.png after
+// the view's "List View" command (what its background menu sends). Used by make demo.
 #include <objbase.h>
+#include <commctrl.h>
 
 #include <cstdio>
 
@@ -50,8 +52,22 @@ int main(int argc, char** argv) {
         return cells > 0;
     }, 10000);
     WaitUntil([] { return false; }, 1500);  // the loader fills the cells
+    cells = CountChildren(FindDescendant(explorer.Window(), "LayoutImpWin"), "SimpleControlWin");
     std::printf("camera view: %d thumbnails\n", cells);
     Shot(out + "\\camera.png");
+    if (cells == 0) return 1;
+
+    const WPARAM kListView = 10019, kThumbnailView = 10018;
+    HWND view = GetParent(FindDescendant(explorer.Window(), "LayoutImpWin"));
+    PostMessageA(view, WM_COMMAND, kListView, 0);
+    HWND list = nullptr;
+    WaitUntil([&] { return (list = FindDescendant(explorer.Window(), "ListHelper")) != nullptr; }, 5000);
+    WaitUntil([] { return false; }, 1500);  // details and fetches
+    int rows = list ? int(SendMessageA(GetWindow(list, GW_CHILD), LVM_GETITEMCOUNT, 0, 0)) : 0;
+    std::printf("list view: %d rows\n", rows);
+    Shot(out + "\\list.png");
+    PostMessageA(view, WM_COMMAND, kThumbnailView, 0);  // the next demo opens on thumbnails again
+    WaitUntil([] { return false; }, 500);
     CoUninitialize();
-    return cells > 0 ? 0 : 1;
+    return rows > 0 ? 0 : 1;
 }

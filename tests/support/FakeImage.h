@@ -38,6 +38,8 @@ public:
     bool fileReads = false;  // ReadToFile hands over a file (the list's fetch)
     HWND sendTo = nullptr;  // a window the read sends a message to first
 
+    const std::string& Name() const { return name_; }
+
     void Reserved1() override {}
     ThumbnailCell* GetCustomCell(int) override { return nullptr; }
     int ReadData(HGLOBAL* data, int, int* freeWhenDone, ProgressCallback, void*) override {

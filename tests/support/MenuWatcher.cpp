@@ -1,0 +1,99 @@
+#include "support/MenuWatcher.h"
+
+namespace {
+
+std::vector<std::string> ReadMenu(HMENU menu) {
+    std::vector<std::string> entries;
+    for (int i = 0; i < GetMenuItemCount(menu); ++i) {
+        UINT state = GetMenuState(menu, UINT(i), MF_BYPOSITION);
+        if (state & MF_SEPARATOR) {
+            entries.push_back("-");
+            continue;
+        }
+        char text[128] = {};
+        GetMenuStringA(menu, UINT(i), text, sizeof text, MF_BYPOSITION);
+        std::string entry = text;
+        if (state & MF_GRAYED) entry += " [grayed]";
+        if (state & MF_CHECKED) entry += " [checked]";
+        entries.push_back(entry);
+    }
+    return entries;
+}
+
+HWND OpenMenuWindow() {
+    HWND found = nullptr;
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            char name[16] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || lstrcmpA(name, "#32768") != 0)
+                return TRUE;
+            *reinterpret_cast<HWND*>(param) = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&found));
+    return found;
+}
+
+INPUT KeyInput(WORD key, DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_KEYBOARD;
+    input.ki.wVk = key;
+    input.ki.dwFlags = flags;
+    return input;
+}
+
+}  // namespace
+
+MenuWatcher::MenuWatcher() : thread_([this] { Watch(); }) {}
+
+MenuWatcher::~MenuWatcher() {
+    done_ = true;
+    thread_.join();
+}
+
+std::vector<std::vector<std::string>> MenuWatcher::Menus() {
+    std::lock_guard<std::mutex> hold(lock_);
+    return menus_;
+}
+
+void MenuWatcher::Watch() {
+    HWND last = nullptr;
+    while (!done_) {
+        HWND window = OpenMenuWindow();
+        HMENU menu = window && window != last
+                         ? reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0))
+                         : nullptr;
+        if (menu) {
+            last = window;
+            {
+                std::lock_guard<std::mutex> hold(lock_);
+                menus_.push_back(ReadMenu(menu));
+            }
+            // The menu's own loop reads this as if typed and closes the menu.
+            PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
+        }
+        if (!window) last = nullptr;
+        Sleep(20);
+    }
+}
+
+void SendKey(WORD key, bool control) {
+    std::vector<INPUT> inputs;
+    if (control) inputs.push_back(KeyInput(VK_CONTROL, 0));
+    inputs.push_back(KeyInput(key, 0));
+    inputs.push_back(KeyInput(key, KEYEVENTF_KEYUP));
+    if (control) inputs.push_back(KeyInput(VK_CONTROL, KEYEVENTF_KEYUP));
+    SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
+}
+
+void SendClick(POINT screen, bool right) {
+    SetCursorPos(screen.x, screen.y);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_MOUSE;
+    inputs[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
+    inputs[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}

@@ -69,6 +69,10 @@
 #define IDS_ERROR 32857
 
 // Dialogs.
+#define IDD_PROGRESS 102  // the transfer progress dialog
+#define IDC_PROGRESS_BAR 1003
+#define IDC_PROGRESS_PERCENT 1004
+#define IDC_PROGRESS_NAME 1005
 #define IDD_VIEW 131  // the empty child dialog that is a view's window
 
 // Bitmaps: toolbar buttons of the views.

@@ -8,6 +8,7 @@
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
 #include "server/Module.h"
+#include "transfer/ImageDataObject.h"
 
 namespace {
 
@@ -68,6 +69,7 @@ CameraView::~CameraView() {
     ForgetWindow();
     if (menu_) DestroyMenu(menu_);
     if (fileDialog_) fileDialog_->Release();
+    if (dataObject_) dataObject_->Release();
     folderObject_->Release();
 }
 
@@ -98,7 +100,19 @@ STDMETHODIMP CameraView::GetItemObject(UINT, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IDataObject)) return E_NOTIMPL;
-    return E_FAIL;
+    if (!control_ || control_->GetSelectedCount() == 0) return E_FAIL;
+    if (dataObject_ && static_cast<ImageDataObject*>(dataObject_)->WasCancelled()) {
+        dataObject_->Release();
+        dataObject_ = nullptr;
+    }
+    if (!dataObject_) {
+        dataObject_ = CreateDataObject(nullptr);
+        if (!dataObject_) return E_OUTOFMEMORY;
+        dataObject_->AddRef();
+    }
+    dataObject_->AddRef();
+    *ppv = dataObject_;
+    return S_OK;
 }
 
 void CameraView::BuildItems() {

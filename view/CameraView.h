@@ -13,6 +13,7 @@
 #include "view/ViewBase.h"
 
 class CameraView;
+class DropSource;
 // The drop target a view registers for its window (made by the shell objects).
 IDropTarget* CreateViewDropTarget(FolderConnection* folder, CameraView* view);
 
@@ -59,13 +60,17 @@ public:
     void ContextMenuRequested(int reserved, const char* name) override;
     void ItemOpened(int reserved, const char* name) override;
     void SelectionChanged(const char* name, int selected, int index) override;
-    void BeginDrag() override {}
+    void BeginDrag() override { DragSelection(); }
 
     // Takes `count` images the folder now holds (its last ones for position -1).
     void AddNewItems(int position, int count);
     // Whether the clipboard holds data the camera would take.
     bool CanPaste();
     void PasteCommand();
+    void CopyCommand();
+    void DragSelection();
+    // A data object over the selected items; no reference taken yet.
+    IDataObject* CreateDataObject(DropSource* dropSource);
     void SelectAll();
     HWND GetParentWindow() const { return window_ ? GetParent(window_) : nullptr; }
 
@@ -107,5 +112,6 @@ private:
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;
     IDropTarget* dropTarget_ = nullptr;
+    IDataObject* dataObject_ = nullptr;  // the one GetItemObject hands out
     char tipText_[64] = {};
 };

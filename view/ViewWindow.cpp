@@ -145,7 +145,10 @@ INT_PTR CameraView::OnCommand(int command) {
             PasteCommand();
             UpdateCommandStates();
             return TRUE;
-        case kCopy: case kRotate: case kDelete: case kPrint: case kAbout: case kSelectFolder:
+        case kCopy:
+            CopyCommand();
+            return TRUE;
+        case kRotate: case kDelete: case kPrint: case kAbout: case kSelectFolder:
         case kSettings: case kProperties: case kPreview:
             return TRUE;
         default:

@@ -1,9 +1,11 @@
 #pragma once
 // A camera image the tests control: its picture, its name, how slow it is,
-// how often it fails, and the order in which images were fetched.
+// how often it fails, whether it reports progress or hands over files, and
+// the order in which images were fetched.
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -30,32 +32,31 @@ class FakeImage final : public CameraImage {
 public:
     FakeImage(std::string name, std::vector<uint8_t> jpeg, FetchLog* log = nullptr)
         : name_(std::move(name)), jpeg_(std::move(jpeg)), log_(log) {}
+    ~FakeImage() {
+        if (!file_.empty()) DeleteFileA(file_.c_str());
+    }
 
     std::atomic<int> failuresLeft{0};
     std::atomic<int> delayMs{0};
     std::atomic<int> reads{0};
     bool named = true;
-    bool fileReads = false;  // ReadToFile hands over a file (the list's fetch)
-    HWND sendTo = nullptr;  // a window the read sends a message to first
+    bool fileReads = false;     // ReadToFile hands over a file of the picture
+    bool progress = false;      // NeedsProgress, and progress reports 0, 50, 100
+    HWND sendTo = nullptr;      // a window the read sends a message to first
+    std::function<void()> duringRead;  // runs inside every read
 
     const std::string& Name() const { return name_; }
 
     void Reserved1() override {}
     ThumbnailCell* GetCustomCell(int) override { return nullptr; }
-    int ReadData(HGLOBAL* data, int, int* freeWhenDone, ProgressCallback, void*) override {
-        ++reads;
-        if (sendTo) SendMessageA(sendTo, WM_NULL, 0, 0);
-        if (delayMs) Sleep(DWORD(delayMs.load()));
-        if (failuresLeft > 0) {
-            --failuresLeft;
-            return -1;
-        }
-        if (log_) log_->Add(name_);
+    int ReadData(HGLOBAL* data, int, int* freeWhenDone, ProgressCallback cb, void* context) override {
+        int result = Read(cb, context);
+        if (result != kReadOk) return result;
         *data = GlobalAlloc(GMEM_MOVEABLE, jpeg_.size());
         memcpy(GlobalLock(*data), jpeg_.data(), jpeg_.size());
         GlobalUnlock(*data);
         *freeWhenDone = 1;
-        return 0;
+        return kReadOk;
     }
     bool GetInfo(ImageInfo* out) override {
         if (!named) return false;
@@ -69,22 +70,50 @@ public:
         return true;
     }
     void Reserved5() override {}
-    int ReadToFile(char* path, int size, int, int* deleteWhenDone, ProgressCallback, void*) override {
+    int ReadToFile(char* path, int size, int, int* deleteWhenDone, ProgressCallback cb, void* context) override {
         if (!fileReads) return -1;
+        int result = Read(cb, context);
+        if (result != kReadOk) return result;
+        if (file_.empty()) file_ = WriteFile();
+        lstrcpynA(path, file_.c_str(), size);
+        *deleteWhenDone = 0;
+        return kReadOk;
+    }
+    void Reserved7() override {}
+    int NeedsProgress() override { return progress; }
+    void QueryExtension(const GUID*, void** out) override { *out = nullptr; }
+
+private:
+    int Read(ProgressCallback cb, void* context) {
+        ++reads;
+        if (sendTo) SendMessageA(sendTo, WM_NULL, 0, 0);
+        if (duringRead) duringRead();
+        if (delayMs) Sleep(DWORD(delayMs.load()));
+        if (progress && cb) {
+            for (int code = 0; code <= 2; ++code)
+                if (!cb(code, code == 1 ? 50 : 0, nullptr, context)) return kReadCancelled;
+        }
         if (failuresLeft > 0) {
             --failuresLeft;
             return -1;
         }
-        lstrcpynA(path, "C:\\fetched.jpg", size);
-        *deleteWhenDone = 0;
-        return 0;
+        if (log_) log_->Add(name_);
+        return kReadOk;
     }
-    void Reserved7() override {}
-    int NeedsProgress() override { return 0; }
-    void QueryExtension(const GUID*, void** out) override { *out = nullptr; }
+    // The picture as the camera's own file, kept while the image lives.
+    std::string WriteFile() {
+        char folder[MAX_PATH], path[MAX_PATH];
+        GetTempPathA(MAX_PATH, folder);
+        GetTempFileNameA(folder, "fki", 0, path);
+        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+        DWORD written = 0;
+        ::WriteFile(file, jpeg_.data(), DWORD(jpeg_.size()), &written, nullptr);
+        CloseHandle(file);
+        return path;
+    }
 
-private:
     std::string name_;
     std::vector<uint8_t> jpeg_;
     FetchLog* log_;
+    std::string file_;
 };

@@ -1,0 +1,58 @@
+#pragma once
+// The data object of the camera view's selected images: a private block
+// naming them, and the files, the shell's ID list array of those files and,
+// for one image, its bitmap. Files are fetched from the camera only when a
+// consumer asks after the drop, once per image.
+#include <objidl.h>
+
+#include <string>
+#include <vector>
+
+#include "camera/FolderConnection.h"
+#include "server/ComObject.h"
+#include "transfer/CopyToDisk.h"
+#include "transfer/DropSource.h"
+
+class ImageDataObject : public ComObject<ImageDataObject, kCountReferences, IDataObject> {
+public:
+    static const InterfaceRow<ImageDataObject> kInterfaces[2];
+
+    // `folderObject` is the folder's COM identity, kept referenced as long as
+    // the object lives (the clipboard may hold it after the view is gone);
+    // `browserWindow` is the parent of the view's window.
+    ImageDataObject(DropSource* dropSource, FolderConnection* folder, IUnknown* folderObject,
+                    HWND browserWindow, std::vector<TransferItem> items);
+    ~ImageDataObject() override;
+
+    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
+    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
+    STDMETHODIMP QueryGetData(FORMATETC* format) override;
+    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
+    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumFormatEtc(DWORD, IEnumFORMATETC** ppenum) override;
+    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
+    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
+    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
+
+    bool WasCancelled() const { return batch_.cancelled; }
+    const std::vector<TransferItem>& Items() const { return batch_.items; }
+    // The file a drop target sees while the drag is still going on.
+    static std::string PlaceholderPath();
+
+private:
+    bool DragInProgress() const;
+    bool FetchAll();
+    HGLOBAL RenderPrivate();
+    HGLOBAL RenderPlaceholder();
+    HGLOBAL RenderFileList();
+    HGLOBAL RenderIdListArray();
+    HGLOBAL RenderBitmap();
+    HGLOBAL RenderNeedingFiles(CLIPFORMAT format);
+
+    DropSource* dropSource_;
+    FolderConnection* folder_;
+    IUnknown* folderObject_;
+    HWND browserWindow_;
+    bool stillValid_ = true;
+    TransferBatch batch_;
+};

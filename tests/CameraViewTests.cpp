@@ -4,6 +4,10 @@
 
 #include <windows.h>
 #include <commctrl.h>
+#include <shellapi.h>
+#include <shlobj.h>
+
+#include <algorithm>
 
 #include "camera/ConfigStore.h"
 #include "controls/ImageControl.h"
@@ -13,6 +17,8 @@
 #include "support/BrowserHost.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
+#include "transfer/CopyToDisk.h"
+#include "transfer/ImageDataObject.h"
 #include "support/MenuWatcher.h"
 #include "support/ScopedRegistry.h"
 #include "support/Screen.h"
@@ -467,6 +473,164 @@ TEST_F(CameraViewTest, TheListShowsTheCardsDetailsAndFetchesEveryFile) {
     EXPECT_EQ(errors.Count(), 0);
     EXPECT_TRUE(host_->ButtonChecked(CameraView::kListView));
     EXPECT_FALSE(host_->ButtonChecked(CameraView::kThumbnailView));
+}
+
+}  // namespace
+
+namespace {
+
+// Runs `command` and gives back what it printed, pumping this thread's
+// messages meanwhile (the clipboard owner renders on request).
+std::string RunPumping(const std::string& command) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};  // NOLINT
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = startup.hStdError = writeEnd;
+    PROCESS_INFORMATION process = {};
+    std::string line = command;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
+        return "";
+    CloseHandle(writeEnd);
+    WaitUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 20000);
+    std::string output;
+    char chunk[512];
+    DWORD got = 0;
+    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got) output.append(chunk, got);
+    CloseHandle(readEnd);
+    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess);
+    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
+    return output;
+}
+
+TEST_F(CameraViewTest, CopiedPicturesAreReadByAnotherProgram) {
+    RemoveTree(WorkDirectory() + "TRANSFER");
+    CameraView* view = Open();
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    SendMessageA(ViewWindow(), WM_COMMAND, CameraView::kCopy, 0);
+    std::string transfer = WorkDirectory() + "TRANSFER\\";
+    std::string listed = RunPumping(BinPath("clipboard_reader.exe"));
+    EXPECT_EQ(listed, "file " + transfer + "img_0001.jpg\nfile " + transfer + "IMG_0002.JPG\n");
+    EXPECT_EQ(ReadFileBytes(transfer + "IMG_0002.JPG"), ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
+    EXPECT_FALSE(Grayed(Edit(), CameraView::kPaste));  // our own files are pictures the card takes
+
+    view->Control()->SelectItem("img_0001.jpg", 0);
+    SendMessageA(ViewWindow(), WM_COMMAND, CameraView::kCopy, 0);
+    // A new copy is a new transfer; the earlier file keeps its name.
+    std::string size = "640 480";
+    // Upright, as the camera's orientation tag shows it.
+    std::string again = RunPumping(BinPath("clipboard_reader.exe"));
+    EXPECT_EQ(again.rfind("file " + transfer + "IMG_0002(", 0), 0u) << again;
+    EXPECT_NE(again.find(").JPG\ndib " + size + "\n"), std::string::npos) << again;
+    std::string second = again.substr(5, again.find('\n') - 5);
+
+    CloseView();  // a closing view takes its own data off the clipboard
+    EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel")));
+    DeleteFileA((transfer + "img_0001.jpg").c_str());
+    DeleteFileA((transfer + "IMG_0002.JPG").c_str());
+    DeleteFileA(second.c_str());
+}
+
+// A drop target that does what a file browser's folder does with a drop:
+// copies the dropped files in with the shell's file operation. (Wine's own
+// folder target reads only the ID list array, as real ID lists.)
+class FolderDropWindow final : public IDropTarget {
+public:
+    explicit FolderDropWindow(const std::string& folder) : folder_(folder) {
+        // A window of its own class: a STATIC would be transparent to hit testing.
+        WNDCLASSA cls = {};
+        cls.lpfnWndProc = DefWindowProcA;
+        cls.hInstance = GetModuleHandleA(nullptr);
+        cls.lpszClassName = "FolderDropWindow";
+        RegisterClassA(&cls);
+        window_ = CreateWindowExA(WS_EX_TOPMOST, "FolderDropWindow", "drop here", WS_POPUP | WS_VISIBLE, 300, 300,
+                                  200, 150, nullptr, nullptr, nullptr, nullptr);
+        RegisterDragDrop(window_, this);
+    }
+    ~FolderDropWindow() {
+        RevokeDragDrop(window_);
+        DestroyWindow(window_);
+    }
+    POINT Centre() const {
+        RECT area;
+        GetWindowRect(window_, &area);
+        return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+    }
+    std::vector<std::string> dropped;
+
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropTarget) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP DragEnter(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        *effect = data ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        return S_OK;
+    }
+    STDMETHODIMP DragOver(DWORD, POINTL, DWORD* effect) override {
+        *effect = DROPEFFECT_COPY;
+        return S_OK;
+    }
+    STDMETHODIMP DragLeave() override { return S_OK; }
+    STDMETHODIMP Drop(IDataObject* data, DWORD, POINTL, DWORD* effect) override {
+        dropped = Files(data);
+        std::string from;
+        for (const std::string& file : dropped) from += file + '\0';
+        from += '\0';
+        std::string to = folder_ + '\0';
+        SHFILEOPSTRUCTA operation = {};
+        operation.wFunc = FO_COPY;
+        operation.pFrom = from.c_str();
+        operation.pTo = to.c_str();
+        operation.fFlags = FOF_NOCONFIRMATION | FOF_SILENT | FOF_NOERRORUI;
+        *effect = SHFileOperationA(&operation) == 0 ? DROPEFFECT_COPY : DROPEFFECT_NONE;
+        return S_OK;
+    }
+
+private:
+    static std::vector<std::string> Files(IDataObject* data) {
+        FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+        STGMEDIUM medium = {};
+        std::vector<std::string> files;
+        if (data->GetData(&wanted, &medium) != S_OK) return files;
+        auto drop = static_cast<HDROP>(medium.hGlobal);
+        for (UINT i = 0, n = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0); i < n; ++i) {
+            char path[MAX_PATH] = {};
+            DragQueryFileA(drop, i, path, MAX_PATH);
+            files.push_back(path);
+        }
+        ReleaseStgMedium(&medium);
+        return files;
+    }
+
+    std::string folder_;
+    HWND window_ = nullptr;
+};
+
+TEST_F(CameraViewTest, DraggedPicturesLandInAFolder) {
+    RemoveTree(WorkDirectory() + "TRANSFER");
+    CameraView* view = Open();
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    std::string folder = MakeTempDir("dropped");
+    FolderDropWindow target(folder);
+    POINT at = target.Centre();
+    SetCursorPos(at.x, at.y);
+    // A real OLE drag loop; no button is down, so it drops where the cursor is
+    // (the placeholder a target sees while a button is held is checked with the
+    // data object itself).
+    view->BeginDrag();
+    ASSERT_EQ(target.dropped.size(), 2u);
+    EXPECT_EQ(ReadFileBytes(folder + "\\img_0001.jpg"), ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
+    EXPECT_EQ(ReadFileBytes(folder + "\\IMG_0002.JPG"), ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
+    for (const std::string& file : target.dropped) DeleteFileA(file.c_str());
+    RemoveTree(folder);
 }
 
 }  // namespace

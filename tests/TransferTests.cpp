@@ -14,6 +14,7 @@
 #include "support/DialogAnswerer.h"
 #include "support/CoreFixture.h"
 #include "support/FakeCamera.h"
+#include "support/TestCard.h"
 #include "support/Screen.h"
 #include "support/TestPictures.h"
 #include "transfer/DropSource.h"
@@ -69,16 +70,7 @@ protected:
         EmptyTransferDirectory();
         CoreTest::TearDown();
     }
-    static void EmptyTransferDirectory() {
-        WIN32_FIND_DATAA found;
-        HANDLE search = FindFirstFileA((TransferDirectory() + "*").c_str(), &found);
-        if (search == INVALID_HANDLE_VALUE) return;
-        do {
-            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
-                DeleteFileA((TransferDirectory() + found.cFileName).c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
-    }
+    static void EmptyTransferDirectory() { RemoveTree(WorkDirectory() + "TRANSFER"); }
     FakeImage* Image(size_t index) { return service_->Image(index); }
     ComRef<ImageDataObject> Make(std::vector<TransferItem> items, DropSource* source = nullptr) {
         return ComRef<ImageDataObject>::Share(

@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean bench bench-thumbs
+.PHONY: all deps configure build test demo clean bench bench-thumbs bench-copyout
 
 all: build
 
@@ -40,3 +40,7 @@ bench: build
 # Thumbnail control timings under Wine (bench/thumbs.sh).
 bench-thumbs: build
 	BUILD_DIR=$(abspath $(BUILD)) bench/thumbs.sh
+
+# Copying pictures out through the data object beside a plain copy (bench/copyout.sh).
+bench-copyout: build
+	BUILD_DIR=$(abspath $(BUILD)) bench/copyout.sh

@@ -39,17 +39,6 @@ private:
     CameraService* service_ = nullptr;
 };
 
-std::vector<std::string> Pictures(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*.JPG").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    return names;
-}
-
 void EmptyFolder(const std::string& folder) {
     for (const std::string& name : Pictures(folder)) DeleteFileA((folder + "\\" + name).c_str());
 }

@@ -24,18 +24,6 @@
 
 namespace {
 
-std::vector<std::string> Pictures(const std::string& folder) {
-    std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*.JPG").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return names;
-    do names.push_back(found.cFileName);
-    while (FindNextFileA(search, &found));
-    FindClose(search);
-    std::sort(names.begin(), names.end());
-    return names;
-}
-
 double FloorMs(const std::string& folder, const std::vector<std::string>& names) {
     double start = Now();
     std::vector<uint8_t> head(64 * 1024);

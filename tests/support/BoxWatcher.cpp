@@ -1,5 +1,7 @@
 #include "support/BoxWatcher.h"
 
+#include "support/Screen.h"
+
 #include <algorithm>
 
 BoxWatcher::BoxWatcher(int answer, DWORD delayMs)
@@ -29,18 +31,7 @@ void BoxWatcher::Watch() {
                                            [](HWND h) { return !IsWindow(h); }),
                             answered_.end());
         }
-        std::vector<HWND> found;
-        EnumWindows(
-            [](HWND window, LPARAM param) -> BOOL {
-                DWORD pid = 0;
-                GetWindowThreadProcessId(window, &pid);
-                char name[16] = {};
-                GetClassNameA(window, name, sizeof name);
-                if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpA(name, "#32770") == 0)
-                    reinterpret_cast<std::vector<HWND>*>(param)->push_back(window);
-                return TRUE;
-            },
-            reinterpret_cast<LPARAM>(&found));
+        std::vector<HWND> found = OwnWindowsOfClass("#32770");
         for (HWND box : found) {
             {
                 std::lock_guard<std::mutex> hold(lock_);

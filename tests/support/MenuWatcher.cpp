@@ -1,5 +1,7 @@
 #include "support/MenuWatcher.h"
 
+#include "support/Screen.h"
+
 namespace {
 
 std::vector<std::string> ReadMenu(HMENU menu) {
@@ -21,20 +23,8 @@ std::vector<std::string> ReadMenu(HMENU menu) {
 }
 
 HWND OpenMenuWindow() {
-    HWND found = nullptr;
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            char name[16] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (pid != GetCurrentProcessId() || !IsWindowVisible(window) || lstrcmpA(name, "#32768") != 0)
-                return TRUE;
-            *reinterpret_cast<HWND*>(param) = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
-    return found;
+    std::vector<HWND> menus = OwnWindowsOfClass("#32768");
+    return menus.empty() ? nullptr : menus.front();
 }
 
 INPUT KeyInput(WORD key, DWORD flags) {

@@ -76,6 +76,26 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     return true;
 }
 
+std::vector<HWND> OwnWindowsOfClass(const char* className) {
+    struct Search {
+        const char* className;
+        std::vector<HWND> found;
+    } search = {className, {}};
+    EnumWindows(
+        [](HWND window, LPARAM param) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(param);
+            DWORD pid = 0;
+            GetWindowThreadProcessId(window, &pid);
+            char name[64] = {};
+            GetClassNameA(window, name, sizeof name);
+            if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpA(name, s->className) == 0)
+                s->found.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
 HWND FindProcessWindow(DWORD pid) {
     struct Search {
         DWORD pid;

@@ -3,11 +3,14 @@
 
 #include <functional>
 #include <string>
+#include <vector>
 
 // Saves what the screen shows as a PNG file (through WIC).
 bool SaveScreenPng(const std::string& path);
 // Pumps this thread's messages until `done` answers true or `timeoutMs` passes.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
+// The visible top-level windows of this process with window class `className`.
+std::vector<HWND> OwnWindowsOfClass(const char* className);
 // A visible top-level window of process `pid`, or null.
 HWND FindProcessWindow(DWORD pid);
 // The first descendant of `parent` with window class `className`, or null.

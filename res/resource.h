@@ -75,7 +75,9 @@
 #define IDC_PROGRESS_NAME 1005
 #define IDD_VIEW 131  // the empty child dialog that is a view's window
 
-// Bitmaps: toolbar buttons of the views.
+// Bitmaps: the viewer's toolbar strip (rotate, zoom in, zoom out) and the
+// toolbar buttons of the views.
+#define IDB_VIEWER_TOOLBAR 134
 #define IDB_TOOL_FOLDER 231
 #define IDB_TOOL_LIST 232
 #define IDB_TOOL_REFRESH 233

@@ -66,7 +66,7 @@ void ModuleStartup(HINSTANCE instance) {
     ReadProductInfo();
 }
 
-void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes) {
+void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes, int stockBrush) {
     WNDCLASSA cls = {};
     cls.style = style;
     cls.lpfnWndProc = procedure;
@@ -74,7 +74,7 @@ void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int ex
     cls.hInstance = theModule.instance;
     cls.hIcon = LoadIcon(nullptr, IDI_APPLICATION);
     cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH));
+    cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(stockBrush));
     cls.lpszClassName = name;
     RegisterClassA(&cls);
 }

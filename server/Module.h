@@ -26,9 +26,10 @@ void ModuleStartup(HINSTANCE instance);
 // Reads the version block of the file the class key names; defaults when unreadable.
 void ReadProductInfo();
 
-// Registers a window class of the module (white background, arrow cursor);
-// registering it again fails harmlessly.
-void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes = 0);
+// Registers a window class of the module (a stock brush as background, white
+// unless told, arrow cursor); registering it again fails harmlessly.
+void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes = 0,
+                         int stockBrush = WHITE_BRUSH);
 
 // Loads string `id` from the module's string table ("" when missing).
 std::string LoadModuleString(UINT id);

@@ -205,6 +205,26 @@ def thumbs_button(c):
             c.rect(x + 1, y + 1, x + 9, y + 9, SKY)
 
 
+def turn_button(c):
+    # A quarter turn clockwise: an arrow over the top of a picture.
+    c.circle(18, 14, 11, BLUE)
+    c.circle(18, 14, 7, (0, 0, 0, 0))
+    c.rect(7, 14, 30, 26, (0, 0, 0, 0))
+    c.polygon([(23, 12), (32, 12), (27.5, 20)], BLUE)
+    c.rect(2, 14, 20, 30, DARK)
+    c.rect(4, 16, 18, 28, SKY)
+    c.polygon([(4, 28), (8, 21), (12, 25), (14, 23), (18, 28)], GREEN)
+
+
+def magnifier(c, plus):
+    c.polygon([(18, 21), (21, 18), (31, 28), (28, 31)], DARK)
+    c.circle(13, 13, 11, DARK)
+    c.circle(13, 13, 8.5, WHITE)
+    c.rect(7, 11.5, 19, 14.5, BLACK)
+    if plus:
+        c.rect(11.5, 7, 14.5, 19, BLACK)
+
+
 # Toolbar strips: (bitmap id, button drawings left to right), 16x16 per button.
 BITMAPS = {
     231: [folder_button],
@@ -213,6 +233,7 @@ BITMAPS = {
     234: [rotate_button],
     235: [settings_button],
     236: [thumbs_button],
+    134: [turn_button, lambda c: magnifier(c, True), lambda c: magnifier(c, False)],  # the viewer
 }
 
 

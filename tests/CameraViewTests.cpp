@@ -634,3 +634,24 @@ TEST_F(CameraViewTest, DraggedPicturesLandInAFolder) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CameraViewTest, OpeningAPictureShowsItFullSize) {
+    CameraView* view = Open();
+    view->Control()->RotateItem("img_0001.jpg", -90);
+    view->ItemOpened(0, "img_0001.jpg");
+    std::vector<HWND> frames = OwnWindowsOfClass("FrameHelperWin");
+    ASSERT_EQ(frames.size(), 1u);
+    char title[128] = {};
+    GetWindowTextA(frames[0], title, sizeof title);
+    EXPECT_EQ(std::string(title).rfind("img_0001.jpg - Full Resolution Image (", 0), 0u) << title;
+    WaitUntil([] { return false; }, 300);
+    std::string shots = BinDir() + "\\..\\test-output";
+    CreateDirectoryA(shots.c_str(), nullptr);
+    SaveScreenPng(shots + "\\viewer-from-view.png");
+    DestroyWindow(frames[0]);
+    EXPECT_EQ(folder_->Idle(), 1);
+}
+
+}  // namespace

@@ -68,6 +68,8 @@ public:
     bool CanPaste();
     void PasteCommand();
     void CopyCommand();
+    void OpenItem(const std::string& name);
+    void PreviewCommand();
     void DragSelection();
     // A data object over the selected items; no reference taken yet.
     IDataObject* CreateDataObject(DropSource* dropSource);

@@ -78,9 +78,11 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
     UpdateCommandStates();
 }
 
-void CameraView::ItemOpened(int, const char*) {
-    if (fileDialog_) fileDialog_->OnDefaultCommand(this);
-    // Opening the full-resolution viewer comes with the viewer.
+void CameraView::ItemOpened(int, const char* name) {
+    // A browser that answers S_FALSE leaves the default action to the view
+    // (Wine's explorer, which offers the file dialog's interface, does so).
+    if (fileDialog_ && fileDialog_->OnDefaultCommand(this) != S_FALSE) return;
+    if (name) OpenItem(name);
 }
 
 void CameraView::ContextMenuRequested(int, const char* name) {
@@ -149,7 +151,10 @@ INT_PTR CameraView::OnCommand(int command) {
             CopyCommand();
             return TRUE;
         case kRotate: case kDelete: case kPrint: case kAbout: case kSelectFolder:
-        case kSettings: case kProperties: case kPreview:
+        case kPreview:
+            PreviewCommand();
+            return TRUE;
+        case kSettings: case kProperties:
             return TRUE;
         default:
             return FALSE;

@@ -61,7 +61,8 @@ protected:
     }
 
     FakeImage& Picture(int width, int height) {
-        image_ = std::make_unique<FakeImage>("IMG_0001.JPG", MakeJpeg(QuadrantBitmap(width, height), {}, kBaseline, 80));
+        image_ = std::make_unique<FakeImage>("IMG_0001.JPG",
+                                             MakeJpeg(QuadrantBitmap(width, height), {}, kBaseline, 80));
         return *image_;
     }
     // True when the viewer opened; it stays open until the test ends.

@@ -114,7 +114,10 @@ void FullResViewer::Paint() {
         HPALETTE palette = images->MakePalette(dc, holder_->Get());
         HPALETTE previous = palette ? SelectPalette(dc, palette, TRUE) : nullptr;
         if (palette) RealizePalette(dc);
-        images->Draw(dc, holder_->Get(), 0, 0, &imageRect_, &update, SRCCOPY);
+        // imageRect_ includes its right and bottom edges; the library's
+        // rectangles stop short of them.
+        RECT dest = {imageRect_.left, imageRect_.top, imageRect_.right + 1, imageRect_.bottom + 1};
+        images->Draw(dc, holder_->Get(), 0, 0, &dest, &update, SRCCOPY);
         if (palette) {
             SelectPalette(dc, previous, TRUE);
             RealizePalette(dc);

@@ -31,6 +31,27 @@ void DialogAnswerer::Answer(HWND dialog) {
     for (HWND seen : answered_)
         if (seen == dialog) return;
     answered_.push_back(dialog);
+    // Wine activates a task-modal message box from inside its set-up, before
+    // the text is in: such a box is read and answered once the set-up is done.
+    HWND text = GetDlgItem(dialog, 0xFFFF);
+    if (text && GetWindowTextLengthA(text) == 0) {
+        deferred_.push_back(dialog);
+        SetTimer(nullptr, 0, 0, AnswerDeferred);
+        return;
+    }
+    Record(dialog);
+}
+
+void CALLBACK DialogAnswerer::AnswerDeferred(HWND, UINT, UINT_PTR timer, DWORD) {
+    KillTimer(nullptr, timer);
+    if (!current) return;
+    std::vector<HWND> dialogs;
+    dialogs.swap(current->deferred_);
+    for (HWND dialog : dialogs)
+        if (IsWindow(dialog)) current->Record(dialog);
+}
+
+void DialogAnswerer::Record(HWND dialog) {
     char caption[256] = {};
     GetWindowTextA(dialog, caption, sizeof caption);
     captions_.push_back(caption);

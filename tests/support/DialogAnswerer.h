@@ -24,10 +24,13 @@ public:
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);
+    static void CALLBACK AnswerDeferred(HWND, UINT, UINT_PTR timer, DWORD);
     void Answer(HWND dialog);
+    void Record(HWND dialog);  // reads the dialog and posts the answer
 
     HHOOK hook_ = nullptr;
     std::vector<HWND> answered_;  // a dialog can be activated more than once
+    std::vector<HWND> deferred_;  // activated before their text was set
     DialogAnswerer* previous_ = nullptr;
     int answer_;
     void (*inspect_)(HWND, void*) = nullptr;

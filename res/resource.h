@@ -73,6 +73,9 @@
 #define IDC_PROGRESS_BAR 1003
 #define IDC_PROGRESS_PERCENT 1004
 #define IDC_PROGRESS_NAME 1005
+#define IDD_ABOUT 216  // picture only, no caption bar
+#define IDC_ABOUT_PICTURE 1801
+#define IDB_ABOUT 218
 #define IDD_VIEW 131  // the empty child dialog that is a view's window
 
 // Bitmaps: the viewer's toolbar strip (rotate, zoom in, zoom out) and the

@@ -2,7 +2,10 @@
 
 #include "res/resource.h"
 #include "server/RootFolder.h"
+#include "camera/ConfigStore.h"
+#include "camera/SettingsDialog.h"
 #include "transfer/RootItemDataObject.h"
+#include "view/AboutBox.h"
 
 namespace {
 
@@ -320,14 +323,23 @@ BOOL RootView::OnNotify(NMHDR* header) {
     }
 }
 
-// Settings and About open dialogs that come with the settings and image commands.
+void RootView::EditSettings() {
+    SettingsData data = ConfigStore::ReadSettings();
+    if (RunSettingsDialog(window_, data) != 1) return;
+    ConfigStore::SaveSettings(data);
+    Refresh();
+}
+
 bool RootView::OnCommand(int command) {
     switch (command) {
         case kCreateList:
             CreateListView();
             return true;
         case kSettings:
+            EditSettings();
+            return true;
         case kAbout:
+            ShowAboutBox(window_);
             return true;
         default:
             return false;

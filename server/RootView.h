@@ -42,6 +42,7 @@ public:
 private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     bool OnCommand(int command);
+    void EditSettings();
     BOOL OnNotify(NMHDR* header);
     void CreateListView();
     void RefreshList();

@@ -655,3 +655,99 @@ TEST_F(CameraViewTest, OpeningAPictureShowsItFullSize) {
 }
 
 }  // namespace
+
+namespace {
+
+// Answers message boxes with Yes until the `noAt`-th, which gets No.
+struct YesUntil {
+    DialogAnswerer* answerer;
+    int noAt;
+    int seen = 0;
+    static void Inspect(HWND, void* context) {
+        auto* self = static_cast<YesUntil*>(context);
+        self->answerer->SetAnswer(++self->seen == self->noAt ? IDNO : IDYES);
+    }
+};
+
+std::vector<std::string> Names(const std::vector<ViewItem>& items) {
+    std::vector<std::string> names;
+    for (const ViewItem& item : items) names.push_back(item.name);
+    return names;
+}
+
+TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCalls) {
+    const std::string selected = "Are you sure you want to delete selected images?";
+    const std::string all = "Are you sure you want to delete all images?";
+    const std::string warning = "WARNING! This command will permanently delete ALL images!\nDo you want to proceed?";
+    struct Case {
+        const char* settings;
+        std::vector<const char*> select;
+        int noAt;  // 0: Yes to everything
+        std::vector<std::string> questions;
+        size_t left;
+    };
+    const Case cases[] = {
+        {"images=3 caps=3", {"FAKE1.JPG", "FAKE2.JPG", "FAKE3.JPG"}, 0, {all, warning}, 0},
+        {"images=3 caps=3", {"FAKE1.JPG", "FAKE2.JPG", "FAKE3.JPG"}, 2, {all, warning}, 3},
+        {"images=1 caps=3", {"FAKE1.JPG"}, 0, {selected}, 0},
+        {"images=3 caps=2", {}, 0, {all, warning}, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.settings) + " no at " + std::to_string(c.noAt));
+        UseFakeCamera(c.settings);
+        CameraView* view = Open("FAKE", atoi(c.settings + 7));
+        for (const char* name : c.select) view->Control()->SelectItem(name, 1);
+        DialogAnswerer answerer(IDYES);
+        YesUntil script = {&answerer, c.noAt};
+        answerer.OnDialog(YesUntil::Inspect, &script);
+        host_->PressKey(VK_DELETE);
+        EXPECT_EQ(answerer.Texts(), c.questions);
+        EXPECT_EQ(view->Items().size(), c.left);
+        EXPECT_EQ(view->Control()->GetItemCount(), int(c.left));
+    }
+}
+
+TEST_F(CameraViewTest, DeletingTheSecondAndFourthKeepsTheOrder) {
+    UseFakeCamera("images=5");
+    CameraView* view = Open("FAKE", 5);
+    view->Control()->SelectItem("FAKE2.JPG", 1);
+    view->Control()->SelectItem("FAKE4.JPG", 1);
+    DialogAnswerer yes(IDYES);
+    SendMessageA(ViewWindow(), WM_COMMAND, CameraView::kDelete, 0);
+    const std::vector<std::string> left = {"FAKE1.JPG", "FAKE3.JPG", "FAKE5.JPG"};
+    EXPECT_EQ(Names(view->Items()), left);
+    EXPECT_EQ(folder_->GetImageCount(), 3);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(folder_->GetImageName(i), left[size_t(i)]);
+    EXPECT_EQ(view->Control()->GetItemCount(), 3);
+    EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 0 ");
+}
+
+TEST_F(CameraViewTest, FourTurnsComeBackToUpright) {
+    CameraView* view = Open();
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    const int expected[] = {-90, -180, -270, 0};
+    for (int turn : expected) {
+        host_->PressKey('R', true);
+        EXPECT_EQ(view->Items()[1].rotation, turn);
+    }
+    EXPECT_EQ(view->Items()[0].rotation, 0);
+}
+
+TEST_F(CameraViewTest, PropertiesAndAboutShowTheirBoxes) {
+    CameraView* view = Open();
+    DialogAnswerer answerer(IDOK);
+    SendMessageA(ViewWindow(), WM_COMMAND, CameraView::kProperties, 0);  // nothing selected
+    EXPECT_TRUE(answerer.Texts().empty());
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    SendMessageA(ViewWindow(), WM_COMMAND, CameraView::kProperties, 0);
+    ASSERT_EQ(answerer.Texts().size(), 1u);
+    EXPECT_EQ(answerer.Texts()[0].rfind("File:\t" + card_.Folder() + "\\img_0001.jpg\nSize:\t", 0), 0u)
+        << answerer.Texts()[0];
+    EXPECT_NE(answerer.Texts()[0].find("Picture:\t800 x 600 pixels"), std::string::npos);
+
+    SendMessageA(ViewWindow(), WM_COMMAND, CameraView::kAbout, 0);
+    ASSERT_EQ(answerer.Captions().size(), 2u);
+    EXPECT_EQ(answerer.Captions()[1], "About " + theModule.productName + " - version " + theModule.productVersion);
+}
+
+}  // namespace

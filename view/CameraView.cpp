@@ -219,11 +219,19 @@ int CameraView::CellWidth() {
 }
 
 void CameraView::FillView() {
-    // The disk folder's picker comes with the image commands.
+    bool pickerShown = false;
+    if (!folder_->IsConnected() && folder_->GetKind() == "Viewer") {
+        SelectImageFolder(window_);
+        pickerShown = true;
+    }
     if (!folder_->IsConnected()) {
         DropControl();
         ShowSourceStatus();
         InvalidateRect(window_, nullptr, FALSE);
+        if (pickerShown) {
+            UpdateCommandStates();
+            return;
+        }
         std::string caption = theModule.productName + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
         MessageBoxA(window_, LoadModuleString(IDS_CONNECTION_ERROR).c_str(), caption.c_str(), MB_ICONHAND);
         return;

@@ -70,6 +70,14 @@ public:
     void CopyCommand();
     void OpenItem(const std::string& name);
     void PreviewCommand();
+    void DeleteCommand();
+    void DeleteAll();
+    void DeleteSelected();
+    void RotateSelected();
+    void PropertiesCommand();
+    void SettingsCommand();
+    // The shell's folder picker, opening at the folder shown last; 0 when it cannot run.
+    int SelectImageFolder(HWND owner);
     void DragSelection();
     // A data object over the selected items; no reference taken yet.
     IDataObject* CreateDataObject(DropSource* dropSource);

@@ -1,5 +1,9 @@
 // The view's commands that hand images out: data objects, copy, drag and
 // the full-resolution viewer.
+#include <shlobj.h>
+
+#include "res/resource.h"
+#include "server/Module.h"
 #include "transfer/DropSource.h"
 #include "transfer/ImageDataObject.h"
 #include "view/CameraView.h"
@@ -51,4 +55,123 @@ void CameraView::DragSelection() {
     if (!data) return;
     DWORD effect = DROPEFFECT_NONE;
     DoDragDrop(data.Get(), source.Get(), DROPEFFECT_COPY | DROPEFFECT_MOVE | DROPEFFECT_LINK, &effect);
+}
+
+namespace {
+
+bool AskYes(HWND owner, UINT text, UINT caption) {
+    return MessageBoxA(owner, LoadModuleString(text).c_str(), LoadModuleString(caption).c_str(), MB_YESNO) == IDYES;
+}
+
+}  // namespace
+
+void CameraView::DeleteCommand() {
+    if (!control_) return;
+    int total = control_->GetItemCount(), selected = control_->GetSelectedCount();
+    uint16_t flags = folder_->GetCapabilities().flags;
+    // Deleting every one of several images is the camera's delete-all.
+    bool all = (flags & kCanDeleteAll) && (!(flags & kCanDeleteSingle) || (total == selected && total >= 2));
+    if (all)
+        DeleteAll();
+    else
+        DeleteSelected();
+    UpdateCommandStates();
+}
+
+void CameraView::DeleteAll() {
+    if (control_->GetItemCount() == 0) return;
+    if (!AskYes(window_, IDS_CONFIRM_DELETE_ALL_TEXT, IDS_CONFIRM_IMAGE_DELETE)) return;
+    if (!AskYes(window_, IDS_DELETE_ALL_WARNING, IDS_CONFIRM_DELETE_ALL)) return;
+    suppressSelectionEvents_ = true;
+    folder_->DeleteAllImages();
+    control_->RemoveAllItems();
+    items_.clear();
+    suppressSelectionEvents_ = false;
+}
+
+void CameraView::DeleteSelected() {
+    if (control_->GetSelectedCount() == 0) return;
+    if (!AskYes(window_, IDS_CONFIRM_DELETE_SELECTED_TEXT, IDS_CONFIRM_IMAGE_DELETE)) return;
+    HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
+    suppressSelectionEvents_ = true;
+    for (size_t i = items_.size(); i-- > 0;) {
+        if (!items_[i].selected) continue;
+        std::string name = items_[i].name;
+        folder_->DeleteImage(name);
+        control_->RemoveItem(name.c_str());
+        items_.erase(items_.begin() + long(i));
+    }
+    suppressSelectionEvents_ = false;
+    SetCursor(previous);
+}
+
+void CameraView::RotateSelected() {
+    if (!control_) return;
+    for (ViewItem& item : items_) {
+        if (!item.selected) continue;
+        control_->RotateItem(item.name.c_str(), -90);
+        item.rotation = control_->GetItemRotation(item.name.c_str());
+    }
+}
+
+void CameraView::PropertiesCommand() {
+    for (const ViewItem& item : items_) {
+        if (!item.selected) continue;
+        CameraImage* image = folder_->IsConnected() ? folder_->OpenImage(item.name) : nullptr;
+        if (!image) return;
+        void* extension = nullptr;
+        image->QueryExtension(&CLSID_CameraExtension, &extension);
+        if (auto* properties = static_cast<ICameraProperties*>(extension)) {
+            properties->ShowProperties(window_);
+            properties->Release();
+        }
+        return;
+    }
+}
+
+namespace {
+
+int CALLBACK OpenAtCurrentFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
+    if (message == BFFM_INITIALIZED) SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+    return 0;
+}
+
+}  // namespace
+
+int CameraView::SelectImageFolder(HWND owner) {
+    IMalloc* allocator = nullptr;
+    if (FAILED(SHGetMalloc(&allocator)) || !allocator) return 0;
+    auto* buffer = static_cast<char*>(allocator->Alloc(MAX_PATH));
+    if (!buffer) {
+        allocator->Release();
+        return 0;
+    }
+    buffer[0] = '\0';
+    std::string title = LoadModuleString(IDS_SELECT_IMAGE_FOLDER);
+    std::string current = folder_->GetCurrentFolder();
+    BROWSEINFOA browse = {};
+    browse.hwndOwner = owner;
+    browse.pszDisplayName = buffer;
+    browse.lpszTitle = title.c_str();
+    browse.ulFlags = BIF_RETURNONLYFSDIRS;
+    browse.lpfn = OpenAtCurrentFolder;
+    browse.lParam = reinterpret_cast<LPARAM>(current.c_str());
+    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&browse)) {
+        BOOL found = SHGetPathFromIDListA(chosen, buffer);
+        allocator->Free(chosen);
+        if (found && buffer[0]) {
+            folder_->SetKind("Viewer");
+            folder_->SetCurrentFolder(buffer);
+            Refresh();
+        }
+    }
+    allocator->Free(buffer);
+    allocator->Release();
+    return 1;
+}
+
+void CameraView::SettingsCommand() {
+    if (folder_->EditSettings(window_) != 1 || folder_->GetKind() == "Viewer") return;
+    folder_->Connect(false);
+    Reload(true);
 }

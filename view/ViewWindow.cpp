@@ -2,6 +2,7 @@
 // control's notifications and the status bar.
 #include "res/resource.h"
 #include "server/Module.h"
+#include "view/AboutBox.h"
 #include "view/CameraView.h"
 
 namespace {
@@ -123,8 +124,6 @@ void CameraView::ContextMenuRequested(int, const char* name) {
     DestroyMenu(popup);
 }
 
-// Commands whose actions come with the image commands, the viewer, the
-// transfers and printing are routed here already and do nothing yet.
 INT_PTR CameraView::OnCommand(int command) {
     switch (command) {
         case kFill:
@@ -150,11 +149,27 @@ INT_PTR CameraView::OnCommand(int command) {
         case kCopy:
             CopyCommand();
             return TRUE;
-        case kRotate: case kDelete: case kPrint: case kAbout: case kSelectFolder:
+        case kRotate:
+            RotateSelected();
+            return TRUE;
+        case kDelete:
+            DeleteCommand();
+            return TRUE;
+        case kAbout:
+            ShowAboutBox(window_);
+            return TRUE;
+        case kSelectFolder:
+            return SelectImageFolder(window_);
         case kPreview:
             PreviewCommand();
             return TRUE;
-        case kSettings: case kProperties:
+        case kSettings:
+            SettingsCommand();
+            return TRUE;
+        case kProperties:
+            PropertiesCommand();
+            return TRUE;
+        case kPrint:  // printing comes with its own subsystem
             return TRUE;
         default:
             return FALSE;

@@ -3,6 +3,7 @@
 #include <shellapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstring>
 
 #include "JpegCodec.h"
@@ -227,6 +228,54 @@ int DiskImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progres
     if (!*data) return -1;
     if (freeWhenDone) *freeWhenDone = 1;
     return kReadOk;
+}
+
+namespace {
+
+// {7A3E91D1-5B2C-4E8F-9D61-2F0C8A4B7E13}: what the module asks a picture for.
+const GUID kPropertiesExtension = {0x7A3E91D1, 0x5B2C, 0x4E8F, {0x9D, 0x61, 0x2F, 0x0C, 0x8A, 0x4B, 0x7E, 0x13}};
+
+class DiskProperties final : public ICameraProperties {
+public:
+    DiskProperties(std::string title, std::string text) : title_(std::move(title)), text_(std::move(text)) {}
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        if (!ppv) return E_POINTER;
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, kPropertiesExtension) ? this : nullptr;
+        if (!*ppv) return E_NOINTERFACE;
+        AddRef();
+        return S_OK;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
+    STDMETHODIMP_(ULONG) Release() override {
+        ULONG left = --references_;
+        if (left == 0) delete this;
+        return left;
+    }
+    HRESULT STDMETHODCALLTYPE ShowProperties(HWND owner) override {
+        MessageBoxA(owner, text_.c_str(), title_.c_str(), MB_OK | MB_ICONINFORMATION);
+        return S_OK;
+    }
+
+private:
+    std::atomic<ULONG> references_{1};
+    std::string title_, text_;
+};
+
+}  // namespace
+
+void DiskImage::QueryExtension(const GUID* iid, void** out) {
+    if (!out) return;
+    *out = nullptr;
+    if (!iid || !IsEqualGUID(*iid, kPropertiesExtension)) return;
+    ImageInfo info = {};
+    if (!GetInfo(&info)) return;
+    std::string text = "File:\t" + path_ + "\nSize:\t" + std::to_string(info.fileSize) + " bytes";
+    if (info.mask & kInfoDate) text += "\nTaken:\t" + std::string(info.captureDate);
+    if (info.mask & kInfoDimensions)
+        text += "\nPicture:\t" + std::to_string(info.width) + " x " + std::to_string(info.height) + " pixels";
+    std::lock_guard<std::mutex> hold(lock_);
+    text += "\nOrientation:\t" + std::to_string(ReadHeader().orientation);
+    *out = static_cast<ICameraProperties*>(new (std::nothrow) DiskProperties(name_ + " Properties", text));
 }
 
 DiskImage::~DiskImage() {

@@ -30,9 +30,9 @@ public:
                    void* cbContext) override;
     void Reserved7() override {}
     int NeedsProgress() override { return 0; }
-    void QueryExtension(const GUID*, void** out) override {
-        if (out) *out = nullptr;
-    }
+    // Asked for the properties extension, a small object showing the
+    // picture's file and EXIF details.
+    void QueryExtension(const GUID* iid, void** out) override;
 
     const std::string& Path() const { return path_; }
 

@@ -1,0 +1,28 @@
+#include "view/AboutBox.h"
+
+#include "res/resource.h"
+#include "server/Module.h"
+
+namespace {
+
+INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
+    if (message == WM_INITDIALOG) {
+        std::string title = LoadModuleString(IDS_ABOUT) + " " + theModule.productName + " - " +
+                            LoadModuleString(IDS_VERSION) + " " + theModule.productVersion;
+        SetWindowTextA(dialog, title.c_str());
+        return TRUE;
+    }
+    // A click closes it; Enter and Escape do too, as in any dialog.
+    bool key = message == WM_COMMAND && (LOWORD(wParam) == IDOK || LOWORD(wParam) == IDCANCEL);
+    if (message == WM_LBUTTONUP || key) {
+        EndDialog(dialog, IDOK);
+        return TRUE;
+    }
+    return FALSE;
+}
+
+}  // namespace
+
+INT_PTR ShowAboutBox(HWND owner) {
+    return DialogBoxParamA(theModule.instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutProc, 0);
+}

@@ -2,9 +2,12 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include "server/Module.h"
 #include "server/RootView.h"
 #include "support/BrowserHost.h"
 #include "support/CoreFixture.h"
+#include "support/DialogAnswerer.h"
+#include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 
 namespace {
@@ -150,6 +153,20 @@ TEST_F(RootViewTest, WindowIsMadeOnceAndDestroyedOnce) {
     EXPECT_EQ(view_->DestroyViewWindow(), E_UNEXPECTED);
     ComRef<IOleWindow> notAnswered;
     EXPECT_EQ(view_->QueryInterface(IID_IOleWindow, notAnswered.PutVoid()), E_NOINTERFACE);
+}
+
+TEST_F(RootViewTest, SettingsEditTheCameraAndAboutNamesTheProduct) {
+    ScopedRegKey settings(HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings");
+    settings.SetString("Camera", "Memory Card");
+    OpenAndFill();
+    HWND viewWindow = nullptr;
+    view_->GetWindow(&viewWindow);
+    DialogAnswerer answerer(IDCANCEL);
+    SendMessageA(host_.Window(), WM_COMMAND, RootView::kSettings, 0);  // through the browser, as its menu does
+    SendMessageA(host_.Window(), WM_COMMAND, RootView::kAbout, 0);
+    ASSERT_EQ(answerer.Captions().size(), 2u);
+    EXPECT_EQ(answerer.Captions()[0], "Digital Camera Settings");
+    EXPECT_EQ(answerer.Captions()[1], "About " + theModule.productName + " - version " + theModule.productVersion);
 }
 
 }  // namespace

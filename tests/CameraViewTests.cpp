@@ -751,3 +751,53 @@ TEST_F(CameraViewTest, PropertiesAndAboutShowTheirBoxes) {
 }
 
 }  // namespace
+
+namespace {
+
+// Lets go at once: OLE's loop drops where the cursor is.
+class DropAtOnce final : public IDropSource {
+public:
+    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
+        *ppv = IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDropSource) ? this : nullptr;
+        return *ppv ? S_OK : E_NOINTERFACE;
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return 2; }
+    STDMETHODIMP_(ULONG) Release() override { return 1; }
+    STDMETHODIMP QueryContinueDrag(BOOL, DWORD) override { return DRAGDROP_S_DROP; }
+    STDMETHODIMP GiveFeedback(DWORD) override { return DRAGDROP_S_USEDEFAULTCURSORS; }
+};
+
+TEST_F(CameraViewTest, AFileDraggedFromTheShellArrivesInTheCamera) {
+    CameraView* view = Open();
+    std::string outside = MakeTempDir("shellfile");
+    card_.Write(outside + "\\holiday.jpg", ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
+    // The shell's own data object for that file, as its folder views hand out.
+    ComRef<IShellFolder> desktop, parent;
+    ASSERT_EQ(SHGetDesktopFolder(desktop.Put()), S_OK);
+    std::wstring wide(outside.begin(), outside.end());
+    LPITEMIDLIST folderList = nullptr, fileList = nullptr;
+    ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &folderList, nullptr), S_OK);
+    ASSERT_EQ(desktop->BindToObject(folderList, nullptr, IID_IShellFolder, parent.PutVoid()), S_OK);
+    wchar_t file[] = L"holiday.jpg";
+    ASSERT_EQ(parent->ParseDisplayName(nullptr, nullptr, file, nullptr, &fileList, nullptr), S_OK);
+    ComRef<IDataObject> data;
+    LPCITEMIDLIST children[] = {fileList};
+    ASSERT_EQ(parent->GetUIObjectOf(nullptr, 1, children, IID_IDataObject, nullptr, data.PutVoid()), S_OK);
+
+    RECT area;
+    GetWindowRect(ViewWindow(), &area);
+    SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+    DropAtOnce source;
+    DWORD effect = DROPEFFECT_NONE;
+    EXPECT_EQ(DoDragDrop(data.Get(), &source, DROPEFFECT_COPY, &effect), DRAGDROP_S_DROP);
+    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(ReadFileBytes(card_.Folder() + "\\holiday.jpg"), ReadFileBytes(outside + "\\holiday.jpg"));
+    ASSERT_EQ(view->Items().size(), 4u);
+    EXPECT_EQ(view->Items().back().name, "holiday.jpg");
+    EXPECT_EQ(view->Control()->GetItemCount(), 4);
+    CoTaskMemFree(fileList);
+    CoTaskMemFree(folderList);
+    RemoveTree(outside);
+}
+
+}  // namespace

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include "support/ExplorerSession.h"
+#include "support/RemoteListView.h"
 #include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
@@ -46,6 +47,14 @@ TEST_F(ExplorerSmoke, AddressBoxOpensTheRootAndEnterOpensASource) {
     ASSERT_TRUE(explorer.GoTo(kLocation));
     EXPECT_EQ(explorer.ViewItems(),
               (std::vector<std::string>{"Digital Camera", "Removable Media", "Hard Disk"}));
+    {
+        // Our root view, with the module's icons 245, 240 and 239 as images 1, 2 and 3.
+        RemoteListView list(explorer.ViewList());
+        EXPECT_TRUE(list.HasIcons());
+        EXPECT_EQ(list.Image(0), 1);
+        EXPECT_EQ(list.Image(1), 2);
+        EXPECT_EQ(list.Image(2), 3);
+    }
     SaveShot("explorer-root.png");
 
     ASSERT_TRUE(explorer.Open(1));

@@ -21,9 +21,10 @@ public:
     std::vector<std::string> ViewItems(const std::string& firstItem = "") const;
     // Selects item `index` of the view list and presses Enter on it.
     bool Open(int index) const;
+    // The module's view list inside explorer, or null.
+    HWND ViewList() const;
 
 private:
-    HWND ViewList() const;
 
     PROCESS_INFORMATION process_ = {};
     HWND window_ = nullptr;

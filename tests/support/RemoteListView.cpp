@@ -44,6 +44,28 @@ std::string RemoteListView::Text(int item, int column) const {
     return text;
 }
 
+int RemoteListView::Image(int item) const {
+    if (!buffer_) return -1;
+    LVITEMA query = {};
+    query.mask = LVIF_IMAGE;
+    query.iItem = item;
+    query.iImage = -1;
+    SIZE_T done = 0;
+    if (!WriteProcessMemory(process_, buffer_, &query, sizeof query, &done)) return -1;
+    DWORD_PTR answered = 0;
+    SendMessageTimeoutA(list_, LVM_GETITEMA, 0, reinterpret_cast<LPARAM>(buffer_), SMTO_ABORTIFHUNG, kTimeoutMs,
+                        &answered);
+    ReadProcessMemory(process_, buffer_, &query, sizeof query, &done);
+    return query.iImage;
+}
+
+bool RemoteListView::HasIcons() const {
+    DWORD_PTR small = 0, large = 0;
+    SendMessageTimeoutA(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &small);
+    SendMessageTimeoutA(list_, LVM_GETIMAGELIST, LVSIL_NORMAL, 0, SMTO_ABORTIFHUNG, kTimeoutMs, &large);
+    return small || large;
+}
+
 std::vector<std::string> RemoteListView::Texts(int column) const {
     std::vector<std::string> texts;
     for (int i = 0, n = Count(); i < n; ++i) texts.push_back(Text(i, column));

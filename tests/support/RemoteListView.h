@@ -17,6 +17,10 @@ public:
     int Count() const;
     std::string Text(int item, int column) const;
     std::vector<std::string> Texts(int column) const;
+    // The item's image index, -1 when it cannot be read.
+    int Image(int item) const;
+    // Whether the list has an image list for its icons.
+    bool HasIcons() const;
     // Selects and focuses `item` alone.
     void Select(int item) const;
 

@@ -194,7 +194,9 @@ void SimpleControl::Paint() {
             HPALETTE palette = images->MakePalette(dc, picture_->Get());
             HPALETTE oldPalette = palette ? SelectPalette(dc, palette, TRUE) : nullptr;
             if (palette) RealizePalette(dc);
-            images->Draw(dc, picture_->Get(), 0, 0, &pictureRect_, nullptr, SRCCOPY);
+            // pictureRect_ includes its right and bottom edges; the library's do not.
+            RECT dest = {pictureRect_.left, pictureRect_.top, pictureRect_.right + 1, pictureRect_.bottom + 1};
+            images->Draw(dc, picture_->Get(), 0, 0, &dest, nullptr, SRCCOPY);
             if (palette) {
                 SelectPalette(dc, oldPalette, TRUE);
                 RealizePalette(dc);

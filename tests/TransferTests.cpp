@@ -281,6 +281,20 @@ TEST_F(TransferTest, NamesClashAndUnnamedPicturesAreCounted) {
     EXPECT_EQ(FindLastChar("abc", '.'), -1);
 }
 
+TEST_F(TransferTest, CameraNamesCannotLeaveTheTransferDirectory) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"..\\..\\evil.jpg", "evil.jpg"}, {"C:\\Windows\\win.ini", "win.ini"}, {"D:x.jpg", "x.jpg"},
+        {"a/b/c.jpg", "c.jpg"},           {"CON.jpg", "_CON.jpg"},              {"nul", "_nul."},
+        {"a<b>|c?.jpg", "abc.jpg"},       {"name. . .", "name."},
+    };
+    for (const auto& c : cases) {
+        FakeImage image(c.first, jpeg_);
+        EXPECT_EQ(MakeTransferPath(&image), TransferDirectory() + c.second) << c.first;
+    }
+    FakeImage dots("..", jpeg_);
+    EXPECT_EQ(MakeTransferPath(&dots).rfind(TransferDirectory() + "~ce", 0), 0u);
+}
+
 TEST_F(TransferTest, CopiesAreExactUnlessTurnedAndTurnedCopiesKeepTheirDate) {
     Image(0)->fileReads = true;
     Image(1)->fileReads = true;

@@ -1,6 +1,7 @@
 #include "transfer/CopyToDisk.h"
 
 #include <cstdint>
+#include <cstring>
 
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
@@ -97,6 +98,27 @@ bool StoreBitmap(ImageLibrary* library, CameraImage* image, int rotation, int fi
     return *dib != nullptr;
 }
 
+// A camera's image name made safe as a file name in the transfer directory:
+// no folders, no drive, no characters files cannot have, no device names.
+std::string SafeFileName(const std::string& name) {
+    std::string safe;
+    for (char c : name) {
+        if (c == '\\' || c == '/' || c == ':')
+            safe.clear();  // only the last path part counts
+        else if (static_cast<unsigned char>(c) >= 32 && !strchr("<>\"|?*", c))
+            safe += c;
+    }
+    while (!safe.empty() && (safe.back() == '.' || safe.back() == ' ')) safe.pop_back();
+    std::string stem = safe.substr(0, safe.find('.'));
+    for (char& c : stem) c = char(toupper(static_cast<unsigned char>(c)));
+    static const char* const kDevices[] = {"CON", "PRN", "AUX", "NUL", "COM1", "COM2", "COM3", "COM4", "COM5",
+                                           "COM6", "COM7", "COM8", "COM9", "LPT1", "LPT2", "LPT3", "LPT4",
+                                           "LPT5", "LPT6", "LPT7", "LPT8", "LPT9"};
+    for (const char* device : kDevices)
+        if (stem == device) return "_" + safe;
+    return safe;
+}
+
 }  // namespace
 
 std::string WorkDirectory() {
@@ -136,7 +158,8 @@ std::string NamedTempName(const std::string& base, const std::string& extension,
 std::string MakeTransferPath(CameraImage* image) {
     ImageInfo info = {};
     std::string name;
-    if (image->GetInfo(&info) && (info.mask & kInfoName)) name.assign(info.name, strnlen(info.name, sizeof info.name));
+    if (image->GetInfo(&info) && (info.mask & kInfoName))
+        name = SafeFileName(std::string(info.name, strnlen(info.name, sizeof info.name)));
     if (name.empty()) return UniqueTempName("jpg", true);
     int dot = FindLastChar(name, '.');
     if (dot < 0) return NamedTempName(name, "", true);

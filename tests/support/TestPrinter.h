@@ -14,5 +14,6 @@ bool EnsureTestPrinter();
 // A DC of the test printer in the given orientation (DMORIENT_*); the caller deletes it.
 HDC CreateTestPrinterDc(short orientation);
 
-// Runs a program of the host system (ghostscript) and waits; its exit code, or -1.
+// Runs a program of the host system (ghostscript) and waits for it; its exit
+// code, or -1 when no process came back (Wine starts host programs that way).
 int RunHostProgram(const std::string& commandLine, DWORD timeoutMs);

@@ -101,3 +101,11 @@
 #define IDC_TYPE_LABEL 1019
 #define IDC_PORT_LABEL 1020
 #define IDC_SPEED_LABEL 1023
+
+// The print dialog: the system's print dialog plus the four layout buttons
+// (their order in the dialog is 1002, 1004, 1003, 1005).
+#define IDD_PRINT 1542
+#define IDC_LAYOUT_SINGLE 1002
+#define IDC_LAYOUT_FOUR 1003
+#define IDC_LAYOUT_TWO 1004
+#define IDC_LAYOUT_SHEET 1005

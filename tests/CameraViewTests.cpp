@@ -801,3 +801,18 @@ TEST_F(CameraViewTest, AFileDraggedFromTheShellArrivesInTheCamera) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(CameraViewTest, CtrlPAsksHowToPrint) {
+    CameraView* view = Open();
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    DialogAnswerer answerer(IDCANCEL);
+    host_->PressKey('P', true);
+    // The print dialog, or the system's note that there is no printer yet.
+    ASSERT_FALSE(answerer.Captions().empty());
+    EXPECT_EQ(view->Control()->GetSelectedCount(), 1);
+    EXPECT_TRUE(IsWindowEnabled(host_->Window()));
+}
+
+}  // namespace

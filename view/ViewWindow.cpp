@@ -1,5 +1,6 @@
 // The camera view's window: commands, tooltips, the clipboard chain, the
 // control's notifications and the status bar.
+#include "print/PrintCommand.h"
 #include "res/resource.h"
 #include "server/Module.h"
 #include "view/AboutBox.h"
@@ -169,7 +170,8 @@ INT_PTR CameraView::OnCommand(int command) {
         case kProperties:
             PropertiesCommand();
             return TRUE;
-        case kPrint:  // printing comes with its own subsystem
+        case kPrint:
+            PrintImages(window_, folder_, items_);
             return TRUE;
         default:
             return FALSE;

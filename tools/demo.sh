@@ -35,4 +35,4 @@ fi
 
 "$root/tools/wine-session.sh" bash -c "$walk"'
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"'
-echo "screenshots: $build/demo/{root,removable,camera,list}.png"
+echo "screenshots: $build/demo/{root,removable,camera,list,viewer}.png"

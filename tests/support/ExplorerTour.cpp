@@ -1,7 +1,8 @@
 // explorer_tour.exe <folder>: opens the installed extension in Wine's explorer
 // as a user would and saves what it shows: root.png, removable.png after Enter
 // on "Removable Media", camera.png after Enter on its first folder, list.png after
-// the view's "List View" command (what its background menu sends). Used by make demo.
+// the view's "List View" command (what its background menu sends), viewer.png after
+// a double click on the first thumbnail. Used by make demo.
 #include <objbase.h>
 #include <commctrl.h>
 
@@ -67,7 +68,22 @@ int main(int argc, char** argv) {
     std::printf("list view: %d rows\n", rows);
     Shot(out + "\\list.png");
     PostMessageA(view, WM_COMMAND, kThumbnailView, 0);  // the next demo opens on thumbnails again
+    HWND cell = nullptr;
+    WaitUntil([&] {
+        HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+        return grid && (cell = FindDescendant(grid, "SimpleControlWin")) != nullptr;
+    }, 5000);
+    WaitUntil([] { return false; }, 1000);
+    PostMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
+    HWND viewer = nullptr;
+    WaitUntil([&] { return (viewer = FindWindowA("FrameHelperWin", nullptr)) != nullptr && IsWindowVisible(viewer); },
+              10000);
+    char title[128] = {};
+    if (viewer) GetWindowTextA(viewer, title, sizeof title);
+    std::printf("viewer: %s\n", viewer ? title : "did not open");
+    Shot(out + "\\viewer.png");
+    if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
     WaitUntil([] { return false; }, 500);
     CoUninitialize();
-    return rows > 0 ? 0 : 1;
+    return rows > 0 && viewer ? 0 : 1;
 }

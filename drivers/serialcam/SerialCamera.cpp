@@ -1,0 +1,327 @@
+#include "SerialCamera.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace serialcam {
+namespace {
+
+constexpr char kRootFolder[] = "\\DCIM";
+
+void CopyOut(const std::string& text, char* buffer, int size) {
+    if (!buffer || size <= 0) return;
+    size_t length = std::min(text.size(), size_t(size - 1));
+    std::memcpy(buffer, text.data(), length);
+    buffer[length] = '\0';
+}
+
+std::string Text(const std::vector<uint8_t>& bytes) {
+    std::string text(bytes.begin(), bytes.end());
+    return text.substr(0, text.find('\0'));
+}
+
+bool Report(ProgressCallback cb, void* context, int code, int value) {
+    return !cb || cb(code, value, nullptr, context);
+}
+
+HGLOBAL ToGlobal(const std::vector<uint8_t>& bytes) {
+    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, std::max<size_t>(bytes.size(), 1));
+    if (!memory) return nullptr;
+    if (void* at = GlobalLock(memory)) {
+        if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
+        GlobalUnlock(memory);
+    }
+    return memory;
+}
+
+bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
+    CloseHandle(file);
+    if (!ok) DeleteFileA(path.c_str());
+    return ok;
+}
+
+std::string TempFile() {
+    char folder[MAX_PATH], path[MAX_PATH];
+    DWORD length = GetTempPathA(MAX_PATH, folder);
+    if (length == 0 || length >= MAX_PATH || !GetTempFileNameA(folder, "scm", 0, path)) return {};
+    return path;
+}
+
+}  // namespace
+
+// ---- CameraLine
+
+SierraLink* CameraLine::Link() {
+    if (link_.IsStarted()) return &link_;
+    folder_.clear();
+    if (port_ != "AUTO") return link_.Start(port_, speed_) ? &link_ : nullptr;
+    for (const char* port : {"COM1", "COM2", "COM3", "COM4"}) {
+        if (link_.Start(port, speed_)) {
+            port_ = port;  // found: keep using it
+            return &link_;
+        }
+    }
+    return nullptr;
+}
+
+bool CameraLine::SelectFolder(const std::string& folder) {
+    SierraLink* link = Link();
+    if (!link) return false;
+    if (folder_ == folder) return true;
+    folder_.clear();
+    if (!link->SetString(SierraLink::kFolder, folder)) return false;
+    folder_ = folder;
+    return true;
+}
+
+bool CameraLine::Recover() {
+    folder_.clear();
+    if (link_.IsStarted() && link_.Resync()) return true;
+    link_.Stop();
+    return Link() != nullptr;
+}
+
+// ---- SerialImage
+
+SerialImage::~SerialImage() {
+    if (!thumbnailFile_.empty()) DeleteFileA(thumbnailFile_.c_str());
+}
+
+bool SerialImage::GetInfo(ImageInfo* out) {
+    if (!out) return false;
+    if (size_ == 0) {
+        std::lock_guard<std::mutex> hold(owner_->Line()->Lock());
+        uint32_t size = 0;
+        if (!owner_->Select(name_) || !owner_->Line()->Link()->GetInt(SierraLink::kPictureSize, size)) return false;
+        size_ = size;
+    }
+    *out = {};
+    CopyOut(name_, out->name, sizeof out->name);
+    out->fileSize = size_;
+    out->mask = kInfoName | kInfoSize | kInfoNoDimensions;
+    return true;
+}
+
+// Codes 0, 1 (percent) and 2 go to the callback; its "stop" ends the read with -2.
+int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext) {
+    if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
+    std::lock_guard<std::mutex> hold(owner_->Line()->Lock());
+    CameraLine* line = owner_->Line();
+    uint32_t total = 0;
+    SierraLink::Register sizeRegister = fullImage ? SierraLink::kPictureSize : SierraLink::kThumbnailSize;
+    if (!owner_->Select(name_) || !line->Link()->GetInt(sizeRegister, total)) {
+        line->Recover();
+        return -1;
+    }
+    bool cancelled = false;
+    auto progress = [&](size_t received) {
+        int percent = total ? int(std::min<uint64_t>(100, uint64_t(received) * 100 / total)) : 0;
+        return Report(cb, cbContext, 1, percent);
+    };
+    SierraLink::Register data = fullImage ? SierraLink::kPictureData : SierraLink::kThumbnailData;
+    if (!line->Link()->GetString(data, bytes, progress, &cancelled)) {
+        line->Recover();  // the camera may still be sending: bring the line back to order
+        return cancelled ? kReadCancelled : -1;
+    }
+    return Report(cb, cbContext, 2, 100) ? kReadOk : kReadCancelled;
+}
+
+int SerialImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb, void* cbContext) {
+    if (!data) return -1;
+    *data = nullptr;
+    std::vector<uint8_t> bytes;
+    int result = Fetch(fullImage != 0, bytes, cb, cbContext);
+    if (result != kReadOk) return result;
+    *data = ToGlobal(bytes);
+    if (!*data) return -1;
+    if (freeWhenDone) *freeWhenDone = 1;
+    return kReadOk;
+}
+
+// A full picture becomes a temporary file the caller deletes; a thumbnail a
+// file of the connection that goes with it (callers may never delete it).
+int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
+                            void* cbContext) {
+    if (!path || size <= 0) return -1;
+    if (!fullImage && !thumbnailFile_.empty() && GetFileAttributesA(thumbnailFile_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        CopyOut(thumbnailFile_, path, size);
+        if (deleteWhenDone) *deleteWhenDone = 0;
+        return kReadOk;
+    }
+    std::vector<uint8_t> bytes;
+    int result = Fetch(fullImage != 0, bytes, cb, cbContext);
+    if (result != kReadOk) return result;
+    std::string file = fullImage ? TempFile() : owner_->NewScratchPath();
+    if (file.empty() || int(file.size()) >= size || !WriteBytes(file, bytes)) {
+        if (!file.empty()) DeleteFileA(file.c_str());
+        return -1;
+    }
+    if (!fullImage) thumbnailFile_ = file;
+    CopyOut(file, path, size);
+    if (deleteWhenDone) *deleteWhenDone = fullImage ? 1 : 0;
+    return kReadOk;
+}
+
+// ---- SerialConnection
+
+SerialConnection::SerialConnection(CameraLine* line, std::string folder) : line_(line), folder_(std::move(folder)) {
+    std::lock_guard<std::mutex> hold(line_->Lock());
+    Scan();
+}
+
+void SerialConnection::Destroy(int flags) {
+    images_.clear();
+    if (!scratchFolder_.empty()) RemoveDirectoryA(scratchFolder_.c_str());
+    if (flags & 1) delete this;
+}
+
+bool SerialConnection::Scan() {
+    names_.clear();
+    uint32_t count = 0;
+    if (!line_->SelectFolder(folder_) || !line_->Link()->GetInt(SierraLink::kPictureCount, count)) return false;
+    for (uint32_t i = 1; i <= count && i <= 9999; ++i) {
+        std::vector<uint8_t> name;
+        if (!line_->Link()->SetInt(SierraLink::kCurrentPicture, i) ||
+            !line_->Link()->GetString(SierraLink::kPictureName, name))
+            return false;
+        names_.push_back(Text(name));
+    }
+    return true;
+}
+
+bool SerialConnection::Select(const std::string& name) {
+    auto at = std::find(names_.begin(), names_.end(), name);
+    if (at == names_.end() || !line_->SelectFolder(folder_)) return false;
+    return line_->Link()->SetInt(SierraLink::kCurrentPicture, uint32_t(at - names_.begin() + 1));
+}
+
+void SerialConnection::GetConnectionId(char* buffer, int size) { CopyOut(folder_, buffer, size); }
+
+int SerialConnection::GetImageCount() {
+    std::lock_guard<std::mutex> hold(line_->Lock());
+    return int(names_.size());
+}
+
+void SerialConnection::GetImageName(char* buffer, int size, int index) {
+    std::lock_guard<std::mutex> hold(line_->Lock());
+    CopyOut(index >= 0 && size_t(index) < names_.size() ? names_[size_t(index)] : "", buffer, size);
+}
+
+CameraImage* SerialConnection::OpenImage(const char* name) {
+    if (!name) return nullptr;
+    std::lock_guard<std::mutex> hold(line_->Lock());
+    if (std::find(names_.begin(), names_.end(), name) == names_.end()) return nullptr;
+    for (auto& image : images_)
+        if (image->Name() == name) return image.get();
+    images_.push_back(std::make_unique<SerialImage>(this, name));
+    return images_.back().get();
+}
+
+void SerialConnection::DeleteImage(const char* name) {
+    if (!name) return;
+    std::lock_guard<std::mutex> hold(line_->Lock());
+    if (Select(name)) line_->Link()->DoAction(SierraLink::kDeletePicture);
+    Scan();  // the camera renumbers its pictures
+}
+
+void SerialConnection::DeleteAllImages() {
+    std::lock_guard<std::mutex> hold(line_->Lock());
+    if (line_->SelectFolder(folder_)) line_->Link()->DoAction(SierraLink::kDeleteAll);
+    Scan();
+}
+
+int SerialConnection::CheckConnection() {
+    std::lock_guard<std::mutex> hold(line_->Lock());
+    uint32_t battery = 0;
+    SierraLink* link = line_->Link();
+    if (link && link->GetInt(SierraLink::kBattery, battery)) return 0;
+    return line_->Recover() && line_->Link()->GetInt(SierraLink::kBattery, battery) ? 0 : -1;
+}
+
+std::string SerialConnection::NewScratchPath() {
+    if (scratchFolder_.empty()) {
+        char temp[MAX_PATH];
+        DWORD length = GetTempPathA(MAX_PATH, temp);
+        if (length == 0 || length >= MAX_PATH) return {};
+        for (int attempt = 0; attempt < 100 && scratchFolder_.empty(); ++attempt) {
+            std::string folder = std::string(temp) + "serialcam-" + std::to_string(GetCurrentProcessId()) + "-" +
+                                 std::to_string(GetTickCount() + attempt);
+            if (CreateDirectoryA(folder.c_str(), nullptr)) scratchFolder_ = folder;
+        }
+        if (scratchFolder_.empty()) return {};
+    }
+    return scratchFolder_ + "\\" + std::to_string(++scratchCount_) + ".jpg";
+}
+
+// ---- SerialService
+
+void SerialService::Destroy(int flags) {
+    {
+        std::lock_guard<std::mutex> hold(line_.Lock());
+        if (SierraLink* link = line_.Link()) link->Stop();
+    }
+    if (flags & 1) delete this;
+}
+
+bool SerialService::Refresh() {
+    std::lock_guard<std::mutex> hold(line_.Lock());
+    folders_.clear();
+    uint32_t count = 0;
+    SierraLink* link = line_.Link();
+    if (!link || !line_.SelectFolder(kRootFolder) || !link->GetInt(SierraLink::kSubfolderCount, count)) return false;
+    for (uint32_t i = 1; i <= count && i <= 999; ++i) {
+        std::vector<uint8_t> name;
+        if (!link->SetInt(SierraLink::kSubfolderCount, i) || !link->GetString(SierraLink::kFolder, name)) break;
+        folders_.push_back(Text(name));
+    }
+    line_.ForgetFolder();  // picking a subfolder changed what the camera reports
+    return true;
+}
+
+unsigned SerialService::GetFolderCount() {
+    std::lock_guard<std::mutex> hold(line_.Lock());
+    return unsigned(folders_.size());
+}
+
+bool SerialService::GetFolderName(unsigned index, char* buffer, int size) {
+    std::lock_guard<std::mutex> hold(line_.Lock());
+    if (index >= folders_.size()) return false;
+    CopyOut(folders_[index], buffer, size);
+    return true;
+}
+
+CameraConnection* SerialService::OpenConnection(const char* folderName) {
+    if (!folderName) return nullptr;
+    std::string name = folderName;
+    {
+        std::lock_guard<std::mutex> hold(line_.Lock());
+        if (std::find(folders_.begin(), folders_.end(), name) == folders_.end()) return nullptr;
+    }
+    auto* connection = new (std::nothrow) SerialConnection(&line_, std::string(kRootFolder) + "\\" + name);
+    if (connection && connection->GetImageCount() == 0 && connection->CheckConnection() < 0) {
+        connection->Destroy(1);
+        return nullptr;
+    }
+    return connection;
+}
+
+}  // namespace serialcam
+
+// "COMn,speed" or "AUTO" (or "AUTO,speed"); the speed is the fastest the line may take.
+extern "C" CameraService* ExtCreateAccountService(const char* argument) {
+    try {
+        std::string text = argument ? argument : "";
+        size_t comma = text.find(',');
+        std::string port = text.substr(0, comma);
+        int speed = comma == std::string::npos ? 115200 : atoi(text.c_str() + comma + 1);
+        if (port.empty()) port = "AUTO";
+        if (speed < 9600) speed = 19200;
+        return new serialcam::SerialService(port, speed);
+    } catch (...) {
+        return nullptr;
+    }
+}

@@ -1,0 +1,126 @@
+#pragma once
+// serialcam.dll: a camera on a serial line. The service learns the camera's
+// folders, a connection lists one folder's pictures, and each picture reads
+// its thumbnail and full bytes over the line. One line serves all of them,
+// so every exchange holds the line's lock: loader threads and the
+// user-interface thread take turns.
+#include <windows.h>
+
+#include <memory>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "SierraLink.h"
+#include "camera/CameraService.h"
+
+namespace serialcam {
+
+// The line shared by a service and its connections.
+class CameraLine {
+public:
+    // `port` "COM1" .. "COM9", or "AUTO" to try COM1 to COM4.
+    CameraLine(std::string port, int speed) : port_(std::move(port)), speed_(speed) {}
+
+    std::mutex& Lock() { return lock_; }
+    // Called with the lock held: the link, started (or restarted) as needed.
+    SierraLink* Link();
+    // Called with the lock held: makes `folder` the camera's current folder.
+    bool SelectFolder(const std::string& folder);
+    // Called with the lock held: after a failed or cancelled exchange.
+    bool Recover();
+    // Called with the lock held: the camera's current folder changed behind our back.
+    void ForgetFolder() { folder_.clear(); }
+
+private:
+    std::string port_;
+    int speed_;
+    std::mutex lock_;
+    SierraLink link_;
+    std::string folder_;  // the camera's current folder as we last set it
+};
+
+class SerialConnection;
+
+class SerialImage final : public CameraImage {
+public:
+    SerialImage(SerialConnection* owner, std::string name) : owner_(owner), name_(std::move(name)) {}
+    ~SerialImage();
+
+    void Reserved1() override {}
+    ThumbnailCell* GetCustomCell(int) override { return nullptr; }
+    int ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb, void* cbContext) override;
+    bool GetInfo(ImageInfo* out) override;
+    void Reserved5() override {}
+    int ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
+                   void* cbContext) override;
+    void Reserved7() override {}
+    int NeedsProgress() override { return 1; }
+    void QueryExtension(const GUID*, void** out) override {
+        if (out) *out = nullptr;
+    }
+
+    const std::string& Name() const { return name_; }
+
+private:
+    int Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext);
+
+    SerialConnection* owner_;
+    std::string name_;
+    uint32_t size_ = 0;             // learnt once
+    std::string thumbnailFile_;     // written on the first file request
+};
+
+class SerialConnection final : public CameraConnection {
+public:
+    SerialConnection(CameraLine* line, std::string folder);
+
+    void Destroy(int flags) override;
+    void Reserved2() override {}
+    void GetConnectionId(char* buffer, int size) override;
+    int GetImageCount() override;
+    CameraImage* OpenImage(const char* name) override;
+    void Reserved6() override {}
+    void GetImageName(char* buffer, int size, int index) override;
+    void Reserved8() override {}
+    void DeleteImage(const char* name) override;
+    void DeleteAllImages() override;
+    int GetCaptionLineCount() override { return 1; }
+    uint16_t GetCapabilities() override { return kCanDeleteSingle | kCanDeleteAll; }
+    int CheckConnection() override;
+    int CanAcceptData(IDataObject*) override { return 0; }
+    int AcceptData(IDataObject*, int) override { return 0; }
+
+    // With the line's lock held: the camera's folder current and `name` its
+    // current picture; false when the camera does not have it.
+    bool Select(const std::string& name);
+    CameraLine* Line() const { return line_; }
+    std::string NewScratchPath();
+
+private:
+    bool Scan();  // with the lock held
+
+    CameraLine* line_;
+    std::string folder_;
+    std::vector<std::string> names_;  // in the camera's order
+    std::vector<std::unique_ptr<SerialImage>> images_;  // handed out; live as long as the connection
+    std::string scratchFolder_;
+    int scratchCount_ = 0;
+};
+
+class SerialService final : public CameraService {
+public:
+    SerialService(std::string port, int speed) : line_(std::move(port), speed) {}
+
+    void Destroy(int flags) override;
+    CameraConnection* OpenConnection(const char* folderName) override;
+    bool Refresh() override;
+    unsigned GetFolderCount() override;
+    bool GetFolderName(unsigned index, char* buffer, int size) override;
+
+private:
+    CameraLine line_;
+    std::vector<std::string> folders_;
+};
+
+}  // namespace serialcam

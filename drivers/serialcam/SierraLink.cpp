@@ -6,7 +6,8 @@
 
 namespace {
 
-constexpr uint8_t kAck = 0x06, kNak = 0x15, kRefused = 0x11;
+constexpr uint8_t kAck = 0x06, kNak = 0x15, kRefused = 0x11, kEnq = 0x05;
+constexpr DWORD kActionMs = 20000;
 constexpr uint8_t kCommandStart = 0x1b, kCommandType = 0x43;
 constexpr uint8_t kMorePackets = 0x02, kLastPacket = 0x03;
 constexpr int kPowerOnSpeed = 19200;
@@ -175,4 +176,10 @@ bool SierraLink::GetString(uint8_t reg, std::vector<uint8_t>& data, const Progre
     return true;
 }
 
-bool SierraLink::DoAction(uint8_t action) { return SendCommand({0x02, action}); }
+// Deleting takes the camera a while: it says ENQ when it has finished.
+bool SierraLink::DoAction(uint8_t action) {
+    if (!SendCommand({0x02, action})) return false;
+    if (action == kEndSession) return true;
+    uint8_t done = 0;
+    return line_.Read(&done, 1, kActionMs) && done == kEnq;
+}

@@ -1,0 +1,25 @@
+#!/usr/bin/env bash
+# Runs the serial camera driver's tests against the camera simulator: a card
+# is made, the simulator serves it on one end of a pseudo-terminal pair and
+# COM5 of the private Wine prefix is the other end. Extra arguments go to the
+# simulator (failure options). Usage (inside tools/wine-session.sh):
+#   tests/serial-camera.sh <driver_tests.exe> <gtest filter> [simulator options]
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+tests=$1 filter=$2
+shift 2
+work=$(mktemp -d "${TMPDIR:-/tmp}/serialcam.XXXXXX")
+sim_pid=
+trap '[ -n "$sim_pid" ] && kill $sim_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
+WINEDEBUG=-all wine "$(dirname "$tests")/make-card.exe" "$(winepath -w "$work/card")" 6 >/dev/null
+python3 "${SIMULATOR:-$root/tools/serial-camera-sim.py}" --card "$work/card" --link "$work/host" \
+    --log "$work/camera.log" "$@" > "$work/pty" &
+sim_pid=$!
+for _ in $(seq 100); do [ -s "$work/pty" ] && break; sleep 0.1; done
+[ -s "$work/pty" ] || { echo "the simulator did not start" >&2; exit 1; }
+ln -sfn "$(readlink -f "$work/host")" "$WINEPREFIX/dosdevices/com5"
+status=0
+ORVEX_SERIAL_CARD="$(winepath -w "$work/card")" WINEDEBUG=-all wine "$tests" --gtest_filter="$filter" || status=$?
+[ $status -eq 0 ] || tail -40 "$work/camera.log" >&2
+[ -z "${KEEP_CAMERA_LOG:-}" ] || cp "$work/camera.log" "$KEEP_CAMERA_LOG"
+exit $status

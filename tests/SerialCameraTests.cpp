@@ -137,4 +137,32 @@ TEST_F(SerialCamera, DeletingOneAndAll) {
     EXPECT_EQ(connection_->GetImageCount(), 0);
 }
 
+// Run with the simulator told to misbehave (see tests/CMakeLists.txt).
+using SerialCameraFaults = SerialCamera;
+
+TEST_F(SerialCameraFaults, ASpoiltPacketIsAskedForAgain) {  // --corrupt-packet 3
+    ASSERT_NE(Open(), nullptr);
+    HGLOBAL data = nullptr;
+    int freeIt = 0;
+    ASSERT_EQ(connection_->OpenImage("IMG_0001.JPG")->ReadData(&data, 1, &freeIt, nullptr, nullptr), 0);
+    EXPECT_EQ(FromGlobal(data), ReadFileBytes(CardFile("IMG_0001.JPG")));
+    GlobalFree(data);
+}
+
+TEST_F(SerialCameraFaults, ADroppedLineFailsCleanlyAndTheCameraComesBack) {  // --drop-after 20000 --off-seconds 3
+    ASSERT_NE(Open(), nullptr);
+    CameraImage* image = connection_->OpenImage("IMG_0001.JPG");
+    HGLOBAL data = nullptr;
+    int freeIt = 0;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(image->ReadData(&data, 1, &freeIt, nullptr, nullptr), -1);
+    EXPECT_LT(GetTickCount() - start, 15000u);  // a failure, not a hang
+    EXPECT_EQ(data, nullptr);
+    Sleep(3000);  // switched on again
+    EXPECT_EQ(connection_->CheckConnection(), 0);
+    ASSERT_EQ(image->ReadData(&data, 1, &freeIt, nullptr, nullptr), 0);
+    EXPECT_EQ(FromGlobal(data), ReadFileBytes(CardFile("IMG_0001.JPG")));
+    GlobalFree(data);
+}
+
 }  // namespace

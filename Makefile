@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean bench bench-thumbs bench-copyout
+.PHONY: all deps configure build test demo clean bench bench-thumbs bench-copyout bench-serial
 
 all: build
 
@@ -44,3 +44,7 @@ bench-thumbs: build
 # Copying pictures out through the data object beside a plain copy (bench/copyout.sh).
 bench-copyout: build
 	BUILD_DIR=$(abspath $(BUILD)) bench/copyout.sh
+
+# The serial camera driver against a camera pacing 115200 bps (bench/serial.sh).
+bench-serial: build
+	BUILD_DIR=$(abspath $(BUILD)) bench/serial.sh

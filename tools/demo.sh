@@ -20,19 +20,27 @@ prepare='
     ln -sfn "$card" "$WINEPREFIX/dosdevices/e:"
     wine reg add "HKLM\\Software\\Wine\\Drives" /v "e:" /d floppy /f >/dev/null 2>&1
     wine reg add "HKLM\\Software\\Pictavia\\Orvex Cameras\\ImageViewer" /v CurrentFolder \
-        /d "C:\\OrvexCard\\DCIM\\101ORVEX" /f >/dev/null 2>&1'
+        /d "C:\\OrvexCard\\DCIM\\101ORVEX" /f >/dev/null 2>&1
+    # The camera model whose card is drive E: and whose camera is on COM1.
+    wine reg add "HKLM\\Software\\Pictavia\\OrvexView\\Settings" /v Camera /d "Serial Camera" /f >/dev/null 2>&1'
 # Wine learns a drive's type when it starts: the card is seen from the next session on.
 "$root/tools/wine-session.sh" bash -c "$prepare"
 walk='bin=$BUILD_DIR/bin; wine "$bin/camwalk.exe" | tr -d "\r" | tee "$BUILD_DIR/demo/camwalk.txt"'
+# The camera simulator serves the same card on COM1, pacing 115200 bps.
+camera='python3 "$ROOT/tools/serial-camera-sim.py" --card "$WINEPREFIX/drive_c/OrvexCard" \
+    --link "$BUILD_DIR/demo/com1" > "$BUILD_DIR/demo/camera.pty" &
+    trap "kill $! 2>/dev/null" EXIT
+    for _ in $(seq 100); do [ -s "$BUILD_DIR/demo/camera.pty" ] && break; sleep 0.1; done
+    ln -sfn "$(readlink -f "$BUILD_DIR/demo/com1")" "$WINEPREFIX/dosdevices/com1"'
 
 if [ -n "${DISPLAY:-}" ]; then
     # Wine cannot browse into a folder object without IPersistFolder2, so the
     # junction does not open; the Location box does.
     echo "In Wine's explorer, type ::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13} into Location."
-    exec "$root/tools/wine-session.sh" bash -c "$walk"'
+    exec "$root/tools/wine-session.sh" bash -c "$camera; $walk"'
         wine explorer "C:\\"'
 fi
 
-"$root/tools/wine-session.sh" bash -c "$walk"'
+"$root/tools/wine-session.sh" bash -c "$camera; $walk"'
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"'
-echo "screenshots: $build/demo/{root,removable,camera,list,viewer}.png"
+echo "screenshots: $build/demo/{root,removable,camera,list,viewer,serial,progress}.png"

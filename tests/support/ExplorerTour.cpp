@@ -2,7 +2,9 @@
 // as a user would and saves what it shows: root.png, removable.png after Enter
 // on "Removable Media", camera.png after Enter on its first folder, list.png after
 // the view's "List View" command (what its background menu sends), viewer.png after
-// a double click on the first thumbnail. Used by make demo.
+// a double click on the first thumbnail, then serial.png (the "Digital Camera"
+// folder served by the camera simulator on COM1) and progress.png (a picture
+// coming over the line). Used by make demo.
 #include <objbase.h>
 #include <commctrl.h>
 
@@ -24,6 +26,41 @@ void Print(const char* what, const std::vector<std::string>& items) {
     std::printf("%s:", what);
     for (const auto& item : items) std::printf(" [%s]", item.c_str());
     std::printf("\n");
+}
+
+// The camera on the serial line: its folder's thumbnails, then a picture
+// coming over the line with the progress dialog, cancelled after the shot.
+bool SerialCameraSteps(ExplorerSession& explorer, const std::string& out) {
+    if (!explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}") || explorer.ViewItems("Digital Camera").empty() ||
+        !explorer.Open(0))
+        return false;
+    std::vector<std::string> folders = explorer.ViewItems("100ORVEX");
+    Print("Digital Camera", folders);
+    if (folders.empty() || !explorer.Open(0)) return false;
+    HWND grid = nullptr;
+    int cells = 0;
+    WaitUntil([&] {
+        grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+        cells = grid ? CountChildren(grid, "SimpleControlWin") : 0;
+        return cells > 0;
+    }, 20000);
+    WaitUntil([] { return false; }, 4000);  // thumbnails come over the line
+    std::printf("serial camera view: %d thumbnails\n", cells);
+    Shot(out + "\\serial.png");
+    HWND cell = grid ? FindDescendant(grid, "SimpleControlWin") : nullptr;
+    if (!cell) return false;
+    PostMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
+    HWND progress = nullptr;
+    WaitUntil([&] { return (progress = FindWindowA("#32770", nullptr)) != nullptr && IsWindowVisible(progress); },
+              10000);
+    WaitUntil([] { return false; }, 2500);
+    char title[128] = {};
+    if (progress) GetWindowTextA(progress, title, sizeof title);
+    std::printf("progress: %s\n", progress ? title : "no dialog");
+    Shot(out + "\\progress.png");
+    if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+    WaitUntil([] { return false; }, 2000);
+    return cells > 0 && progress;
 }
 
 }  // namespace
@@ -84,6 +121,7 @@ int main(int argc, char** argv) {
     Shot(out + "\\viewer.png");
     if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
     WaitUntil([] { return false; }, 500);
+    bool serial = SerialCameraSteps(explorer, out);
     CoUninitialize();
-    return rows > 0 && viewer ? 0 : 1;
+    return rows > 0 && viewer && serial ? 0 : 1;
 }

@@ -477,6 +477,15 @@ class Camera:
         self.command(payload)
 
 
+def die_with_parent():
+    """Lets socat end with us even if we are killed outright (Linux)."""
+    try:
+        import ctypes
+        ctypes.CDLL(None, use_errno=True).prctl(1, signal.SIGTERM)  # PR_SET_PDEATHSIG
+    except (OSError, AttributeError):
+        pass
+
+
 def start_socat(link):
     """Makes a pty pair with socat; returns (process, camera end, host end)."""
     base = os.path.abspath(link)
@@ -488,7 +497,8 @@ def start_socat(link):
         ["socat", "-d", "-d",
          "pty,raw,echo=0,link=%s" % cam_link,
          "pty,raw,echo=0,link=%s" % base],
-        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE)
+        stdin=subprocess.DEVNULL, stdout=subprocess.DEVNULL, stderr=subprocess.PIPE,
+        preexec_fn=die_with_parent)
     deadline = time.monotonic() + 10
     while time.monotonic() < deadline:
         if os.path.islink(cam_link) and os.path.islink(base):

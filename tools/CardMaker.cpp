@@ -1,4 +1,4 @@
-// Writes a camera memory card: make-card.exe <root> [pictures]
+// Writes a camera memory card: make-card.exe <root> [pictures] [width]
 // ROOT\DCIM\100ORVEX holds most pictures (some taken turned), 101ORVEX a few.
 #include <windows.h>
 
@@ -22,11 +22,15 @@ bool WriteFile(const std::string& path, const std::vector<uint8_t>& bytes) {
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: make-card <root> [pictures]\n");
+        std::fprintf(stderr, "usage: make-card <root> [pictures] [width]\n");
         return 2;
     }
     std::string root = argv[1];
     int count = argc > 2 ? std::atoi(argv[2]) : 12;
+    // Older cameras took smaller pictures; serial-line tests want them small.
+    int width = argc > 3 ? std::atoi(argv[3]) : 1600;
+    if (width < 16) width = 16;
+    int height = width * 3 / 4;
     std::string dcim = root + "\\DCIM";
     CreateDirectoryA(root.c_str(), nullptr);
     CreateDirectoryA(dcim.c_str(), nullptr);
@@ -39,7 +43,7 @@ int main(int argc, char** argv) {
         std::snprintf(date, sizeof date, "2024:07:%02d %02d:%02d:00", 1 + i % 28, 8 + i % 12, (i * 7) % 60);
         shot.dateTimeOriginal = date;
         shot.orientation = portrait ? 6 : 1;
-        pix::Bitmap photo = synthetic::PhotoLike(portrait ? 1200 : 1600, portrait ? 1600 : 1200, i);
+        pix::Bitmap photo = synthetic::PhotoLike(portrait ? height : width, portrait ? width : height, i);
         char name[64];
         std::snprintf(name, sizeof name, "%s\\IMG_%04d.JPG", i <= count - 2 ? "100ORVEX" : "101ORVEX", i);
         std::string path = dcim + "\\" + name;

@@ -44,7 +44,7 @@ bool SerialCameraSteps(ExplorerSession& explorer, const std::string& out) {
         cells = grid ? CountChildren(grid, "SimpleControlWin") : 0;
         return cells > 0;
     }, 20000);
-    WaitUntil([] { return false; }, 4000);  // thumbnails come over the line
+    WaitUntil([] { return false; }, 8000);  // thumbnails come over the line
     std::printf("serial camera view: %d thumbnails\n", cells);
     Shot(out + "\\serial.png");
     HWND cell = grid ? FindDescendant(grid, "SimpleControlWin") : nullptr;

@@ -79,6 +79,7 @@ TEST_F(Connection, LoadDriverSplitsPathAndArgument) {
     service->Destroy(1);
     FreeLibrary(module);
 
+    installation_.serial_.SetString("Path", "no-such-driver.dll");
     EXPECT_EQ(LoadDriver("Remote", &module), nullptr);  // no such library
     EXPECT_EQ(module, nullptr);
     installation_.local_.SetString("Path", BinPath("orvexview.dll"));  // no driver export

@@ -8,10 +8,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tests=$1 filter=$2
 shift 2
-work=$(mktemp -d "${TMPDIR:-/tmp}/serialcam.XXXXXX")
+# The card lives on drive C: of the prefix, so both sides name it plainly.
+name=serialcam-$$
+work="$WINEPREFIX/drive_c/$name"
+mkdir -p "$work"
 sim_pid=
 trap '[ -n "$sim_pid" ] && kill $sim_pid 2>/dev/null; wait 2>/dev/null; rm -rf "$work"' EXIT
-WINEDEBUG=-all wine "$(dirname "$tests")/make-card.exe" "$(winepath -w "$work/card")" 6 >/dev/null
+WINEDEBUG=-all wine "$(dirname "$tests")/make-card.exe" "C:\\$name\\card" 6 >/dev/null
 python3 "${SIMULATOR:-$root/tools/serial-camera-sim.py}" --card "$work/card" --link "$work/host" \
     --log "$work/camera.log" "$@" > "$work/pty" &
 sim_pid=$!
@@ -19,7 +22,7 @@ for _ in $(seq 100); do [ -s "$work/pty" ] && break; sleep 0.1; done
 [ -s "$work/pty" ] || { echo "the simulator did not start" >&2; exit 1; }
 ln -sfn "$(readlink -f "$work/host")" "$WINEPREFIX/dosdevices/com5"
 status=0
-ORVEX_SERIAL_CARD="$(winepath -w "$work/card")" WINEDEBUG=-all wine "$tests" --gtest_filter="$filter" || status=$?
+ORVEX_SERIAL_CARD="C:\\$name\\card" WINEDEBUG=-all wine "$tests" --gtest_filter="$filter" || status=$?
 [ $status -eq 0 ] || tail -40 "$work/camera.log" >&2
 [ -z "${KEEP_CAMERA_LOG:-}" ] || cp "$work/camera.log" "$KEEP_CAMERA_LOG"
 exit $status

@@ -78,11 +78,13 @@ bool CameraLine::SelectFolder(const std::string& folder) {
     return true;
 }
 
+// A camera that does not answer the wake-up is let go without a goodbye;
+// the next exchange tries to start it again.
 bool CameraLine::Recover() {
     folder_.clear();
     if (link_.IsStarted() && link_.Resync()) return true;
-    link_.Stop();
-    return Link() != nullptr;
+    link_.Abandon();
+    return false;
 }
 
 // ---- SerialImage
@@ -239,7 +241,10 @@ int SerialConnection::CheckConnection() {
     uint32_t battery = 0;
     SierraLink* link = line_->Link();
     if (link && link->GetInt(SierraLink::kBattery, battery)) return 0;
-    return line_->Recover() && line_->Link()->GetInt(SierraLink::kBattery, battery) ? 0 : -1;
+    if (line_->Recover() && line_->Link()->GetInt(SierraLink::kBattery, battery)) return 0;
+    // Switched off now, maybe on again later: one fresh start decides.
+    link = line_->Link();
+    return link && link->GetInt(SierraLink::kBattery, battery) ? 0 : -1;
 }
 
 std::string SerialConnection::NewScratchPath() {

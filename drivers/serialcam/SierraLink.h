@@ -31,6 +31,8 @@ public:
     // raises the speed to at most `speed`.
     bool Start(const std::string& port, int speed);
     void Stop();
+    // Closes the line without telling the camera (it no longer answers).
+    void Abandon() { line_.Close(); }
     bool IsStarted() const { return line_.IsOpen(); }
     // After a cancel or a lost packet: wake the camera again at its power-on
     // speed and raise the speed once more.

@@ -1,0 +1,90 @@
+// The module over the serial camera driver, against the camera simulator
+// told to drop the line mid-picture (tests/serial-camera.sh starts it).
+#include <gtest/gtest.h>
+#include <windows.h>
+
+#include <cstdlib>
+
+#include "camera/ConfigStore.h"
+#include "server/CameraFolder.h"
+#include "server/SourceFolder.h"
+#include "support/CoreFixture.h"
+#include "support/DialogAnswerer.h"
+#include "support/ScopedRegistry.h"
+#include "support/TestCard.h"
+#include "support/TestPaths.h"
+#include "transfer/ImageDataObject.h"
+
+namespace {
+
+class SerialModule : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        if (!getenv("ORVEX_SERIAL_CARD")) GTEST_SKIP() << "needs tests/serial-camera.sh";
+        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
+        settings_->SetString("Camera", "Sim Camera");
+        model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Sim Camera"));
+        model_->SetString("Connection", "Remote");
+        remote_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Sim Camera", "Remote"));
+        remote_->SetString("RemoteConnectionType", "Serial");
+        serial_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE,
+                                                 ConfigStore::ModelKey("Sim Camera", "Remote\\Serial"));
+        serial_->SetString("Path", BinPath("serialcam.dll"));
+        serial_->SetString("ComPort", "COM5");
+        serial_->SetString("ComSpeed", "115200");
+        source_ = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
+        folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), "100ORVEX"));
+        folder_->Connect(true);
+        browser_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
+                                   nullptr, nullptr);
+    }
+    void TearDown() override {
+        folder_.Reset();
+        source_.Reset();
+        if (browser_) DestroyWindow(browser_);
+        serial_.reset();
+        remote_.reset();
+        model_.reset();
+        if (settings_) RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
+        settings_.reset();
+        CoreTest::TearDown();
+    }
+
+    std::unique_ptr<ScopedRegKey> settings_, model_, remote_, serial_;
+    ComRef<SourceFolder> source_;
+    ComRef<CameraFolder> folder_;
+    HWND browser_ = nullptr;
+};
+
+// The progress dialog is left alone; the error box gets Cancel.
+void CancelOnlyTheErrorBox(HWND dialog, void* context) {
+    char title[128] = {};
+    GetWindowTextA(dialog, title, sizeof title);
+    bool progress = strstr(title, "Transfer") != nullptr;
+    static_cast<DialogAnswerer*>(context)->SetAnswer(progress ? IDOK : IDCANCEL);
+}
+
+// The camera goes silent mid-picture and stays off (--drop-after 50000 --off-seconds 60):
+// the file read fails, the memory read the copy falls back to fails too.
+TEST_F(SerialModule, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNothing) {
+    ASSERT_TRUE(folder_->IsConnected());
+    EXPECT_EQ(folder_->GetImageCount(), 4);
+    RemoveTree(WorkDirectory() + "TRANSFER");
+    auto* data = new ImageDataObject(nullptr, folder_.Get(), nullptr, browser_, {{0, "IMG_0001.JPG", ""}});
+    data->AddRef();
+    DialogAnswerer answerer(IDCANCEL);
+    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
+    FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    DWORD start = GetTickCount();
+    EXPECT_EQ(data->GetData(&wanted, &medium), E_UNEXPECTED);
+    EXPECT_LT(GetTickCount() - start, 15000u);  // a clean failure, no hang
+    EXPECT_TRUE(data->WasCancelled());
+    EXPECT_EQ(answerer.Captions().back(), theModule.productName);  // "Image Acquisition error."
+    EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(folder_->Idle(), 1);
+    data->Release();
+}
+
+}  // namespace

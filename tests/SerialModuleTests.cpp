@@ -13,6 +13,7 @@
 #include "support/ScopedRegistry.h"
 #include "support/TestCard.h"
 #include "support/TestPaths.h"
+#include "support/TestPictures.h"
 #include "transfer/ImageDataObject.h"
 
 namespace {
@@ -24,6 +25,9 @@ protected:
         if (!getenv("ORVEX_SERIAL_CARD")) GTEST_SKIP() << "needs tests/serial-camera.sh";
         settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
         settings_->SetString("Camera", "Sim Camera");
+        // A reload reads nothing more when the disk-folder source is not installed.
+        viewer_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey(ConfigStore::kImageViewer));
+        viewer_->SetString("Path", BinPath("diskcam.dll"));
         model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Sim Camera"));
         model_->SetString("Connection", "Remote");
         remote_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Sim Camera", "Remote"));
@@ -45,13 +49,14 @@ protected:
         if (browser_) DestroyWindow(browser_);
         serial_.reset();
         remote_.reset();
+        viewer_.reset();
         model_.reset();
         if (settings_) RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
         settings_.reset();
         CoreTest::TearDown();
     }
 
-    std::unique_ptr<ScopedRegKey> settings_, model_, remote_, serial_;
+    std::unique_ptr<ScopedRegKey> settings_, viewer_, model_, remote_, serial_;
     ComRef<SourceFolder> source_;
     ComRef<CameraFolder> folder_;
     HWND browser_ = nullptr;
@@ -67,7 +72,9 @@ void CancelOnlyTheErrorBox(HWND dialog, void* context) {
 
 // The camera goes silent mid-picture and stays off (--drop-after 50000 --off-seconds 60):
 // the file read fails, the memory read the copy falls back to fails too.
-TEST_F(SerialModule, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNothing) {
+using SerialModuleFaults = SerialModule;
+
+TEST_F(SerialModuleFaults, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNothing) {
     ASSERT_TRUE(folder_->IsConnected());
     EXPECT_EQ(folder_->GetImageCount(), 4);
     RemoveTree(WorkDirectory() + "TRANSFER");
@@ -85,6 +92,27 @@ TEST_F(SerialModule, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNothing) {
     EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(folder_->Idle(), 1);
     data->Release();
+}
+
+// With a camera that behaves: a new speed chosen in the settings re-opens the
+// connection through the same service, which keeps the speed it was loaded with.
+using SerialModuleSettings = SerialModule;
+
+TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService) {
+    ASSERT_TRUE(folder_->IsConnected());
+    CameraService* service = source_->GetService();
+    serial_->SetString("ComSpeed", "57600");  // what the settings dialog saves
+    folder_->Connect(true);
+    EXPECT_TRUE(folder_->IsConnected());
+    EXPECT_EQ(folder_->GetComSpeed(), "57600");
+    EXPECT_EQ(source_->GetService(), service);
+    EXPECT_EQ(folder_->GetImageCount(), 4);
+    // The camera was asked for 115200 once, when the driver was loaded.
+    std::string card = getenv("ORVEX_SERIAL_CARD");
+    std::vector<uint8_t> log = ReadFileBytes(card.substr(0, card.find_last_of('\\')) + "\\camera.log");
+    std::string text(log.begin(), log.end());
+    EXPECT_NE(text.find("set int 17 = 5"), std::string::npos);
+    EXPECT_EQ(text.find("set int 17 = 4"), std::string::npos);
 }
 
 }  // namespace

@@ -40,7 +40,7 @@ if [ -d "$source_card" ]; then
     cp -r "$source_card" "$card"
 else
     command -v wine >/dev/null || fail "wine is needed to run $source_card"
-    timeout 60 wine "$source_card" "$(winepath -w "$card" 2>/dev/null)" 4 640 >/dev/null 2>&1 \
+    timeout -k 5 60 wine "$source_card" "$(winepath -w "$card" 2>/dev/null)" 4 640 >/dev/null 2>&1 \
         || fail "make-card did not make a card"
 fi
 [ -d "$card/DCIM" ] || fail "no DCIM folder in the card"
@@ -49,8 +49,10 @@ fi
 timeout 60 cc -shared -fPIC -O1 -o "$work/pty-modem-lines.so" "$root/tools/pty-modem-lines.c" -ldl \
     || fail "could not build the modem-line helper"
 
-timeout 120 python3 "$root/tools/serial-camera-sim.py" --card "$card" --link "$work/line" \
-    --log "$work/sim.log" >"$work/sim.out" 2>"$work/sim.err" &
+# The picture download's second packet arrives spoiled once; gphoto2 must
+# notice and have it sent again.
+timeout -k 5 120 python3 "$root/tools/serial-camera-sim.py" --card "$card" --link "$work/line" \
+    --corrupt-packet 2 --log "$work/sim.log" >"$work/sim.out" 2>"$work/sim.err" &
 sim_pid=$!
 for _ in $(seq 100); do [ -s "$work/sim.out" ] && break; kill -0 "$sim_pid" 2>/dev/null || break; sleep 0.1; done
 port=$(head -n1 "$work/sim.out" 2>/dev/null || true)
@@ -60,8 +62,9 @@ echo "simulator on $port"
 # gphoto2 keeps settings under $HOME; keep them out of the real one.
 export HOME="$work/home"
 mkdir -p "$HOME"
+# gphoto2 traps SIGTERM to cancel cleanly and can spin on a dead line, hence -k.
 gp() {
-    LD_PRELOAD="$work/pty-modem-lines.so" timeout 40 \
+    LD_PRELOAD="$work/pty-modem-lines.so" timeout -k 5 40 \
         gphoto2 --port "serial:$port" --camera "$model" --speed "$speed" "$@"
 }
 
@@ -98,12 +101,15 @@ gp --folder "/DCIM/$folder" --get-file 2 --filename "$work/got/%f.%C" >"$work/ge
 elapsed=$(python3 -c 'import sys; print(float(sys.argv[1]) - float(sys.argv[2]))' "$(date +%s.%N)" "$start")
 got=$(ls "$work/got")
 cmp "$work/got/$got" "$card/DCIM/$folder/$picture" || fail "$picture differs from the card's"
+grep -q "fail: corrupting packet 2" "$work/sim.log" && grep -q "<- NAK, sending again" "$work/sim.log" \
+    || fail "the spoiled packet was not asked for again"
 size=$(stat -c %s "$card/DCIM/$folder/$picture")
 python3 - "$size" "$elapsed" "$speed" <<'EOF' || fail "the picture came faster than the line allows"
 import sys
 size, elapsed, speed = int(sys.argv[1]), float(sys.argv[2]), int(sys.argv[3])
 line = size * 10 / speed
-print("picture: %d bytes identical, %.1f s (line time %.1f s)" % (size, elapsed, line))
+print("picture: %d bytes identical, %.1f s (line time %.1f s), one spoiled packet resent"
+      % (size, elapsed, line))
 sys.exit(0 if elapsed >= 0.9 * line else 1)
 EOF
 
@@ -124,8 +130,8 @@ gp --folder "/DCIM/$folder" --get-thumbnail 1 --filename "$work/got/%f.%C" >"$wo
     || { cat "$work/thumb.txt" >&2; fail "gphoto2 --get-thumbnail"; }
 thumb="$work/got/$(ls "$work/got")"
 if ! cmp -s "$thumb" "$work/thumb-card.jpg"; then
-    # gphoto2 2.5.x writes a serial-Sierra thumbnail to its file twice, once as
-    # it arrives and once more when the driver hands the whole thumbnail back.
+    # gphoto2 2.5.x at times writes a serial-Sierra thumbnail to its file
+    # twice: as it arrives, then again when its driver hands the whole back.
     cat "$work/thumb-card.jpg" "$work/thumb-card.jpg" | cmp -s - "$thumb" \
         || fail "the thumbnail differs from the card's EXIF thumbnail"
     echo "thumbnail: $(stat -c %s "$work/thumb-card.jpg") bytes identical (saved twice over by gphoto2)"

@@ -55,9 +55,9 @@ transfer, counted in payload bytes from the start of that transfer):
   --drop-after N        stop mid-packet after N bytes and go silent, as if
                         switched off, for --off-seconds (default: for good);
                         then wake up fresh at 19200 bps.
-  --corrupt-packet K    spoil one payload byte of the K-th data packet of a
-                        transfer on its first sending (repeatable option,
-                        counted over the run: 1 = first packet sent).
+  --corrupt-packet K    spoil one payload byte of the K-th picture or
+                        thumbnail data packet of the run on its first sending
+                        (1 = the first such packet; repeatable).
   --stall-after N       pause --stall-seconds (default 5) after N bytes, then
                         carry on as if nothing happened.
 Other options: --log FILE (protocol trace), --pace-factor F (multiply the
@@ -175,7 +175,7 @@ class Camera:
         self.picture = 1
         self.folder_pick = 0
         self.settings = {}
-        self.packets_sent = 0
+        self.transfer_packets = 0
         self.corrupt = set(opts.corrupt_packet or [])
         self.drop_armed = opts.drop_after is not None
         self.stall_armed = opts.stall_after is not None
@@ -260,14 +260,15 @@ class Camera:
             packet = bytearray([0x03 if last else 0x02, seq & 0xFF])
             packet += len(chunk).to_bytes(2, "little") + chunk
             packet += (sum(chunk) & 0xFFFF).to_bytes(2, "little")
-            self.packets_sent += 1
+            if transfer:
+                self.transfer_packets += 1
             first = True
             for attempt in range(8):
                 wire = bytearray(packet)
-                if first and self.packets_sent in self.corrupt and chunk:
-                    self.corrupt.discard(self.packets_sent)
+                if first and transfer and self.transfer_packets in self.corrupt and chunk:
+                    self.corrupt.discard(self.transfer_packets)
                     wire[4 + len(chunk) // 2] ^= 0x5A
-                    self.trace("fail: corrupting packet %d" % self.packets_sent)
+                    self.trace("fail: corrupting packet %d" % self.transfer_packets)
                 first = False
                 self.trace("-> data %s seq %d len %d" % ("end" if last else "more", seq, len(chunk)))
                 if transfer:

@@ -7,6 +7,7 @@
 #include <cstring>
 
 #include "JpegCodec.h"
+#include "common/DriverFiles.h"
 #include "WicCodec.h"
 #include "core/Exif.h"
 #include "core/ImageHeader.h"
@@ -15,6 +16,10 @@
 namespace diskcam {
 namespace {
 
+using driverfiles::CopyOut;
+using driverfiles::ToGlobal;
+using driverfiles::WriteBytes;
+
 constexpr int kThumbnailSize = 160;
 constexpr int kThumbnailQuality = 85;
 constexpr size_t kHeaderBytes = 64 * 1024;  // EXIF lives in the first segment
@@ -22,13 +27,6 @@ constexpr size_t kHeaderBytes = 64 * 1024;  // EXIF lives in the first segment
 std::string Lower(std::string text) {
     for (char& c : text) c = char(tolower(static_cast<unsigned char>(c)));
     return text;
-}
-
-void CopyOut(const std::string& text, char* buffer, int size) {
-    if (!buffer || size <= 0) return;
-    size_t length = std::min(text.size(), size_t(size - 1));
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
 }
 
 bool IsDirectory(const std::string& path) {
@@ -65,27 +63,6 @@ std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit) {
     }
     CloseHandle(file);
     return bytes;
-}
-
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
-              written == bytes.size();
-    CloseHandle(file);
-    if (!ok) DeleteFileA(path.c_str());
-    return ok;
-}
-
-HGLOBAL ToGlobal(const std::vector<uint8_t>& bytes) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, bytes.size());
-    if (!memory) return nullptr;
-    if (void* at = GlobalLock(memory)) {
-        std::memcpy(at, bytes.data(), bytes.size());
-        GlobalUnlock(memory);
-    }
-    return memory;
 }
 
 // The picture fitted into a square of `size`, aspect kept.
@@ -317,26 +294,11 @@ DiskConnection::DiskConnection(std::string folder) : folder_(std::move(folder)) 
 
 DiskConnection::~DiskConnection() {
     images_.clear();  // their scratch files first, then the folder
-    if (!scratchFolder_.empty()) RemoveDirectoryA(scratchFolder_.c_str());
 }
 
-// Numbered names in a folder of our own: the temporary directory may hold
-// thousands of files, and probing it for a free name would cost more than the
-// thumbnail itself.
 std::string DiskConnection::NewScratchPath() {
     std::lock_guard<std::mutex> hold(lock_);
-    if (scratchFolder_.empty()) {
-        char temp[MAX_PATH];
-        DWORD length = GetTempPathA(MAX_PATH, temp);
-        if (length == 0 || length >= MAX_PATH) return {};
-        for (int attempt = 0; attempt < 100 && scratchFolder_.empty(); ++attempt) {
-            std::string folder = std::string(temp) + "diskcam-" + std::to_string(GetCurrentProcessId()) +
-                                 "-" + std::to_string(GetTickCount() + attempt);
-            if (CreateDirectoryA(folder.c_str(), nullptr)) scratchFolder_ = folder;
-        }
-        if (scratchFolder_.empty()) return {};
-    }
-    return scratchFolder_ + "\\" + std::to_string(++scratchCount_) + ".jpg";
+    return scratch_.NewPath();
 }
 
 void DiskConnection::Destroy(int flags) {

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "camera/CameraService.h"
+#include "common/DriverFiles.h"
 
 namespace diskcam {
 
@@ -89,8 +90,7 @@ private:
 
     std::string folder_;
     std::mutex lock_;
-    std::string scratchFolder_;  // made on first use, removed with the connection
-    int scratchCount_ = 0;
+    driverfiles::ScratchFolder scratch_{"diskcam"};
     std::vector<std::string> names_;
     // Handed-out images live as long as the connection: callers keep pointers.
     std::map<std::string, std::unique_ptr<DiskImage>> images_;

@@ -3,17 +3,16 @@
 #include <algorithm>
 #include <cstring>
 
+#include "common/DriverFiles.h"
+
 namespace serialcam {
 namespace {
 
 constexpr char kRootFolder[] = "\\DCIM";
 
-void CopyOut(const std::string& text, char* buffer, int size) {
-    if (!buffer || size <= 0) return;
-    size_t length = std::min(text.size(), size_t(size - 1));
-    std::memcpy(buffer, text.data(), length);
-    buffer[length] = '\0';
-}
+using driverfiles::CopyOut;
+using driverfiles::ToGlobal;
+using driverfiles::WriteBytes;
 
 std::string Text(const std::vector<uint8_t>& bytes) {
     std::string text(bytes.begin(), bytes.end());
@@ -22,26 +21,6 @@ std::string Text(const std::vector<uint8_t>& bytes) {
 
 bool Report(ProgressCallback cb, void* context, int code, int value) {
     return !cb || cb(code, value, nullptr, context);
-}
-
-HGLOBAL ToGlobal(const std::vector<uint8_t>& bytes) {
-    HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, std::max<size_t>(bytes.size(), 1));
-    if (!memory) return nullptr;
-    if (void* at = GlobalLock(memory)) {
-        if (!bytes.empty()) std::memcpy(at, bytes.data(), bytes.size());
-        GlobalUnlock(memory);
-    }
-    return memory;
-}
-
-bool WriteBytes(const std::string& path, const std::vector<uint8_t>& bytes) {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) && written == bytes.size();
-    CloseHandle(file);
-    if (!ok) DeleteFileA(path.c_str());
-    return ok;
 }
 
 std::string TempFile() {
@@ -176,8 +155,7 @@ SerialConnection::SerialConnection(CameraLine* line, std::string folder) : line_
 }
 
 void SerialConnection::Destroy(int flags) {
-    images_.clear();
-    if (!scratchFolder_.empty()) RemoveDirectoryA(scratchFolder_.c_str());
+    images_.clear();  // their scratch files go before the folder
     if (flags & 1) delete this;
 }
 
@@ -247,20 +225,7 @@ int SerialConnection::CheckConnection() {
     return link && link->GetInt(SierraLink::kBattery, battery) ? 0 : -1;
 }
 
-std::string SerialConnection::NewScratchPath() {
-    if (scratchFolder_.empty()) {
-        char temp[MAX_PATH];
-        DWORD length = GetTempPathA(MAX_PATH, temp);
-        if (length == 0 || length >= MAX_PATH) return {};
-        for (int attempt = 0; attempt < 100 && scratchFolder_.empty(); ++attempt) {
-            std::string folder = std::string(temp) + "serialcam-" + std::to_string(GetCurrentProcessId()) + "-" +
-                                 std::to_string(GetTickCount() + attempt);
-            if (CreateDirectoryA(folder.c_str(), nullptr)) scratchFolder_ = folder;
-        }
-        if (scratchFolder_.empty()) return {};
-    }
-    return scratchFolder_ + "\\" + std::to_string(++scratchCount_) + ".jpg";
-}
+std::string SerialConnection::NewScratchPath() { return scratch_.NewPath(); }
 
 // ---- SerialService
 

@@ -13,6 +13,7 @@
 
 #include "SierraLink.h"
 #include "camera/CameraService.h"
+#include "common/DriverFiles.h"
 
 namespace serialcam {
 
@@ -104,8 +105,7 @@ private:
     std::string folder_;
     std::vector<std::string> names_;  // in the camera's order
     std::vector<std::unique_ptr<SerialImage>> images_;  // handed out; live as long as the connection
-    std::string scratchFolder_;
-    int scratchCount_ = 0;
+    driverfiles::ScratchFolder scratch_{"serialcam"};
 };
 
 class SerialService final : public CameraService {

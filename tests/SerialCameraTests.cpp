@@ -61,10 +61,12 @@ std::vector<uint8_t> EmbeddedThumbnail(const std::vector<uint8_t>& jpeg) {
 
 struct ProgressLog {
     std::vector<int> codes;
+    int lastPercent = -1;
     int cancelAtPercent = 1000;
     static BOOL Callback(int code, int value, const char*, void* context) {
         auto* log = static_cast<ProgressLog*>(context);
         if (log->codes.empty() || log->codes.back() != code) log->codes.push_back(code);
+        if (code == 1) log->lastPercent = value;
         return !(code == 1 && value >= log->cancelAtPercent);
     }
 };
@@ -101,6 +103,7 @@ TEST_F(SerialCamera, PicturesAndThumbnailsArriveByteForByteWithProgress) {
     EXPECT_EQ(ReadFileBytes(path), ReadFileBytes(CardFile("IMG_0002.JPG")));
     DeleteFileA(path);
     EXPECT_EQ(log.codes, (std::vector<int>{0, 1, 2}));
+    EXPECT_GE(log.lastPercent, 95);  // the bar moves with the bytes
 
     HGLOBAL thumb = nullptr;
     int freeIt = 0;

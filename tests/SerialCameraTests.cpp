@@ -128,6 +128,20 @@ TEST_F(SerialCamera, ACancelledDownloadEndsAndTheLineStaysUsable) {
     GlobalFree(data);
 }
 
+TEST_F(SerialCamera, TheSameCameraAnswersOnAParallelPort) {
+    service_->Destroy(1);  // lets go of the line
+    auto create = reinterpret_cast<CreateServiceFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library_, kCreateServiceExport)));
+    service_ = create("LPT1");
+    ASSERT_TRUE(service_->Refresh());
+    ASSERT_NE(Open(), nullptr);
+    HGLOBAL thumb = nullptr;
+    int freeIt = 0;
+    ASSERT_EQ(connection_->OpenImage("IMG_0001.JPG")->ReadData(&thumb, 0, &freeIt, nullptr, nullptr), 0);
+    EXPECT_EQ(FromGlobal(thumb), EmbeddedThumbnail(ReadFileBytes(CardFile("IMG_0001.JPG"))));
+    GlobalFree(thumb);
+}
+
 TEST_F(SerialCamera, DeletingOneAndAll) {
     ASSERT_NE(Open(), nullptr);
     connection_->DeleteImage("IMG_0002.JPG");

@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Runs the serial camera driver's tests against the camera simulator: a card
 # is made, the simulator serves it on one end of a pseudo-terminal pair and
-# COM5 of the private Wine prefix is the other end. Extra arguments go to the
+# COM5 (and LPT1) of the private Wine prefix is the other end. Extra arguments go to the
 # simulator (failure options). Usage (inside tools/wine-session.sh):
 #   tests/serial-camera.sh <driver_tests.exe> <gtest filter> [simulator options]
 set -euo pipefail
@@ -20,7 +20,9 @@ python3 "${SIMULATOR:-$root/tools/serial-camera-sim.py}" --card "$work/card" --l
 sim_pid=$!
 for _ in $(seq 100); do [ -s "$work/pty" ] && break; sleep 0.1; done
 [ -s "$work/pty" ] || { echo "the simulator did not start" >&2; exit 1; }
+# COM5 and LPT1 both lead to the camera (one of them open at a time).
 ln -sfn "$(readlink -f "$work/host")" "$WINEPREFIX/dosdevices/com5"
+ln -sfn "$(readlink -f "$work/host")" "$WINEPREFIX/dosdevices/lpt1"
 status=0
 ORVEX_SERIAL_CARD="C:\\$name\\card" WINEDEBUG=-all wine "$tests" --gtest_filter="$filter" || status=$?
 [ $status -eq 0 ] || tail -40 "$work/camera.log" >&2

@@ -26,12 +26,14 @@ prepare='
 # Wine learns a drive's type when it starts: the card is seen from the next session on.
 "$root/tools/wine-session.sh" bash -c "$prepare"
 walk='bin=$BUILD_DIR/bin; wine "$bin/camwalk.exe" | tr -d "\r" | tee "$BUILD_DIR/demo/camwalk.txt"'
-# The camera simulator serves the same card on COM1, pacing 115200 bps.
+# The camera simulator serves the same card on COM1 (and LPT1, for the
+# "Parallel" connection type), pacing 115200 bps.
 camera='python3 "$ROOT/tools/serial-camera-sim.py" --card "$WINEPREFIX/drive_c/OrvexCard" \
     --link "$BUILD_DIR/demo/com1" > "$BUILD_DIR/demo/camera.pty" &
     trap "kill $! 2>/dev/null" EXIT
     for _ in $(seq 100); do [ -s "$BUILD_DIR/demo/camera.pty" ] && break; sleep 0.1; done
-    ln -sfn "$(readlink -f "$BUILD_DIR/demo/com1")" "$WINEPREFIX/dosdevices/com1"'
+    ln -sfn "$(readlink -f "$BUILD_DIR/demo/com1")" "$WINEPREFIX/dosdevices/com1"
+    ln -sfn "$(readlink -f "$BUILD_DIR/demo/com1")" "$WINEPREFIX/dosdevices/lpt1"'
 
 if [ -n "${DISPLAY:-}" ]; then
     # Wine cannot browse into a folder object without IPersistFolder2, so the

@@ -29,7 +29,7 @@ walk='bin=$BUILD_DIR/bin; wine "$bin/camwalk.exe" | tr -d "\r" | tee "$BUILD_DIR
 # The camera simulator serves the same card on COM1 (and LPT1, for the
 # "Parallel" connection type), pacing 115200 bps.
 camera='python3 "$ROOT/tools/serial-camera-sim.py" --card "$WINEPREFIX/drive_c/OrvexCard" \
-    --link "$BUILD_DIR/demo/com1" > "$BUILD_DIR/demo/camera.pty" &
+    --link "$BUILD_DIR/demo/com1" --log "$BUILD_DIR/demo/camera.log" > "$BUILD_DIR/demo/camera.pty" &
     trap "kill $! 2>/dev/null" EXIT
     for _ in $(seq 100); do [ -s "$BUILD_DIR/demo/camera.pty" ] && break; sleep 0.1; done
     ln -sfn "$(readlink -f "$BUILD_DIR/demo/com1")" "$WINEPREFIX/dosdevices/com1"

@@ -25,18 +25,6 @@
 
 namespace {
 
-class TestFolder final : public FolderConnection {
-public:
-    explicit TestFolder(CameraService* service) : FolderConnection("FAKE", "Local"), service_(service) {}
-    ~TestFolder() override { CloseConnection(); }
-
-protected:
-    CameraService* ParentService() override { return service_; }
-
-private:
-    CameraService* service_;
-};
-
 struct Box {
     int x, y, width, height;
 };

@@ -22,18 +22,6 @@
 
 namespace {
 
-class TestFolder final : public FolderConnection {
-public:
-    explicit TestFolder(CameraService* service) : FolderConnection("FAKE", "Local"), service_(service) {}
-    ~TestFolder() override { CloseConnection(); }
-
-protected:
-    CameraService* ParentService() override { return service_; }
-
-private:
-    CameraService* service_;
-};
-
 uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at) {
     uint32_t value = 0;
     std::memcpy(&value, bytes.data() + at, 4);

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "camera/FolderConnection.h"
 #include "support/FakeImage.h"
 
 class FakeConnection final : public CameraConnection {
@@ -81,4 +82,18 @@ private:
     std::vector<std::unique_ptr<FakeImage>> images_;
     uint16_t caps_;
     int lines_;
+};
+
+// A camera folder whose connection comes from `service` (connect it with
+// Connect(false): a reload would read the registry first).
+class TestFolder final : public FolderConnection {
+public:
+    explicit TestFolder(CameraService* service) : FolderConnection("FAKE", "Local"), service_(service) {}
+    ~TestFolder() override { CloseConnection(); }
+
+protected:
+    CameraService* ParentService() override { return service_; }
+
+private:
+    CameraService* service_;
 };

@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <fstream>
 #include <string>
 #include <vector>
 
@@ -140,6 +141,36 @@ TEST_F(SerialCamera, TheSameCameraAnswersOnAParallelPort) {
     ASSERT_EQ(connection_->OpenImage("IMG_0001.JPG")->ReadData(&thumb, 0, &freeIt, nullptr, nullptr), 0);
     EXPECT_EQ(FromGlobal(thumb), EmbeddedThumbnail(ReadFileBytes(CardFile("IMG_0001.JPG"))));
     GlobalFree(thumb);
+}
+
+int CountInCameraLog(const char* text) {
+    const char* log = getenv("ORVEX_SERIAL_LOG");
+    std::ifstream in(log ? log : "");
+    int count = 0;
+    for (std::string line; std::getline(in, line);) count += line.find(text) != std::string::npos;
+    return count;
+}
+
+// Two folder objects of the browser may each make a service for one camera:
+// the camera has one session, and the first to go must not end it for the other.
+TEST_F(SerialCamera, TwoServicesOnOnePortShareTheCamerasSession) {
+    if (!getenv("ORVEX_SERIAL_LOG")) GTEST_SKIP() << "needs the simulator's log";
+    auto create = reinterpret_cast<CreateServiceFunction>(
+        reinterpret_cast<void*>(GetProcAddress(library_, kCreateServiceExport)));
+    int endsBefore = CountInCameraLog("<- action 4");
+    int wakeUpsBefore = CountInCameraLog("<- wake-up");
+    CameraService* second = create("COM5,115200");
+    ASSERT_TRUE(second->Refresh());
+    service_->Destroy(1);
+    service_ = second;
+    ASSERT_NE(Open(), nullptr);
+    HGLOBAL thumb = nullptr;
+    int freeIt = 0;
+    ASSERT_EQ(connection_->OpenImage("IMG_0004.JPG")->ReadData(&thumb, 0, &freeIt, nullptr, nullptr), 0);
+    EXPECT_EQ(FromGlobal(thumb), EmbeddedThumbnail(ReadFileBytes(CardFile("IMG_0004.JPG"))));
+    GlobalFree(thumb);
+    EXPECT_EQ(CountInCameraLog("<- action 4"), endsBefore);
+    EXPECT_EQ(CountInCameraLog("<- wake-up"), wakeUpsBefore);
 }
 
 TEST_F(SerialCamera, DeletingOneAndAll) {

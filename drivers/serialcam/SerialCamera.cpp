@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
 
 #include "common/DriverFiles.h"
 
@@ -33,6 +34,34 @@ std::string TempFile() {
 }  // namespace
 
 // ---- CameraLine
+
+CameraLine::~CameraLine() {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (link_.IsStarted()) link_.Stop();
+}
+
+std::shared_ptr<CameraLine> CameraLine::Shared(const std::string& port, int speed) {
+    static std::mutex registryLock;
+    static std::map<std::string, std::weak_ptr<CameraLine>> lines;
+    std::lock_guard<std::mutex> hold(registryLock);
+    std::shared_ptr<CameraLine> line = lines[port].lock();
+    if (line) {
+        line->Retune(speed);
+        return line;
+    }
+    line = std::make_shared<CameraLine>(port, speed);
+    lines[port] = line;
+    return line;
+}
+
+// A new speed setting: the session ends now and the next exchange starts one at that speed.
+void CameraLine::Retune(int speed) {
+    std::lock_guard<std::mutex> hold(lock_);
+    if (speed == speed_) return;
+    speed_ = speed;
+    if (link_.IsStarted()) link_.Stop();
+    folder_.clear();
+}
 
 SierraLink* CameraLine::Link() {
     if (link_.IsStarted()) return &link_;
@@ -149,7 +178,8 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
 
 // ---- SerialConnection
 
-SerialConnection::SerialConnection(CameraLine* line, std::string folder) : line_(line), folder_(std::move(folder)) {
+SerialConnection::SerialConnection(std::shared_ptr<CameraLine> line, std::string folder)
+    : line_(std::move(line)), folder_(std::move(folder)) {
     std::lock_guard<std::mutex> hold(line_->Lock());
     Scan();
 }
@@ -160,40 +190,47 @@ void SerialConnection::Destroy(int flags) {
 }
 
 bool SerialConnection::Scan() {
-    names_.clear();
+    std::vector<std::string> names;
     uint32_t count = 0;
-    if (!line_->SelectFolder(folder_) || !line_->Link()->GetInt(SierraLink::kPictureCount, count)) return false;
-    for (uint32_t i = 1; i <= count && i <= 9999; ++i) {
+    bool complete = line_->SelectFolder(folder_) && line_->Link()->GetInt(SierraLink::kPictureCount, count);
+    for (uint32_t i = 1; complete && i <= count && i <= 9999; ++i) {
         std::vector<uint8_t> name;
-        if (!line_->Link()->SetInt(SierraLink::kCurrentPicture, i) ||
-            !line_->Link()->GetString(SierraLink::kPictureName, name))
-            return false;
-        names_.push_back(Text(name));
+        complete = line_->Link()->SetInt(SierraLink::kCurrentPicture, i) &&
+                   line_->Link()->GetString(SierraLink::kPictureName, name);
+        if (complete) names.push_back(Text(name));
     }
-    return true;
+    std::lock_guard<std::mutex> hold(namesLock_);
+    names_ = std::move(names);
+    return complete;
+}
+
+std::vector<std::string> SerialConnection::Names() {
+    std::lock_guard<std::mutex> hold(namesLock_);
+    return names_;
 }
 
 bool SerialConnection::Select(const std::string& name) {
-    auto at = std::find(names_.begin(), names_.end(), name);
-    if (at == names_.end() || !line_->SelectFolder(folder_)) return false;
-    return line_->Link()->SetInt(SierraLink::kCurrentPicture, uint32_t(at - names_.begin() + 1));
+    std::vector<std::string> names = Names();
+    auto at = std::find(names.begin(), names.end(), name);
+    if (at == names.end() || !line_->SelectFolder(folder_)) return false;
+    return line_->Link()->SetInt(SierraLink::kCurrentPicture, uint32_t(at - names.begin() + 1));
 }
 
 void SerialConnection::GetConnectionId(char* buffer, int size) { CopyOut(folder_, buffer, size); }
 
 int SerialConnection::GetImageCount() {
-    std::lock_guard<std::mutex> hold(line_->Lock());
+    std::lock_guard<std::mutex> hold(namesLock_);
     return int(names_.size());
 }
 
 void SerialConnection::GetImageName(char* buffer, int size, int index) {
-    std::lock_guard<std::mutex> hold(line_->Lock());
+    std::lock_guard<std::mutex> hold(namesLock_);
     CopyOut(index >= 0 && size_t(index) < names_.size() ? names_[size_t(index)] : "", buffer, size);
 }
 
 CameraImage* SerialConnection::OpenImage(const char* name) {
     if (!name) return nullptr;
-    std::lock_guard<std::mutex> hold(line_->Lock());
+    std::lock_guard<std::mutex> hold(namesLock_);
     if (std::find(names_.begin(), names_.end(), name) == names_.end()) return nullptr;
     for (auto& image : images_)
         if (image->Name() == name) return image.get();
@@ -229,36 +266,38 @@ std::string SerialConnection::NewScratchPath() { return scratch_.NewPath(); }
 
 // ---- SerialService
 
+// The session ends with the line's last user (the line's destructor).
 void SerialService::Destroy(int flags) {
-    {
-        std::lock_guard<std::mutex> hold(line_.Lock());
-        if (SierraLink* link = line_.Link()) link->Stop();
-    }
     if (flags & 1) delete this;
 }
 
 bool SerialService::Refresh() {
-    std::lock_guard<std::mutex> hold(line_.Lock());
-    folders_.clear();
-    uint32_t count = 0;
-    SierraLink* link = line_.Link();
-    if (!link || !line_.SelectFolder(kRootFolder) || !link->GetInt(SierraLink::kSubfolderCount, count)) return false;
-    for (uint32_t i = 1; i <= count && i <= 999; ++i) {
-        std::vector<uint8_t> name;
-        if (!link->SetInt(SierraLink::kSubfolderCount, i) || !link->GetString(SierraLink::kFolder, name)) break;
-        folders_.push_back(Text(name));
+    std::vector<std::string> folders;
+    bool read = false;
+    {
+        std::lock_guard<std::mutex> hold(line_->Lock());
+        uint32_t count = 0;
+        SierraLink* link = line_->Link();
+        read = link && line_->SelectFolder(kRootFolder) && link->GetInt(SierraLink::kSubfolderCount, count);
+        for (uint32_t i = 1; read && i <= count && i <= 999; ++i) {
+            std::vector<uint8_t> name;
+            if (!link->SetInt(SierraLink::kSubfolderCount, i) || !link->GetString(SierraLink::kFolder, name)) break;
+            folders.push_back(Text(name));
+        }
+        line_->ForgetFolder();  // picking a subfolder changed what the camera reports
     }
-    line_.ForgetFolder();  // picking a subfolder changed what the camera reports
-    return true;
+    std::lock_guard<std::mutex> hold(foldersLock_);
+    folders_ = std::move(folders);
+    return read;
 }
 
 unsigned SerialService::GetFolderCount() {
-    std::lock_guard<std::mutex> hold(line_.Lock());
+    std::lock_guard<std::mutex> hold(foldersLock_);
     return unsigned(folders_.size());
 }
 
 bool SerialService::GetFolderName(unsigned index, char* buffer, int size) {
-    std::lock_guard<std::mutex> hold(line_.Lock());
+    std::lock_guard<std::mutex> hold(foldersLock_);
     if (index >= folders_.size()) return false;
     CopyOut(folders_[index], buffer, size);
     return true;
@@ -268,10 +307,10 @@ CameraConnection* SerialService::OpenConnection(const char* folderName) {
     if (!folderName) return nullptr;
     std::string name = folderName;
     {
-        std::lock_guard<std::mutex> hold(line_.Lock());
+        std::lock_guard<std::mutex> hold(foldersLock_);
         if (std::find(folders_.begin(), folders_.end(), name) == folders_.end()) return nullptr;
     }
-    auto* connection = new (std::nothrow) SerialConnection(&line_, std::string(kRootFolder) + "\\" + name);
+    auto* connection = new (std::nothrow) SerialConnection(line_, std::string(kRootFolder) + "\\" + name);
     if (connection && connection->GetImageCount() == 0 && connection->CheckConnection() < 0) {
         connection->Destroy(1);
         return nullptr;

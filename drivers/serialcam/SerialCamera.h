@@ -17,11 +17,19 @@
 
 namespace serialcam {
 
-// The line shared by a service and its connections.
+// The line to one camera, shared by every service and connection of the
+// process that names the same port: one camera has one session, ended when
+// the last user lets go (a second session would talk over the first).
 class CameraLine {
 public:
     // `port` "COM1" .. "COM9", or "AUTO" to try COM1 to COM4.
     CameraLine(std::string port, int speed) : port_(std::move(port)), speed_(speed) {}
+    ~CameraLine();
+    CameraLine(const CameraLine&) = delete;
+    CameraLine& operator=(const CameraLine&) = delete;
+
+    // The process's line for `port`; a different `speed` applies from the next exchange.
+    static std::shared_ptr<CameraLine> Shared(const std::string& port, int speed);
 
     std::mutex& Lock() { return lock_; }
     // Called with the lock held: the link, started (or restarted) as needed.
@@ -34,6 +42,8 @@ public:
     void ForgetFolder() { folder_.clear(); }
 
 private:
+    void Retune(int speed);
+
     std::string port_;
     int speed_;
     std::mutex lock_;
@@ -74,7 +84,7 @@ private:
 
 class SerialConnection final : public CameraConnection {
 public:
-    SerialConnection(CameraLine* line, std::string folder);
+    SerialConnection(std::shared_ptr<CameraLine> line, std::string folder);
 
     void Destroy(int flags) override;
     void Reserved2() override {}
@@ -95,14 +105,16 @@ public:
     // With the line's lock held: the camera's folder current and `name` its
     // current picture; false when the camera does not have it.
     bool Select(const std::string& name);
-    CameraLine* Line() const { return line_; }
+    CameraLine* Line() const { return line_.get(); }
     std::string NewScratchPath();
 
 private:
     bool Scan();  // with the lock held
+    std::vector<std::string> Names();
 
-    CameraLine* line_;
+    std::shared_ptr<CameraLine> line_;
     std::string folder_;
+    std::mutex namesLock_;  // the names need no line: readers never wait behind a download
     std::vector<std::string> names_;  // in the camera's order
     std::vector<std::unique_ptr<SerialImage>> images_;  // handed out; live as long as the connection
     driverfiles::ScratchFolder scratch_{"serialcam"};
@@ -110,7 +122,7 @@ private:
 
 class SerialService final : public CameraService {
 public:
-    SerialService(std::string port, int speed) : line_(std::move(port), speed) {}
+    SerialService(const std::string& port, int speed) : line_(CameraLine::Shared(port, speed)) {}
 
     void Destroy(int flags) override;
     CameraConnection* OpenConnection(const char* folderName) override;
@@ -119,7 +131,8 @@ public:
     bool GetFolderName(unsigned index, char* buffer, int size) override;
 
 private:
-    CameraLine line_;
+    std::shared_ptr<CameraLine> line_;
+    std::mutex foldersLock_;
     std::vector<std::string> folders_;
 };
 

@@ -408,6 +408,46 @@ TEST_F(CameraViewTest, SelectAllFromTheKeyboardActsOnlyOutsideFileDialogs) {
     EXPECT_EQ(host_->defaultCommands, 1);
 }
 
+// A browser like Wine's explorer reads the selection's ID list array to see
+// whether a folder was opened, then leaves the action to the view: the
+// picture is fetched once, and a fetch the user cancelled opens nothing.
+TEST_F(CameraViewTest, ADefaultCommandThatReadTheSelectionOpensWhatItFetched) {
+    CameraView* view = Open("100TEST", 3, true);
+    int reads = 0;
+    host_->onDefaultCommand = [&](IShellView* shown) {
+        ComRef<IDataObject> data;
+        if (shown->GetItemObject(SVGIO_SELECTION, IID_IDataObject, data.PutVoid()) != S_OK) return S_FALSE;
+        FORMATETC format = {CLIPFORMAT(RegisterClipboardFormatA(CFSTR_SHELLIDLIST)), nullptr, DVASPECT_CONTENT, -1,
+                            TYMED_HGLOBAL};
+        STGMEDIUM medium = {};
+        if (data->GetData(&format, &medium) == S_OK) {
+            ++reads;
+            ReleaseStgMedium(&medium);
+        }
+        // Gone from the card now: the viewer can only show the copy fetched here.
+        DeleteFileA((card_.Folder() + "\\IMG_0002.JPG").c_str());
+        return S_FALSE;
+    };
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    view->ItemOpened(0, "IMG_0002.JPG");
+    std::vector<HWND> viewers = OwnWindowsOfClass("FrameHelperWin");
+    ASSERT_EQ(viewers.size(), 1u);
+    EXPECT_EQ(reads, 1);
+    char title[256] = {};
+    GetWindowTextA(viewers[0], title, sizeof title);
+    EXPECT_EQ(std::string(title).find("IMG_0002.JPG"), 0u) << title;
+    DestroyWindow(viewers[0]);
+
+    DeleteFileA((card_.Folder() + "\\img_0001.jpg").c_str());  // the fetch fails; the box gets Cancel
+    view->Control()->SelectItem("IMG_0002.JPG", 0);
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    DialogAnswerer answerer(IDCANCEL);
+    view->ItemOpened(0, "img_0001.jpg");
+    EXPECT_TRUE(OwnWindowsOfClass("FrameHelperWin").empty());
+    EXPECT_EQ(answerer.Captions().size(), 1u);  // the transfer's Retry/Cancel, no second box
+    EXPECT_EQ(host_->defaultCommands, 2);
+}
+
 TEST_F(CameraViewTest, ContextMenusOfTheBackgroundAndOfAnItem) {
     CameraView* view = Open();
     MenuWatcher menus;

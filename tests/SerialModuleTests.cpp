@@ -4,6 +4,7 @@
 #include <windows.h>
 
 #include <cstdlib>
+#include <thread>
 
 #include "camera/ConfigStore.h"
 #include "server/CameraFolder.h"
@@ -15,6 +16,7 @@
 #include "support/TestPaths.h"
 #include "support/TestPictures.h"
 #include "transfer/ImageDataObject.h"
+#include "viewer/FullResViewer.h"
 
 namespace {
 
@@ -113,6 +115,36 @@ TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService)
     std::string text(log.begin(), log.end());
     EXPECT_NE(text.find("set int 17 = 5"), std::string::npos);
     EXPECT_EQ(text.find("set int 17 = 4"), std::string::npos);
+}
+
+// The user cancels the picture coming over the line: the viewer does not
+// open and asks the camera for the picture no second time.
+TEST_F(SerialModuleSettings, ACancelledPictureIsNotFetchedAgain) {
+    ASSERT_TRUE(folder_->IsConnected());
+    std::string card = getenv("ORVEX_SERIAL_CARD");
+    std::string logPath = card.substr(0, card.find_last_of('\\')) + "\\camera.log";
+    auto pictureRequests = [&] {
+        std::vector<uint8_t> log = ReadFileBytes(logPath);
+        std::string text(log.begin(), log.end());
+        int count = 0;
+        for (size_t at = 0; (at = text.find("get string 14", at)) != std::string::npos; ++at) ++count;
+        return count;
+    };
+    int before = pictureRequests();
+    DialogAnswerer answerer(IDCANCEL);
+    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
+    // The user presses Cancel a moment into the picture.
+    std::thread user([] {
+        HWND progress = nullptr;
+        for (int i = 0; i < 200 && !progress; ++i, Sleep(20)) progress = FindWindowA("#32770", nullptr);
+        Sleep(700);
+        if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+    });
+    auto* viewer = new FullResViewer(folder_->OpenImage("IMG_0002.JPG"), 0, folder_.Get());
+    EXPECT_FALSE(viewer->Create(nullptr));
+    user.join();
+    EXPECT_EQ(pictureRequests(), before + 1);
+    EXPECT_EQ(folder_->Idle(), 1);
 }
 
 }  // namespace

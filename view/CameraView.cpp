@@ -112,6 +112,7 @@ STDMETHODIMP CameraView::GetItemObject(UINT, REFIID riid, void** ppv) {
     }
     dataObject_->AddRef();
     *ppv = dataObject_;
+    ++dataObjectsHanded_;
     return S_OK;
 }
 

@@ -68,7 +68,7 @@ public:
     bool CanPaste();
     void PasteCommand();
     void CopyCommand();
-    void OpenItem(const std::string& name);
+    void OpenItem(const std::string& name, const std::string& fetchedFile = "");
     void PreviewCommand();
     void DeleteCommand();
     void DeleteAll();
@@ -123,5 +123,6 @@ private:
     bool menusBuilt_ = false;
     IDropTarget* dropTarget_ = nullptr;
     IDataObject* dataObject_ = nullptr;  // the one GetItemObject hands out
+    int dataObjectsHanded_ = 0;
     char tipText_[64] = {};
 };

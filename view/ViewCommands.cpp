@@ -12,17 +12,20 @@
 namespace {
 
 // The viewer lives on its own once created: its frame deletes it.
-void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder) {
+void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder,
+                        const std::string& fetchedFile = "", const std::string& name = "") {
     if (!image) return;
     auto* viewer = new (std::nothrow) FullResViewer(image, rotation, folder);
-    if (viewer) viewer->Create(nullptr);
+    if (!viewer) return;
+    if (!fetchedFile.empty()) viewer->UseFetchedFile(fetchedFile, name);
+    viewer->Create(nullptr);
 }
 
 }  // namespace
 
-void CameraView::OpenItem(const std::string& name) {
+void CameraView::OpenItem(const std::string& name, const std::string& fetchedFile) {
     int rotation = control_ ? control_->GetItemRotation(name.c_str()) : 0;
-    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_);
+    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_, fetchedFile, name);
 }
 
 void CameraView::PreviewCommand() {

@@ -3,6 +3,7 @@
 #include "print/PrintCommand.h"
 #include "res/resource.h"
 #include "server/Module.h"
+#include "transfer/ImageDataObject.h"
 #include "view/AboutBox.h"
 #include "view/CameraView.h"
 
@@ -81,10 +82,23 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
 }
 
 void CameraView::ItemOpened(int, const char* name) {
+    if (!fileDialog_) {
+        if (name) OpenItem(name);
+        return;
+    }
     // A browser that answers S_FALSE leaves the default action to the view
     // (Wine's explorer, which offers the file dialog's interface, does so).
-    if (fileDialog_ && fileDialog_->OnDefaultCommand(this) != S_FALSE) return;
-    if (name) OpenItem(name);
+    // To decide, it may have read the selection's files: a transfer the user
+    // cancelled there ends the action, a finished one is what the viewer shows.
+    int handedBefore = dataObjectsHanded_;
+    if (fileDialog_->OnDefaultCommand(this) != S_FALSE || !name) return;
+    auto* read = dataObjectsHanded_ != handedBefore ? static_cast<ImageDataObject*>(dataObject_) : nullptr;
+    if (read && read->WasCancelled()) return;
+    std::string fetched;
+    for (const TransferItem& item : read ? read->Items() : std::vector<TransferItem>{})
+        if (item.name == name && GetFileAttributesA(item.filePath.c_str()) != INVALID_FILE_ATTRIBUTES)
+            fetched = item.filePath;
+    OpenItem(name, fetched);
 }
 
 void CameraView::ContextMenuRequested(int, const char* name) {

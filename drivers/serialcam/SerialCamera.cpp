@@ -36,7 +36,6 @@ std::string TempFile() {
 // ---- CameraLine
 
 CameraLine::~CameraLine() {
-    std::lock_guard<std::mutex> hold(lock_);
     if (link_.IsStarted()) link_.Stop();
 }
 
@@ -56,11 +55,29 @@ std::shared_ptr<CameraLine> CameraLine::Shared(const std::string& port, int spee
 
 // A new speed setting: the session ends now and the next exchange starts one at that speed.
 void CameraLine::Retune(int speed) {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (speed == speed_) return;
+    LineUse use(*this);
+    if (speed == speed_ || !use) return;
     speed_ = speed;
     if (link_.IsStarted()) link_.Stop();
     folder_.clear();
+}
+
+LineUse::LineUse(CameraLine& line, Mode mode) : line_(line) {
+    DWORD self = GetCurrentThreadId();
+    if (line_.owner_ == self) return;
+    if (mode == kIfFree) {
+        if (!line_.lock_.try_lock()) return;
+    } else {
+        line_.lock_.lock();
+    }
+    line_.owner_ = self;
+    held_ = true;
+}
+
+LineUse::~LineUse() {
+    if (!held_) return;
+    line_.owner_ = 0;
+    line_.lock_.unlock();
 }
 
 SierraLink* CameraLine::Link() {
@@ -104,9 +121,9 @@ SerialImage::~SerialImage() {
 bool SerialImage::GetInfo(ImageInfo* out) {
     if (!out) return false;
     if (size_ == 0) {
-        std::lock_guard<std::mutex> hold(owner_->Line()->Lock());
+        LineUse use(*owner_->Line());
         uint32_t size = 0;
-        if (!owner_->Select(name_) || !owner_->Line()->Link()->GetInt(SierraLink::kPictureSize, size)) return false;
+        if (!use || !owner_->Select(name_) || !owner_->Line()->Link()->GetInt(SierraLink::kPictureSize, size)) return false;
         size_ = size;
     }
     *out = {};
@@ -119,7 +136,8 @@ bool SerialImage::GetInfo(ImageInfo* out) {
 // Codes 0, 1 (percent) and 2 go to the callback; its "stop" ends the read with -2.
 int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext) {
     if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
-    std::lock_guard<std::mutex> hold(owner_->Line()->Lock());
+    LineUse use(*owner_->Line());
+    if (!use) return -1;
     CameraLine* line = owner_->Line();
     uint32_t total = 0;
     SierraLink::Register sizeRegister = fullImage ? SierraLink::kPictureSize : SierraLink::kThumbnailSize;
@@ -180,8 +198,8 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
 
 SerialConnection::SerialConnection(std::shared_ptr<CameraLine> line, std::string folder)
     : line_(std::move(line)), folder_(std::move(folder)) {
-    std::lock_guard<std::mutex> hold(line_->Lock());
-    Scan();
+    LineUse use(*line_);
+    if (use) Scan();
 }
 
 void SerialConnection::Destroy(int flags) {
@@ -240,19 +258,23 @@ CameraImage* SerialConnection::OpenImage(const char* name) {
 
 void SerialConnection::DeleteImage(const char* name) {
     if (!name) return;
-    std::lock_guard<std::mutex> hold(line_->Lock());
+    LineUse use(*line_);
+    if (!use) return;
     if (Select(name)) line_->Link()->DoAction(SierraLink::kDeletePicture);
     Scan();  // the camera renumbers its pictures
 }
 
 void SerialConnection::DeleteAllImages() {
-    std::lock_guard<std::mutex> hold(line_->Lock());
+    LineUse use(*line_);
+    if (!use) return;
     if (line_->SelectFolder(folder_)) line_->Link()->DoAction(SierraLink::kDeleteAll);
     Scan();
 }
 
 int SerialConnection::CheckConnection() {
-    std::lock_guard<std::mutex> hold(line_->Lock());
+    // A line busy with an exchange is a camera that answers.
+    LineUse use(*line_, LineUse::kIfFree);
+    if (!use) return 0;
     uint32_t battery = 0;
     SierraLink* link = line_->Link();
     if (link && link->GetInt(SierraLink::kBattery, battery)) return 0;
@@ -275,16 +297,16 @@ bool SerialService::Refresh() {
     std::vector<std::string> folders;
     bool read = false;
     {
-        std::lock_guard<std::mutex> hold(line_->Lock());
+        LineUse use(*line_);
         uint32_t count = 0;
-        SierraLink* link = line_->Link();
+        SierraLink* link = use ? line_->Link() : nullptr;
         read = link && line_->SelectFolder(kRootFolder) && link->GetInt(SierraLink::kSubfolderCount, count);
         for (uint32_t i = 1; read && i <= count && i <= 999; ++i) {
             std::vector<uint8_t> name;
             if (!link->SetInt(SierraLink::kSubfolderCount, i) || !link->GetString(SierraLink::kFolder, name)) break;
             folders.push_back(Text(name));
         }
-        line_->ForgetFolder();  // picking a subfolder changed what the camera reports
+        if (use) line_->ForgetFolder();  // picking a subfolder changed what the camera reports
     }
     std::lock_guard<std::mutex> hold(foldersLock_);
     folders_ = std::move(folders);

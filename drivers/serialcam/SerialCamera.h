@@ -6,6 +6,7 @@
 // user-interface thread take turns.
 #include <windows.h>
 
+#include <atomic>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -31,24 +32,42 @@ public:
     // The process's line for `port`; a different `speed` applies from the next exchange.
     static std::shared_ptr<CameraLine> Shared(const std::string& port, int speed);
 
-    std::mutex& Lock() { return lock_; }
-    // Called with the lock held: the link, started (or restarted) as needed.
+    // With the line held: the link, started (or restarted) as needed.
     SierraLink* Link();
-    // Called with the lock held: makes `folder` the camera's current folder.
+    // With the line held: makes `folder` the camera's current folder.
     bool SelectFolder(const std::string& folder);
-    // Called with the lock held: after a failed or cancelled exchange.
+    // With the line held: after a failed or cancelled exchange.
     bool Recover();
-    // Called with the lock held: the camera's current folder changed behind our back.
+    // With the line held: the camera's current folder changed behind our back.
     void ForgetFolder() { folder_.clear(); }
 
 private:
+    friend class LineUse;
     void Retune(int speed);
 
     std::string port_;
     int speed_;
     std::mutex lock_;
+    std::atomic<DWORD> owner_{0};  // the thread holding lock_
     SierraLink link_;
     std::string folder_;  // the camera's current folder as we last set it
+};
+
+// Holds the line for one exchange. A thread that holds it already (a
+// progress callback pumped messages into another call) is refused instead
+// of deadlocked: the line is in the middle of a packet.
+class LineUse {
+public:
+    enum Mode { kWait, kIfFree };
+    explicit LineUse(CameraLine& line, Mode mode = kWait);
+    ~LineUse();
+    LineUse(const LineUse&) = delete;
+    LineUse& operator=(const LineUse&) = delete;
+    explicit operator bool() const { return held_; }
+
+private:
+    CameraLine& line_;
+    bool held_ = false;
 };
 
 class SerialConnection;

@@ -223,7 +223,7 @@ STDMETHODIMP BrowserHost::SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT
     return S_OK;
 }
 
-STDMETHODIMP BrowserHost::OnDefaultCommand(IShellView*) {
+STDMETHODIMP BrowserHost::OnDefaultCommand(IShellView* view) {
     ++defaultCommands;
-    return S_OK;
+    return onDefaultCommand ? onDefaultCommand(view) : S_OK;
 }

@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -44,6 +45,8 @@ public:
     std::vector<std::string> browsedTo;
     UINT lastBrowseFlags = 0;
     int defaultCommands = 0;  // ICommDlgBrowser::OnDefaultCommand calls
+    // What OnDefaultCommand does besides counting; S_OK when unset.
+    std::function<HRESULT(IShellView*)> onDefaultCommand;
 
     // IUnknown (the host lives on the stack; counting is not needed).
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;

@@ -1,5 +1,5 @@
 # make test: install what is missing, build, run every test under Wine.
-# make demo: build, register in the private Wine prefix, open Wine's explorer.
+# make demo: build, install with the installer into the private Wine prefix, open Wine's explorer.
 BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
-# make demo: installs the module in the private Wine prefix, puts a generated
-# camera card in drive E: (a removable drive), prints the card through
-# camwalk and opens Wine's explorer on the extension. With a DISPLAY the
-# window stays open; without one it runs under Xvfb, saves build/demo/*.png
-# and exits.
+# make demo: installs OrvexView into the private Wine prefix with its
+# installer, puts a generated camera card in drive E: (a removable drive),
+# starts the camera simulator on COM1, prints the card through camwalk and
+# opens Wine's explorer on the extension. With a DISPLAY the window stays
+# open; without one it runs a scripted tour under Xvfb, saves
+# build/demo/*.png and a contact sheet as build/demo/contact-sheet.pdf, and exits.
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${BUILD_DIR:-$root/build}
@@ -13,7 +14,7 @@ mkdir -p "$build/demo"
 prepare='
     set -e
     bin=$BUILD_DIR/bin
-    "$ROOT/install/register.sh" "$bin/orvexview.dll" "$bin/diskcam.dll"
+    WINEDEBUG=-all wine "$BUILD_DIR/OrvexView-Setup.exe" /S
     card="$WINEPREFIX/drive_c/OrvexCard"
     [ -d "$card/DCIM" ] || wine "$bin/make-card.exe" "C:\\OrvexCard" 12 >/dev/null
     # Drive E: is the card, as Wine shows a removable drive.
@@ -43,6 +44,16 @@ if [ -n "${DISPLAY:-}" ]; then
         wine explorer "C:\\"'
 fi
 
-"$root/tools/wine-session.sh" bash -c "$camera; $walk"'
-    wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"'
-echo "screenshots: $build/demo/{root,removable,camera,list,viewer,serial,progress}.png"
+# The tour prints to the PostScript printer on FILE:, which Wine writes to a
+# file of that name in explorer's current folder.
+rm -f "$build/demo/FILE:"
+(cd "$build/demo" && "$root/tools/wine-session.sh" bash -c "$camera; $walk"'
+    wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"')
+if [ -s "$build/demo/FILE:" ]; then
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$build/demo/contact-sheet.pdf" "$build/demo/FILE:"
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r60 -dFirstPage=1 -dLastPage=1 \
+        -sOutputFile="$build/demo/contact-sheet.png" "$build/demo/FILE:"
+    rm -f "$build/demo/FILE:"
+fi
+echo "screenshots: $build/demo/{root,removable,camera,list,viewer,print,contact-sheet,serial,progress}.png"
+echo "contact sheet: $build/demo/contact-sheet.pdf"

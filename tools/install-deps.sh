@@ -2,7 +2,7 @@
 # Installs the build and test tools that are missing (Debian packages, as root).
 set -euo pipefail
 packages=(g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 wine wine64 fonts-wine xvfb
-          cmake make googletest nasm ghostscript python3 gcc libc6-dev gphoto2 socat)
+          cmake make googletest nasm ghostscript python3 gcc libc6-dev gphoto2 socat nsis)
 have() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q "install ok installed"; }
 missing=()
 for p in "${packages[@]}"; do have "$p" || missing+=("$p"); done

@@ -2,7 +2,8 @@
 // as a user would and saves what it shows: root.png, removable.png after Enter
 // on "Removable Media", camera.png after Enter on its first folder, list.png after
 // the view's "List View" command (what its background menu sends), viewer.png after
-// a double click on the first thumbnail, then serial.png (the "Digital Camera"
+// a double click on the first thumbnail, print.png (the print dialog, its
+// contact sheet going to the PostScript printer on FILE:), then serial.png (the "Digital Camera"
 // folder served by the camera simulator on COM1) and progress.png (a picture
 // coming over the line). Used by make demo.
 #include <objbase.h>
@@ -12,6 +13,7 @@
 
 #include "support/ExplorerSession.h"
 #include "support/Screen.h"
+#include "support/TestPrinter.h"
 
 namespace {
 
@@ -61,6 +63,30 @@ bool SerialCameraSteps(ExplorerSession& explorer, const std::string& out) {
     if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
     WaitUntil([] { return false; }, 2000);
     return cells > 0 && progress;
+}
+
+// The card folder printed as a contact sheet: the print dialog with its four
+// layouts, then the job on the PostScript printer on FILE: (Wine writes a
+// file of that name in the current folder; make demo turns it into a PDF).
+bool ContactSheetSteps(ExplorerSession& explorer, const std::string& out) {
+    if (!EnsureTestPrinter()) return false;
+    const WPARAM kPrint = 10005;
+    HWND view = GetParent(FindDescendant(explorer.Window(), "LayoutImpWin"));
+    PostMessageA(view, WM_COMMAND, kPrint, 0);
+    HWND dialog = nullptr;
+    WaitUntil([&] { return (dialog = FindWindowA("#32770", nullptr)) != nullptr && IsWindowVisible(dialog); }, 10000);
+    if (!dialog) return false;
+    PostMessageA(GetDlgItem(dialog, 1056), BM_CLICK, 0, 0);  // "All"
+    PostMessageA(GetDlgItem(dialog, 1005), BM_CLICK, 0, 0);  // "Contact Sheet"
+    WaitUntil([] { return false; }, 500);
+    Shot(out + "\\print.png");
+    PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+    // The job runs on explorer's interface thread: it answers again when spooled.
+    DWORD_PTR answer = 0;
+    WaitUntil([] { return false; }, 500);
+    bool spooled = SendMessageTimeoutA(explorer.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 120000, &answer) != 0;
+    std::printf("contact sheet: %s\n", spooled ? "spooled" : "still printing");
+    return spooled;
 }
 
 }  // namespace
@@ -121,7 +147,8 @@ int main(int argc, char** argv) {
     Shot(out + "\\viewer.png");
     if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
     WaitUntil([] { return false; }, 500);
+    bool printed = ContactSheetSteps(explorer, out);
     bool serial = SerialCameraSteps(explorer, out);
     CoUninitialize();
-    return rows > 0 && viewer && serial ? 0 : 1;
+    return rows > 0 && viewer && printed && serial ? 0 : 1;
 }

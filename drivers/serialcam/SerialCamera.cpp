@@ -175,10 +175,13 @@ int SerialImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progr
 int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
                             void* cbContext) {
     if (!path || size <= 0) return -1;
-    if (!fullImage && !thumbnailFile_.empty() && GetFileAttributesA(thumbnailFile_.c_str()) != INVALID_FILE_ATTRIBUTES) {
-        CopyOut(thumbnailFile_, path, size);
-        if (deleteWhenDone) *deleteWhenDone = 0;
-        return kReadOk;
+    if (!fullImage) {
+        std::lock_guard<std::mutex> hold(fileLock_);
+        if (!thumbnailFile_.empty() && GetFileAttributesA(thumbnailFile_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+            CopyOut(thumbnailFile_, path, size);
+            if (deleteWhenDone) *deleteWhenDone = 0;
+            return kReadOk;
+        }
     }
     std::vector<uint8_t> bytes;
     int result = Fetch(fullImage != 0, bytes, cb, cbContext);
@@ -188,7 +191,15 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
         if (!file.empty()) DeleteFileA(file.c_str());
         return -1;
     }
-    if (!fullImage) thumbnailFile_ = file;
+    if (!fullImage) {
+        std::lock_guard<std::mutex> hold(fileLock_);
+        if (thumbnailFile_.empty()) {
+            thumbnailFile_ = file;
+        } else {  // another thread's arrived meanwhile and may be read now: keep that one
+            DeleteFileA(file.c_str());
+            file = thumbnailFile_;
+        }
+    }
     CopyOut(file, path, size);
     if (deleteWhenDone) *deleteWhenDone = fullImage ? 1 : 0;
     return kReadOk;

@@ -97,8 +97,9 @@ private:
 
     SerialConnection* owner_;
     std::string name_;
-    uint32_t size_ = 0;             // learnt once
-    std::string thumbnailFile_;     // written on the first file request
+    std::atomic<uint32_t> size_{0};  // learnt once
+    std::mutex fileLock_;            // loader threads may ask for the thumbnail at once
+    std::string thumbnailFile_;      // written on the first file request
 };
 
 class SerialConnection final : public CameraConnection {

@@ -72,6 +72,15 @@ void LayoutImp::BackgroundPress(WPARAM keys, int x, int y) {
 
 void LayoutImp::EndRubberBand() { rubberBand_.reset(); }
 
+namespace {
+
+bool ButtonStillDown() {
+    int button = GetSystemMetrics(SM_SWAPBUTTON) ? VK_RBUTTON : VK_LBUTTON;
+    return (GetAsyncKeyState(button) & 0x8000) != 0;
+}
+
+}  // namespace
+
 // Whether the mouse leaves a small box around the press before any button
 // changes or Escape: then the press starts a drag.
 bool LayoutImp::DetectDrag() {
@@ -84,7 +93,10 @@ bool LayoutImp::DetectDrag() {
         MSG msg;
         if (!PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) &&
             !PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
-            WaitMessage();
+            // A release this window never hears of (taken by another, or a press
+            // that was never physical) must not leave the browser waiting here.
+            if (!ButtonStillDown()) break;
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, 50, QS_MOUSE | QS_KEY);
             continue;
         }
         UINT m = msg.message;

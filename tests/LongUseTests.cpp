@@ -1,0 +1,248 @@
+// Long use of a camera view in a browser: many open/fill/close cycles must not
+// grow the process's handles, window objects or memory, and random user
+// actions must neither crash, hang nor leak. ORVEX_CYCLES and ORVEX_ACTIONS
+// set the counts (make soak runs 1,000 and 10,000); ORVEX_MONKEY_SEED replays.
+#include <gtest/gtest.h>
+#include <windows.h>
+#include <psapi.h>
+
+#include <atomic>
+#include <cstdio>
+#include <random>
+#include <thread>
+
+#include "camera/ConfigStore.h"
+#include "server/CameraFolder.h"
+#include "server/SourceFolder.h"
+#include "support/BrowserHost.h"
+#include "support/CoreFixture.h"
+#include "support/DialogAnswerer.h"
+#include "support/ScopedRegistry.h"
+#include "support/Screen.h"
+#include "support/TestCard.h"
+#include "support/TestPaths.h"
+#include "support/TestPictures.h"
+#include "view/CameraView.h"
+
+namespace {
+
+unsigned EnvNumber(const char* name, unsigned fallback) {
+    const char* text = getenv(name);
+    return text && *text ? unsigned(strtoul(text, nullptr, 10)) : fallback;
+}
+
+struct Usage {
+    DWORD handles = 0, userObjects = 0, gdiObjects = 0;
+    size_t privateBytes = 0;
+
+    static Usage Now() {
+        Usage usage;
+        // Wine keeps no handle count: the value a new handle gets (the lowest
+        // free slot) climbs when handles leak.
+        if (!GetProcessHandleCount(GetCurrentProcess(), &usage.handles) || usage.handles == 0) {
+            HANDLE probe = CreateEventA(nullptr, FALSE, FALSE, nullptr);
+            usage.handles = DWORD(reinterpret_cast<uintptr_t>(probe) / 4);
+            CloseHandle(probe);
+        }
+        usage.userObjects = GetGuiResources(GetCurrentProcess(), GR_USEROBJECTS);
+        usage.gdiObjects = GetGuiResources(GetCurrentProcess(), GR_GDIOBJECTS);
+        PROCESS_MEMORY_COUNTERS_EX memory = {};
+        memory.cb = sizeof memory;
+        GetProcessMemoryInfo(GetCurrentProcess(), reinterpret_cast<PROCESS_MEMORY_COUNTERS*>(&memory), sizeof memory);
+        usage.privateBytes = memory.PrivateUsage ? memory.PrivateUsage : memory.PagefileUsage;
+        return usage;
+    }
+};
+
+std::ostream& operator<<(std::ostream& out, const Usage& u) {
+    return out << u.handles << " handles, " << u.userObjects << " window objects, " << u.gdiObjects
+               << " GDI objects, " << u.privateBytes / 1024 << " KB private";
+}
+
+class LongUse : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
+        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
+        settings_->SetString("Camera", "Memory Card");
+        model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card"));
+        model_->SetString("Connection", "Local");
+        local_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Local"));
+        local_->SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
+        source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    }
+    void TearDown() override {
+        Close();
+        source_.Reset();
+        local_.reset();
+        model_.reset();
+        settings_.reset();
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
+        CoreTest::TearDown();
+    }
+
+    CameraView* Open() {
+        Close();
+        folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), "100TEST"));
+        if (folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()) != S_OK) return nullptr;
+        host_ = std::make_unique<BrowserHost>();
+        if (host_->Open(view_.Get()) != S_OK) return nullptr;
+        auto* view = static_cast<CameraView*>(view_.Get());
+        WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() > 0; }, 5000);
+        return view;
+    }
+    // A command as the browser's menu or toolbar sends it.
+    void Command(int command) {
+        HWND window = nullptr;
+        if (view_ && view_->GetWindow(&window) == S_OK) SendMessageA(window, WM_COMMAND, WPARAM(command), 0);
+    }
+    void Close() {
+        for (HWND viewer : OwnWindowsOfClass("FrameHelperWin")) DestroyWindow(viewer);
+        host_.reset();
+        view_.Reset();
+        folder_.Reset();
+    }
+    // Puts pictures back when deletes have emptied the card.
+    void RefillCard() {
+        WIN32_FIND_DATAA found;
+        int pictures = 0;
+        HANDLE search = FindFirstFileA((card_.Folder() + "\\*.jp*").c_str(), &found);
+        if (search != INVALID_HANDLE_VALUE) {
+            do ++pictures;
+            while (FindNextFileA(search, &found));
+            FindClose(search);
+        }
+        for (int i = pictures; i < 4; ++i)
+            card_.Write(card_.Folder() + "\\refill_" + std::to_string(refills_++) + ".jpg",
+                        MakeJpeg(QuadrantBitmap(320, 240), {}));
+    }
+
+    TestCard card_;
+    std::unique_ptr<ScopedRegKey> settings_, model_, local_;
+    ComRef<SourceFolder> source_;
+    ComRef<CameraFolder> folder_;
+    ComRef<IShellView> view_;
+    std::unique_ptr<BrowserHost> host_;
+    int refills_ = 0;
+};
+
+// Wine keeps no count of window and GDI objects (GetGuiResources answers 0),
+// so there the handle count and private memory carry the check.
+TEST_F(LongUse, OpeningFillingAndClosingAViewManyTimesGrowsNothing) {
+    unsigned cycles = EnvNumber("ORVEX_CYCLES", 60);
+    const unsigned warmUp = 10;
+    Usage before;
+    for (unsigned i = 0; i < cycles + warmUp; ++i) {
+        if (i == warmUp) before = Usage::Now();
+        CameraView* view = Open();
+        ASSERT_NE(view, nullptr);
+        host_->Pump(i % 3 == 0 ? 200 : 20);  // sometimes the loader finishes, sometimes it is stopped
+        if (i % 4 == 0) Command(CameraView::kListView);
+        Close();
+    }
+    Usage after = Usage::Now();
+    std::printf("%u cycles: before %s\n", cycles, testing::PrintToString(before).c_str());
+    std::printf("%u cycles: after  %s\n", cycles, testing::PrintToString(after).c_str());
+    EXPECT_LE(after.handles, before.handles + 10) << before << " -> " << after;
+    EXPECT_LE(after.userObjects, before.userObjects + 10);
+    EXPECT_LE(after.gdiObjects, before.gdiObjects + 10);
+    EXPECT_LE(after.privateBytes, before.privateBytes + 8 * 1024 * 1024) << before << " -> " << after;
+}
+
+// Answers every question of the view at random: delete confirmations,
+// error boxes, property boxes.
+void AnswerAtRandom(HWND, void* context) {
+    auto* answerer = static_cast<DialogAnswerer*>(context);
+    static std::mt19937 random(7);
+    const int answers[] = {IDYES, IDNO, IDOK, IDCANCEL};
+    answerer->SetAnswer(answers[random() % 4]);
+}
+
+TEST_F(LongUse, RandomUserActionsNeverCrashHangOrLeak) {
+    unsigned seed = EnvNumber("ORVEX_MONKEY_SEED", std::random_device{}());
+    unsigned actions = EnvNumber("ORVEX_ACTIONS", 400);
+    std::printf("monkey: %u actions, seed %u (ORVEX_MONKEY_SEED=%u replays it)\n", actions, seed, seed);
+    std::mt19937 random(seed);
+    DialogAnswerer answerer(IDCANCEL);
+    answerer.OnDialog(AnswerAtRandom, &answerer);
+    CameraView* view = Open();
+    ASSERT_NE(view, nullptr);
+    const int commands[] = {CameraView::kCopy,        CameraView::kRotate,      CameraView::kDelete,
+                            CameraView::kSelectAll,   CameraView::kRefresh,     CameraView::kPaste,
+                            CameraView::kThumbnailView, CameraView::kListView, CameraView::kProperties,
+                            CameraView::kPreview};
+    const WORD keys[] = {VK_LEFT, VK_RIGHT, VK_UP, VK_DOWN, VK_HOME, VK_END, VK_PRIOR, VK_NEXT, VK_SPACE, 'A'};
+    // An action that does not come back is a hang: say which, and end the run.
+    std::atomic<DWORD> actionStart{GetTickCount()};
+    std::atomic<unsigned> current{0}, currentKind{0};
+    std::atomic<bool> finished{false};
+    std::thread watchdog([&] {
+        while (!finished) {
+            Sleep(200);
+            if (!finished && GetTickCount() - actionStart > 20000) {
+                std::printf("monkey: action %u (kind %u) of seed %u hangs\n", current.load(), currentKind.load(), seed);
+                fflush(stdout);
+                TerminateProcess(GetCurrentProcess(), 3);
+            }
+        }
+    });
+    Usage before = Usage::Now();
+    for (unsigned i = 0; i < actions; ++i) {
+        unsigned kind = random() % 8;
+        DWORD start = GetTickCount();
+        actionStart = start;
+        current = i;
+        currentKind = kind;
+        if (getenv("ORVEX_MONKEY_TRACE")) std::printf("action %u kind %u\n", i, kind), fflush(stdout);
+        HWND window = nullptr;
+        view_->GetWindow(&window);
+        HWND grid = FindDescendant(window, "LayoutImpWin");
+        HWND list = FindDescendant(window, "SysListView32");
+        HWND target = grid ? grid : list;
+        RECT area = {};
+        if (target) GetClientRect(target, &area);
+        LPARAM at = MAKELPARAM(random() % UINT(area.right + 1), random() % UINT(area.bottom + 1));
+        HWND cell = grid ? ChildWindowFromPoint(grid, {LOWORD(at), HIWORD(at)}) : target;
+        HWND hit = cell ? cell : target;
+        WPARAM modifiers = (random() % 3 == 0 ? MK_CONTROL : 0) | (random() % 4 == 0 ? MK_SHIFT : 0);
+        switch (kind) {
+            case 0:
+            case 1:
+                if (hit) {
+                    SendMessageA(hit, WM_LBUTTONDOWN, MK_LBUTTON | modifiers, MAKELPARAM(10, 10));
+                    SendMessageA(hit, WM_LBUTTONUP, modifiers, MAKELPARAM(10, 10));
+                }
+                break;
+            case 2:
+                if (hit) SendMessageA(hit, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+                break;
+            case 3: host_->PressKey(keys[random() % 10], random() % 4 == 0); break;
+            case 4:
+            case 5: Command(commands[random() % 10]); break;
+            case 6: if (target) PostMessageA(target, WM_KEYDOWN, VK_ESCAPE, 0); break;
+            default:
+                if (random() % 8 == 0) {
+                    view = Open();  // a new visit to the folder
+                    ASSERT_NE(view, nullptr) << "action " << i << " seed " << seed;
+                }
+        }
+        host_->Pump(5);
+        for (HWND viewer : OwnWindowsOfClass("FrameHelperWin")) DestroyWindow(viewer);
+        ASSERT_LT(GetTickCount() - start, 10000u) << "action " << i << " (kind " << kind << ") seed " << seed;
+        if (i % 50 == 49) RefillCard();
+    }
+    finished = true;
+    watchdog.join();
+    Close();
+    OpenClipboard(nullptr);  // our data on the clipboard holds the folder
+    EmptyClipboard();
+    CloseClipboard();
+    Usage after = Usage::Now();
+    std::printf("monkey: before %s\nmonkey: after  %s\n", testing::PrintToString(before).c_str(),
+                testing::PrintToString(after).c_str());
+    EXPECT_LE(after.handles, before.handles + 20) << before << " -> " << after;
+    EXPECT_LE(after.privateBytes, before.privateBytes + 16 * 1024 * 1024) << before << " -> " << after;
+}
+
+}  // namespace

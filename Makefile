@@ -35,6 +35,11 @@ clean:
 fuzz:
 	tools/fuzz.sh
 
+# The long hardening runs: fuzzers, lifetime and random user actions (tools/soak.sh, ~30 min).
+.PHONY: soak
+soak: build
+	BUILD_DIR=$(abspath $(BUILD)) tools/soak.sh
+
 # Codec timings under Wine beside native djpeg (bench/run.sh).
 bench: build
 	BUILD_DIR=$(abspath $(BUILD)) bench/run.sh

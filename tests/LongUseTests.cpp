@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <psapi.h>
+#include <shellapi.h>
 
 #include <atomic>
 #include <cstdio>
@@ -22,6 +23,7 @@
 #include "support/TestCard.h"
 #include "support/TestPaths.h"
 #include "support/TestPictures.h"
+#include "transfer/CopyToDisk.h"
 #include "view/CameraView.h"
 
 namespace {
@@ -71,10 +73,30 @@ protected:
         local_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Local"));
         local_->SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
         source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+        cardFolder_ = card_.Folder();
+    }
+    // The same model as a serial camera: the simulator of tests/serial-camera.sh on COM5.
+    bool UseSerialCamera() {
+        const char* card = getenv("ORVEX_SERIAL_CARD");
+        if (!card) return false;
+        model_->SetString("Connection", "Remote");
+        remote_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote"));
+        remote_->SetString("RemoteConnectionType", "Serial");
+        serial_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE,
+                                                 ConfigStore::ModelKey("Memory Card", "Remote\\Serial"));
+        serial_->SetString("Path", BinPath("serialcam.dll"));
+        serial_->SetString("ComPort", "COM5");
+        serial_->SetString("ComSpeed", "115200");
+        source_ = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
+        folderName_ = "100ORVEX";
+        cardFolder_ = std::string(card) + "\\DCIM\\100ORVEX";
+        return true;
     }
     void TearDown() override {
         Close();
         source_.Reset();
+        serial_.reset();
+        remote_.reset();
         local_.reset();
         model_.reset();
         settings_.reset();
@@ -84,7 +106,7 @@ protected:
 
     CameraView* Open() {
         Close();
-        folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), "100TEST"));
+        folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), folderName_));
         if (folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()) != S_OK) return nullptr;
         host_ = std::make_unique<BrowserHost>();
         if (host_->Open(view_.Get()) != S_OK) return nullptr;
@@ -107,24 +129,27 @@ protected:
     void RefillCard() {
         WIN32_FIND_DATAA found;
         int pictures = 0;
-        HANDLE search = FindFirstFileA((card_.Folder() + "\\*.jp*").c_str(), &found);
+        HANDLE search = FindFirstFileA((cardFolder_ + "\\*.jp*").c_str(), &found);
         if (search != INVALID_HANDLE_VALUE) {
             do ++pictures;
             while (FindNextFileA(search, &found));
             FindClose(search);
         }
         for (int i = pictures; i < 4; ++i)
-            card_.Write(card_.Folder() + "\\refill_" + std::to_string(refills_++) + ".jpg",
+            card_.Write(cardFolder_ + "\\REFILL" + std::to_string(refills_++) + ".jpg",
                         MakeJpeg(QuadrantBitmap(320, 240), {}));
     }
 
     TestCard card_;
-    std::unique_ptr<ScopedRegKey> settings_, model_, local_;
+    std::unique_ptr<ScopedRegKey> settings_, model_, local_, remote_, serial_;
     ComRef<SourceFolder> source_;
     ComRef<CameraFolder> folder_;
     ComRef<IShellView> view_;
     std::unique_ptr<BrowserHost> host_;
+    std::string folderName_ = "100TEST", cardFolder_;
     int refills_ = 0;
+
+    void Monkey(unsigned actions);
 };
 
 // Wine keeps no count of window and GDI objects (GetGuiResources answers 0),
@@ -150,6 +175,51 @@ TEST_F(LongUse, OpeningFillingAndClosingAViewManyTimesGrowsNothing) {
     EXPECT_LE(after.privateBytes, before.privateBytes + 8 * 1024 * 1024) << before << " -> " << after;
 }
 
+// The card leaves its drive after its pictures were chosen for a copy: the error box's
+// Cancel ends the copy with nothing left in the transfer directory, and with
+// the card back a Refresh makes the view usable again.
+TEST_F(LongUse, ACardPulledBeforeItsPicturesAreFetchedLeavesNothingAndARefreshBringsItBack) {
+    CameraView* view = Open();
+    ASSERT_NE(view, nullptr);
+    ASSERT_EQ(view->Control()->GetItemCount(), 3);
+    std::string transfer = WorkDirectory() + "TRANSFER";
+    RemoveTree(transfer);
+    Command(CameraView::kSelectAll);
+    ComRef<IDataObject> data = ComRef<IDataObject>::Share(view->CreateDataObject(nullptr));
+    ASSERT_TRUE(data);
+    std::string pulled = card_.Folder() + "-pulled";
+    ASSERT_TRUE(MoveFileA(card_.Folder().c_str(), pulled.c_str()));
+    FORMATETC files = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    {
+        DialogAnswerer answerer(IDCANCEL);
+        DWORD start = GetTickCount();
+        EXPECT_EQ(data->GetData(&files, &medium), E_UNEXPECTED);
+        EXPECT_LT(GetTickCount() - start, 2000u);
+        EXPECT_FALSE(answerer.Captions().empty());  // "Image Acquisition error."
+    }
+    WIN32_FIND_DATAA found;
+    HANDLE left = FindFirstFileA((transfer + "\\*.*").c_str(), &found);
+    int leftFiles = 0;
+    if (left != INVALID_HANDLE_VALUE) {
+        do leftFiles += !(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY);
+        while (FindNextFileA(left, &found));
+        FindClose(left);
+    }
+    EXPECT_EQ(leftFiles, 0);
+
+    ASSERT_TRUE(MoveFileA(pulled.c_str(), card_.Folder().c_str()));
+    Command(CameraView::kRefresh);
+    WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() == 3; }, 5000);
+    Command(CameraView::kSelectAll);
+    ComRef<IDataObject> again = ComRef<IDataObject>::Share(view->CreateDataObject(nullptr));
+    ASSERT_EQ(again->GetData(&files, &medium), S_OK);
+    EXPECT_EQ(DragQueryFileA(static_cast<HDROP>(medium.hGlobal), 0xFFFFFFFF, nullptr, 0), 3u);
+    ReleaseStgMedium(&medium);
+    data.Reset();
+    again.Reset();
+}
+
 // Answers every question of the view at random: delete confirmations,
 // error boxes, property boxes.
 void AnswerAtRandom(HWND, void* context) {
@@ -159,9 +229,8 @@ void AnswerAtRandom(HWND, void* context) {
     answerer->SetAnswer(answers[random() % 4]);
 }
 
-TEST_F(LongUse, RandomUserActionsNeverCrashHangOrLeak) {
+void LongUse::Monkey(unsigned actions) {
     unsigned seed = EnvNumber("ORVEX_MONKEY_SEED", std::random_device{}());
-    unsigned actions = EnvNumber("ORVEX_ACTIONS", 400);
     std::printf("monkey: %u actions, seed %u (ORVEX_MONKEY_SEED=%u replays it)\n", actions, seed, seed);
     std::mt19937 random(seed);
     DialogAnswerer answerer(IDCANCEL);
@@ -243,6 +312,14 @@ TEST_F(LongUse, RandomUserActionsNeverCrashHangOrLeak) {
                 testing::PrintToString(after).c_str());
     EXPECT_LE(after.handles, before.handles + 20) << before << " -> " << after;
     EXPECT_LE(after.privateBytes, before.privateBytes + 16 * 1024 * 1024) << before << " -> " << after;
+}
+
+TEST_F(LongUse, RandomUserActionsNeverCrashHangOrLeak) { Monkey(EnvNumber("ORVEX_ACTIONS", 400)); }
+
+// Against the camera simulator (tests/serial-camera.sh); skipped without it.
+TEST_F(LongUse, RandomUserActionsOnASerialCamera) {
+    if (!UseSerialCamera()) GTEST_SKIP() << "needs tests/serial-camera.sh";
+    Monkey(EnvNumber("ORVEX_SERIAL_ACTIONS", 150));
 }
 
 }  // namespace

@@ -15,6 +15,7 @@
 #include "server/SourceFolder.h"
 #include "support/BoxWatcher.h"
 #include "support/BrowserHost.h"
+#include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
 #include "transfer/CopyToDisk.h"
@@ -30,19 +31,12 @@
 
 namespace {
 
-const char kPictavia[] = "Software\\Pictavia";
 
 class CameraViewTest : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPictavia);
-        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
-        settings_->SetString("Camera", "Memory Card");
-        model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card"));
-        model_->SetString("Connection", "Local");
-        local_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Local"));
-        local_->SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
+        keys_ = std::make_unique<CardModelKeys>(card_.Root());
         source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
     }
     void TearDown() override {
@@ -50,10 +44,7 @@ protected:
         view_.Reset();
         folder_.Reset();
         source_.Reset();
-        local_.reset();
-        model_.reset();
-        settings_.reset();
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, kPictavia);
+        keys_.reset();
         CoreTest::TearDown();
     }
 
@@ -78,7 +69,7 @@ protected:
     }
     // The source of the model "Memory Card" served by the test driver.
     void UseFakeCamera(const std::string& settings) {
-        local_->SetString("Path", BinPath("fakecam.dll") + "," + settings);
+        keys_->local->SetString("Path", BinPath("fakecam.dll") + "," + settings);
         source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
     }
     HWND ViewWindow() {
@@ -93,7 +84,7 @@ protected:
     HMENU Edit() { return GetSubMenu(host_->menu, 1); }
 
     TestCard card_;
-    std::unique_ptr<ScopedRegKey> settings_, model_, local_;
+    std::unique_ptr<CardModelKeys> keys_;
     ComRef<SourceFolder> source_;
     ComRef<CameraFolder> folder_;
     ComRef<IShellView> view_;
@@ -148,7 +139,7 @@ TEST_F(CameraViewTest, CellWidthsOutsideTheRangeFallBackToNinety) {
     const std::pair<const char*, int> cases[] = {{"31", 90}, {"32", 32}, {"200", 200}, {"201", 90},
                                                  {"abc", 90}, {"120px", 120}};
     for (const auto& c : cases) {
-        model_->SetString("ThumbFrameSize", c.first);
+        keys_->model->SetString("ThumbFrameSize", c.first);
         EXPECT_EQ(view->CellWidth(), c.second) << c.first;
     }
 }
@@ -368,7 +359,7 @@ TEST_F(CameraViewTest, StatusLineNamesTheSource) {
     EXPECT_TRUE(host_->ButtonEnabled(CameraView::kSelectFolder));
 
     // A serial camera that does not answer still names itself and its link.
-    settings_->SetString("Camera", "Serial Cam");
+    keys_->settings->SetString("Camera", "Serial Cam");
     ScopedRegKey model(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam"));
     model.SetString("Connection", "Remote");
     ScopedRegKey remote(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote"));
@@ -397,8 +388,8 @@ TEST_F(CameraViewTest, SelectAllFromTheKeyboardActsOnlyOutsideFileDialogs) {
     EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 3 ");
     EXPECT_EQ(view->Items()[2].selected, 1);
 
-    model_->SetString("ThumbFrameSize", "150");
-    model_->SetString("SmallThumbFrameSize", "64");
+    keys_->model->SetString("ThumbFrameSize", "150");
+    keys_->model->SetString("SmallThumbFrameSize", "64");
     view = Open("100TEST", 3, true);
     EXPECT_TRUE(view->InFileDialog());
     EXPECT_EQ(view->CellWidth(), 64);
@@ -484,7 +475,7 @@ TEST_F(CameraViewTest, PasteFollowsTheClipboardAtOnce) {
 namespace {
 
 TEST_F(CameraViewTest, TheListShowsTheCardsDetailsAndFetchesEveryFile) {
-    settings_->SetString("ViewType", "List");
+    keys_->settings->SetString("ViewType", "List");
     BoxWatcher errors(IDCANCEL);
     CameraView* view = Open();
     HWND list = view->Control()->GetWindow();

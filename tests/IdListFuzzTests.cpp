@@ -12,6 +12,7 @@
 #include "camera/ConfigStore.h"
 #include "server/CameraFolder.h"
 #include "server/SourceFolder.h"
+#include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/GuardedBytes.h"
 #include "support/ScopedRegistry.h"
@@ -135,13 +136,7 @@ class IdListFuzz : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
-        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
-        settings_->SetString("Camera", "Memory Card");
-        model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card"));
-        model_->SetString("Connection", "Local");
-        local_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Local"));
-        local_->SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
+        keys_ = std::make_unique<CardModelKeys>(card_.Root());
         ComRef<IShellFolder> root = InitializedRoot();
         folders_.push_back(root);
         auto* source = new SourceFolder("Local");
@@ -153,10 +148,7 @@ protected:
     }
     void TearDown() override {
         folders_.clear();
-        local_.reset();
-        model_.reset();
-        settings_.reset();
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
+        keys_.reset();
         CoreTest::TearDown();
     }
 
@@ -235,7 +227,7 @@ protected:
     }
 
     TestCard card_;
-    std::unique_ptr<ScopedRegKey> settings_, model_, local_;
+    std::unique_ptr<CardModelKeys> keys_;
     std::vector<ComRef<IShellFolder>> folders_;
     std::vector<std::vector<BYTE>> firstChildren_;
 };

@@ -16,6 +16,7 @@
 #include "server/CameraFolder.h"
 #include "server/SourceFolder.h"
 #include "support/BrowserHost.h"
+#include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
 #include "support/ScopedRegistry.h"
@@ -65,13 +66,7 @@ class LongUse : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
-        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
-        settings_->SetString("Camera", "Memory Card");
-        model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card"));
-        model_->SetString("Connection", "Local");
-        local_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Local"));
-        local_->SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
+        keys_ = std::make_unique<CardModelKeys>(card_.Root());
         source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
         cardFolder_ = card_.Folder();
     }
@@ -79,7 +74,7 @@ protected:
     bool UseSerialCamera() {
         const char* card = getenv("ORVEX_SERIAL_CARD");
         if (!card) return false;
-        model_->SetString("Connection", "Remote");
+        keys_->model->SetString("Connection", "Remote");
         remote_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote"));
         remote_->SetString("RemoteConnectionType", "Serial");
         serial_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE,
@@ -97,10 +92,7 @@ protected:
         source_.Reset();
         serial_.reset();
         remote_.reset();
-        local_.reset();
-        model_.reset();
-        settings_.reset();
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
+        keys_.reset();
         CoreTest::TearDown();
     }
 
@@ -141,7 +133,8 @@ protected:
     }
 
     TestCard card_;
-    std::unique_ptr<ScopedRegKey> settings_, model_, local_, remote_, serial_;
+    std::unique_ptr<CardModelKeys> keys_;
+    std::unique_ptr<ScopedRegKey> remote_, serial_;
     ComRef<SourceFolder> source_;
     ComRef<CameraFolder> folder_;
     ComRef<IShellView> view_;

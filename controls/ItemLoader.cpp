@@ -58,6 +58,7 @@ void ItemLoader::Run() {
 
 bool ItemLoader::LoadWithHelp(int index) {
     while (!items_->LoaderFetch(index)) {
+        if (stop_) return false;  // the control is going: nobody is left to ask
         int answer = MessageBoxA(nullptr, LoadModuleString(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
                                  theModule.productName.c_str(), kErrorBoxFlags);
         if (answer != IDRETRY) {

@@ -76,13 +76,7 @@ protected:
         const char* card = getenv("ORVEX_SERIAL_CARD");
         if (!card) return false;
         keys_->model->SetString("Connection", "Remote");
-        remote_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote"));
-        remote_->SetString("RemoteConnectionType", "Serial");
-        serial_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE,
-                                                 ConfigStore::ModelKey("Memory Card", "Remote\\Serial"));
-        serial_->SetString("Path", BinPath("serialcam.dll"));
-        serial_->SetString("ComPort", "COM5");
-        serial_->SetString("ComSpeed", "115200");
+        line_ = std::make_unique<SimulatorLineKeys>("Memory Card");
         source_ = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
         folderName_ = "100ORVEX";
         cardFolder_ = std::string(card) + "\\DCIM\\100ORVEX";
@@ -91,8 +85,7 @@ protected:
     void TearDown() override {
         Close();
         source_.Reset();
-        serial_.reset();
-        remote_.reset();
+        line_.reset();
         keys_.reset();
         CoreTest::TearDown();
     }
@@ -135,7 +128,7 @@ protected:
 
     TestCard card_;
     std::unique_ptr<CardModelKeys> keys_;
-    std::unique_ptr<ScopedRegKey> remote_, serial_;
+    std::unique_ptr<SimulatorLineKeys> line_;
     // The loader's error box opens on its worker thread, out of a test hook's sight.
     BoxWatcher workerBoxes_{IDCANCEL, 300};
     ComRef<SourceFolder> source_;

@@ -9,6 +9,7 @@
 #include "camera/ConfigStore.h"
 #include "server/CameraFolder.h"
 #include "server/SourceFolder.h"
+#include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
 #include "support/ScopedRegistry.h"
@@ -32,13 +33,7 @@ protected:
         viewer_->SetString("Path", BinPath("diskcam.dll"));
         model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Sim Camera"));
         model_->SetString("Connection", "Remote");
-        remote_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Sim Camera", "Remote"));
-        remote_->SetString("RemoteConnectionType", "Serial");
-        serial_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE,
-                                                 ConfigStore::ModelKey("Sim Camera", "Remote\\Serial"));
-        serial_->SetString("Path", BinPath("serialcam.dll"));
-        serial_->SetString("ComPort", "COM5");
-        serial_->SetString("ComSpeed", "115200");
+        line_ = std::make_unique<SimulatorLineKeys>("Sim Camera");
         source_ = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
         folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), "100ORVEX"));
         folder_->Connect(true);
@@ -49,8 +44,7 @@ protected:
         folder_.Reset();
         source_.Reset();
         if (browser_) DestroyWindow(browser_);
-        serial_.reset();
-        remote_.reset();
+        line_.reset();
         viewer_.reset();
         model_.reset();
         if (settings_) RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
@@ -58,7 +52,8 @@ protected:
         CoreTest::TearDown();
     }
 
-    std::unique_ptr<ScopedRegKey> settings_, viewer_, model_, remote_, serial_;
+    std::unique_ptr<ScopedRegKey> settings_, viewer_, model_;
+    std::unique_ptr<SimulatorLineKeys> line_;
     ComRef<SourceFolder> source_;
     ComRef<CameraFolder> folder_;
     HWND browser_ = nullptr;
@@ -103,7 +98,7 @@ using SerialModuleSettings = SerialModule;
 TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService) {
     ASSERT_TRUE(folder_->IsConnected());
     CameraService* service = source_->GetService();
-    serial_->SetString("ComSpeed", "57600");  // what the settings dialog saves
+    line_->serial->SetString("ComSpeed", "57600");  // what the settings dialog saves
     folder_->Connect(true);
     EXPECT_TRUE(folder_->IsConnected());
     EXPECT_EQ(folder_->GetComSpeed(), "57600");

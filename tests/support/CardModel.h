@@ -30,3 +30,20 @@ struct CardModelKeys {
 
     std::unique_ptr<ScopedRegKey> settings, model, local;
 };
+
+// A model's serial line to the camera simulator that tests/serial-camera.sh
+// puts on COM5, at 115200 bps.
+struct SimulatorLineKeys {
+    explicit SimulatorLineKeys(const std::string& model) {
+        remote = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey(model, "Remote"));
+        remote->SetString("RemoteConnectionType", "Serial");
+        serial = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey(model, "Remote\\Serial"));
+        serial->SetString("Path", BinPath("serialcam.dll"));
+        serial->SetString("ComPort", "COM5");
+        serial->SetString("ComSpeed", "115200");
+    }
+    SimulatorLineKeys(const SimulatorLineKeys&) = delete;
+    SimulatorLineKeys& operator=(const SimulatorLineKeys&) = delete;
+
+    std::unique_ptr<ScopedRegKey> remote, serial;
+};

@@ -6,7 +6,14 @@
 namespace {
 constexpr DWORD kWaitSlice = 30000;
 constexpr UINT kErrorBoxFlags = MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST;
+thread_local ItemLoader* runningHere = nullptr;
 }  // namespace
+
+ItemLoader* ItemLoader::OfThisThread() { return runningHere; }
+
+BOOL ItemLoader::KeepGoing(int, int, const char*, void* loader) {
+    return !loader || !static_cast<ItemLoader*>(loader)->StopRequested();
+}
 
 void ItemLoader::Start() {
     if (thread_) return;
@@ -29,7 +36,8 @@ void ItemLoader::Stop() {
 }
 
 DWORD WINAPI ItemLoader::ThreadProc(LPVOID loader) {
-    static_cast<ItemLoader*>(loader)->Run();
+    runningHere = static_cast<ItemLoader*>(loader);
+    runningHere->Run();
     return 0;
 }
 

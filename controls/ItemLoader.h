@@ -6,6 +6,8 @@
 
 #include <atomic>
 
+#include "camera/CameraService.h"
+
 // The items a loader walks; the control implements it.
 class LoaderItems {
 public:
@@ -33,6 +35,11 @@ public:
     void Stop();
     bool Running() const { return thread_ != nullptr; }
     bool StopRequested() const { return stop_ != 0; }
+
+    // The loader whose worker is the calling thread, or null; with KeepGoing
+    // as a driver's progress callback, a read ends soon after Stop.
+    static ItemLoader* OfThisThread();
+    static BOOL KeepGoing(int code, int value, const char* text, void* loader);
 
 private:
     static DWORD WINAPI ThreadProc(LPVOID loader);

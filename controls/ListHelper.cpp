@@ -201,7 +201,8 @@ bool ListHelper::LoaderFetch(int index) {
     ListItem& record = records_[size_t(index)];
     char path[260] = {};
     int deleteWhenDone = 0;
-    if (!record.image || record.image->ReadToFile(path, sizeof path, 0, &deleteWhenDone, nullptr, nullptr) != kReadOk)
+    if (!record.image || record.image->ReadToFile(path, sizeof path, 0, &deleteWhenDone, ItemLoader::KeepGoing,
+                                                  ItemLoader::OfThisThread()) != kReadOk)
         return false;
     record.fileFetched = 1;
     LVITEMA item = {};

@@ -1,5 +1,6 @@
 #include "controls/SimpleControl.h"
 
+#include "controls/ItemLoader.h"
 #include "server/Module.h"
 
 namespace {
@@ -60,16 +61,19 @@ std::unique_ptr<ImageHolder> SimpleControl::Fetch() {
     if (!images || !image_) return nullptr;
     char path[260] = {};
     int deleteWhenDone = 0;
-    if (image_->ReadToFile(path, sizeof path, 0, &deleteWhenDone, nullptr, nullptr) == kReadOk) {
+    void* loader = ItemLoader::OfThisThread();
+    int read = image_->ReadToFile(path, sizeof path, 0, &deleteWhenDone, ItemLoader::KeepGoing, loader);
+    if (read == kReadOk) {
         auto holder = std::make_unique<ImageHolder>();
         path[sizeof path - 1] = '\0';
         if (holder->Get()) images->LoadFile(path, holder->Get());
         if (deleteWhenDone) DeleteFileA(path);
         return holder;
     }
+    if (read == kReadCancelled) return nullptr;
     HGLOBAL data = nullptr;
     int freeWhenDone = 0;
-    if (image_->ReadData(&data, 0, &freeWhenDone, nullptr, nullptr) != kReadOk || !data) return nullptr;
+    if (image_->ReadData(&data, 0, &freeWhenDone, ItemLoader::KeepGoing, loader) != kReadOk || !data) return nullptr;
     auto holder = std::make_unique<ImageHolder>();
     if (holder->Get()) images->LoadMemory(holder->Get(), data);
     if (freeWhenDone) GlobalFree(data);

@@ -30,6 +30,7 @@ int LoadImageForPrint(ProgressDialog* progress, int kind, CameraImage* source, I
     int deleteWhenDone = 0;
     int result = source->ReadToFile(path, sizeof path, kind, &deleteWhenDone, TransferProgress, target);
     path[sizeof path - 1] = '\0';
+    if (result == kReadCancelled) return 0;  // the user said stop: no second way round
     bool loaded = result == kReadOk ? LoadFromFile(library, image, path, deleteWhenDone)
                                     : LoadFromMemory(library, image, source, kind, target);
     if (!loaded) return 0;

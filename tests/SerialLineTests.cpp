@@ -67,7 +67,7 @@ TEST_F(SerialLineTest, ASilentCameraTimesOutAndACancelEndsTheWaitEarly) {
         cancel = true;
     });
     start = GetTickCount();
-    EXPECT_FALSE(line_.Read(&byte, 1, 10000, &cancel));
+    EXPECT_FALSE(line_.Read(&byte, 1, 10000, [&] { return !cancel; }));
     user.join();
     EXPECT_LT(GetTickCount() - start, 1000u);  // well within a second of the cancel
 }

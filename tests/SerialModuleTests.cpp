@@ -3,16 +3,20 @@
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <cstdlib>
 #include <thread>
 
 #include "camera/ConfigStore.h"
+#include "print/PrintFetch.h"
 #include "server/CameraFolder.h"
 #include "server/SourceFolder.h"
 #include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
 #include "support/ScopedRegistry.h"
+#include "support/Screen.h"
 #include "support/TestCard.h"
 #include "support/TestPaths.h"
 #include "support/TestPictures.h"
@@ -140,6 +144,106 @@ TEST_F(SerialModuleSettings, ACancelledPictureIsNotFetchedAgain) {
     user.join();
     EXPECT_EQ(pictureRequests(), before + 1);
     EXPECT_EQ(folder_->Idle(), 1);
+}
+
+// The camera stops answering for a few seconds in the middle of each of the
+// first three pictures (--stall-after 1000 --stall-seconds 4 --stall-times 3):
+// the user's Cancel ends the wait at once, whatever was waiting for the
+// picture, and nothing half-made stays.
+class SerialModuleStall : public SerialModule {
+protected:
+    void TearDown() override {
+        if (user_.joinable()) user_.join();
+        // The camera finishes its stall before the next test talks to it.
+        if (stallSeen_) Sleep(std::max<LONG>(0, LONG(stallSeen_ + 4500 - GetTickCount())));
+        SerialModule::TearDown();
+    }
+    int Stalls() {
+        std::string card = getenv("ORVEX_SERIAL_CARD");
+        std::vector<uint8_t> log = ReadFileBytes(card.substr(0, card.find_last_of('\\')) + "\\camera.log");
+        std::string text(log.begin(), log.end());
+        int count = 0;
+        for (size_t at = 0; (at = text.find("fail: stalling", at)) != std::string::npos; ++at) ++count;
+        return count;
+    }
+    // The user presses Cancel on the progress box a moment into the next stall.
+    void CancelDuringTheNextStall() {
+        int before = Stalls();
+        user_ = std::thread([this, before] {
+            for (int i = 0; i < 500 && Stalls() == before; ++i) Sleep(20);
+            if (Stalls() == before) return;
+            stallSeen_ = GetTickCount();
+            Sleep(300);
+            HWND progress = FindWindowA("#32770", nullptr);
+            cancelledAt_ = GetTickCount();
+            if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
+        });
+    }
+    static bool ErrorBoxShown(const DialogAnswerer& answerer) {
+        const std::vector<std::string>& captions = answerer.Captions();
+        return std::find(captions.begin(), captions.end(), theModule.productName) != captions.end();
+    }
+    DWORD SinceCancel() {
+        user_.join();
+        EXPECT_NE(cancelledAt_, 0u) << "the camera never stalled";
+        return GetTickCount() - cancelledAt_;
+    }
+
+    std::thread user_;
+    std::atomic<DWORD> stallSeen_{0}, cancelledAt_{0};
+};
+
+TEST_F(SerialModuleStall, ViewingAPictureTheCameraStallsOnEndsAtTheUsersCancel) {
+    DialogAnswerer answerer(IDCANCEL);
+    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
+    CancelDuringTheNextStall();
+    auto* viewer = new FullResViewer(folder_->OpenImage("IMG_0002.JPG"), 0, folder_.Get());
+    EXPECT_FALSE(viewer->Create(nullptr));
+    EXPECT_LT(SinceCancel(), 2000u);
+    EXPECT_FALSE(ErrorBoxShown(answerer));
+    EXPECT_EQ(folder_->Idle(), 1);
+}
+
+TEST_F(SerialModuleStall, CopyingAPictureTheCameraStallsOnEndsAtTheUsersCancelAndLeavesNothing) {
+    RemoveTree(WorkDirectory() + "TRANSFER");
+    auto* data = new ImageDataObject(nullptr, folder_.Get(), nullptr, browser_, {{0, "IMG_0001.JPG", ""}});
+    data->AddRef();
+    DialogAnswerer answerer(IDCANCEL);
+    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
+    CancelDuringTheNextStall();
+    FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    EXPECT_EQ(data->GetData(&wanted, &medium), E_UNEXPECTED);
+    EXPECT_LT(SinceCancel(), 2000u);
+    EXPECT_TRUE(data->WasCancelled());
+    EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
+    EXPECT_EQ(folder_->Idle(), 1);
+    data->Release();
+}
+
+TEST_F(SerialModuleStall, PrintingAPictureTheCameraStallsOnEndsAtTheUsersCancel) {
+    CameraImage* picture = folder_->OpenImage("IMG_0004.JPG");
+    ASSERT_NE(picture, nullptr);
+    DialogAnswerer answerer(IDCANCEL);
+    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
+    ProgressDialog progress;
+    progress.Open(browser_);
+    ImageHolder image;
+    CancelDuringTheNextStall();
+    EXPECT_FALSE(LoadGuarded(folder_.Get(), &progress, 1, picture, image.Get()));
+    progress.Close();
+    EXPECT_LT(SinceCancel(), 2000u);
+    EXPECT_EQ(folder_->Idle(), 1);
+}
+
+// After the cancelled stalls the camera serves again: a picture arrives whole.
+TEST_F(SerialModuleStall, AfterTheCancelledStallsAPictureArrivesWhole) {
+    DialogAnswerer answerer(IDCANCEL);
+    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
+    auto* viewer = new FullResViewer(folder_->OpenImage("IMG_0002.JPG"), 0, folder_.Get());
+    ASSERT_TRUE(viewer->Create(nullptr));
+    for (HWND window : OwnWindowsOfClass("FrameHelperWin")) DestroyWindow(window);
+    EXPECT_FALSE(ErrorBoxShown(answerer));
 }
 
 }  // namespace

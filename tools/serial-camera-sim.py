@@ -50,8 +50,9 @@ Registers (integers unless noted):
 Actions: 01 delete all pictures of the current folder, 07 delete the current
   picture, 04 end of session (back to 19200 bps), 02 capture is refused (0x11).
 
-Failure options (each fires once per run, during a picture or thumbnail
-transfer, counted in payload bytes from the start of that transfer):
+Failure options (each fires once per run unless said otherwise, during a
+picture or thumbnail transfer, counted in payload bytes from the start of
+that transfer):
   --drop-after N        stop mid-packet after N bytes and go silent, as if
                         switched off, for --off-seconds (default: for good);
                         then wake up fresh at 19200 bps.
@@ -59,7 +60,8 @@ transfer, counted in payload bytes from the start of that transfer):
                         thumbnail data packet of the run on its first sending
                         (1 = the first such packet; repeatable).
   --stall-after N       pause --stall-seconds (default 5) after N bytes, then
-                        carry on as if nothing happened.
+                        carry on as if nothing happened; in the first
+                        --stall-times (default 1) transfers that get so far.
 Other options: --log FILE (protocol trace), --pace-factor F (multiply the
 line time, 0 = unpaced; default 1), --packet-size N (data payload per packet).
 """
@@ -178,7 +180,7 @@ class Camera:
         self.transfer_packets = 0
         self.corrupt = set(opts.corrupt_packet or [])
         self.drop_armed = opts.drop_after is not None
-        self.stall_armed = opts.stall_after is not None
+        self.stalls_left = opts.stall_times if opts.stall_after is not None else 0
         self.pending = bytearray()
 
     # -- line -------------------------------------------------------------
@@ -298,7 +300,7 @@ class Camera:
         place in the transfer, so the failures strike at the requested byte."""
         header = 4
         for threshold_name in ("drop_after", "stall_after"):
-            armed = self.drop_armed if threshold_name == "drop_after" else self.stall_armed
+            armed = self.drop_armed if threshold_name == "drop_after" else self.stalls_left > 0
             threshold = getattr(self.opts, threshold_name)
             payload_len = len(wire) - header - 2
             if armed and offset <= threshold < offset + payload_len:
@@ -308,7 +310,7 @@ class Camera:
                 if threshold_name == "drop_after":
                     self.drop_armed = False
                     raise LineDown()
-                self.stall_armed = False
+                self.stalls_left -= 1
                 self.trace("fail: stalling %.1f s at byte %d" % (self.opts.stall_seconds, threshold))
                 time.sleep(self.opts.stall_seconds)
                 self.line_free_at = time.monotonic()
@@ -537,6 +539,7 @@ def main():
     parser.add_argument("--corrupt-packet", type=int, action="append")
     parser.add_argument("--stall-after", type=int)
     parser.add_argument("--stall-seconds", type=float, default=5.0)
+    parser.add_argument("--stall-times", type=int, default=1)
     opts = parser.parse_args()
     if not 1 <= opts.packet_size <= 2048:
         parser.error("--packet-size must be 1..2048")

@@ -77,6 +77,18 @@ bool Report(ProgressCallback cb, void* context, int code, int value) {
     return !cb || cb(code, value, nullptr, context);
 }
 
+// A name Windows takes for a device ("con.jpg", "LPT1.png"): reading such a
+// "file" may wait forever, writing one keeps nothing.
+bool IsDeviceName(const std::string& name) {
+    std::string stem = Lower(name.substr(0, name.find('.')));
+    while (!stem.empty() && stem.back() == ' ') stem.pop_back();
+    static const char* const kDevices[] = {"con", "prn", "aux", "nul", "conin$", "conout$"};
+    for (const char* device : kDevices)
+        if (stem == device) return true;
+    return stem.size() == 4 && (stem.compare(0, 3, "com") == 0 || stem.compare(0, 3, "lpt") == 0) &&
+           stem[3] >= '1' && stem[3] <= '9';
+}
+
 // A name in `folder` for `name` that no file has yet: "name (2).ext" and on.
 std::string FreeName(const std::string& folder, const std::string& name) {
     size_t dot = name.find_last_of('.');
@@ -362,7 +374,9 @@ std::vector<std::string> DiskConnection::DroppedPictures(IDataObject* data) {
         UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
             char path[MAX_PATH] = {};
-            if (DragQueryFileA(drop, i, path, MAX_PATH) && IsPictureName(path)) files.push_back(path);
+            std::string file = DragQueryFileA(drop, i, path, MAX_PATH) ? path : "";
+            if (IsPictureName(file) && !IsDeviceName(file.substr(file.find_last_of("\\/") + 1)))
+                files.push_back(file);
         }
         GlobalUnlock(medium.hGlobal);
     }

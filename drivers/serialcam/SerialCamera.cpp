@@ -152,8 +152,12 @@ int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCall
     };
     SierraLink::Register data = fullImage ? SierraLink::kPictureData : SierraLink::kThumbnailData;
     if (!line->Link()->GetString(data, bytes, progress, &cancelled)) {
+        if (cancelled) {
+            line->LetGo();
+            return kReadCancelled;
+        }
         line->Recover();  // the camera may still be sending: bring the line back to order
-        return cancelled ? kReadCancelled : -1;
+        return -1;
     }
     return Report(cb, cbContext, 2, 100) ? kReadOk : kReadCancelled;
 }

@@ -38,6 +38,12 @@ public:
     bool SelectFolder(const std::string& folder);
     // With the line held: after a failed or cancelled exchange.
     bool Recover();
+    // With the line held: after a cancel. Whoever cancelled does not wait for
+    // a camera that may be silent; the next exchange wakes it again.
+    void LetGo() {
+        folder_.clear();
+        link_.Abandon();
+    }
     // With the line held: the camera's current folder changed behind our back.
     void ForgetFolder() { folder_.clear(); }
 

@@ -61,15 +61,15 @@ bool SerialLine::Write(const uint8_t* bytes, size_t size) {
     return size == 0;
 }
 
-bool SerialLine::Read(uint8_t* bytes, size_t size, DWORD timeoutMs, const std::atomic<bool>* cancel) {
+bool SerialLine::Read(uint8_t* bytes, size_t size, DWORD timeoutMs, const KeepWaiting& keepWaiting) {
     DWORD start = GetTickCount();
     while (IsOpen() && size > 0) {
-        if (cancel && cancel->load()) return false;
         DWORD got = 0;
         if (!ReadFile(handle_, bytes, DWORD(size), &got, nullptr)) return false;
         bytes += got;
         size -= got;
-        if (size > 0 && got == 0 && GetTickCount() - start >= timeoutMs) return false;
+        if (size == 0 || got > 0) continue;
+        if (GetTickCount() - start >= timeoutMs || (keepWaiting && !keepWaiting())) return false;
     }
     return size == 0;
 }

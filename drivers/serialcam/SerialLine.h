@@ -1,11 +1,11 @@
 #pragma once
 // One serial line to the camera: opened by port name, 8 data bits, no
 // parity, one stop bit, no flow control. Reads wait at most a given time and
-// give up early when the caller's cancel flag is raised.
+// give up early when the caller, asked while the line is silent, says stop.
 #include <windows.h>
 
-#include <atomic>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -25,8 +25,10 @@ public:
 
     bool Write(const uint8_t* bytes, size_t size);
     bool Write(const std::vector<uint8_t>& bytes) { return Write(bytes.data(), bytes.size()); }
-    // Reads exactly `size` bytes within `timeoutMs`; false on timeout, error or cancel.
-    bool Read(uint8_t* bytes, size_t size, DWORD timeoutMs, const std::atomic<bool>* cancel = nullptr);
+    // Answers, every read slice without bytes, whether to go on waiting.
+    using KeepWaiting = std::function<bool()>;
+    // Reads exactly `size` bytes within `timeoutMs`; false on timeout, error or stop.
+    bool Read(uint8_t* bytes, size_t size, DWORD timeoutMs, const KeepWaiting& keepWaiting = nullptr);
     // Drops whatever the camera sent that nobody read.
     void Discard();
 

@@ -97,16 +97,24 @@ bool SierraLink::SendCommand(const std::vector<uint8_t>& payload, uint8_t* first
 // One data packet, checked; a spoilt one is asked for again.
 bool SierraLink::ReadPacket(uint8_t first, std::vector<uint8_t>& payload, bool& last, const Tick& tick,
                             bool& stopped) {
+    size_t inPacket = 0;
+    // A camera gone silent still lets the caller stop at once, not after a timeout.
+    SerialLine::KeepWaiting keepWaiting;
+    if (tick) keepWaiting = [&] {
+        stopped = !tick(inPacket);
+        return !stopped;
+    };
     for (int attempt = 0; attempt < kAttempts; ++attempt) {
         uint8_t header[4] = {first};
-        if (!first && !line_.Read(header, 1, kAnswerMs)) return false;
+        inPacket = 0;
+        if (!first && !line_.Read(header, 1, kAnswerMs, keepWaiting)) return false;
         first = 0;
         if (header[0] == kRefused) return false;
         if (header[0] != kMorePackets && header[0] != kLastPacket) {
             line_.Discard();
             continue;
         }
-        if (!line_.Read(header + 1, 3, kAnswerMs)) return false;
+        if (!line_.Read(header + 1, 3, kAnswerMs, keepWaiting)) return false;
         size_t length = size_t(header[2] | header[3] << 8);
         if (length > kMaxPacket) return false;
         std::vector<uint8_t> body(length + 2);
@@ -114,8 +122,9 @@ bool SierraLink::ReadPacket(uint8_t first, std::vector<uint8_t>& payload, bool& 
         // caller look at its cancel often.
         for (size_t at = 0; at < body.size(); at += kSlice) {
             size_t part = std::min(kSlice, body.size() - at);
-            if (!line_.Read(body.data() + at, part, kAnswerMs)) return false;
-            if (tick && !tick(at + part)) {
+            if (!line_.Read(body.data() + at, part, kAnswerMs, keepWaiting)) return false;
+            inPacket = at + part;
+            if (tick && !tick(inPacket)) {
                 stopped = true;
                 return false;
             }

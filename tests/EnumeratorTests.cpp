@@ -1,80 +1,10 @@
 #include <gtest/gtest.h>
 
 #include "server/FormatEnumerator.h"
-#include "server/RootIdEnumerator.h"
 #include "server/SourceFolder.h"
 #include "support/CoreFixture.h"
 
 namespace {
-
-std::string TakeName(LPITEMIDLIST list) {
-    std::string name = ItemId::NameOf(list) ? ItemId::NameOf(list) : "<bad>";
-    CoTaskMemFree(list);
-    return name;
-}
-
-class RootEnumeration : public CoreTest {};
-
-TEST_F(RootEnumeration, YieldsThreeChildrenInOrderThenFalse) {
-    auto root = NewRoot();
-    ComRef<IEnumIDList> items;
-    ASSERT_EQ(root->EnumObjects(nullptr, SHCONTF_NONFOLDERS, items.Put()), S_OK);
-    std::vector<std::string> names;
-    LPITEMIDLIST item = nullptr;
-    ULONG fetched = 99;
-    while (items->Next(1, &item, &fetched) == S_OK) {
-        EXPECT_EQ(fetched, 1u);
-        names.push_back(TakeName(item));
-    }
-    EXPECT_EQ(item, nullptr);
-    EXPECT_EQ(fetched, 0u);
-    EXPECT_EQ(names, (std::vector<std::string>{"Digital Camera", "Removable Media", "Hard Disk"}));
-
-    EXPECT_EQ(items->Reset(), S_OK);
-    ASSERT_EQ(items->Next(1, &item, nullptr), S_OK);
-    EXPECT_EQ(TakeName(item), "Digital Camera");
-}
-
-TEST_F(RootEnumeration, AskingForSeveralDeliversOneAndSaysNotImplemented) {
-    auto root = NewRoot();
-    ComRef<IEnumIDList> items;
-    root->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put());
-    LPITEMIDLIST got[5] = {};
-    ULONG fetched = 0;
-    EXPECT_EQ(items->Next(5, got, &fetched), E_NOTIMPL);
-    EXPECT_EQ(fetched, 1u);
-    EXPECT_EQ(TakeName(got[0]), "Digital Camera");
-    EXPECT_EQ(got[1], nullptr);
-}
-
-TEST_F(RootEnumeration, SkipMovesOnAndCloneIsRefused) {
-    auto root = NewRoot();
-    ComRef<IEnumIDList> items;
-    root->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put());
-    EXPECT_EQ(items->Skip(2), S_OK);
-    LPITEMIDLIST item = nullptr;
-    ASSERT_EQ(items->Next(1, &item, nullptr), S_OK);
-    EXPECT_EQ(TakeName(item), "Hard Disk");
-    EXPECT_EQ(items->Skip(10), S_OK);
-    EXPECT_EQ(items->Next(1, &item, nullptr), S_FALSE);
-
-    IEnumIDList* clone = reinterpret_cast<IEnumIDList*>(1);
-    EXPECT_EQ(items->Clone(&clone), E_NOTIMPL);
-    EXPECT_EQ(clone, nullptr);
-}
-
-TEST_F(RootEnumeration, EnumeratorKeepsTheRootAlive) {
-    ComRef<IEnumIDList> items;
-    NewRoot()->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put());
-    LPITEMIDLIST item = nullptr;
-    ASSERT_EQ(items->Next(1, &item, nullptr), S_OK);
-    EXPECT_EQ(TakeName(item), "Digital Camera");
-    ComRef<IUnknown> unknown;
-    EXPECT_EQ(items->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
-    ComRef<IShellFolder> notAFolder;
-    EXPECT_EQ(items->QueryInterface(IID_IShellFolder, notAFolder.PutVoid()), E_NOINTERFACE);
-    EXPECT_FALSE(notAFolder);
-}
 
 class SourceEnumeration : public CoreTest {};
 

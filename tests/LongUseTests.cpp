@@ -20,6 +20,7 @@
 #include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
+#include "support/MenuWatcher.h"
 #include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
@@ -240,6 +241,7 @@ void LongUse::Monkey(unsigned actions) {
     std::mt19937 random(seed);
     DialogAnswerer answerer(IDCANCEL);
     answerer.OnDialog(AnswerAtRandom, &answerer);
+    MenuWatcher menus;
     CameraView* view = Open();
     ASSERT_NE(view, nullptr);
     const int commands[] = {CameraView::kCopy,        CameraView::kRotate,      CameraView::kDelete,
@@ -270,7 +272,7 @@ void LongUse::Monkey(unsigned actions) {
     });
     Usage before = Usage::Now();
     for (unsigned i = 0; i < actions; ++i) {
-        unsigned kind = random() % 9;
+        unsigned kind = random() % 10;
         DWORD start = GetTickCount();
         actionStart = start;
         current = i;
@@ -306,6 +308,13 @@ void LongUse::Monkey(unsigned actions) {
                 SetCursorPos(int(random() % 1280), int(random() % 960));
                 view->BeginDrag();
                 break;
+            case 9:  // a real right click: the context menu, which the menu watcher closes
+                if (hit) {
+                    POINT screen = {10, 10};
+                    ClientToScreen(hit, &screen);
+                    SendClick(screen, true);
+                }
+                break;
             default:
                 if (random() % 8 == 0) {
                     view = Open();  // a new visit to the folder
@@ -323,6 +332,7 @@ void LongUse::Monkey(unsigned actions) {
     EmptyClipboard();
     CloseClipboard();
     Usage after = Usage::Now();
+    std::printf("monkey: %zu context menus\n", menus.Menus().size());
     std::printf("monkey: before %s\nmonkey: after  %s\n", testing::PrintToString(before).c_str(),
                 testing::PrintToString(after).c_str());
     EXPECT_LE(after.handles, before.handles + 20) << before << " -> " << after;

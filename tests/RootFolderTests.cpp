@@ -34,15 +34,6 @@ protected:
     }
 };
 
-TEST_F(RootFolderTest, FactoryHandsOutOneRootWhileItLives) {
-    auto first = NewRoot();
-    auto second = NewRoot();
-    EXPECT_EQ(first.Get(), second.Get());
-    first.Reset();
-    second.Reset();
-    EXPECT_TRUE(NewRoot());  // the old one is gone; a new one is made
-}
-
 TEST_F(RootFolderTest, FacesAnswerTheirInterfacesOnly) {
     auto root = NewRoot();
     ComRef<IUnknown> unknown;
@@ -200,17 +191,6 @@ TEST_F(RootFolderTest, ANewRootStartsWithoutTheOldAbsoluteList) {
     EXPECT_EQ(RootAbsoluteList(), nullptr);
     auto root = InitializedRoot();
     EXPECT_STREQ(ItemId::NameOf(RootAbsoluteList()->List()), "OrvexView");
-}
-
-TEST_F(RootFolderTest, UnsupportedOperationsSayNotImplemented) {
-    auto root = NewRoot();
-    PIDLIST_RELATIVE parsed = reinterpret_cast<PIDLIST_RELATIVE>(1);
-    wchar_t name[] = L"Digital Camera";
-    EXPECT_EQ(root->ParseDisplayName(nullptr, nullptr, name, nullptr, &parsed, nullptr), E_NOTIMPL);
-    auto camera = ListBytes({"Digital Camera"});
-    void* out = nullptr;
-    EXPECT_EQ(root->BindToStorage(AsList(camera), nullptr, IID_IStream, &out), E_NOTIMPL);
-    EXPECT_EQ(root->SetNameOf(nullptr, AsList(camera), L"x", 0, nullptr), E_NOTIMPL);
 }
 
 }  // namespace

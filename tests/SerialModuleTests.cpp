@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstdlib>
 #include <thread>
 
@@ -186,7 +187,9 @@ protected:
     DWORD SinceCancel() {
         user_.join();
         EXPECT_NE(cancelledAt_, 0u) << "the camera never stalled";
-        return GetTickCount() - cancelledAt_;
+        DWORD since = GetTickCount() - cancelledAt_;
+        std::printf("back %lu ms after the cancel\n", since);
+        return since;
     }
 
     std::thread user_;

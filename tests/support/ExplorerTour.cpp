@@ -47,6 +47,7 @@ bool SerialCameraSteps(ExplorerSession& explorer, const std::string& out) {
         return cells > 0;
     }, 20000);
     WaitUntil([] { return false; }, 8000);  // thumbnails come over the line
+    cells = CountChildren(grid, "SimpleControlWin");
     std::printf("serial camera view: %d thumbnails\n", cells);
     Shot(out + "\\serial.png");
     HWND cell = grid ? FindDescendant(grid, "SimpleControlWin") : nullptr;

@@ -36,7 +36,7 @@ public:
     SierraLink* Link();
     // With the line held: makes `folder` the camera's current folder.
     bool SelectFolder(const std::string& folder);
-    // With the line held: after a failed or cancelled exchange.
+    // With the line held: after a failed exchange.
     bool Recover();
     // With the line held: after a cancel. Whoever cancelled does not wait for
     // a camera that may be silent; the next exchange wakes it again.

@@ -144,17 +144,6 @@ TEST_F(CameraViewTest, CellWidthsOutsideTheRangeFallBackToNinety) {
     }
 }
 
-TEST_F(CameraViewTest, ActivationRebuildsOnlyOnRealChanges) {
-    Open();
-    int before = host_->activations;
-    view_->UIActivate(SVUIA_ACTIVATE_NOFOCUS);
-    view_->UIActivate(SVUIA_ACTIVATE_FOCUS);
-    EXPECT_EQ(host_->activations, before + 1);
-    view_->UIActivate(SVUIA_DEACTIVATE);
-    view_->UIActivate(SVUIA_ACTIVATE_FOCUS);
-    EXPECT_EQ(host_->activations, before + 2);
-}
-
 TEST_F(CameraViewTest, RefreshForgetsSelectionAndRotation) {
     CameraView* view = Open();
     view->Control()->SelectItem("img_0001.jpg", 1);

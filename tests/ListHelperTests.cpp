@@ -86,18 +86,6 @@ TEST_F(ListHelperTest, RowsStartAsPicturesNumberedThenTheLoaderFillsThem) {
     EXPECT_EQ(Icon(0), 1);
 }
 
-TEST_F(ListHelperTest, CancelStopsFetchingAndRetryRepeats) {
-    images_[0]->failuresLeft = 1;
-    {
-        BoxWatcher retry(IDRETRY);
-        control_->RestartLoader();
-        ASSERT_TRUE(WaitUntil([&] { return Icon(0) == 1 && Icon(2) == 1; }, 5000));
-        EXPECT_EQ(retry.Count(), 1);
-    }
-    control_->RemoveAllItems();
-    EXPECT_EQ(control_->GetItemCount(), 0);
-}
-
 TEST_F(ListHelperTest, SelectionChangesAreReportedOnce) {
     control_->SelectItem("IMG_2.JPG", 1);
     control_->SelectItem("IMG_2.JPG", 1);  // already selected: no second report

@@ -51,11 +51,4 @@ TEST_F(ProductInfo, OnlyAStringValueNamesTheModule) {
     EXPECT_EQ(theModule.productName, "Pictavia Explorer");
 }
 
-TEST_F(ProductInfo, ModuleStringsComeFromTheModulesTable) {
-    EXPECT_EQ(LoadModuleString(32851), "Digital Camera");
-    EXPECT_EQ(LoadModuleString(32828),
-              "Connection Error.\nPlease check the connection and the camera settings.");
-    EXPECT_EQ(LoadModuleString(1), "");
-}
-
 }  // namespace

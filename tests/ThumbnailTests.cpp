@@ -112,12 +112,6 @@ protected:
     std::vector<std::unique_ptr<FakeImage>> images_;
 };
 
-TEST_F(ThumbnailTest, FreshControlIsEmpty) {
-    EXPECT_EQ(control_->GetItemCount(), 0);
-    EXPECT_EQ(control_->GetSelectedCount(), 0);
-    EXPECT_EQ(CreateImageControl(7), nullptr);
-}
-
 TEST_F(ThumbnailTest, CellsFitTheirPictureIntoTheSquareArea) {
     Create(640, 480);
     AddImage("wide.jpg", 640, 480);

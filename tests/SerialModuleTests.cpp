@@ -56,6 +56,15 @@ protected:
         settings_.reset();
         CoreTest::TearDown();
     }
+    // How often the simulator's log says `text` so far.
+    static int CameraLogCount(const char* text) {
+        std::string card = getenv("ORVEX_SERIAL_CARD");
+        std::vector<uint8_t> log = ReadFileBytes(card.substr(0, card.find_last_of('\\')) + "\\camera.log");
+        std::string all(log.begin(), log.end());
+        int count = 0;
+        for (size_t at = 0; (at = all.find(text, at)) != std::string::npos; ++at) ++count;
+        return count;
+    }
 
     std::unique_ptr<ScopedRegKey> settings_, viewer_, model_;
     std::unique_ptr<SimulatorLineKeys> line_;
@@ -121,15 +130,7 @@ TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService)
 // open and asks the camera for the picture no second time.
 TEST_F(SerialModuleSettings, ACancelledPictureIsNotFetchedAgain) {
     ASSERT_TRUE(folder_->IsConnected());
-    std::string card = getenv("ORVEX_SERIAL_CARD");
-    std::string logPath = card.substr(0, card.find_last_of('\\')) + "\\camera.log";
-    auto pictureRequests = [&] {
-        std::vector<uint8_t> log = ReadFileBytes(logPath);
-        std::string text(log.begin(), log.end());
-        int count = 0;
-        for (size_t at = 0; (at = text.find("get string 14", at)) != std::string::npos; ++at) ++count;
-        return count;
-    };
+    auto pictureRequests = [] { return CameraLogCount("get string 14"); };
     int before = pictureRequests();
     DialogAnswerer answerer(IDCANCEL);
     answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
@@ -159,14 +160,7 @@ protected:
         if (stallSeen_) Sleep(std::max<LONG>(0, LONG(stallSeen_ + 4500 - GetTickCount())));
         SerialModule::TearDown();
     }
-    int Stalls() {
-        std::string card = getenv("ORVEX_SERIAL_CARD");
-        std::vector<uint8_t> log = ReadFileBytes(card.substr(0, card.find_last_of('\\')) + "\\camera.log");
-        std::string text(log.begin(), log.end());
-        int count = 0;
-        for (size_t at = 0; (at = text.find("fail: stalling", at)) != std::string::npos; ++at) ++count;
-        return count;
-    }
+    static int Stalls() { return CameraLogCount("fail: stalling"); }
     // The user presses Cancel on the progress box a moment into the next stall.
     void CancelDuringTheNextStall() {
         int before = Stalls();

@@ -11,7 +11,7 @@
 
 #include "BenchClock.h"
 #include "camera/FolderConnection.h"
-#include "server/Module.h"
+#include "base/Module.h"
 #include "transfer/ImageDataObject.h"
 
 namespace {

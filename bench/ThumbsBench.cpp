@@ -20,7 +20,7 @@
 #include "controls/ThumbnailControl.h"
 #include "core/Exif.h"
 #include "core/JpegHeader.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 
 #include <string>
 
-#include "camera/RegKey.h"
+#include "base/RegKey.h"
 
 // The record the settings dialog edits: model, port, speed, type, kind.
 struct SettingsData {

@@ -1,7 +1,7 @@
 #include "camera/SettingsDialog.h"
 
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 using ConfigStore::ModelKey;
 

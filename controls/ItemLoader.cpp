@@ -1,7 +1,7 @@
 #include "controls/ItemLoader.h"
 
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 namespace {
 constexpr DWORD kWaitSlice = 30000;

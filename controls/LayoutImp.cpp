@@ -1,7 +1,7 @@
 #include "controls/LayoutImp.h"
 
 #include "controls/RubberBand.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 namespace {
 

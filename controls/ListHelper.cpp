@@ -4,8 +4,8 @@
 
 #include "camera/CameraService.h"
 #include "res/resource.h"
-#include "server/Module.h"
-#include "view/ViewStatus.h"
+#include "base/Module.h"
+#include "base/SizeText.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include "controls/SimpleControl.h"
 
 #include "controls/ItemLoader.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 #include "print/PrintLayouts.h"
 #include "print/SpoolerDevice.h"
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "camera/FolderConnection.h"
-#include "view/CameraView.h"
+#include "camera/ViewItem.h"
 
 // Prints `items` of the view whose window is `viewWindow` (the dialog's owner;
 // its parent owns the progress dialogs). Returns once the job has been

@@ -7,7 +7,7 @@
 
 #include "camera/FolderConnection.h"
 #include "print/PrintDevice.h"
-#include "view/CameraView.h"
+#include "camera/ViewItem.h"
 
 // Where a picture is drawn, in device pixels.
 struct DrawnArea {

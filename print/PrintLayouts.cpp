@@ -1,6 +1,6 @@
 #include "print/PrintLayouts.h"
 
-#include "camera/RegKey.h"
+#include "base/RegKey.h"
 
 std::string ReadCurrentLayout(const char* defaultText) {
     RegKey key(HKEY_LOCAL_MACHINE, kLayoutsKey, KEY_QUERY_VALUE);

@@ -1,7 +1,7 @@
 #include "server/CameraFolder.h"
 
 #include "server/FolderDropTarget.h"
-#include "server/ItemId.h"
+#include "base/ItemId.h"
 #include "server/SourceFolder.h"
 #include "view/CameraView.h"
 

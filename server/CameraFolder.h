@@ -2,7 +2,7 @@
 #include <shlobj.h>
 
 #include "camera/FolderConnection.h"
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 class SourceFolder;
 

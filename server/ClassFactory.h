@@ -1,5 +1,5 @@
 #pragma once
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 // Makes the single root folder for the folder class.
 class ClassFactory : public ComObject<ClassFactory, kCountBoth, IClassFactory> {

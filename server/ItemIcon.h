@@ -1,7 +1,7 @@
 #pragma once
 #include <shlobj.h>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 // Points the shell at one of the module's own group icons.
 class ItemIcon : public ComObject<ItemIcon, kCountLife, IExtractIconA> {

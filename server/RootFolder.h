@@ -2,9 +2,9 @@
 #include <memory>
 #include <string>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 #include "server/ExtFolder.h"
-#include "server/ItemId.h"
+#include "base/ItemId.h"
 #include "server/SourceFolder.h"
 
 // The junction point of the extension: its three children are the image sources.

@@ -4,9 +4,9 @@
 
 #include "camera/CameraService.h"
 #include "camera/FolderConnection.h"
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 #include "server/ExtFolder.h"
-#include "server/ItemId.h"
+#include "base/ItemId.h"
 
 // One kind of image source; its items are the folders its camera driver names.
 class SourceFolder : public ComObject<SourceFolder, kCountLife, IPersistFolder, IExtFolder> {

@@ -1,7 +1,7 @@
 #pragma once
 #include <shlobj.h>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 class SourceFolder;
 

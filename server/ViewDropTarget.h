@@ -1,7 +1,7 @@
 #pragma once
 #include <ole2.h>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 class FolderConnection;
 class CameraView;

@@ -27,7 +27,7 @@
 #include "support/TestPaths.h"
 #include "support/TestPictures.h"
 #include "view/CameraView.h"
-#include "view/ViewStatus.h"
+#include "base/SizeText.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <set>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 #include "support/ModuleLibrary.h"
 
 namespace {

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "server/FormatEnumerator.h"
+#include "transfer/FormatEnumerator.h"
 #include "server/SourceFolder.h"
 #include "support/CoreFixture.h"
 

@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "server/ItemId.h"
+#include "base/ItemId.h"
 #include "support/IdLists.h"
 
 namespace {

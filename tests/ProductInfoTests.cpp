@@ -1,6 +1,6 @@
 #include <gtest/gtest.h>
 
-#include "server/Module.h"
+#include "base/Module.h"
 #include "support/ScopedRegistry.h"
 #include "support/TestPaths.h"
 

@@ -2,7 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
-#include "server/Module.h"
+#include "base/Module.h"
 #include "server/RootView.h"
 #include "support/BrowserHost.h"
 #include "support/CoreFixture.h"

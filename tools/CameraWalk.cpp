@@ -10,8 +10,8 @@
 
 #include "server/CameraFolder.h"
 #include "server/ClassFactory.h"
-#include "server/ItemId.h"
-#include "server/Module.h"
+#include "base/ItemId.h"
+#include "base/Module.h"
 #include "server/RootFolder.h"
 
 namespace {

@@ -5,7 +5,7 @@
 
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 #include "transfer/ProgressDialog.h"
 
 namespace {

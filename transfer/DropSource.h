@@ -1,7 +1,7 @@
 #pragma once
 #include <oleidl.h>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 // The drop source of a drag out of the camera view. Its last answer tells the
 // data object whether the drop has happened yet.

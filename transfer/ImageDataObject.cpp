@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "server/FormatEnumerator.h"
+#include "transfer/FormatEnumerator.h"
 
 namespace {
 

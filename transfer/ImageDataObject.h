@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "camera/FolderConnection.h"
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 #include "transfer/CopyToDisk.h"
 #include "transfer/DropSource.h"
 

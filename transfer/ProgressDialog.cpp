@@ -3,7 +3,7 @@
 #include <commctrl.h>
 
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 ProgressDialog::ProgressDialog() { SetCaptionText(""); }
 

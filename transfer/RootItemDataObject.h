@@ -1,8 +1,8 @@
 #pragma once
 #include <objidl.h>
 
-#include "server/ComObject.h"
-#include "server/ItemId.h"
+#include "base/ComObject.h"
+#include "base/ItemId.h"
 
 // The data object of an item of the root or a source view: only the shell's
 // ID list array of that item below the root.

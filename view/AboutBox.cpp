@@ -1,7 +1,7 @@
 #include "view/AboutBox.h"
 
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 
 namespace {
 

@@ -7,7 +7,7 @@
 #include "camera/ConfigStore.h"
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 #include "transfer/ImageDataObject.h"
 
 namespace {

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "camera/FolderConnection.h"
+#include "camera/ViewItem.h"
 #include "controls/ImageControl.h"
 #include "view/ViewBase.h"
 
@@ -16,12 +17,6 @@ class CameraView;
 class DropSource;
 // The drop target a view registers for its window (made by the shell objects).
 IDropTarget* CreateViewDropTarget(FolderConnection* folder, CameraView* view);
-
-struct ViewItem {
-    int selected;
-    int rotation;
-    std::string name;
-};
 
 class CameraView final : public ViewBase<CameraView>, public ImageControlSink {
 public:

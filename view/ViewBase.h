@@ -6,7 +6,7 @@
 #include <cstring>
 #include <string>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 // What both shell views share: counting (at life and at every reference),
 // QueryInterface by the view's table, and the window handle GetWindow gives.

@@ -3,7 +3,7 @@
 #include <shlobj.h>
 
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 #include "transfer/DropSource.h"
 #include "transfer/ImageDataObject.h"
 #include "view/CameraView.h"

@@ -2,7 +2,7 @@
 // control's notifications and the status bar.
 #include "print/PrintCommand.h"
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 #include "transfer/ImageDataObject.h"
 #include "view/AboutBox.h"
 #include "view/CameraView.h"

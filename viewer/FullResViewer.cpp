@@ -8,7 +8,7 @@
 
 #include "camera/FolderConnection.h"
 #include "res/resource.h"
-#include "server/Module.h"
+#include "base/Module.h"
 #include "transfer/ProgressDialog.h"
 
 namespace {

@@ -2,7 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "server/ClassFactory.h"
-#include "server/Module.h"
+#include "base/Module.h"
 #include "server/RootFolder.h"
 
 // Every scenario must leave the module's object count where it found it.

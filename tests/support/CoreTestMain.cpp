@@ -3,7 +3,7 @@
 #include <gtest/gtest.h>
 #include <ole2.h>
 
-#include "server/Module.h"
+#include "base/Module.h"
 #include "support/DialogAnswerer.h"
 
 int main(int argc, char** argv) {

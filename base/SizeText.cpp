@@ -1,4 +1,4 @@
-#include "view/ViewStatus.h"
+#include "base/SizeText.h"
 
 #include <cstdio>
 

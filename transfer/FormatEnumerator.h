@@ -1,7 +1,7 @@
 #pragma once
 #include <objidl.h>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 // The formats a camera view's data object offers: the private block, the file
 // list, the ID list array and, for a single image, the bitmap.

@@ -1,4 +1,4 @@
-#include "camera/RegKey.h"
+#include "base/RegKey.h"
 
 RegKey::RegKey(HKEY root, const char* path, REGSAM access) {
     if (RegOpenKeyExA(root, path, 0, access, &key_) != ERROR_SUCCESS) {

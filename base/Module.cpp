@@ -1,8 +1,8 @@
-#include "server/Module.h"
+#include "base/Module.h"
 
 #include <vector>
 
-#include "camera/RegKey.h"
+#include "base/RegKey.h"
 
 ModuleState theModule;
 

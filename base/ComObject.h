@@ -5,7 +5,7 @@
 #include <new>
 #include <utility>
 
-#include "server/Module.h"
+#include "base/Module.h"
 
 // How a class takes part in the module object count: at construction and
 // destruction, at every AddRef and Release, or both.

@@ -1,9 +1,9 @@
-#include "server/ItemId.h"
+#include "base/ItemId.h"
 
 #include <algorithm>
 #include <cstring>
 
-#include "server/ComObject.h"
+#include "base/ComObject.h"
 
 namespace {
 

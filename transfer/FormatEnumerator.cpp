@@ -1,4 +1,4 @@
-#include "server/FormatEnumerator.h"
+#include "transfer/FormatEnumerator.h"
 
 #include <shlobj.h>
 

@@ -52,21 +52,18 @@ protected:
     Installation installation_{card_.Root()};
 };
 
-TEST_F(Connection, DriverTextsByKind) {
+TEST_F(Connection, DriverTextsAndValuesThatReadAsDefaults) {
     EXPECT_EQ(ConfigStore::DriverText("Remote"), "serialcam.dll,COM2,57600");
     EXPECT_EQ(ConfigStore::DriverText("Local"), BinPath("diskcam.dll") + "," + card_.Root());
     EXPECT_EQ(ConfigStore::DriverText("ImageViewer"), BinPath("diskcam.dll"));
-    installation_.settings_.SetString("Camera", "No Such Model");
-    EXPECT_THROW(ConfigStore::DriverText("Local"), int);
-}
-
-TEST_F(Connection, ValuesOfOtherTypesOrTooLongReadAsDefaults) {
     DWORD number = 7;
     installation_.model_.SetValue("Connection", REG_DWORD, &number, sizeof number);
     EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
     installation_.model_.SetString("Connection", std::string(300, 'x'));
     EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
     EXPECT_THROW(ConfigStore::Read("Software\\Pictavia\\Missing", "Any"), int);
+    installation_.settings_.SetString("Camera", "No Such Model");
+    EXPECT_THROW(ConfigStore::DriverText("Local"), int);
 }
 
 TEST_F(Connection, LoadDriverSplitsPathAndArgument) {
@@ -99,6 +96,11 @@ TEST_F(Connection, SourceFolderListsTheCardAndBindsCameraFolders) {
         CoTaskMemFree(item);
     }
     EXPECT_EQ(names, (std::vector<std::string>{"100TEST", "101TEST"}));
+    ComRef<IEnumIDList> pictures;  // pictures are not items of the namespace
+    ASSERT_EQ(source->EnumObjects(nullptr, SHCONTF_NONFOLDERS, pictures.Put()), S_OK);
+    item = reinterpret_cast<LPITEMIDLIST>(1);
+    EXPECT_EQ(pictures->Next(1, &item, nullptr), S_FALSE);
+    EXPECT_EQ(item, reinterpret_cast<LPITEMIDLIST>(1));
 
     auto folderItem = ListBytes({"100TEST"});
     ComRef<IShellFolder> first, second;
@@ -150,28 +152,17 @@ TEST_F(Connection, DiskFolderUsesTheCurrentFolder) {
     EXPECT_EQ(folder->GetImageCount(), 3);  // re-opened on the new folder
 }
 
-TEST_F(Connection, AcceptOnAnUnconnectedFolderConnectsFirst) {
-    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
-    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), card_.Folder()));
-    std::string outside = MakeTempDir("drop");
-    card_.Write(outside + "\\new.jpg", {0xFF, 0xD8, 0xFF, 0xD9});
-    IDataObject* drop = MakeFileDrop({outside + "\\new.jpg"});
-    EXPECT_EQ(folder->CanAcceptData(drop), 0);  // not connected: not asked
-    EXPECT_EQ(folder->AcceptData(drop, -1), 1);
-    EXPECT_TRUE(folder->IsConnected());
-    drop->Release();
-    RemoveTree(outside);
-
-    ComRef<CameraFolder> nowhere = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "C:\\nowhere"));
-    IDataObject* nothing = MakeFileDrop({});
-    EXPECT_EQ(nowhere->AcceptData(nothing, -1), -1);
-    nothing->Release();
-}
-
 TEST_F(Connection, MissingKeysLeaveTheFolderUnconnectedWithoutAMessage) {
     installation_.local_.SetString("Path", "C:\\missing\\driver.dll");
     ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
     EXPECT_FALSE(source->IsReady());
+    ComRef<IEnumIDList> items;
+    source->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put());
+    LPITEMIDLIST item = reinterpret_cast<LPITEMIDLIST>(1);
+    ULONG fetched = 7;
+    EXPECT_EQ(items->Next(1, &item, &fetched), S_FALSE);
+    EXPECT_EQ(item, nullptr);
+    EXPECT_EQ(fetched, 0u);
     ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), card_.Folder()));
     folder->Connect(true);
     EXPECT_FALSE(folder->IsConnected());
@@ -179,23 +170,6 @@ TEST_F(Connection, MissingKeysLeaveTheFolderUnconnectedWithoutAMessage) {
     folder->Connect(true);
     EXPECT_FALSE(folder->IsConnected());
 }
-
-TEST_F(Connection, SettingsSaveWritesTheModelAndItsSerialLine) {
-    ConfigStore::SaveSettings({"Memory Card", "COM3", "9600", "Serial", ""});
-    std::string serial = ConfigStore::ModelKey("Memory Card", "Remote\\Serial");
-    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "Memory Card");
-    EXPECT_EQ(ConfigStore::Read(serial, "ComPort"), "COM3");
-    EXPECT_EQ(ConfigStore::Read(serial, "ComSpeed"), "9600");
-    // A model without a remote line gets only its name written.
-    ScopedRegKey plain(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Plain Card"));
-    ConfigStore::SaveSettings({"Plain Card", "COM1", "19200", "Serial", ""});
-    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "Plain Card");
-    EXPECT_EQ(ConfigStore::Read(serial, "ComPort"), "COM3");
-}
-
-}  // namespace
-
-namespace {
 
 TEST_F(Connection, FolderDropTargetRefusesUntilConnectedAndCopiesOnDrop) {
     ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
@@ -214,16 +188,22 @@ TEST_F(Connection, FolderDropTargetRefusesUntilConnectedAndCopiesOnDrop) {
     target->Drop(drop, 0, point, &effect);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
 
-    folder->Connect(true);
+    EXPECT_EQ(folder->AcceptData(drop, -1), 1);  // a paste connects first
+    EXPECT_TRUE(folder->IsConnected());
     target->DragEnter(drop, 0, point, &effect);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
     target->DragOver(0, point, &effect);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
     target->Drop(drop, 0, point, &effect);
     EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    EXPECT_EQ(folder->GetImageCount(), 4);
+    EXPECT_EQ(folder->GetImageCount(), 5);
     drop->Release();
     RemoveTree(outside);
+
+    ComRef<CameraFolder> nowhere = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "C:\\nowhere"));
+    IDataObject* nothing = MakeFileDrop({});
+    EXPECT_EQ(nowhere->AcceptData(nothing, -1), -1);
+    nothing->Release();
 }
 
 }  // namespace

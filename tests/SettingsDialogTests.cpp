@@ -77,66 +77,47 @@ protected:
     std::unique_ptr<ScopedRegKey> settings_, viewer_, card_, parallel_, serial_, remote_;
 };
 
-TEST_F(SettingsDialog, NoStoredCameraStartsWithThePromptAndOkStoresNone) {
+TEST_F(SettingsDialog, ThePromptGoesOnceACardModelIsPicked) {
     SettingsData data;
     INT_PTR result = Run(data, IDOK, [](HWND dialog) {
         EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST),
                   (std::vector<std::string>{"< Select Camera >", "Card Only", "Serial Cam"}));
         EXPECT_EQ(Current(dialog, IDC_CAMERA_LIST), "< Select Camera >");
-        EXPECT_EQ(Entries(dialog, IDC_PORT_LIST),
-                  (std::vector<std::string>{"AUTO", "COM1", "COM2", "COM3", "COM4"}));
+        EXPECT_EQ(Entries(dialog, IDC_PORT_LIST), (std::vector<std::string>{"AUTO", "COM1", "COM2", "COM3", "COM4"}));
         EXPECT_FALSE(Enabled(dialog, IDC_REMOTE_GROUP));
         EXPECT_FALSE(Enabled(dialog, IDC_TYPE_LIST));
+        Pick(dialog, IDC_CAMERA_LIST, "Card Only");
+        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (std::vector<std::string>{"Card Only", "Serial Cam"}));
+        EXPECT_FALSE(Enabled(dialog, IDC_REMOTE_GROUP));
+        EXPECT_FALSE(Shown(dialog, IDC_SPEED_LIST));
     });
     EXPECT_EQ(result, 1);
-    EXPECT_EQ(data.cameraModel, "");
+    EXPECT_EQ(data.cameraModel, "Card Only");
 }
 
-TEST_F(SettingsDialog, ASerialModelOffersItsTypesPortsAndSpeeds) {
+TEST_F(SettingsDialog, ASerialModelOffersItsLinesAndParallelNeedsNoSpeed) {
     SettingsData data{"Serial Cam", "COM3", "57600", "Serial", ""};
     INT_PTR result = Run(data, IDOK, [](HWND dialog) {
         EXPECT_EQ(Current(dialog, IDC_CAMERA_LIST), "Serial Cam");
         EXPECT_TRUE(Enabled(dialog, IDC_REMOTE_GROUP));
+        EXPECT_TRUE(Shown(dialog, IDC_SPEED_LIST));
         EXPECT_EQ(Entries(dialog, IDC_TYPE_LIST), (std::vector<std::string>{"Parallel", "Serial"}));
         EXPECT_EQ(Current(dialog, IDC_TYPE_LIST), "Serial");
         EXPECT_EQ(Entries(dialog, IDC_SPEED_LIST), (std::vector<std::string>{"9600", "19200", "57600"}));
         EXPECT_EQ(Current(dialog, IDC_SPEED_LIST), "57600");
         EXPECT_EQ(Current(dialog, IDC_PORT_LIST), "COM3");
-        EXPECT_TRUE(Enabled(dialog, IDC_SPEED_LIST));
-        Pick(dialog, IDC_SPEED_LIST, "9600");
-    });
-    EXPECT_EQ(result, 1);
-    EXPECT_EQ(data.comSpeed, "9600");
-    EXPECT_EQ(data.connectionType, "Serial");
-}
-
-TEST_F(SettingsDialog, ParallelDisablesSpeedAndSerialRereadsTheStoredLine) {
-    SettingsData data{"Serial Cam", "COM1", "115200", "Serial", ""};
-    Run(data, IDOK, [](HWND dialog) {
         Pick(dialog, IDC_TYPE_LIST, "Parallel");
         EXPECT_FALSE(Enabled(dialog, IDC_SPEED_LIST));
         EXPECT_TRUE(Enabled(dialog, IDC_PORT_LIST));
-        Pick(dialog, IDC_TYPE_LIST, "Serial");
+        Pick(dialog, IDC_TYPE_LIST, "Serial");  // the stored line comes back
         EXPECT_TRUE(Enabled(dialog, IDC_SPEED_LIST));
-        EXPECT_EQ(Current(dialog, IDC_PORT_LIST), "COM3");
         EXPECT_EQ(Current(dialog, IDC_SPEED_LIST), "19200");
+        Pick(dialog, IDC_SPEED_LIST, "9600");
     });
+    EXPECT_EQ(result, 1);
     EXPECT_EQ(data.comPort, "COM3");
-    EXPECT_EQ(data.comSpeed, "19200");
-}
-
-TEST_F(SettingsDialog, PickingACardModelRemovesThePromptAndHidesSpeed) {
-    SettingsData data;
-    Run(data, IDOK, [](HWND dialog) {
-        Pick(dialog, IDC_CAMERA_LIST, "Card Only");
-        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (std::vector<std::string>{"Card Only", "Serial Cam"}));
-        EXPECT_FALSE(Enabled(dialog, IDC_REMOTE_GROUP));
-        EXPECT_FALSE(Shown(dialog, IDC_SPEED_LIST));
-        Pick(dialog, IDC_CAMERA_LIST, "Serial Cam");
-        EXPECT_TRUE(Enabled(dialog, IDC_REMOTE_GROUP));
-        EXPECT_TRUE(Shown(dialog, IDC_SPEED_LIST));
-    });
-    EXPECT_EQ(data.cameraModel, "Serial Cam");
+    EXPECT_EQ(data.comSpeed, "9600");
+    EXPECT_EQ(data.connectionType, "Serial");
 }
 
 TEST_F(SettingsDialog, CancelChangesNothing) {

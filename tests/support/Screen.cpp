@@ -7,9 +7,7 @@ namespace {
 template <class T>
 struct Released {
     T* ptr = nullptr;
-    ~Released() {
-        if (ptr) ptr->Release();
-    }
+    ~Released() { if (ptr) ptr->Release(); }
     T** operator&() { return &ptr; }
     T* operator->() { return ptr; }
 };
@@ -76,77 +74,55 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     return true;
 }
 
-std::vector<HWND> OwnWindowsOfClass(const char* className) {
-    struct Search {
-        const char* className;
-        std::vector<HWND> found;
-    } search = {className, {}};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD pid = 0;
-            GetWindowThreadProcessId(window, &pid);
-            char name[64] = {};
-            GetClassNameA(window, name, sizeof name);
-            if (pid == GetCurrentProcessId() && IsWindowVisible(window) && lstrcmpA(name, s->className) == 0)
-                s->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
+namespace {
+
+using WindowTest = std::function<bool(HWND)>;
+
+// The windows EnumWindows (parent null) or EnumChildWindows gives that pass `test`.
+std::vector<HWND> Windows(HWND parent, const WindowTest& test) {
+    struct Search { const WindowTest* test; std::vector<HWND> found; } search = {&test, {}};
+    WNDENUMPROC collect = [](HWND window, LPARAM param) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(param);
+        if ((*s->test)(window)) s->found.push_back(window);
+        return TRUE;
+    };
+    if (parent)
+        EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&search));
+    else
+        EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
     return search.found;
+}
+
+bool OfClass(HWND window, const char* className) {
+    char name[64] = {};
+    GetClassNameA(window, name, sizeof name);
+    return lstrcmpiA(name, className) == 0;
+}
+
+DWORD ProcessOf(HWND window) {
+    DWORD pid = 0;
+    GetWindowThreadProcessId(window, &pid);
+    return pid;
+}
+
+}  // namespace
+
+std::vector<HWND> OwnWindowsOfClass(const char* className) {
+    return Windows(nullptr, [&](HWND window) {
+        return ProcessOf(window) == GetCurrentProcessId() && IsWindowVisible(window) && OfClass(window, className);
+    });
 }
 
 HWND FindProcessWindow(DWORD pid) {
-    struct Search {
-        DWORD pid;
-        HWND found;
-    } search = {pid, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != s->pid || !IsWindowVisible(window)) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    auto found = Windows(nullptr, [&](HWND window) { return ProcessOf(window) == pid && IsWindowVisible(window); });
+    return found.empty() ? nullptr : found.front();
 }
 
 HWND FindDescendant(HWND parent, const char* className) {
-    struct Search {
-        const char* className;
-        HWND found;
-    } search = {className, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(param);
-            char name[64];
-            GetClassNameA(window, name, sizeof name);
-            if (lstrcmpiA(name, s->className) != 0) return TRUE;
-            s->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    auto found = Windows(parent, [&](HWND window) { return OfClass(window, className); });
+    return found.empty() ? nullptr : found.front();
 }
 
 int CountChildren(HWND parent, const char* className) {
-    struct Count {
-        const char* className;
-        int n;
-    } count = {className, 0};
-    EnumChildWindows(
-        parent,
-        [](HWND window, LPARAM param) -> BOOL {
-            auto* c = reinterpret_cast<Count*>(param);
-            char name[64];
-            GetClassNameA(window, name, sizeof name);
-            if (lstrcmpiA(name, c->className) == 0) ++c->n;
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&count));
-    return count.n;
+    return int(Windows(parent, [&](HWND window) { return OfClass(window, className); }).size());
 }

@@ -55,28 +55,21 @@ protected:
     CameraConnection* connection_ = nullptr;
 };
 
-TEST_F(DiskCamera, ServiceListsTheCardsPictureFolders) {
+TEST_F(DiskCamera, TheCardsFoldersAndPicturesInNameOrder) {
     ASSERT_EQ(service_->GetFolderCount(), 2u);
-    char name[256];
-    ASSERT_TRUE(service_->GetFolderName(0, name, sizeof name));
-    EXPECT_EQ(std::string(name), "100TEST");
+    char name[256], id[260];
     ASSERT_TRUE(service_->GetFolderName(1, name, sizeof name));
     EXPECT_EQ(std::string(name), "101TEST");
     EXPECT_FALSE(service_->GetFolderName(2, name, sizeof name));
     CameraConnection* byName = service_->OpenConnection("101TEST");
     ASSERT_NE(byName, nullptr);
-    char id[260];
     byName->GetConnectionId(id, sizeof id);
     EXPECT_EQ(std::string(id), card_.SecondFolder());
     byName->Destroy(1);
     EXPECT_EQ(service_->OpenConnection("C:\\no\\such\\folder"), nullptr);
-}
 
-TEST_F(DiskCamera, PicturesInNameOrderWithoutOtherFiles) {
     EXPECT_EQ(Names(), (std::vector<std::string>{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
-    EXPECT_EQ(connection_->GetCaptionLineCount(), 1);
     EXPECT_EQ(connection_->GetCapabilities(), 3);
-    char id[260];
     connection_->GetConnectionId(id, sizeof id);
     EXPECT_EQ(std::string(id), card_.Folder());
     EXPECT_EQ(connection_->OpenImage("notes.txt"), nullptr);
@@ -117,49 +110,37 @@ TEST_F(DiskCamera, ThumbnailsAreTheUprightExifThumbnailOrASmallPicture) {
     EXPECT_EQ(thumb.height, 120);
 }
 
-TEST_F(DiskCamera, FullReadsHandOverTheFileItself) {
+// Full reads hand over the card's file; thumbnail files are made once and go
+// with the connection; a refused progress report ends a read.
+TEST_F(DiskCamera, ReadsToFilesAndCancelledReads) {
     CameraImage* image = connection_->OpenImage("img_0001.jpg");
-    char path[260] = {};
-    int deleteIt = 1;
+    char path[260] = {}, thumb[260] = {}, again[260] = {};
+    int deleteIt = 1, freeIt = 0;
     ASSERT_EQ(image->ReadToFile(path, sizeof path, 1, &deleteIt, nullptr, nullptr), 0);
     EXPECT_EQ(std::string(path), card_.Folder() + "\\img_0001.jpg");
     EXPECT_EQ(deleteIt, 0);
-
     HGLOBAL data = nullptr;
-    int freeIt = 0;
     ASSERT_EQ(image->ReadData(&data, 1, &freeIt, nullptr, nullptr), 0);
     EXPECT_EQ(GlobalSize(data), ReadFileBytes(path).size());
     GlobalFree(data);
-}
 
-TEST_F(DiskCamera, ThumbnailFilesAreWrittenOnceAndRemovedWithTheConnection) {
-    CameraImage* image = connection_->OpenImage("img_0001.jpg");
-    char path[260] = {}, again[260] = {};
-    int deleteIt = 1;
-    ASSERT_EQ(image->ReadToFile(path, sizeof path, 0, &deleteIt, nullptr, nullptr), 0);
+    ASSERT_EQ(image->ReadToFile(thumb, sizeof thumb, 0, &deleteIt, nullptr, nullptr), 0);
     EXPECT_EQ(deleteIt, 0);  // callers may ignore the flag; the driver cleans up
     ASSERT_EQ(image->ReadToFile(again, sizeof again, 0, &deleteIt, nullptr, nullptr), 0);
-    EXPECT_STREQ(path, again);
-
-    HGLOBAL data = nullptr;
-    int freeIt = 0;
+    EXPECT_STREQ(thumb, again);
     ASSERT_EQ(image->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
-    EXPECT_EQ(GlobalSize(data), ReadFileBytes(path).size());
+    EXPECT_EQ(GlobalSize(data), ReadFileBytes(thumb).size());
     GlobalFree(data);
-
     char tooShort[8];
     EXPECT_NE(image->ReadToFile(tooShort, sizeof tooShort, 0, &deleteIt, nullptr, nullptr), 0);
+
+    auto refuse = [](int, int, const char*, void*) -> BOOL { return FALSE; };
+    data = nullptr;
+    EXPECT_EQ(image->ReadData(&data, 1, &freeIt, refuse, nullptr), -2);
+    EXPECT_EQ(data, nullptr);
     connection_->Destroy(1);
     connection_ = nullptr;
-    EXPECT_EQ(GetFileAttributesA(path), INVALID_FILE_ATTRIBUTES);
-}
-
-TEST_F(DiskCamera, CancelledProgressEndsTheRead) {
-    auto refuse = [](int, int, const char*, void*) -> BOOL { return FALSE; };
-    HGLOBAL data = nullptr;
-    int freeIt = 0;
-    EXPECT_EQ(connection_->OpenImage("img_0001.jpg")->ReadData(&data, 1, &freeIt, refuse, nullptr), -2);
-    EXPECT_EQ(data, nullptr);
+    EXPECT_EQ(GetFileAttributesA(thumb), INVALID_FILE_ATTRIBUTES);
 }
 
 TEST_F(DiskCamera, DeletingOneAndAll) {

@@ -62,10 +62,7 @@ TEST(Installed, TheModuleAndTheDriversAreInProgramFilesAndTheCodecWhereProgramsF
         EXPECT_TRUE(FileExists(InstallDir() + "\\" + file)) << file;
     EXPECT_TRUE(FileExists(SystemFile("pixcodec.dll")));
     HMODULE codec = LoadLibraryA("pixcodec.dll");
-    EXPECT_NE(codec, nullptr);
-    if (codec) {
-        EXPECT_NE(GetProcAddress(codec, "GetImgLib"), nullptr);
-    }
+    EXPECT_TRUE(codec && GetProcAddress(codec, "GetImgLib"));
 }
 
 TEST(Installed, TheFolderClassAndItsJunction) {
@@ -90,10 +87,8 @@ TEST(Installed, SettingsCamerasAndPrintLayouts) {
         {"Software\\Pictavia\\OrvexView\\Settings", "Camera", "Memory Card"},
         {"Software\\Pictavia\\OrvexView\\Settings", "ViewType", "Thumbs"},
         {kCameras + "ImageViewer", "Path", dir + "\\diskcam.dll"},
-        {kCameras + "ImageViewer", "CurrentFolder", ""},
         {kCameras + "ImageViewer", "ThumbFrameSize", "90"},
         {kCameras + "Memory Card", "Connection", "Local"},
-        {kCameras + "Memory Card", "SmallThumbFrameSize", "90"},
         {kCameras + "Memory Card\\Local", "Path", dir + "\\diskcam.dll"},
         {kCameras + "Serial Camera", "Connection", "Remote"},
         {kCameras + "Serial Camera\\Local", "Path", dir + "\\diskcam.dll"},
@@ -103,24 +98,15 @@ TEST(Installed, SettingsCamerasAndPrintLayouts) {
         {kCameras + "Serial Camera\\Remote\\Serial", "ComSpeed", "115200"},
         {kCameras + "Serial Camera\\Remote\\Serial", "SupportedSpeed", "9600,19200,38400,57600,115200"},
         {kCameras + "Serial Camera\\Remote\\Parallel", "Path", dir + "\\serialcam.dll,LPT1"},
-        {kCameras + "Serial Camera\\Remote\\Parallel", "ComPort", "LPT1"},
         {kLayouts, "CurrentLayout", "Layout4"},
-        {kLayouts + "Layout1", "Title", "Single"},
-        {kLayouts + "Layout2", "Title", "Two images per page"},
-        {kLayouts + "Layout3", "Title", "Four images per page"},
         {kLayouts + "Layout4", "Title", "Contact Sheet"},
         {kLayouts + "Layout1", "ImagesPerPage", "1"},
         {kLayouts + "Layout2", "ImagesPerPage", "2"},
         {kLayouts + "Layout3", "ImagesPerPage", "4"},
-        {kLayouts + "Layout3", "Aspect", "1"},
-        {kLayouts + "Layout4", "Aspect", "0"},
         {kLayouts + "Layout4", "ThumbSize", "100"},
     };
     for (const Value& value : values)
         EXPECT_EQ(Text(HKEY_LOCAL_MACHINE, value.key, value.name), value.text) << value.key << " " << value.name;
-    for (const char* layout : {"Layout1", "Layout2", "Layout3", "Layout4"})
-        for (const char* name : {"Title", "Aspect", "ImagesPerPage", "ThumbSize"})
-            EXPECT_NE(Text(HKEY_LOCAL_MACHINE, kLayouts + layout, name), "<missing>") << layout << " " << name;
 }
 
 TEST(Installed, WinesExplorerShowsTheRoot) {

@@ -12,6 +12,8 @@ struct Released {
     T* operator->() { return ptr; }
 };
 
+}  // namespace
+
 bool WritePng(const std::string& path, int width, int height, const BYTE* bgra) {
     Released<IWICImagingFactory> factory;
     if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
@@ -35,8 +37,6 @@ bool WritePng(const std::string& path, int width, int height, const BYTE* bgra) 
                                         const_cast<BYTE*>(bgra))) &&
            SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
 }
-
-}  // namespace
 
 bool SaveScreenPng(const std::string& path) {
     int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);

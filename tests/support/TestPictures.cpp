@@ -1,10 +1,10 @@
 #include "support/TestPictures.h"
 
 #include <turbojpeg.h>
-#include <wincodec.h>
 
 #include <cstdlib>
 
+#include "support/Screen.h"
 #include "support/TestPaths.h"
 
 const Color kQuadrants[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
@@ -141,37 +141,15 @@ std::vector<uint8_t> MakeJpeg(const pix::Bitmap& upright, const ExifFields& exif
 }
 
 std::vector<uint8_t> MakePngWithAlpha(int width, int height) {
-    IWICImagingFactory* factory = nullptr;
-    CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                     reinterpret_cast<void**>(&factory));
     std::vector<BYTE> pixels(size_t(width) * height * 4);
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
             BYTE* p = &pixels[(size_t(y) * width + x) * 4];
-            p[0] = 0, p[1] = 0, p[2] = 255;        // red
-            p[3] = x < width / 2 ? 255 : 0;        // right half transparent
+            p[0] = 0, p[1] = 0, p[2] = 255;  // red
+            p[3] = x < width / 2 ? 255 : 0;  // right half transparent
         }
     std::string path = WriteTempFile("alpha.png", {});
-    IWICStream* stream = nullptr;
-    IWICBitmapEncoder* encoder = nullptr;
-    IWICBitmapFrameEncode* frame = nullptr;
-    factory->CreateStream(&stream);
-    std::wstring wide(path.begin(), path.end());
-    stream->InitializeFromFilename(wide.c_str(), GENERIC_WRITE);
-    factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder);
-    encoder->Initialize(stream, WICBitmapEncoderNoCache);
-    encoder->CreateNewFrame(&frame, nullptr);
-    frame->Initialize(nullptr);
-    frame->SetSize(width, height);
-    WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
-    frame->SetPixelFormat(&format);
-    frame->WritePixels(height, width * 4, UINT(pixels.size()), pixels.data());
-    frame->Commit();
-    encoder->Commit();
-    frame->Release();
-    encoder->Release();
-    stream->Release();
-    factory->Release();
+    WritePng(path, width, height, pixels.data());
     return ReadFileBytes(path);
 }
 

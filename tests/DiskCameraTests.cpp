@@ -172,9 +172,9 @@ TEST_F(DiskCamera, DroppedFilesAreCopiedInWithoutOverwriting) {
 
 TEST_F(DiskCamera, APulledCardIsNoticed) {
     EXPECT_EQ(connection_->CheckConnection(), 0);
+    IDataObject* drop = MakeFileDrop({card_.Folder() + "\\img_0001.jpg"});
     RemoveTree(card_.Folder());
     EXPECT_LT(connection_->CheckConnection(), 0);
-    IDataObject* drop = MakeFileDrop({});
     EXPECT_EQ(connection_->CanAcceptData(drop), 0);
     drop->Release();
     ImageInfo info;

@@ -51,65 +51,31 @@ void RemoveTree(const std::string& path) {
     RemoveDirectoryA(path.c_str());
 }
 
-namespace {
-
-class FileDrop final : public IDataObject {
-public:
-    explicit FileDrop(const std::vector<std::string>& paths) : paths_(paths) {}
-
-    STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override {
-        if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IDataObject)) {
-            *ppv = this;
-            AddRef();
-            return S_OK;
+// The shell's own data object over the files, as a drag from their folder
+// window gives: paths from one folder, and at least one of them.
+IDataObject* MakeFileDrop(const std::vector<std::string>& paths) {
+    std::string folderPath = paths.at(0).substr(0, paths[0].rfind('\\'));
+    IShellFolder* desktop = nullptr;
+    IShellFolder* folder = nullptr;
+    LPITEMIDLIST folderList = nullptr;
+    std::vector<LPITEMIDLIST> children;
+    IDataObject* data = nullptr;
+    SHGetDesktopFolder(&desktop);
+    std::wstring wide(folderPath.begin(), folderPath.end());
+    if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &folderList, nullptr)) &&
+        SUCCEEDED(desktop->BindToObject(folderList, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
+        for (const std::string& path : paths) {
+            std::wstring name(path.begin() + long(folderPath.size()) + 1, path.end());
+            LPITEMIDLIST child = nullptr;
+            if (SUCCEEDED(folder->ParseDisplayName(nullptr, nullptr, &name[0], nullptr, &child, nullptr)))
+                children.push_back(child);
         }
-        *ppv = nullptr;
-        return E_NOINTERFACE;
+        folder->GetUIObjectOf(nullptr, UINT(children.size()), const_cast<LPCITEMIDLIST*>(children.data()),
+                              IID_IDataObject, nullptr, reinterpret_cast<void**>(&data));
+        folder->Release();
     }
-    STDMETHODIMP_(ULONG) AddRef() override { return ++references_; }
-    STDMETHODIMP_(ULONG) Release() override {
-        ULONG left = --references_;
-        if (!left) delete this;
-        return left;
-    }
-    STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override {
-        if (QueryGetData(format) != S_OK) return DV_E_FORMATETC;
-        size_t chars = 1;
-        for (const auto& p : paths_) chars += p.size() + 1;
-        HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE | GMEM_ZEROINIT, sizeof(DROPFILES) + chars);
-        auto* drop = static_cast<DROPFILES*>(GlobalLock(memory));
-        drop->pFiles = sizeof(DROPFILES);
-        char* at = reinterpret_cast<char*>(drop + 1);
-        for (const auto& p : paths_) {
-            memcpy(at, p.c_str(), p.size() + 1);
-            at += p.size() + 1;
-        }
-        GlobalUnlock(memory);
-        medium->tymed = TYMED_HGLOBAL;
-        medium->hGlobal = memory;
-        medium->pUnkForRelease = nullptr;
-        return S_OK;
-    }
-    STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
-    STDMETHODIMP QueryGetData(FORMATETC* format) override {
-        return format && format->cfFormat == CF_HDROP && (format->tymed & TYMED_HGLOBAL) ? S_OK
-                                                                                       : DV_E_FORMATETC;
-    }
-    STDMETHODIMP GetCanonicalFormatEtc(FORMATETC*, FORMATETC*) override { return E_NOTIMPL; }
-    STDMETHODIMP SetData(FORMATETC*, STGMEDIUM*, BOOL) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumFormatEtc(DWORD direction, IEnumFORMATETC** formats) override {
-        FORMATETC drop = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-        return direction == DATADIR_GET ? SHCreateStdEnumFmtEtc(1, &drop, formats) : E_NOTIMPL;
-    }
-    STDMETHODIMP DAdvise(FORMATETC*, DWORD, IAdviseSink*, DWORD*) override { return E_NOTIMPL; }
-    STDMETHODIMP DUnadvise(DWORD) override { return E_NOTIMPL; }
-    STDMETHODIMP EnumDAdvise(IEnumSTATDATA**) override { return E_NOTIMPL; }
-
-private:
-    std::vector<std::string> paths_;
-    ULONG references_ = 1;
-};
-
-}  // namespace
-
-IDataObject* MakeFileDrop(const std::vector<std::string>& paths) { return new FileDrop(paths); }
+    for (LPITEMIDLIST child : children) CoTaskMemFree(child);
+    CoTaskMemFree(folderList);
+    desktop->Release();
+    return data;
+}

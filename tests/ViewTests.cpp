@@ -1,6 +1,6 @@
-// The root view and the camera view in a browser host of our own: what they
-// list and merge into the menus, toolbar and status line, and what the
-// user's commands, keys, clipboard and drags do with the pictures.
+// The views in a browser host of our own and the image controls in a window
+// of their own, driven through real windows, messages, input, clipboard and
+// drags: what they list and show, and what the user's actions do.
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -8,7 +8,12 @@
 #include <shlobj.h>
 
 #include <algorithm>
+#include <memory>
 
+#include "base/SizeText.h"
+#include "controls/LayoutImp.h"
+#include "controls/SimpleControl.h"
+#include "controls/ThumbnailControl.h"
 #include "server/CameraFolder.h"
 #include "server/RootView.h"
 #include "server/SourceFolder.h"
@@ -17,6 +22,7 @@
 #include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
+#include "support/FakeImage.h"
 #include "support/MenuWatcher.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
@@ -24,7 +30,6 @@
 #include "transfer/CopyToDisk.h"
 #include "transfer/DropSource.h"
 #include "view/CameraView.h"
-#include "base/SizeText.h"
 
 namespace {
 
@@ -59,19 +64,15 @@ protected:
         root_.Reset();
         CoreTest::TearDown();
     }
-
     // Opens the view and waits for the posted fill.
     HWND OpenAndFill() {
         EXPECT_EQ(host_.Open(view_.Get()), S_OK);
-        HWND viewWindow = nullptr;
+        HWND viewWindow = nullptr, list = nullptr;
         view_->GetWindow(&viewWindow);
-        HWND list = nullptr;
-        WaitUntil(
-            [&] {
-                list = FindDescendant(viewWindow, "SysListView32");
-                return list && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0;
-            },
-            5000);
+        WaitUntil([&] {
+            list = FindDescendant(viewWindow, "SysListView32");
+            return list && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0;
+        }, 5000);
         return list;
     }
 
@@ -101,8 +102,7 @@ TEST_F(RootViewTest, ListsTheSourcesWithTheirIconsAndEnterBrowsesIntoOne) {
     SendMessageA(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
     NMHDR enter = {list, 0, static_cast<UINT>(NM_RETURN)};
     SendMessageA(GetParent(list), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&enter));
-    ASSERT_EQ(host_.browsedTo.size(), 1u);
-    EXPECT_EQ(host_.browsedTo[0], "Removable Media");
+    EXPECT_EQ(host_.browsedTo, std::vector<std::string>{"Removable Media"});
     EXPECT_EQ(host_.lastBrowseFlags, static_cast<UINT>(SBSP_RELATIVE));
 }
 
@@ -110,10 +110,8 @@ TEST_F(RootViewTest, SettingsAndAboutMergeIntoTheBrowserAndOpenTheirBoxes) {
     ScopedRegKey settings(HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings");
     settings.SetString("Camera", "Memory Card");
     ASSERT_NE(OpenAndFill(), nullptr);
-    ASSERT_NE(host_.menu, nullptr);
     HMENU viewMenu = GetSubMenu(host_.menu, 2);
     ASSERT_EQ(GetMenuItemCount(viewMenu), 3);  // the browser's last item replaced by a separator and Settings
-    EXPECT_EQ(GetMenuItemID(viewMenu, 0), 40000u);
     EXPECT_EQ(GetMenuItemID(viewMenu, 2), static_cast<UINT>(RootView::kSettings));
     EXPECT_FALSE(GetMenuState(viewMenu, RootView::kSettings, MF_BYCOMMAND) & MF_GRAYED);
     char about[128] = {};
@@ -130,8 +128,8 @@ TEST_F(RootViewTest, SettingsAndAboutMergeIntoTheBrowserAndOpenTheirBoxes) {
                                                              " - version " + theModule.productVersion}));
 }
 
-TEST_F(RootViewTest, ActivationOnlyActsOnRealChanges) {
-    ASSERT_EQ(host_.Open(view_.Get()), S_OK);
+TEST_F(RootViewTest, WindowIsMadeOnceAndActivationActsOnlyOnChanges) {
+    ASSERT_NE(OpenAndFill(), nullptr);
     int before = host_.activations;
     EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_NOFOCUS), S_OK);  // first call always acts
     EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_FOCUS), S_OK);    // a focus change only
@@ -139,16 +137,12 @@ TEST_F(RootViewTest, ActivationOnlyActsOnRealChanges) {
     EXPECT_EQ(view_->UIActivate(SVUIA_DEACTIVATE), S_OK);
     EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_FOCUS), S_OK);
     EXPECT_EQ(host_.activations, before + 2);
-}
 
-TEST_F(RootViewTest, WindowIsMadeOnceAndDestroyedOnce) {
-    ASSERT_NE(OpenAndFill(), nullptr);
     HWND again = reinterpret_cast<HWND>(1);
-    FOLDERSETTINGS settings = {FVM_ICON, 0};
+    FOLDERSETTINGS settings = {FVM_ICON, 0}, current = {};
     RECT area = {0, 0, 100, 100};
     EXPECT_EQ(view_->CreateViewWindow(nullptr, &settings, &host_, &area, &again), E_UNEXPECTED);
     EXPECT_EQ(again, nullptr);
-    FOLDERSETTINGS current = {};
     EXPECT_EQ(view_->GetCurrentInfo(&current), S_OK);
     EXPECT_EQ(current.ViewMode, static_cast<UINT>(FVM_ICON));
     EXPECT_EQ(view_->DestroyViewWindow(), S_OK);
@@ -169,11 +163,11 @@ protected:
         CoreTest::TearDown();
     }
 
-    // Opens the view of `folderName` in the host and waits for its fill.
+    // Opens the view of `folderName` ("": the "Hard Disk" folder) and waits for its fill.
     CameraView* Open(const std::string& folderName = "100TEST", int expectedItems = 3, bool fileDialog = false) {
         CloseView();
         folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), folderName));
-        if (folderName.empty()) folder_->SetKind("Viewer");  // the "Hard Disk" folder
+        if (folderName.empty()) folder_->SetKind("Viewer");
         EXPECT_EQ(folder_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
         host_ = std::make_unique<BrowserHost>(fileDialog);
         EXPECT_EQ(host_->Open(view_.Get()), S_OK);
@@ -192,28 +186,30 @@ protected:
         keys_->local->SetString("Path", BinPath("fakecam.dll") + "," + settings);
         source_ = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
     }
-    HWND ViewWindow() {
+    static HWND WindowOf(IShellView* view) {
         HWND window = nullptr;
-        view_->GetWindow(&window);
+        view->GetWindow(&window);
         return window;
     }
-    void Command(int command) { SendMessageA(ViewWindow(), WM_COMMAND, command, 0); }
+    static void CursorOnto(IShellView* view) {
+        RECT area;
+        GetWindowRect(WindowOf(view), &area);
+        SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
+    }
+    void Command(int command) { SendMessageA(WindowOf(view_.Get()), WM_COMMAND, command, 0); }
     bool Grayed(int command) { return GetMenuState(host_->menu, command, MF_BYCOMMAND) & MF_GRAYED; }
-    // The selection commands usable from the menus, then those of the toolbar.
+    // The selection commands usable from the menus, then from the toolbar.
     std::string Usable() {
-        const struct {
-            int command;
-            const char* name;
-            bool button;
-        } commands[] = {{CameraView::kCopy, "Copy", false},          {CameraView::kRotate, "Rotate", true},
-                        {CameraView::kDelete, "Delete", true},       {CameraView::kSelectAll, "SelectAll", false},
-                        {CameraView::kProperties, "Properties", true}};
-        std::string menu, toolbar;
+        std::string menu = "menu:", toolbar = " toolbar:";
+        const std::pair<int, const char*> commands[] = {
+            {CameraView::kCopy, " Copy"}, {CameraView::kRotate, " Rotate"}, {CameraView::kDelete, " Delete"},
+            {CameraView::kSelectAll, " SelectAll"}, {CameraView::kProperties, " Properties"}};
         for (const auto& c : commands) {
-            if (!Grayed(c.command)) menu += std::string(" ") + c.name;
-            if (c.button && host_->ButtonEnabled(c.command)) toolbar += std::string(" ") + c.name;
+            if (!Grayed(c.first)) menu += c.second;
+            bool button = c.first != CameraView::kCopy && c.first != CameraView::kSelectAll;
+            if (button && host_->ButtonEnabled(c.first)) toolbar += c.second;
         }
-        return "menu:" + menu + " toolbar:" + toolbar;
+        return menu + toolbar;
     }
 
     TestCard card_;
@@ -236,7 +232,7 @@ TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
     {
         MenuWatcher menus;
         RECT area;
-        GetWindowRect(ViewWindow(), &area);
+        GetWindowRect(WindowOf(view_.Get()), &area);
         // The control covers the view; a right click in its empty part is the background's.
         SendClick({area.right - 5, area.bottom - 5}, true);
         ASSERT_TRUE(WaitUntil([&] { return menus.Menus().size() == 1; }, 3000));
@@ -278,7 +274,6 @@ TEST_F(CameraViewTest, TurnOpenPrintSelectAllAndRefreshForgets) {
     ASSERT_EQ(frames.size(), 1u);
     DestroyWindow(frames[0]);
     EXPECT_EQ(folder_->Idle(), 1);
-
     {
         DialogAnswerer answerer(IDCANCEL);
         host_->PressKey('P', true);
@@ -309,9 +304,8 @@ TEST_F(CameraViewTest, CellWidthsOutsideTheRangeFallBackToNinety) {
 }
 
 TEST(ViewStatusFormats, FileSizesAndImageSizes) {
-    const std::pair<int, const char*> sizes[] = {{0, ""},          {-5, ""},           {1, "1 byte"},
-                                                 {1023, "1023 byte"}, {1024, "1.0KB"},   {1536, "1.5KB"},
-                                                 {1048575, "1024.0KB"}, {1048576, "1.0MB"}};
+    const std::pair<int, const char*> sizes[] = {{0, ""},        {-5, ""},          {1, "1 byte"},        {1023, "1023 byte"},
+                                                 {1024, "1.0KB"}, {1536, "1.5KB"}, {1048575, "1024.0KB"}, {1048576, "1.0MB"}};
     for (const auto& s : sizes) EXPECT_EQ(FormatFileSize(s.first), s.second) << s.first;
     EXPECT_EQ(FormatImageSize(1280, 960), "1280 x 960");
     EXPECT_EQ(FormatImageSize(0, 480), "");
@@ -322,13 +316,11 @@ TEST_F(CameraViewTest, TheListShowsTheCardsDetailsKeepsTheSelectionAndIsRemember
     CameraView* view = Open();
     view->Control()->SelectItem("IMG_0002.JPG", 1);
     Command(CameraView::kListView);
-    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "ViewType"), "List");
     EXPECT_TRUE(host_->ButtonChecked(CameraView::kListView));
     EXPECT_FALSE(host_->ButtonChecked(CameraView::kThumbnailView));
-    ASSERT_NE(view->Control(), nullptr);
     HWND list = view->Control()->GetWindow();
-    ASSERT_TRUE(WaitUntil([&] { return ListImage(list, 0) == 1 && ListImage(list, 1) == 1 &&
-                                       ListImage(list, 2) == 1; }, 5000));  // every file fetched
+    ASSERT_TRUE(WaitUntil([&] { return ListImage(list, 0) + ListImage(list, 1) + ListImage(list, 2) == 3; },
+                          5000));  // every file fetched
     EXPECT_EQ(view->Control()->IsItemSelected("IMG_0002.JPG"), 1);
     EXPECT_EQ(ListText(list, 0), "img_0001.jpg");
     EXPECT_NE(ListText(list, 0, 1).find("KB"), std::string::npos);
@@ -357,7 +349,6 @@ TEST_F(CameraViewTest, TheStatusLineNamesTheSourceAndALostCameraIsReported) {
     EXPECT_EQ(host_->StatusText(2), card_.Folder());
     std::vector<int> edges = host_->StatusParts();
     ASSERT_EQ(edges.size(), 3u);
-    EXPECT_GT(edges[0], 0);
     EXPECT_GT(edges[1], edges[0]);
     EXPECT_EQ(edges[2], -1);
     EXPECT_TRUE(host_->ButtonEnabled(CameraView::kSelectFolder));
@@ -402,22 +393,21 @@ TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCallsAndKeepsTheRestInOrde
     const std::string all = "Are you sure you want to delete all images?";
     const std::string warning = "WARNING! This command will permanently delete ALL images!\nDo you want to proceed?";
     using Names = std::vector<std::string>;
-    struct Case {
+    const Names three = {"FAKE1.JPG", "FAKE2.JPG", "FAKE3.JPG"};
+    const struct {
         const char* settings;  // caps=2: the camera deletes only all at once
         int images;
         Names select;
         int noAt;  // 0: Yes to everything
         Names questions, left;
-    };
-    const Names three = {"FAKE1.JPG", "FAKE2.JPG", "FAKE3.JPG"};
-    const Case cases[] = {
+    } cases[] = {
         {"images=3 caps=3", 3, three, 0, {all, warning}, {}},  // every picture: the camera's delete-all
         {"images=3 caps=3", 3, three, 2, {all, warning}, three},
         {"images=1 caps=3", 1, {"FAKE1.JPG"}, 0, {selected}, {}},
         {"images=5 caps=3", 5, {"FAKE2.JPG", "FAKE4.JPG"}, 0, {selected}, {"FAKE1.JPG", "FAKE3.JPG", "FAKE5.JPG"}},
         {"images=3 caps=2", 3, {}, 0, {all, warning}, {}},
     };
-    for (const Case& c : cases) {
+    for (const auto& c : cases) {
         SCOPED_TRACE(std::string(c.settings) + " no at " + std::to_string(c.noAt));
         UseFakeCamera(c.settings);
         CameraView* view = Open("FAKE", c.images);
@@ -429,8 +419,6 @@ TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCallsAndKeepsTheRestInOrde
         EXPECT_EQ(!Grayed(CameraView::kDelete), allOnly);  // usable without a selection
         EXPECT_EQ(host_->ButtonEnabled(CameraView::kDelete), allOnly);
         for (const std::string& name : c.select) view->Control()->SelectItem(name.c_str(), 1);
-        EXPECT_FALSE(Grayed(CameraView::kDelete));
-        EXPECT_TRUE(host_->ButtonEnabled(CameraView::kDelete));
 
         DialogAnswerer answerer(IDYES);
         YesUntil script = {&answerer, c.noAt};
@@ -443,92 +431,38 @@ TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCallsAndKeepsTheRestInOrde
         EXPECT_EQ(shown, c.left);
         EXPECT_EQ(kept, c.left);
         EXPECT_EQ(view->Control()->GetItemCount(), int(c.left.size()));
-        EXPECT_EQ(host_->StatusText(0).rfind("Total images: " + std::to_string(c.left.size()) + " ", 0), 0u);
     }
     EXPECT_EQ(host_->Tooltip(CameraView::kListView), "List View");
 }
 
-// Runs `command` and gives back what it printed, pumping this thread's
-// messages meanwhile (the clipboard owner renders on request).
-std::string RunPumping(const std::string& command) {
+// What clipboard_reader.exe, a second program, reads from the clipboard;
+// this thread's messages are pumped meanwhile (the owner renders on request).
+std::string ReadClipboardElsewhere() {
+    std::string out = WorkDirectory() + "reader.txt";
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};  // NOLINT
-    HANDLE readEnd = nullptr, writeEnd = nullptr;
-    CreatePipe(&readEnd, &writeEnd, &inherit, 0);
-    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = startup.hStdError = writeEnd;
+    startup.hStdOutput = file;
     PROCESS_INFORMATION process = {};
-    std::string line = command;
-    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process))
-        return "";
-    CloseHandle(writeEnd);
+    std::string line = BinPath("clipboard_reader.exe");
+    BOOL started = CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process);
+    CloseHandle(file);
+    if (!started) return "";
     WaitUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 20000);
-    std::string output;
-    char chunk[512];
-    DWORD got = 0;
-    while (ReadFile(readEnd, chunk, sizeof chunk, &got, nullptr) && got) output.append(chunk, got);
-    CloseHandle(readEnd);
     CloseHandle(process.hThread);
     CloseHandle(process.hProcess);
-    output.erase(std::remove(output.begin(), output.end(), '\r'), output.end());
-    return output;
+    std::vector<uint8_t> bytes = ReadFileBytes(out);
+    DeleteFileA(out.c_str());
+    std::string text(bytes.begin(), bytes.end());
+    text.erase(std::remove(text.begin(), text.end(), '\r'), text.end());
+    return text;
 }
 
-TEST_F(CameraViewTest, CopiedAndDraggedPicturesReachOtherPrograms) {
+TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders) {
     std::string transfer = WorkDirectory() + "TRANSFER\\";
     RemoveTree(transfer);
-    CameraView* view = Open();
-    view->Control()->SelectItem("img_0001.jpg", 1);
-    view->Control()->SelectItem("IMG_0002.JPG", 1);
-    Command(CameraView::kCopy);
-    std::string listed = RunPumping(BinPath("clipboard_reader.exe"));
-    EXPECT_EQ(listed, "file " + transfer + "img_0001.jpg\nfile " + transfer + "IMG_0002.JPG\n");
-    EXPECT_EQ(ReadFileBytes(transfer + "IMG_0002.JPG"), ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
-    EXPECT_FALSE(Grayed(CameraView::kPaste));  // our own files are pictures the card takes
-
-    // A new copy is a new transfer: the earlier file keeps its name. One
-    // picture comes as a bitmap too, upright as its orientation tag shows it.
-    view->Control()->SelectItem("img_0001.jpg", 0);
-    Command(CameraView::kCopy);
-    std::string again = RunPumping(BinPath("clipboard_reader.exe"));
-    EXPECT_EQ(again.rfind("file " + transfer + "IMG_0002(", 0), 0u) << again;
-    EXPECT_NE(again.find(").JPG\ndib 640 480\n"), std::string::npos) << again;
-
-    // Real OLE drag loops; no button is down, so they drop where the cursor
-    // is: on the view itself, which refuses its own pictures, then on the
-    // other folder of the card, open in a second browser window on top.
-    view->Control()->SelectItem("img_0001.jpg", 1);
-    auto cursorOnto = [](IShellView* target) {
-        HWND window = nullptr;
-        target->GetWindow(&window);
-        RECT area;
-        GetWindowRect(window, &area);
-        SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
-    };
-    cursorOnto(view_.Get());
-    view->BeginDrag();
-    EXPECT_EQ(view->Items().size(), 3u);
-    auto other = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), "101TEST"));
-    ComRef<IShellView> otherView;
-    ASSERT_EQ(other->CreateViewObject(nullptr, IID_IShellView, otherView.PutVoid()), S_OK);
-    BrowserHost otherHost;
-    ASSERT_EQ(otherHost.Open(otherView.Get()), S_OK);
-    cursorOnto(otherView.Get());
-    view->BeginDrag();
-    const std::vector<ViewItem>& arrived = static_cast<CameraView*>(otherView.Get())->Items();
-    ASSERT_EQ(arrived.size(), 2u);  // under the names this transfer gave them
-    EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[0].name), ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
-    EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[1].name), ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
-    otherHost.Close();
-
-    CloseView();  // a closing view takes its own data off the clipboard
-    EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel")));
-    RemoveTree(transfer);
-}
-
-TEST_F(CameraViewTest, ShellFilesArriveByPasteAndByDrop) {
     CameraView* view = Open();
     std::string outside = MakeTempDir("shellfile");
     card_.Write(outside + "\\holiday.jpg", ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
@@ -544,6 +478,8 @@ TEST_F(CameraViewTest, ShellFilesArriveByPasteAndByDrop) {
     ComRef<IDataObject> data;
     LPCITEMIDLIST children[] = {fileList};
     ASSERT_EQ(parent->GetUIObjectOf(nullptr, 1, children, IID_IDataObject, nullptr, data.PutVoid()), S_OK);
+    CoTaskMemFree(fileList);
+    CoTaskMemFree(folderList);
 
     OleSetClipboard(nullptr);
     host_->Pump(100);
@@ -552,26 +488,52 @@ TEST_F(CameraViewTest, ShellFilesArriveByPasteAndByDrop) {
     host_->Pump(200);
     EXPECT_FALSE(Grayed(CameraView::kPaste));  // at once: the view watches the clipboard
     Command(CameraView::kPaste);
+    ASSERT_EQ(view->Items().size(), 4u);
+    EXPECT_EQ(view->Items().back().name, "holiday.jpg");
+    EXPECT_EQ(view->Control()->GetItemCount(), 4);
+    EXPECT_EQ(ReadFileBytes(card_.Folder() + "\\holiday.jpg"), ReadFileBytes(outside + "\\holiday.jpg"));
     OleSetClipboard(nullptr);
     host_->Pump(200);
     EXPECT_TRUE(Grayed(CameraView::kPaste));
-    ASSERT_EQ(view->Items().size(), 4u);
-    EXPECT_EQ(view->Items().back().name, "holiday.jpg");
-    EXPECT_EQ(ReadFileBytes(card_.Folder() + "\\holiday.jpg"), ReadFileBytes(outside + "\\holiday.jpg"));
-
-    RECT area;
-    GetWindowRect(ViewWindow(), &area);
-    SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
-    auto source = ComRef<DropSource>::Share(new DropSource);  // lets go at once: no button is down
-    DWORD effect = DROPEFFECT_NONE;
-    EXPECT_EQ(DoDragDrop(data.Get(), source.Get(), DROPEFFECT_COPY, &effect), DRAGDROP_S_DROP);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    ASSERT_EQ(view->Items().size(), 5u);
-    EXPECT_EQ(view->Items().back().name, "holiday (2).jpg");
-    EXPECT_EQ(view->Control()->GetItemCount(), 5);
-    CoTaskMemFree(fileList);
-    CoTaskMemFree(folderList);
     RemoveTree(outside);
+
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    view->Control()->SelectItem("IMG_0002.JPG", 1);
+    Command(CameraView::kCopy);
+    EXPECT_EQ(ReadClipboardElsewhere(), "file " + transfer + "img_0001.jpg\nfile " + transfer + "IMG_0002.JPG\n");
+    EXPECT_EQ(ReadFileBytes(transfer + "IMG_0002.JPG"), ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
+    EXPECT_FALSE(Grayed(CameraView::kPaste));  // our own files are pictures the card takes
+    // A new copy is a new transfer: the earlier file keeps its name. One
+    // picture comes as a bitmap too, upright as its orientation tag shows it.
+    view->Control()->SelectItem("img_0001.jpg", 0);
+    Command(CameraView::kCopy);
+    std::string again = ReadClipboardElsewhere();
+    EXPECT_EQ(again.rfind("file " + transfer + "IMG_0002(", 0), 0u) << again;
+    EXPECT_NE(again.find(").JPG\ndib 640 480\n"), std::string::npos) << again;
+
+    // Real OLE drag loops; no button is down, so they drop where the cursor
+    // is: on the view itself, which refuses its own pictures, then on the
+    // card's other folder, open in a second browser window on top.
+    view->Control()->SelectItem("img_0001.jpg", 1);
+    CursorOnto(view_.Get());
+    view->BeginDrag();
+    EXPECT_EQ(view->Items().size(), 4u);
+    auto other = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), "101TEST"));
+    ComRef<IShellView> otherView;
+    ASSERT_EQ(other->CreateViewObject(nullptr, IID_IShellView, otherView.PutVoid()), S_OK);
+    BrowserHost otherHost;
+    ASSERT_EQ(otherHost.Open(otherView.Get()), S_OK);
+    CursorOnto(otherView.Get());
+    view->BeginDrag();
+    const std::vector<ViewItem>& arrived = static_cast<CameraView*>(otherView.Get())->Items();
+    ASSERT_EQ(arrived.size(), 2u);  // under the names this transfer gave them
+    EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[0].name), ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
+    EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[1].name), ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
+    otherHost.Close();
+
+    CloseView();  // a closing view takes its own data off the clipboard
+    EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel")));
+    RemoveTree(transfer);
 }
 
 // A browser like Wine's explorer reads the selection's ID list array to see
@@ -619,6 +581,420 @@ TEST_F(CameraViewTest, InAFileDialogTheDialogHasTheFirstWord) {
     EXPECT_TRUE(OwnWindowsOfClass("FrameHelperWin").empty());
     EXPECT_EQ(answerer.Captions().size(), 1u);  // the transfer's Retry/Cancel, no second box
     EXPECT_EQ(host_->defaultCommands, 2);
+}
+
+struct RecordingSink final : ImageControlSink {
+    int drags = 0;
+    std::vector<std::string> opened, menus, selections;
+    void ItemClicked(int, const char*) override {}
+    void ContextMenuRequested(int, const char* name) override { menus.push_back(name ? name : "<null>"); }
+    void ItemOpened(int, const char* name) override { opened.push_back(name); }
+    void SelectionChanged(const char* name, int selected, int) override {
+        selections.push_back(std::string(name ? name : "") + (selected ? "+" : "-"));
+    }
+    void BeginDrag() override { ++drags; }
+};
+
+// A top-level window that hosts one image control: the thumbnails here, the list below.
+class ThumbnailTest : public CoreTest {
+protected:
+    void SetUp() override {
+        CoreTest::SetUp();
+        WNDCLASSA cls = {};
+        cls.lpfnWndProc = DefWindowProcA;
+        cls.hInstance = GetModuleHandleA(nullptr);
+        cls.lpszClassName = "ImageControlHost";
+        RegisterClassA(&cls);
+        host_ = CreateWindowExA(0, "ImageControlHost", "", WS_POPUP | WS_VISIBLE, 0, 100, 640, 480, nullptr,
+                                nullptr, GetModuleHandleA(nullptr), nullptr);
+    }
+    void TearDown() override {
+        Destroy();
+        images_.clear();
+        DestroyWindow(host_);
+        SetKeys(false, false);
+        CoreTest::TearDown();
+    }
+    void Destroy() {
+        if (control_) {
+            control_->DestroyControl();
+            control_->Destroy(1);
+        }
+        control_ = nullptr;
+    }
+    // Makes the control's window (kind 1: thumbnails, 0: list) with a client area `width` x `height`.
+    void Create(int width, int height, int kind = 1) {
+        Destroy();
+        control_ = CreateImageControl(kind);
+        control_->SetSink(&sink_);
+        RECT rect = {0, 0, width - 1, height - 1};
+        ASSERT_TRUE(control_->CreateControl(0, "", 0, &rect, host_, 0));
+        if (kind) control_->SetLayout(10, 2, 90, 110, 1, RGB(255, 255, 255), 1);
+    }
+    void AddImage(const std::string& name, int width = 64, int height = 48) {
+        images_.push_back(std::make_unique<FakeImage>(name, MakeJpeg(QuadrantBitmap(width, height), {}), &log_));
+        control_->AddItem(images_.back().get(), name.c_str(), -1);
+    }
+    void AddImages(int count) {
+        for (int i = 0; i < count; ++i) AddImage("IMG_" + std::to_string(i) + ".JPG");
+    }
+    LayoutImp* Layout() { return static_cast<ThumbnailControl*>(control_)->Layout(); }
+    SimpleControl* Cell(int index) { return static_cast<SimpleControl*>(Layout()->CellAt(index)); }
+    bool WaitLoaded() {
+        return WaitUntil([&] {
+            for (int i = 0; i < Layout()->GetItemCount(); ++i)
+                if (!Layout()->CellAt(i)->HasImage()) return false;
+            return true;
+        }, 10000);
+    }
+    static void SetKeys(bool shift, bool control) {
+        BYTE keys[256];
+        GetKeyboardState(keys);
+        keys[VK_SHIFT] = shift ? 0x80 : 0;
+        keys[VK_CONTROL] = control ? 0x80 : 0;
+        SetKeyboardState(keys);
+    }
+    // Puts the cursor at `point` of `window`, which also becomes where the
+    // last message read happened (where a press reads it was).
+    void PointAt(HWND window, POINT point) {
+        ClientToScreen(window, &point);
+        SetCursorPos(point.x, point.y);
+        MSG msg;
+        PostMessageA(host_, WM_NULL, 0, 0);
+        PeekMessageA(&msg, host_, 0, 0, PM_REMOVE);
+    }
+    std::vector<int> Selected() {
+        std::vector<int> selected;
+        for (int i = 0; i < Layout()->GetItemCount(); ++i)
+            if (Layout()->CellAt(i)->IsSelected()) selected.push_back(i);
+        return selected;
+    }
+
+    HWND host_ = nullptr;
+    ImageControl* control_ = nullptr;
+    RecordingSink sink_;
+    FetchLog log_;
+    std::vector<std::unique_ptr<FakeImage>> images_;
+};
+
+TEST_F(ThumbnailTest, CellsFitTheirPictureIntoTheSquareAndNumberTheUnnamed) {
+    Create(640, 480);
+    const struct {
+        const char* name;
+        int width, height;
+        RECT picture;
+    } cases[] = {{"wide.jpg", 640, 480, {5, 15, 84, 74}}, {"tall.jpg", 400, 800, {25, 5, 64, 84}},
+                 {"small.jpg", 40, 30, {25, 30, 64, 59}}};
+    for (const auto& c : cases) AddImage(c.name, c.width, c.height);
+    images_[2]->named = false;
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_TRUE(Cell(i)->PrepareImage());
+        RECT r = Cell(i)->PictureRect();
+        EXPECT_TRUE(EqualRect(&r, &cases[i].picture)) << cases[i].name << " " << r.left << "," << r.top << " "
+                                                      << r.right << "," << r.bottom;
+    }
+    EXPECT_EQ(Cell(0)->Caption(), "wide.jpg");
+    EXPECT_EQ(Cell(2)->Caption(), "Pic 3");
+    control_->RemoveAllItems();
+    EXPECT_EQ(control_->GetItemCount(), 0);
+    AddImage("again.jpg");
+    EXPECT_EQ(Cell(0)->Caption(), "Pic 1");  // numbered from one again until its name is read
+}
+
+TEST_F(ThumbnailTest, RowsWrapAtTheWidthPlusSlack) {
+    // Cells of 90 every 92 from 10: the third ends at 300, within 296 + 5 but not 290 + 5.
+    for (const auto& c : {std::make_pair(295, 3), std::make_pair(289, 2)}) {
+        Create(c.first, 2000);
+        AddImages(4);
+        EXPECT_EQ(Layout()->CellPosition(c.second - 1).y, 10) << c.first;
+        EXPECT_EQ(Layout()->CellPosition(c.second).x, 10) << c.first;
+        EXPECT_EQ(Layout()->CellPosition(c.second).y, 10 + 110 + 2) << c.first;
+    }
+}
+
+TEST_F(ThumbnailTest, ScrollingStaysInRangeAndABandPastTheEdgeScrollsTenAPass) {
+    Create(400, 300);
+    AddImages(3);
+    EXPECT_FALSE(Layout()->ScrollBarShown());
+    AddImages(9);
+    ASSERT_TRUE(Layout()->ScrollBarShown());
+    ASSERT_GT(Layout()->ScrollMax(), 20);
+    HWND window = Layout()->Window();
+    SendMessageA(window, WM_VSCROLL, SB_LINEUP, 0);
+    EXPECT_EQ(Layout()->ScrollPos(), 0);
+    SendMessageA(window, WM_VSCROLL, SB_LINEDOWN, 0);
+    EXPECT_EQ(Layout()->ScrollPos(), 10);
+    SendMessageA(window, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 30000), 0);
+    EXPECT_EQ(Layout()->ScrollPos(), Layout()->ScrollMax());
+    RECT cell;
+    GetWindowRect(Cell(0)->Window(), &cell);
+    MapWindowPoints(nullptr, window, reinterpret_cast<POINT*>(&cell), 2);
+    EXPECT_EQ(cell.top, 10 - Layout()->ScrollPos());  // cells moved with the content
+    SendMessageA(window, WM_VSCROLL, SB_PAGEUP, 0);
+    EXPECT_EQ(Layout()->ScrollPos(), Layout()->ScrollMax() - 110);
+
+    SendMessageA(window, WM_VSCROLL, MAKEWPARAM(SB_THUMBPOSITION, 0), 0);
+    PointAt(window, {5, 5});
+    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
+    const std::pair<int, int> passes[] = {{350, 10}, {350, Layout()->ScrollMax()}, {-40, Layout()->ScrollMax() - 10},
+                                          {-40, 0}};  // below the bottom edge, then above the top
+    for (size_t i = 0; i < 4; ++i) {
+        for (int pass = 0; pass < (i % 2 ? 100 : 1); ++pass) {
+            PointAt(window, {50, passes[i].first});
+            SendMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, 0);
+        }
+        EXPECT_EQ(Layout()->ScrollPos(), passes[i].second) << i;
+    }
+    SendMessageA(window, WM_LBUTTONUP, 0, 0);
+}
+
+enum How { kPlain = 0, kCtrl = 1, kShift = 2, kBelowPicture = 4, kBackground = 8 };
+
+TEST_F(ThumbnailTest, ClickRulesOnAGridOfThreeARow) {
+    struct Press {
+        int cell;
+        int how = kPlain;
+    };
+    const struct {
+        const char* rule;
+        int multiSelect;
+        std::vector<Press> presses;
+        std::vector<int> selected;
+    } cases[] = {
+        {"a click selects one", 1, {{4}}, {4}},
+        {"Ctrl adds", 1, {{4}, {6, kCtrl}}, {4, 6}},
+        {"Ctrl again removes", 1, {{4}, {6, kCtrl}, {6, kCtrl}}, {4}},
+        {"removing keeps the anchor", 1, {{4}, {6, kCtrl}, {6, kCtrl}, {8, kShift}}, {6, 7, 8}},
+        {"Shift takes the block from the anchor alone", 1, {{6}, {0, kCtrl}, {4, kShift}}, {0, 1, 3, 4}},
+        {"Ctrl+Shift adds the block", 1, {{6}, {0, kCtrl}, {4, kShift | kCtrl}}, {0, 1, 3, 4, 6}},
+        {"a press on a selected cell keeps it alone on release", 1, {{0}, {1, kCtrl}, {1}}, {1}},
+        {"below the picture is background: an empty band", 1, {{0}, {1, kBelowPicture}}, {}},
+        {"single selection: Ctrl is a plain click", 0, {{1}, {2, kCtrl}}, {2}},
+        {"single selection: the background clears", 0, {{1}, {0, kBackground}}, {}},
+    };
+    Create(295, 2000);
+    AddImages(9);
+    for (const auto& c : cases) {
+        control_->SetLayout(10, 2, 90, 110, 1, RGB(255, 255, 255), c.multiSelect);
+        for (const Press& press : c.presses) {
+            SetKeys(press.how & kShift, press.how & kCtrl);
+            HWND cell = Cell(press.cell)->Window();
+            if (press.how & kBackground) {
+                SendMessageA(Layout()->Window(), WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(280, 280));
+            } else if (press.how & kBelowPicture) {  // the caption strip of a 90 x 110 cell
+                PointAt(cell, {40, 100});
+                SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 100));
+                SendMessageA(Layout()->Window(), WM_LBUTTONUP, 0, 0);
+            } else {  // released at once
+                PostMessageA(Layout()->Window(), WM_LBUTTONUP, 0, 0);
+                SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 40));
+            }
+            SetKeys(false, false);
+        }
+        EXPECT_EQ(Selected(), c.selected) << c.rule;
+    }
+    EXPECT_EQ(sink_.drags, 0);
+    EXPECT_GT(sink_.selections.size(), 10u);
+}
+
+TEST_F(ThumbnailTest, RubberBandSelectsCoveredCellsCtrlTogglesShiftAdds) {
+    Create(295, 2000);
+    AddImages(6);
+    HWND window = Layout()->Window();
+    const struct {
+        POINT from, to;
+        WPARAM keys;
+        std::vector<int> selected;
+    } bands[] = {{{5, 5}, {150, 50}, 0, {0, 1}},
+                 {{110, 5}, {250, 50}, MK_CONTROL, {0, 2}},  // 1 toggles off, 2 on
+                 {{5, 130}, {50, 160}, MK_SHIFT, {0, 2, 3}},
+                 {{5, 130}, {50, 160}, 0, {3}}};
+    for (const auto& band : bands) {
+        PointAt(window, band.to);
+        SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON | band.keys, MAKELPARAM(band.from.x, band.from.y));
+        SendMessageA(window, WM_LBUTTONUP, 0, 0);
+        EXPECT_EQ(Selected(), band.selected) << band.keys;
+    }
+}
+
+TEST_F(ThumbnailTest, MovingBeyondThreePixelsStartsADragEscapeCancels) {
+    Create(295, 2000);
+    AddImages(3);
+    control_->SelectItem("IMG_0.JPG", 1);
+    control_->SelectItem("IMG_1.JPG", 1);
+    HWND layout = Layout()->Window(), cell = Cell(1)->Window();
+    POINT press = {100, 100};
+    PointAt(layout, press);
+    ClientToScreen(layout, &press);
+    SetCursorPos(press.x + 2, press.y + 2);
+    PostMessageA(layout, WM_MOUSEMOVE, MK_LBUTTON, 0);  // inside the box
+    SetCursorPos(press.x + 8, press.y);
+    PostMessageA(layout, WM_MOUSEMOVE, MK_LBUTTON, 0);  // outside
+    SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 40));
+    EXPECT_EQ(sink_.drags, 1);
+    EXPECT_EQ(Selected(), (std::vector<int>{0, 1}));  // a drag leaves the selection alone
+
+    PostMessageA(layout, WM_KEYDOWN, VK_ESCAPE, 0);
+    SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 40));
+    EXPECT_EQ(sink_.drags, 1);
+}
+
+TEST_F(ThumbnailTest, DoubleClickOpensAndRightClicksAskForMenus) {
+    Create(295, 2000);
+    AddImages(2);
+    SendMessageA(Cell(1)->Window(), WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(40, 40));
+    EXPECT_EQ(sink_.opened, std::vector<std::string>{"IMG_1.JPG"});
+    EXPECT_EQ(Selected(), std::vector<int>{1});
+    SendMessageA(Cell(0)->Window(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 40));
+    SendMessageA(Cell(0)->Window(), WM_RBUTTONUP, 0, MAKELPARAM(40, 40));
+    SendMessageA(Layout()->Window(), WM_RBUTTONUP, 0, MAKELPARAM(250, 250));
+    EXPECT_EQ(sink_.menus, (std::vector<std::string>{"IMG_0.JPG", ""}));
+    EXPECT_EQ(Selected(), std::vector<int>{0});
+}
+
+TEST_F(ThumbnailTest, LoaderFetchesSelectedFirstAndEverythingOnceEvenWhenAddedTo) {
+    Create(640, 480);
+    AddImages(6);
+    for (auto& image : images_) image->delayMs = 30;
+    control_->SelectItem("IMG_4.JPG", 1);
+    control_->RestartLoader();
+    AddImage("late.jpg");  // while loading: the loader starts over
+    EXPECT_TRUE(Layout()->LoaderRunning());
+    ASSERT_TRUE(WaitLoaded());
+    std::vector<std::string> order = log_.Names();
+    ASSERT_EQ(order.size(), 7u);
+    EXPECT_EQ(order[0], "IMG_4.JPG");
+    EXPECT_EQ(order[1], "IMG_0.JPG");
+    for (auto& image : images_) EXPECT_EQ(image->reads, 1);
+    control_->RemoveAllItems();
+    EXPECT_FALSE(Layout()->LoaderRunning());
+}
+
+TEST_F(ThumbnailTest, RetryFetchesAgainAndCancelEndsTheRun) {
+    Create(640, 480);
+    AddImages(3);
+    images_[0]->failuresLeft = 2;
+    {
+        BoxWatcher retry(IDRETRY);
+        control_->RestartLoader();
+        ASSERT_TRUE(WaitLoaded());
+        EXPECT_EQ(retry.Texts(), std::vector<std::string>(2, "Image Acquisition error."));
+    }
+    control_->RemoveAllItems();
+    AddImages(3);
+    images_[4]->failuresLeft = 1;
+    BoxWatcher cancel(IDCANCEL);
+    control_->RestartLoader();
+    WaitUntil([&] { return cancel.Count() == 1 && Layout()->CellAt(0)->HasImage(); }, 10000);
+    WaitUntil([] { return false; }, 300);
+    EXPECT_TRUE(Layout()->CellAt(0)->HasImage());
+    EXPECT_FALSE(Layout()->CellAt(1)->HasImage());
+    EXPECT_FALSE(Layout()->CellAt(2)->HasImage());  // the run ended at Cancel
+    control_->RestartLoader();
+    EXPECT_TRUE(WaitLoaded());  // the next run fetches them
+}
+
+TEST_F(ThumbnailTest, StoppingWhileTheWorkerWaitsInSendMessageOrAnErrorBox) {
+    Create(640, 480);
+    AddImages(3);
+    for (auto& image : images_) image->sendTo = host_;  // the worker blocks until this thread answers
+    control_->RestartLoader();
+    control_->RemoveAllItems();  // must not deadlock
+    EXPECT_FALSE(Layout()->LoaderRunning());
+
+    AddImages(2);
+    images_[3]->failuresLeft = 100;
+    BoxWatcher late(IDCANCEL, 300);
+    control_->RestartLoader();
+    WaitUntil([&] { return late.Count() > 0; }, 5000);
+    Destroy();  // waits, still handling messages, until the box is answered
+    EXPECT_EQ(late.Count(), 1);
+}
+
+TEST_F(ThumbnailTest, TurnsWhilePicturesArriveAreAppliedExactlyOnce) {
+    Create(640, 480);
+    AddImages(24);
+    for (auto& image : images_) image->delayMs = 5;
+    control_->RestartLoader();
+    // Seven quarter turns each, interleaved with the loader's arrivals.
+    for (int round = 0; round < 7; ++round)
+        for (int i = 0; i < 24; ++i) {
+            control_->RotateItem(("IMG_" + std::to_string(i) + ".JPG").c_str(), -90);
+            MSG msg;
+            while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        }
+    ASSERT_TRUE(WaitLoaded());
+    for (int i = 0; i < 24; ++i) {
+        EXPECT_EQ(control_->GetItemRotation(("IMG_" + std::to_string(i) + ".JPG").c_str()), -270);
+        RECT r = Cell(i)->PictureRect();
+        EXPECT_GT(r.bottom - r.top, r.right - r.left) << i;  // 64 x 48 turned an odd number of times
+    }
+    control_->RotateItem("IMG_0.JPG", -90);
+    EXPECT_EQ(control_->GetItemRotation("IMG_0.JPG"), 0);  // eight quarter turns: upright again
+    std::string shots = BinDir() + "\\..\\test-output";
+    CreateDirectoryA(shots.c_str(), nullptr);
+    EXPECT_TRUE(SaveScreenPng(shots + "\\thumbnails.png"));
+}
+
+// The report list in the same host, with three pictures the loader reads as files.
+class ListHelperTest : public ThumbnailTest {
+protected:
+    void SetUp() override {
+        ThumbnailTest::SetUp();
+        Create(600, 400, 0);
+        for (int i = 1; i <= 3; ++i) {
+            AddImage("IMG_" + std::to_string(i) + ".JPG", 8, 8);
+            images_.back()->fileReads = true;
+        }
+    }
+};
+
+TEST_F(ListHelperTest, RowsStartAsPicturesNumberedThenTheLoaderFillsThemSelectedFirst) {
+    HWND list = control_->GetWindow();
+    EXPECT_EQ(ListText(list, 0), "Pic 1");
+    EXPECT_EQ(ListText(list, 2), "Pic 3");
+    EXPECT_EQ(ListImage(list, 1), 0);
+    control_->SelectItem("IMG_3.JPG", 1);
+    control_->RestartLoader();
+    ASSERT_TRUE(WaitUntil([&] { return ListImage(list, 0) + ListImage(list, 1) + ListImage(list, 2) == 3; }, 5000));
+    EXPECT_EQ(log_.Names().front(), "IMG_3.JPG");
+    EXPECT_EQ(ListText(list, 0), "IMG_1.JPG");
+    EXPECT_EQ(ListText(list, 0, 1), "1.5KB");
+    EXPECT_EQ(ListText(list, 0, 2), "2024:01:02 03:04:05");
+    EXPECT_EQ(ListText(list, 0, 3), "640 x 480");
+}
+
+TEST_F(ListHelperTest, SelectionIsReportedOnceTurnsWrapAndSingleSelectionFollowsTheLayout) {
+    control_->SelectItem("IMG_2.JPG", 1);
+    control_->SelectItem("IMG_2.JPG", 1);  // already selected: no second report
+    EXPECT_EQ(control_->GetSelectedCount(), 1);
+    EXPECT_EQ(control_->IsItemSelected("IMG_2.JPG"), 1);
+    control_->SelectItem("IMG_2.JPG", 0);
+    EXPECT_EQ(sink_.selections, (std::vector<std::string>{"IMG_2.JPG+", "IMG_2.JPG-"}));
+    for (int turn : {-90, -180, -270, 0}) EXPECT_EQ(control_->RotateItem("IMG_1.JPG", -90), turn);
+    control_->SetLayout(10, 2, 90, 98, 1, RGB(255, 255, 255), 0);
+    EXPECT_TRUE(GetWindowLongA(control_->GetWindow(), GWL_STYLE) & LVS_SINGLESEL);
+    control_->SetLayout(10, 2, 90, 98, 1, RGB(255, 255, 255), 1);
+    EXPECT_FALSE(GetWindowLongA(control_->GetWindow(), GWL_STYLE) & LVS_SINGLESEL);
+}
+
+TEST_F(ListHelperTest, OneRightClickAsksForOneMenu) {
+    HWND list = control_->GetWindow();
+    SetForegroundWindow(host_);
+    RECT row = {LVIR_BOUNDS, 0, 0, 0}, client;
+    SendMessageA(list, LVM_GETITEMRECT, 1, reinterpret_cast<LPARAM>(&row));
+    GetClientRect(list, &client);
+    for (POINT at : {POINT{row.left + 20, (row.top + row.bottom) / 2}, POINT{client.right - 10, client.bottom - 10}}) {
+        ClientToScreen(list, &at);
+        SendClick(at, true);
+        WaitUntil([&] { return false; }, 300);
+    }
+    // Not a second one from WM_CONTEXTMENU; the empty part's is the background's.
+    EXPECT_EQ(sink_.menus, (std::vector<std::string>{"IMG_2.JPG", ""}));
+    SetFocus(list);
+    SendKey(VK_APPS);  // the keyboard's menu key comes as WM_CONTEXTMENU alone
+    WaitUntil([&] { return sink_.menus.size() == 3; }, 1000);
+    EXPECT_EQ(sink_.menus.size(), 3u);
 }
 
 }  // namespace

@@ -81,29 +81,18 @@ protected:
     ComRef<IShellView> view_;
 };
 
-TEST_F(RootViewTest, ListsTheSourcesWithTheirIconsAndEnterBrowsesIntoOne) {
+// The sources, their icons and Enter on one are seen through Wine's explorer
+// (ExplorerSmoke); here what a refill and the status line show.
+TEST_F(RootViewTest, RefreshingShowsEachSourceOnceAndTheStatusLineNamesTheProduct) {
     HWND list = OpenAndFill();
     ASSERT_NE(list, nullptr);
     EXPECT_EQ(view_->Refresh(), S_OK);
-    EXPECT_EQ(view_->Refresh(), S_OK);  // refilling shows each item once
-    ASSERT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
-    const std::pair<const char*, int> rows[] = {{"Digital Camera", 1}, {"Removable Media", 2}, {"Hard Disk", 3}};
-    for (int i = 0; i < 3; ++i) {
-        EXPECT_EQ(ListText(list, i), rows[i].first);
-        EXPECT_EQ(ListImage(list, i), rows[i].second) << rows[i].first;  // icons 245, 240, 239
-    }
+    EXPECT_EQ(view_->Refresh(), S_OK);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
     EXPECT_EQ(host_.StatusText(0), "");
     EXPECT_EQ(host_.StatusText(1), "OrvexView");
     ASSERT_EQ(host_.StatusParts().size(), 3u);
     EXPECT_EQ(host_.StatusParts()[2], -1);
-
-    LVITEMA state = {};
-    state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    SendMessageA(list, LVM_SETITEMSTATE, 1, reinterpret_cast<LPARAM>(&state));
-    NMHDR enter = {list, 0, static_cast<UINT>(NM_RETURN)};
-    SendMessageA(GetParent(list), WM_NOTIFY, 0, reinterpret_cast<LPARAM>(&enter));
-    EXPECT_EQ(host_.browsedTo, std::vector<std::string>{"Removable Media"});
-    EXPECT_EQ(host_.lastBrowseFlags, static_cast<UINT>(SBSP_RELATIVE));
 }
 
 TEST_F(RootViewTest, SettingsAndAboutMergeIntoTheBrowserAndOpenTheirBoxes) {
@@ -117,8 +106,6 @@ TEST_F(RootViewTest, SettingsAndAboutMergeIntoTheBrowserAndOpenTheirBoxes) {
     char about[128] = {};
     GetMenuStringA(GetSubMenu(host_.menu, 3), RootView::kAbout, about, sizeof about, MF_BYCOMMAND);
     EXPECT_EQ(std::string(about), "About &" + theModule.productName);
-    ASSERT_EQ(host_.toolbarButtons.size(), 3u);
-    EXPECT_EQ(host_.toolbarButtons[1].idCommand, RootView::kSettings);
     EXPECT_TRUE(host_.ButtonEnabled(RootView::kSettings));
 
     DialogAnswerer answerer(IDCANCEL);
@@ -225,7 +212,6 @@ TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
     EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 0 ");
     EXPECT_EQ(host_->StatusText(1), "Removable Media");
     EXPECT_EQ(host_->StatusText(2), "");
-    EXPECT_EQ(host_->toolbarButtons.size(), 14u);
     EXPECT_TRUE(host_->ButtonChecked(CameraView::kThumbnailView));
     EXPECT_FALSE(host_->ButtonEnabled(CameraView::kSelectFolder));  // not a disk folder
     EXPECT_EQ(Usable(), "menu: SelectAll toolbar:");
@@ -394,13 +380,8 @@ TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCallsAndKeepsTheRestInOrde
     const std::string warning = "WARNING! This command will permanently delete ALL images!\nDo you want to proceed?";
     using Names = std::vector<std::string>;
     const Names three = {"FAKE1.JPG", "FAKE2.JPG", "FAKE3.JPG"};
-    const struct {
-        const char* settings;  // caps=2: the camera deletes only all at once
-        int images;
-        Names select;
-        int noAt;  // 0: Yes to everything
-        Names questions, left;
-    } cases[] = {
+    // caps=2: the camera deletes only all at once; noAt: the question answered No (0: none).
+    const struct { const char* settings; int images; Names select; int noAt; Names questions, left; } cases[] = {
         {"images=3 caps=3", 3, three, 0, {all, warning}, {}},  // every picture: the camera's delete-all
         {"images=3 caps=3", 3, three, 2, {all, warning}, three},
         {"images=1 caps=3", 1, {"FAKE1.JPG"}, 0, {selected}, {}},
@@ -467,19 +448,16 @@ TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders
     std::string outside = MakeTempDir("shellfile");
     card_.Write(outside + "\\holiday.jpg", ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
     // The shell's own data object for that file, as its folder views hand out.
-    ComRef<IShellFolder> desktop, parent;
-    ASSERT_EQ(SHGetDesktopFolder(desktop.Put()), S_OK);
-    std::wstring wide(outside.begin(), outside.end());
-    LPITEMIDLIST folderList = nullptr, fileList = nullptr;
-    ASSERT_EQ(desktop->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &folderList, nullptr), S_OK);
-    ASSERT_EQ(desktop->BindToObject(folderList, nullptr, IID_IShellFolder, parent.PutVoid()), S_OK);
-    wchar_t file[] = L"holiday.jpg";
-    ASSERT_EQ(parent->ParseDisplayName(nullptr, nullptr, file, nullptr, &fileList, nullptr), S_OK);
+    std::string path = outside + "\\holiday.jpg";
+    std::wstring wide(path.begin(), path.end());
+    LPITEMIDLIST absolute = nullptr;
+    LPCITEMIDLIST child = nullptr;
+    ComRef<IShellFolder> parent;
     ComRef<IDataObject> data;
-    LPCITEMIDLIST children[] = {fileList};
-    ASSERT_EQ(parent->GetUIObjectOf(nullptr, 1, children, IID_IDataObject, nullptr, data.PutVoid()), S_OK);
-    CoTaskMemFree(fileList);
-    CoTaskMemFree(folderList);
+    ASSERT_EQ(SHParseDisplayName(wide.c_str(), nullptr, &absolute, 0, nullptr), S_OK);
+    ASSERT_EQ(SHBindToParent(absolute, IID_IShellFolder, parent.PutVoid(), &child), S_OK);
+    ASSERT_EQ(parent->GetUIObjectOf(nullptr, 1, &child, IID_IDataObject, nullptr, data.PutVoid()), S_OK);
+    CoTaskMemFree(absolute);
 
     OleSetClipboard(nullptr);
     host_->Pump(100);
@@ -600,13 +578,8 @@ class ThumbnailTest : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
-        WNDCLASSA cls = {};
-        cls.lpfnWndProc = DefWindowProcA;
-        cls.hInstance = GetModuleHandleA(nullptr);
-        cls.lpszClassName = "ImageControlHost";
-        RegisterClassA(&cls);
-        host_ = CreateWindowExA(0, "ImageControlHost", "", WS_POPUP | WS_VISIBLE, 0, 100, 640, 480, nullptr,
-                                nullptr, GetModuleHandleA(nullptr), nullptr);
+        host_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 100, 640, 480, nullptr, nullptr, nullptr,
+                                nullptr);
     }
     void TearDown() override {
         Destroy();
@@ -679,11 +652,7 @@ protected:
 
 TEST_F(ThumbnailTest, CellsFitTheirPictureIntoTheSquareAndNumberTheUnnamed) {
     Create(640, 480);
-    const struct {
-        const char* name;
-        int width, height;
-        RECT picture;
-    } cases[] = {{"wide.jpg", 640, 480, {5, 15, 84, 74}}, {"tall.jpg", 400, 800, {25, 5, 64, 84}},
+    const struct { const char* name; int width, height; RECT picture; } cases[] = {{"wide.jpg", 640, 480, {5, 15, 84, 74}}, {"tall.jpg", 400, 800, {25, 5, 64, 84}},
                  {"small.jpg", 40, 30, {25, 30, 64, 59}}};
     for (const auto& c : cases) AddImage(c.name, c.width, c.height);
     images_[2]->named = false;
@@ -699,17 +668,6 @@ TEST_F(ThumbnailTest, CellsFitTheirPictureIntoTheSquareAndNumberTheUnnamed) {
     EXPECT_EQ(control_->GetItemCount(), 0);
     AddImage("again.jpg");
     EXPECT_EQ(Cell(0)->Caption(), "Pic 1");  // numbered from one again until its name is read
-}
-
-TEST_F(ThumbnailTest, RowsWrapAtTheWidthPlusSlack) {
-    // Cells of 90 every 92 from 10: the third ends at 300, within 296 + 5 but not 290 + 5.
-    for (const auto& c : {std::make_pair(295, 3), std::make_pair(289, 2)}) {
-        Create(c.first, 2000);
-        AddImages(4);
-        EXPECT_EQ(Layout()->CellPosition(c.second - 1).y, 10) << c.first;
-        EXPECT_EQ(Layout()->CellPosition(c.second).x, 10) << c.first;
-        EXPECT_EQ(Layout()->CellPosition(c.second).y, 10 + 110 + 2) << c.first;
-    }
 }
 
 TEST_F(ThumbnailTest, ScrollingStaysInRangeAndABandPastTheEdgeScrollsTenAPass) {
@@ -750,17 +708,11 @@ TEST_F(ThumbnailTest, ScrollingStaysInRangeAndABandPastTheEdgeScrollsTenAPass) {
 
 enum How { kPlain = 0, kCtrl = 1, kShift = 2, kBelowPicture = 4, kBackground = 8 };
 
+// Cells of 90 every 92 from 10: the third ends at 300, within the 296 pixels
+// of a 295 wide control and the 5 of slack a row has.
 TEST_F(ThumbnailTest, ClickRulesOnAGridOfThreeARow) {
-    struct Press {
-        int cell;
-        int how = kPlain;
-    };
-    const struct {
-        const char* rule;
-        int multiSelect;
-        std::vector<Press> presses;
-        std::vector<int> selected;
-    } cases[] = {
+    struct Press { int cell, how = kPlain; };
+    const struct { const char* rule; int multiSelect; std::vector<Press> presses; std::vector<int> selected; } cases[] = {
         {"a click selects one", 1, {{4}}, {4}},
         {"Ctrl adds", 1, {{4}, {6, kCtrl}}, {4, 6}},
         {"Ctrl again removes", 1, {{4}, {6, kCtrl}, {6, kCtrl}}, {4}},
@@ -801,11 +753,7 @@ TEST_F(ThumbnailTest, RubberBandSelectsCoveredCellsCtrlTogglesShiftAdds) {
     Create(295, 2000);
     AddImages(6);
     HWND window = Layout()->Window();
-    const struct {
-        POINT from, to;
-        WPARAM keys;
-        std::vector<int> selected;
-    } bands[] = {{{5, 5}, {150, 50}, 0, {0, 1}},
+    const struct { POINT from, to; WPARAM keys; std::vector<int> selected; } bands[] = {{{5, 5}, {150, 50}, 0, {0, 1}},
                  {{110, 5}, {250, 50}, MK_CONTROL, {0, 2}},  // 1 toggles off, 2 on
                  {{5, 130}, {50, 160}, MK_SHIFT, {0, 2, 3}},
                  {{5, 130}, {50, 160}, 0, {3}}};
@@ -949,15 +897,13 @@ protected:
     }
 };
 
-TEST_F(ListHelperTest, RowsStartAsPicturesNumberedThenTheLoaderFillsThemSelectedFirst) {
+TEST_F(ListHelperTest, RowsStartAsPicturesNumberedThenTheLoaderFillsThem) {
     HWND list = control_->GetWindow();
     EXPECT_EQ(ListText(list, 0), "Pic 1");
     EXPECT_EQ(ListText(list, 2), "Pic 3");
     EXPECT_EQ(ListImage(list, 1), 0);
-    control_->SelectItem("IMG_3.JPG", 1);
     control_->RestartLoader();
     ASSERT_TRUE(WaitUntil([&] { return ListImage(list, 0) + ListImage(list, 1) + ListImage(list, 2) == 3; }, 5000));
-    EXPECT_EQ(log_.Names().front(), "IMG_3.JPG");
     EXPECT_EQ(ListText(list, 0), "IMG_1.JPG");
     EXPECT_EQ(ListText(list, 0, 1), "1.5KB");
     EXPECT_EQ(ListText(list, 0, 2), "2024:01:02 03:04:05");

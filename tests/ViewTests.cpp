@@ -51,91 +51,7 @@ int ListImage(HWND list, int row) {
     return item.iImage;
 }
 
-class RootViewTest : public CoreTest {
-protected:
-    void SetUp() override {
-        CoreTest::SetUp();
-        root_ = InitializedRoot();
-        ASSERT_EQ(root_->CreateViewObject(host_.Window(), IID_IShellView, view_.PutVoid()), S_OK);
-    }
-    void TearDown() override {
-        host_.Close();
-        view_.Reset();
-        root_.Reset();
-        CoreTest::TearDown();
-    }
-    // Opens the view and waits for the posted fill.
-    HWND OpenAndFill() {
-        EXPECT_EQ(host_.Open(view_.Get()), S_OK);
-        HWND viewWindow = nullptr, list = nullptr;
-        view_->GetWindow(&viewWindow);
-        WaitUntil([&] {
-            list = FindDescendant(viewWindow, "SysListView32");
-            return list && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0;
-        }, 5000);
-        return list;
-    }
-
-    BrowserHost host_;
-    ComRef<IShellFolder> root_;
-    ComRef<IShellView> view_;
-};
-
-// The sources, their icons and Enter on one are seen through Wine's explorer
-// (ExplorerSmoke); here what a refill and the status line show.
-TEST_F(RootViewTest, RefreshingShowsEachSourceOnceAndTheStatusLineNamesTheProduct) {
-    HWND list = OpenAndFill();
-    ASSERT_NE(list, nullptr);
-    EXPECT_EQ(view_->Refresh(), S_OK);
-    EXPECT_EQ(view_->Refresh(), S_OK);
-    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
-    EXPECT_EQ(host_.StatusText(0), "");
-    EXPECT_EQ(host_.StatusText(1), "OrvexView");
-    ASSERT_EQ(host_.StatusParts().size(), 3u);
-    EXPECT_EQ(host_.StatusParts()[2], -1);
-}
-
-TEST_F(RootViewTest, SettingsAndAboutMergeIntoTheBrowserAndOpenTheirBoxes) {
-    ScopedRegKey settings(HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings");
-    settings.SetString("Camera", "Memory Card");
-    ASSERT_NE(OpenAndFill(), nullptr);
-    HMENU viewMenu = GetSubMenu(host_.menu, 2);
-    ASSERT_EQ(GetMenuItemCount(viewMenu), 3);  // the browser's last item replaced by a separator and Settings
-    EXPECT_EQ(GetMenuItemID(viewMenu, 2), static_cast<UINT>(RootView::kSettings));
-    EXPECT_FALSE(GetMenuState(viewMenu, RootView::kSettings, MF_BYCOMMAND) & MF_GRAYED);
-    char about[128] = {};
-    GetMenuStringA(GetSubMenu(host_.menu, 3), RootView::kAbout, about, sizeof about, MF_BYCOMMAND);
-    EXPECT_EQ(std::string(about), "About &" + theModule.productName);
-    EXPECT_TRUE(host_.ButtonEnabled(RootView::kSettings));
-
-    DialogAnswerer answerer(IDCANCEL);
-    SendMessageA(host_.Window(), WM_COMMAND, RootView::kSettings, 0);  // through the browser, as its menu does
-    SendMessageA(host_.Window(), WM_COMMAND, RootView::kAbout, 0);
-    EXPECT_EQ(answerer.Captions(), (std::vector<std::string>{"Digital Camera Settings", "About " + theModule.productName +
-                                                             " - version " + theModule.productVersion}));
-}
-
-TEST_F(RootViewTest, WindowIsMadeOnceAndActivationActsOnlyOnChanges) {
-    ASSERT_NE(OpenAndFill(), nullptr);
-    int before = host_.activations;
-    EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_NOFOCUS), S_OK);  // first call always acts
-    EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_FOCUS), S_OK);    // a focus change only
-    EXPECT_EQ(host_.activations, before + 1);
-    EXPECT_EQ(view_->UIActivate(SVUIA_DEACTIVATE), S_OK);
-    EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_FOCUS), S_OK);
-    EXPECT_EQ(host_.activations, before + 2);
-
-    HWND again = reinterpret_cast<HWND>(1);
-    FOLDERSETTINGS settings = {FVM_ICON, 0}, current = {};
-    RECT area = {0, 0, 100, 100};
-    EXPECT_EQ(view_->CreateViewWindow(nullptr, &settings, &host_, &area, &again), E_UNEXPECTED);
-    EXPECT_EQ(again, nullptr);
-    EXPECT_EQ(view_->GetCurrentInfo(&current), S_OK);
-    EXPECT_EQ(current.ViewMode, static_cast<UINT>(FVM_ICON));
-    EXPECT_EQ(view_->DestroyViewWindow(), S_OK);
-    EXPECT_EQ(view_->DestroyViewWindow(), E_UNEXPECTED);
-}
-
+// A browser window of our own on the views of a memory card model's card.
 class CameraViewTest : public CoreTest {
 protected:
     void SetUp() override {
@@ -163,10 +79,25 @@ protected:
                   expectedItems ? 5000 : 300);
         return view;
     }
+    // Opens the root's view and waits for its list to fill.
+    HWND OpenRoot() {
+        CloseView();
+        root_ = InitializedRoot();
+        EXPECT_EQ(root_->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
+        host_ = std::make_unique<BrowserHost>();
+        EXPECT_EQ(host_->Open(view_.Get()), S_OK);
+        HWND list = nullptr;
+        WaitUntil([&] {
+            list = FindDescendant(WindowOf(view_.Get()), "SysListView32");
+            return list && SendMessageA(list, LVM_GETITEMCOUNT, 0, 0) > 0;
+        }, 5000);
+        return list;
+    }
     void CloseView() {
         host_.reset();
         view_.Reset();
         folder_.Reset();
+        root_.Reset();
     }
     // The source of the model "Memory Card" served by the test driver.
     void UseFakeCamera(const std::string& settings) {
@@ -203,9 +134,62 @@ protected:
     std::unique_ptr<CardModelKeys> keys_;
     ComRef<SourceFolder> source_;
     ComRef<CameraFolder> folder_;
+    ComRef<IShellFolder> root_;
     ComRef<IShellView> view_;
     std::unique_ptr<BrowserHost> host_;
 };
+
+using RootViewTest = CameraViewTest;
+
+// The sources, their icons and Enter on one are seen through Wine's explorer
+// (ExplorerSmoke); here what a refill, the status line and the menus show.
+TEST_F(RootViewTest, RefillsShowEachSourceOnceAndSettingsAndAboutMergeAndOpen) {
+    HWND list = OpenRoot();
+    ASSERT_NE(list, nullptr);
+    EXPECT_EQ(view_->Refresh(), S_OK);
+    EXPECT_EQ(view_->Refresh(), S_OK);
+    EXPECT_EQ(SendMessageA(list, LVM_GETITEMCOUNT, 0, 0), 3);
+    EXPECT_EQ(host_->StatusText(0), "");
+    EXPECT_EQ(host_->StatusText(1), "OrvexView");
+    ASSERT_EQ(host_->StatusParts().size(), 3u);
+    EXPECT_EQ(host_->StatusParts()[2], -1);
+
+    HMENU viewMenu = GetSubMenu(host_->menu, 2);
+    ASSERT_EQ(GetMenuItemCount(viewMenu), 3);  // the browser's last item replaced by a separator and Settings
+    EXPECT_EQ(GetMenuItemID(viewMenu, 2), static_cast<UINT>(RootView::kSettings));
+    EXPECT_FALSE(GetMenuState(viewMenu, RootView::kSettings, MF_BYCOMMAND) & MF_GRAYED);
+    char item[128] = {};
+    GetMenuStringA(GetSubMenu(host_->menu, 3), RootView::kAbout, item, sizeof item, MF_BYCOMMAND);
+    EXPECT_EQ(std::string(item), "About &" + theModule.productName);
+    EXPECT_TRUE(host_->ButtonEnabled(RootView::kSettings));
+
+    DialogAnswerer answerer(IDCANCEL);
+    SendMessageA(host_->Window(), WM_COMMAND, RootView::kSettings, 0);  // through the browser, as its menu does
+    SendMessageA(host_->Window(), WM_COMMAND, RootView::kAbout, 0);
+    const std::string about = "About " + theModule.productName + " - version " + theModule.productVersion;
+    EXPECT_EQ(answerer.Captions(), (std::vector<std::string>{"Digital Camera Settings", about}));
+}
+
+TEST_F(RootViewTest, WindowIsMadeOnceAndActivationActsOnlyOnChanges) {
+    ASSERT_NE(OpenRoot(), nullptr);
+    int before = host_->activations;
+    EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_NOFOCUS), S_OK);  // first call always acts
+    EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_FOCUS), S_OK);    // a focus change only
+    EXPECT_EQ(host_->activations, before + 1);
+    EXPECT_EQ(view_->UIActivate(SVUIA_DEACTIVATE), S_OK);
+    EXPECT_EQ(view_->UIActivate(SVUIA_ACTIVATE_FOCUS), S_OK);
+    EXPECT_EQ(host_->activations, before + 2);
+
+    HWND again = reinterpret_cast<HWND>(1);
+    FOLDERSETTINGS settings = {FVM_ICON, 0}, current = {};
+    RECT area = {0, 0, 100, 100};
+    EXPECT_EQ(view_->CreateViewWindow(nullptr, &settings, host_.get(), &area, &again), E_UNEXPECTED);
+    EXPECT_EQ(again, nullptr);
+    EXPECT_EQ(view_->GetCurrentInfo(&current), S_OK);
+    EXPECT_EQ(current.ViewMode, static_cast<UINT>(FVM_ICON));
+    EXPECT_EQ(view_->DestroyViewWindow(), S_OK);
+    EXPECT_EQ(view_->DestroyViewWindow(), E_UNEXPECTED);
+}
 
 TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
     CameraView* view = Open();
@@ -290,8 +274,8 @@ TEST_F(CameraViewTest, CellWidthsOutsideTheRangeFallBackToNinety) {
 }
 
 TEST(ViewStatusFormats, FileSizesAndImageSizes) {
-    const std::pair<int, const char*> sizes[] = {{0, ""},        {-5, ""},          {1, "1 byte"},        {1023, "1023 byte"},
-                                                 {1024, "1.0KB"}, {1536, "1.5KB"}, {1048575, "1024.0KB"}, {1048576, "1.0MB"}};
+    const std::pair<int, const char*> sizes[] = {{0, ""}, {-5, ""}, {1, "1 byte"}, {1023, "1023 byte"}, {1024, "1.0KB"},
+                                                 {1536, "1.5KB"}, {1048575, "1024.0KB"}, {1048576, "1.0MB"}};
     for (const auto& s : sizes) EXPECT_EQ(FormatFileSize(s.first), s.second) << s.first;
     EXPECT_EQ(FormatImageSize(1280, 960), "1280 x 960");
     EXPECT_EQ(FormatImageSize(0, 480), "");
@@ -505,8 +489,10 @@ TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders
     view->BeginDrag();
     const std::vector<ViewItem>& arrived = static_cast<CameraView*>(otherView.Get())->Items();
     ASSERT_EQ(arrived.size(), 2u);  // under the names this transfer gave them
-    EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[0].name), ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
-    EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[1].name), ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
+    const char* sent[] = {"img_0001.jpg", "IMG_0002.JPG"};
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[i].name),
+                  ReadFileBytes(card_.Folder() + "\\" + sent[i]));
     otherHost.Close();
 
     CloseView();  // a closing view takes its own data off the clipboard
@@ -652,8 +638,9 @@ protected:
 
 TEST_F(ThumbnailTest, CellsFitTheirPictureIntoTheSquareAndNumberTheUnnamed) {
     Create(640, 480);
-    const struct { const char* name; int width, height; RECT picture; } cases[] = {{"wide.jpg", 640, 480, {5, 15, 84, 74}}, {"tall.jpg", 400, 800, {25, 5, 64, 84}},
-                 {"small.jpg", 40, 30, {25, 30, 64, 59}}};
+    const struct { const char* name; int width, height; RECT picture; } cases[] = {
+        {"wide.jpg", 640, 480, {5, 15, 84, 74}}, {"tall.jpg", 400, 800, {25, 5, 64, 84}},
+        {"small.jpg", 40, 30, {25, 30, 64, 59}}};
     for (const auto& c : cases) AddImage(c.name, c.width, c.height);
     images_[2]->named = false;
     for (int i = 0; i < 3; ++i) {
@@ -708,11 +695,20 @@ TEST_F(ThumbnailTest, ScrollingStaysInRangeAndABandPastTheEdgeScrollsTenAPass) {
 
 enum How { kPlain = 0, kCtrl = 1, kShift = 2, kBelowPicture = 4, kBackground = 8 };
 
-// Cells of 90 every 92 from 10: the third ends at 300, within the 296 pixels
-// of a 295 wide control and the 5 of slack a row has.
+TEST_F(ThumbnailTest, RowsWrapAtTheWidthPlusSlack) {
+    // Cells of 90 every 100 from 10: the third ends at 300, within a width of 296 + 5 but not 290 + 5.
+    for (const auto& c : {std::make_pair(295, 3), std::make_pair(289, 2)}) {
+        Create(c.first, 2000);
+        AddImages(4);
+        EXPECT_EQ(Layout()->CellPosition(c.second - 1).y, 10) << c.first;
+        EXPECT_EQ(Layout()->CellPosition(c.second).x, 10) << c.first;
+        EXPECT_EQ(Layout()->CellPosition(c.second).y, 10 + 110 + 2) << c.first;
+    }
+}
+
 TEST_F(ThumbnailTest, ClickRulesOnAGridOfThreeARow) {
     struct Press { int cell, how = kPlain; };
-    const struct { const char* rule; int multiSelect; std::vector<Press> presses; std::vector<int> selected; } cases[] = {
+    const struct { const char* rule; int multi; std::vector<Press> presses; std::vector<int> selected; } cases[] = {
         {"a click selects one", 1, {{4}}, {4}},
         {"Ctrl adds", 1, {{4}, {6, kCtrl}}, {4, 6}},
         {"Ctrl again removes", 1, {{4}, {6, kCtrl}, {6, kCtrl}}, {4}},
@@ -727,7 +723,7 @@ TEST_F(ThumbnailTest, ClickRulesOnAGridOfThreeARow) {
     Create(295, 2000);
     AddImages(9);
     for (const auto& c : cases) {
-        control_->SetLayout(10, 2, 90, 110, 1, RGB(255, 255, 255), c.multiSelect);
+        control_->SetLayout(10, 2, 90, 110, 1, RGB(255, 255, 255), c.multi);
         for (const Press& press : c.presses) {
             SetKeys(press.how & kShift, press.how & kCtrl);
             HWND cell = Cell(press.cell)->Window();

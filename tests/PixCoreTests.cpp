@@ -40,27 +40,13 @@ TEST(Orientations, OrientMovesCornersWhereTheCodeSays) {
     EXPECT_EQ(topLeft[2], 0);
 }
 
-TEST(Resampling, AreaAveragingShrinksACheckerboardToGrey) {
-    pix::Bitmap board = Checkerboard(64, 64);
-    pix::Bitmap small = pix::Resample(board, 16, 16, {0, 0, 16, 16});
-    ASSERT_EQ(small.width, 16);
-    for (int y = 0; y < 16; ++y)
-        for (int x = 0; x < 16; ++x) EXPECT_NEAR(small.Row(y)[x * 3], 128, 2);
-}
-
-TEST(Resampling, FractionalRatiosKeepTheAverageAndPartsMatchTheWhole) {
+// Drawing a clipped part must give the same pixels as that part of the whole.
+TEST(Resampling, PartsMatchTheWholeAtFractionalRatios) {
     pix::Bitmap picture = QuadrantBitmap(101, 77);
     pix::Bitmap whole = pix::Resample(picture, 33, 29, {0, 0, 33, 29});
     pix::Bitmap part = pix::Resample(picture, 33, 29, {10, 5, 30, 20});
     for (int y = 0; y < 15; ++y)
-        for (int x = 0; x < 20; ++x)
-            for (int c = 0; c < 3; ++c)
-                ASSERT_EQ(part.Row(y)[x * 3 + c], whole.Row(y + 5)[(x + 10) * 3 + c]);
-    pix::Bitmap grey;
-    grey.Allocate(7, 7);
-    std::fill(grey.pixels.begin(), grey.pixels.end(), 77);
-    pix::Bitmap bigger = pix::Resample(grey, 23, 19, {0, 0, 23, 19});
-    EXPECT_EQ(bigger.Row(18)[22 * 3], 77);
+        for (int x = 0; x < 20 * 3; ++x) ASSERT_EQ(part.Row(y)[x], whole.Row(y + 5)[10 * 3 + x]);
 }
 
 TEST(ExifParsing, ReadsTheFieldsInBothByteOrders) {

@@ -102,7 +102,6 @@ bool BrowserHost::ButtonChecked(int command) const {
     return SendMessageA(toolbar_, TB_ISBUTTONCHECKED, WPARAM(command), 0) != 0;
 }
 
-int BrowserHost::ButtonCount() const { return int(SendMessageA(toolbar_, TB_BUTTONCOUNT, 0, 0)); }
 
 std::string BrowserHost::StatusText(int part) const {
     char text[512] = {};
@@ -182,13 +181,6 @@ STDMETHODIMP BrowserHost::SetMenuSB(HMENU shared, HOLEMENU, HWND) {
     return S_OK;
 }
 
-STDMETHODIMP BrowserHost::BrowseObject(PCUIDLIST_RELATIVE pidl, UINT flags) {
-    const char* name = pidl ? reinterpret_cast<const char*>(pidl) + 2 : "";
-    browsedTo.push_back(name);
-    lastBrowseFlags = flags;
-    return S_OK;
-}
-
 STDMETHODIMP BrowserHost::GetControlWindow(UINT id, HWND* window) {
     *window = id == FCW_TOOLBAR ? toolbar_ : id == FCW_STATUS ? status_ : nullptr;
     return *window ? S_OK : E_NOTIMPL;
@@ -217,8 +209,7 @@ STDMETHODIMP BrowserHost::OnViewWindowActive(IShellView*) {
 STDMETHODIMP BrowserHost::SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT) {
     while (SendMessageA(toolbar_, TB_DELETEBUTTON, 0, 0)) {
     }
-    toolbarButtons.assign(buttons, buttons + count);
-    SendMessageA(toolbar_, TB_ADDBUTTONSA, count, reinterpret_cast<LPARAM>(toolbarButtons.data()));
+    SendMessageA(toolbar_, TB_ADDBUTTONSA, count, reinterpret_cast<LPARAM>(buttons));
     Layout();
     return S_OK;
 }

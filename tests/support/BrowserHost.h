@@ -18,7 +18,6 @@ public:
 
     HWND Window() const { return window_; }
     HWND Toolbar() const { return toolbar_; }
-    HWND StatusBar() const { return status_; }
     // Opens `view` between the toolbar and the status bar.
     HRESULT Open(IShellView* view);
     void Close();
@@ -26,7 +25,6 @@ public:
     // Read back from the real controls.
     bool ButtonEnabled(int command) const;
     bool ButtonChecked(int command) const;
-    int ButtonCount() const;
     std::string StatusText(int part) const;
     std::vector<int> StatusParts() const;
     // The toolbar's tooltip for `command`, asked the way the tooltip control asks.
@@ -40,10 +38,7 @@ public:
 
     // What the view did.
     HMENU menu = nullptr;
-    std::vector<TBBUTTON> toolbarButtons;
     int activations = 0;
-    std::vector<std::string> browsedTo;
-    UINT lastBrowseFlags = 0;
     int defaultCommands = 0;  // ICommDlgBrowser::OnDefaultCommand calls
     // What OnDefaultCommand does besides counting; S_OK when unset.
     std::function<HRESULT(IShellView*)> onDefaultCommand;
@@ -62,7 +57,7 @@ public:
     STDMETHODIMP SetStatusTextSB(LPCWSTR) override { return S_OK; }
     STDMETHODIMP EnableModelessSB(BOOL) override { return S_OK; }
     STDMETHODIMP TranslateAcceleratorSB(MSG*, WORD) override { return S_FALSE; }
-    STDMETHODIMP BrowseObject(PCUIDLIST_RELATIVE pidl, UINT flags) override;
+    STDMETHODIMP BrowseObject(PCUIDLIST_RELATIVE, UINT) override { return S_OK; }
     STDMETHODIMP GetViewStateStream(DWORD, IStream**) override { return E_NOTIMPL; }
     STDMETHODIMP GetControlWindow(UINT id, HWND* window) override;
     STDMETHODIMP SendControlMsg(UINT id, UINT message, WPARAM wParam, LPARAM lParam,

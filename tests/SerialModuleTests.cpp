@@ -1,12 +1,12 @@
-// The module's view over the serial camera driver, against the camera
-// simulator that tests/serial-camera.sh starts; tests/CMakeLists.txt tells
-// it how to misbehave for each suite.
+// The serial camera driver, as the module loads it and through the module's
+// view, against the camera simulator that tests/serial-camera.sh starts;
+// tests/CMakeLists.txt tells it how to misbehave for each suite.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
+#include <functional>
 #include <thread>
 
 #include "print/PrintFetch.h"
@@ -27,6 +27,27 @@ void CancelOnlyTheErrorBox(HWND dialog, void* context) {
     static_cast<DialogAnswerer*>(context)->SetAnswer(strstr(title, "Transfer") ? IDOK : IDCANCEL);
 }
 
+// The progress codes in their order and the last percentage; says stop at `cancelAtPercent`.
+struct ProgressLog {
+    std::vector<int> codes;
+    int lastPercent = -1, cancelAtPercent = 1000;
+    static BOOL Callback(int code, int value, const char*, void* context) {
+        auto* log = static_cast<ProgressLog*>(context);
+        if (log->codes.empty() || log->codes.back() != code) log->codes.push_back(code);
+        if (code == 1) log->lastPercent = value;
+        return !(code == 1 && value >= log->cancelAtPercent);
+    }
+};
+
+// How often the simulator's log says `text` so far.
+int CameraLogCount(const char* text) {
+    std::vector<uint8_t> log = ReadFileBytes(getenv("ORVEX_SERIAL_LOG"));
+    std::string all(log.begin(), log.end());
+    int count = 0;
+    for (size_t at = 0; (at = all.find(text, at)) != std::string::npos; ++at) ++count;
+    return count;
+}
+
 class SerialModule : public CoreTest {
 protected:
     void SetUp() override {
@@ -36,52 +57,156 @@ protected:
         answerer_.OnDialog(CancelOnlyTheErrorBox, &answerer_);
     }
     void TearDown() override {
-        if (user_thread_.joinable()) user_thread_.join();
         user_.reset();
         CoreTest::TearDown();
     }
-    // How often the simulator's log says `text` so far.
-    static int CameraLogCount(const char* text) {
-        std::vector<uint8_t> log = ReadFileBytes(getenv("ORVEX_SERIAL_LOG"));
-        std::string all(log.begin(), log.end());
-        int count = 0;
-        for (size_t at = 0; (at = all.find(text, at)) != std::string::npos; ++at) ++count;
-        return count;
+    bool Connect() {
+        user_->folder = ComRef<CameraFolder>::Share(new CameraFolder(user_->source.Get(), "100ORVEX"));
+        user_->folder->Connect(true);
+        return user_->folder->IsConnected();
+    }
+    // A picture (`full`) or its thumbnail as read into memory; empty when the read fails.
+    std::vector<uint8_t> Fetch(const char* name, int full, int* result = nullptr, ProgressLog* log = nullptr) {
+        HGLOBAL data = nullptr;
+        int freeIt = 0, read = user_->folder->OpenImage(name)->ReadData(&data, full, &freeIt,
+                                                                       log ? ProgressLog::Callback : nullptr, log);
+        if (result) *result = read;
+        if (!data) return {};
+        auto* at = static_cast<const uint8_t*>(GlobalLock(data));
+        std::vector<uint8_t> bytes(at, at + GlobalSize(data));
+        GlobalUnlock(data);
+        GlobalFree(data);
+        return bytes;
+    }
+    std::vector<uint8_t> CardFile(const std::string& name) { return ReadFileBytes(user_->pictures + "\\" + name); }
+    // A thumbnail is a small whole JPEG file kept inside the picture's own.
+    bool ThumbnailOf(const char* name) {
+        std::vector<uint8_t> thumb = Fetch(name, 0), picture = CardFile(name);
+        return thumb.size() > 4 && thumb.size() < picture.size() / 10 && thumb[0] == 0xFF && thumb[1] == 0xD8 &&
+               thumb.end()[-1] == 0xD9 && std::search(picture.begin(), picture.end(), thumb.begin(), thumb.end()) != picture.end();
     }
     long ErrorBoxes() const {
         return std::count(answerer_.Captions().begin(), answerer_.Captions().end(), theModule.productName);
     }
-    // The user presses Cancel on the progress box a moment into the camera's next stall.
-    void CancelDuringTheNextStall() {
+    // Does `action` while the user presses Cancel on the progress box a moment
+    // into the camera's next stall: how long after the cancel the action came
+    // back. The camera's stall is waited out.
+    static DWORD CancelledInAStall(const std::function<void()>& action) {
         int before = CameraLogCount("fail: stalling");
-        cancelledAt_ = 0;
-        user_thread_ = std::thread([this, before] {
+        std::atomic<DWORD> stallSeen{0}, cancelledAt{0};
+        std::thread user([&] {
             for (int i = 0; i < 500 && CameraLogCount("fail: stalling") == before; ++i) Sleep(20);
             if (CameraLogCount("fail: stalling") == before) return;
-            stallSeen_ = GetTickCount();
+            stallSeen = GetTickCount();
             Sleep(300);
             HWND progress = FindWindowA("#32770", nullptr);
-            cancelledAt_ = GetTickCount();
+            cancelledAt = GetTickCount();
             if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
         });
-    }
-    // How long after the cancel the wait ended; then the camera's stall is waited out.
-    DWORD SinceCancel() {
-        DWORD since = GetTickCount() - cancelledAt_;
-        user_thread_.join();
-        EXPECT_NE(cancelledAt_, 0u) << "the camera never stalled";
-        Sleep(std::max<LONG>(0, LONG(stallSeen_ + 4500 - GetTickCount())));
+        action();
+        DWORD since = GetTickCount() - cancelledAt;
+        user.join();
+        EXPECT_NE(cancelledAt, 0u) << "the camera never stalled";
+        Sleep(std::max<LONG>(0, LONG(stallSeen + 4500 - GetTickCount())));
         return since;
-    }
-    bool NoTransferFile(const char* name) {
-        return GetFileAttributesA((WorkDirectory() + "TRANSFER\\" + name).c_str()) == INVALID_FILE_ATTRIBUTES;
     }
 
     std::unique_ptr<ViewUser> user_;
     DialogAnswerer answerer_{IDCANCEL};
-    std::thread user_thread_;
-    std::atomic<DWORD> stallSeen_{0}, cancelledAt_{0};
 };
+
+using SerialCamera = SerialModule;
+
+TEST_F(SerialCamera, ListsFetchesWithProgressAndCancelsADownload) {
+    ASSERT_TRUE(Connect());
+    CameraService* service = user_->source->GetService();
+    ASSERT_EQ(service->GetFolderCount(), 2u);
+    char name[256] = {};
+    ASSERT_TRUE(service->GetFolderName(1, name, sizeof name));
+    EXPECT_STREQ(name, "101ORVEX");
+    EXPECT_EQ(service->OpenConnection("NOSUCH"), nullptr);
+    FolderConnection* folder = user_->folder.Get();
+    ASSERT_EQ(folder->GetImageCount(), 4);
+    EXPECT_EQ(folder->GetImageName(3), "IMG_0004.JPG");
+    ImageInfo info = {};
+    ASSERT_TRUE(folder->OpenImage("IMG_0004.JPG")->GetInfo(&info));
+    EXPECT_STREQ(info.name, "IMG_0004.JPG");
+    EXPECT_EQ(info.fileSize, CardFile("IMG_0004.JPG").size());
+    EXPECT_EQ(folder->OpenImage("NOSUCH.JPG"), nullptr);
+
+    CameraImage* image = folder->OpenImage("IMG_0002.JPG");
+    EXPECT_NE(image->NeedsProgress(), 0);
+    ProgressLog log;
+    char path[260] = {};
+    int deleteIt = 0;
+    ASSERT_EQ(image->ReadToFile(path, sizeof path, 1, &deleteIt, ProgressLog::Callback, &log), 0);
+    EXPECT_EQ(deleteIt, 1);
+    EXPECT_EQ(ReadFileBytes(path), CardFile("IMG_0002.JPG"));
+    DeleteFileA(path);
+    EXPECT_EQ(log.codes, (std::vector<int>{0, 1, 2}));
+    EXPECT_GE(log.lastPercent, 95);  // the bar moves with the bytes
+    EXPECT_TRUE(ThumbnailOf("IMG_0002.JPG"));
+
+    ProgressLog cancelling;
+    cancelling.cancelAtPercent = 10;
+    int result = 0;
+    EXPECT_TRUE(Fetch("IMG_0003.JPG", 1, &result, &cancelling).empty());
+    EXPECT_EQ(result, -2);
+    EXPECT_TRUE(folder->OpenImage("IMG_0001.JPG")->GetInfo(&info));  // the line is usable again
+    EXPECT_EQ(Fetch("IMG_0003.JPG", 1), CardFile("IMG_0003.JPG"));
+}
+
+// Two source folders of the browser each make a service for the one camera:
+// the camera has one session, and the first to go must not end it for the
+// other. The same camera also answers on a parallel port.
+TEST_F(SerialCamera, SecondServicesAndAParallelPortReachTheSameCamera) {
+    ASSERT_TRUE(Connect());
+    int endsBefore = CameraLogCount("<- action 4"), wakeUpsBefore = CameraLogCount("<- wake-up");
+    ComRef<SourceFolder> second = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
+    ASSERT_NE(second->GetService(), nullptr);
+    user_->folder.Reset();
+    user_->source = second;
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(ThumbnailOf("IMG_0004.JPG"));
+    EXPECT_EQ(CameraLogCount("<- action 4"), endsBefore);
+    EXPECT_EQ(CameraLogCount("<- wake-up"), wakeUpsBefore);
+    user_->folder.Reset();
+    user_->line->serial->SetString("ComPort", "LPT1");
+    user_->source = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
+    second.Reset();  // lets go of COM5
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(ThumbnailOf("IMG_0001.JPG"));
+}
+
+TEST_F(SerialCamera, DeletingOneAndAll) {
+    ASSERT_TRUE(Connect());
+    user_->folder->DeleteImage("IMG_0002.JPG");
+    ASSERT_EQ(user_->folder->GetImageCount(), 3);
+    EXPECT_EQ(user_->folder->GetImageName(1), "IMG_0003.JPG");
+    EXPECT_TRUE(CardFile("IMG_0002.JPG").empty());
+    user_->folder->DeleteAllImages();
+    EXPECT_EQ(user_->folder->GetImageCount(), 0);
+}
+
+using SerialCameraFaults = SerialModule;
+
+TEST_F(SerialCameraFaults, ASpoiltPacketIsAskedForAgain) {  // --corrupt-packet 3
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(Fetch("IMG_0001.JPG", 1), CardFile("IMG_0001.JPG"));
+}
+
+TEST_F(SerialCameraFaults, ADroppedLineFailsCleanlyAndTheCameraComesBack) {  // --drop-after 20000 --off-seconds 3
+    ASSERT_TRUE(Connect());
+    int result = 0;
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(Fetch("IMG_0001.JPG", 1, &result).empty());
+    EXPECT_EQ(result, -1);
+    EXPECT_LT(GetTickCount() - start, 15000u);  // a failure, not a hang
+    Sleep(3000);  // switched on again
+    user_->folder->Connect(false);  // the module's check of the line
+    ASSERT_TRUE(user_->folder->IsConnected());
+    EXPECT_EQ(Fetch("IMG_0001.JPG", 1), CardFile("IMG_0001.JPG"));
+}
 
 // The camera goes silent mid-picture and stays off (--drop-after 50000
 // --off-seconds 60): the file read fails, and so does the memory read the copy
@@ -99,7 +224,7 @@ TEST_F(SerialModuleFaults, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNoth
     EXPECT_LT(GetTickCount() - start, 15000u);  // a clean failure, no hang
     ASSERT_FALSE(answerer_.Captions().empty());
     EXPECT_EQ(answerer_.Captions().back(), theModule.productName);  // "Image Acquisition error."
-    EXPECT_TRUE(NoTransferFile("IMG_0001.JPG"));
+    EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
     EXPECT_EQ(user_->folder->Idle(), 1);
 }
 
@@ -108,9 +233,7 @@ TEST_F(SerialModuleFaults, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNoth
 using SerialModuleSettings = SerialModule;
 
 TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService) {
-    user_->folder = ComRef<CameraFolder>::Share(new CameraFolder(user_->source.Get(), "100ORVEX"));
-    user_->folder->Connect(true);
-    ASSERT_TRUE(user_->folder->IsConnected());
+    ASSERT_TRUE(Connect());
     CameraService* service = user_->source->GetService();
     user_->line->serial->SetString("ComSpeed", "57600");  // what the settings dialog saves
     user_->folder->Connect(true);
@@ -118,8 +241,7 @@ TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService)
     EXPECT_EQ(user_->folder->GetComSpeed(), "57600");
     EXPECT_EQ(user_->source->GetService(), service);
     EXPECT_EQ(user_->folder->GetImageCount(), 4);
-    // The camera was asked for 115200 once, when the driver was loaded.
-    EXPECT_GT(CameraLogCount("set int 17 = 5"), 0);
+    EXPECT_GT(CameraLogCount("set int 17 = 5"), 0);  // 115200, asked for when the driver was loaded
     EXPECT_EQ(CameraLogCount("set int 17 = 4"), 0);
 }
 
@@ -148,29 +270,24 @@ TEST_F(SerialPictureStall, EachFetchTheCameraStallsOnEndsAtTheUsersCancel) {
     user_->host->Pump(1000);  // the thumbnails arrive
     int pictureRequests = CameraLogCount("get string 14");
     user_->Click(1);
-    CancelDuringTheNextStall();
-    user_->Command(CameraView::kPreview);
-    EXPECT_LT(SinceCancel(), 2000u) << "viewing";
+    EXPECT_LT(CancelledInAStall([&] { user_->Command(CameraView::kPreview); }), 2000u) << "viewing";
     EXPECT_EQ(CameraLogCount("get string 14"), pictureRequests + 1);
     EXPECT_TRUE(OwnWindowsOfClass("FrameHelperWin").empty());
     EXPECT_EQ(ErrorBoxes(), 0);
 
     RemoveTree(WorkDirectory() + "TRANSFER");
     user_->Click(0);
-    CancelDuringTheNextStall();
     STGMEDIUM medium;
-    EXPECT_EQ(user_->CopyOut(&medium), E_UNEXPECTED);
-    EXPECT_LT(SinceCancel(), 2000u) << "copying";
-    EXPECT_TRUE(NoTransferFile("IMG_0001.JPG"));
+    EXPECT_LT(CancelledInAStall([&] { EXPECT_EQ(user_->CopyOut(&medium), E_UNEXPECTED); }), 2000u) << "copying";
+    EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
 
-    // Printing fetches its pictures on its own.
-    ProgressDialog progress;
+    ProgressDialog progress;  // printing fetches its pictures on its own
     progress.Open(user_->host->Window());
     ImageHolder image;
-    CancelDuringTheNextStall();
-    EXPECT_FALSE(LoadGuarded(user_->folder.Get(), &progress, 1, user_->folder->OpenImage("IMG_0004.JPG"), image.Get()));
+    CameraImage* picture = user_->folder->OpenImage("IMG_0004.JPG");
+    EXPECT_LT(CancelledInAStall([&] { EXPECT_FALSE(LoadGuarded(user_->folder.Get(), &progress, 1, picture, image.Get())); }),
+              2000u) << "printing";
     progress.Close();
-    EXPECT_LT(SinceCancel(), 2000u) << "printing";
     EXPECT_EQ(user_->folder->Idle(), 1);
 
     long boxes = ErrorBoxes();

@@ -152,20 +152,20 @@ struct HostileCase {
 void PrintTo(const HostileCase& c, std::ostream* out) { *out << c.what; }
 
 const HostileCase kCases[] = {
-    {"null list", {}, false},
-    {"terminator only", Bytes("", {0, 0}), false},
-    {"cb of 1", Bytes("", {1, 0}), false},
-    {"cb of 2", Bytes("", {2, 0}), false},
-    {"cb of 2 before a name", Bytes("", {2, 0, 'H', 'a', 0, 0}), false},
-    {"name without its zero byte", Bytes("", {7, 0, 'A', 'B', 'C', 'D', 'E'}), false},
-    {"cb past the longest name", Bytes("", {0x03, 0x01}, 20), false},
-    {"cb of 0xFFFF", Bytes("", {0xFF, 0xFF}, 8), false},
-    {"name of 256 characters", ListBytes({std::string(256, 'n')}), false},
-    {"child followed by a truncated item", Bytes("Digital Camera", {1, 0}), false, true},
-    {"child followed by an oversized item", Bytes("Removable Media", {0x00, 0x40, 'x', 'y'}), false, true},
-    {"name of 255 characters", ListBytes({std::string(255, 'n')}), true},
-    {"200 items", ListBytes(std::vector<std::string>(200, "A")), true},
-    {"wrong letter case", ListBytes({"DIGITAL CAMERA"}), true},
+    {"NullList", {}, false},
+    {"TerminatorOnly", Bytes("", {0, 0}), false},
+    {"CbOf1", Bytes("", {1, 0}), false},
+    {"CbOf2", Bytes("", {2, 0}), false},
+    {"CbOf2BeforeAName", Bytes("", {2, 0, 'H', 'a', 0, 0}), false},
+    {"NameWithoutItsZeroByte", Bytes("", {7, 0, 'A', 'B', 'C', 'D', 'E'}), false},
+    {"CbPastTheLongestName", Bytes("", {0x03, 0x01}, 20), false},
+    {"CbOf0xFFFF", Bytes("", {0xFF, 0xFF}, 8), false},
+    {"NameOf256Characters", ListBytes({std::string(256, 'n')}), false},
+    {"ChildFollowedByATruncatedItem", Bytes("Digital Camera", {1, 0}), false, true},
+    {"ChildFollowedByAnOversizedItem", Bytes("Removable Media", {0x00, 0x40, 'x', 'y'}), false, true},
+    {"NameOf255Characters", ListBytes({std::string(255, 'n')}), true},
+    {"200Items", ListBytes(std::vector<std::string>(200, "A")), true},
+    {"WrongLetterCase", ListBytes({"DIGITAL CAMERA"}), true},
 };
 
 class HostileIdLists : public ListWalk, public testing::WithParamInterface<HostileCase> {};

@@ -1,246 +1,299 @@
-// The module over the serial camera driver, against the camera simulator
-// told to drop the line mid-picture (tests/serial-camera.sh starts it).
+// The serial camera driver, as the module loads it and through the module's
+// view, against the camera simulator that tests/serial-camera.sh starts;
+// tests/CMakeLists.txt tells it how to misbehave for each suite.
 #include <gtest/gtest.h>
 #include <windows.h>
 
 #include <algorithm>
 #include <atomic>
-#include <cstdio>
-#include <cstdlib>
+#include <functional>
 #include <thread>
 
-#include "camera/ConfigStore.h"
 #include "print/PrintFetch.h"
-#include "server/CameraFolder.h"
-#include "server/SourceFolder.h"
-#include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
-#include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
-#include "support/TestPaths.h"
 #include "support/TestPictures.h"
-#include "transfer/ImageDataObject.h"
-#include "viewer/FullResViewer.h"
+#include "support/UserActions.h"
+#include "transfer/CopyToDisk.h"
 
 namespace {
+
+// The progress dialog is left alone; the error box gets Cancel.
+void CancelOnlyTheErrorBox(HWND dialog, void* context) {
+    char title[128] = {};
+    GetWindowTextA(dialog, title, sizeof title);
+    static_cast<DialogAnswerer*>(context)->SetAnswer(strstr(title, "Transfer") ? IDOK : IDCANCEL);
+}
+
+// The progress codes in their order and the last percentage; says stop at `cancelAtPercent`.
+struct ProgressLog {
+    std::vector<int> codes;
+    int lastPercent = -1, cancelAtPercent = 1000;
+    static BOOL Callback(int code, int value, const char*, void* context) {
+        auto* log = static_cast<ProgressLog*>(context);
+        if (log->codes.empty() || log->codes.back() != code) log->codes.push_back(code);
+        if (code == 1) log->lastPercent = value;
+        return !(code == 1 && value >= log->cancelAtPercent);
+    }
+};
+
+// How often the simulator's log says `text` so far.
+int CameraLogCount(const char* text) {
+    std::vector<uint8_t> log = ReadFileBytes(getenv("ORVEX_SERIAL_LOG"));
+    std::string all(log.begin(), log.end());
+    int count = 0;
+    for (size_t at = 0; (at = all.find(text, at)) != std::string::npos; ++at) ++count;
+    return count;
+}
 
 class SerialModule : public CoreTest {
 protected:
     void SetUp() override {
         CoreTest::SetUp();
         if (!getenv("ORVEX_SERIAL_CARD")) GTEST_SKIP() << "needs tests/serial-camera.sh";
-        settings_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey);
-        settings_->SetString("Camera", "Sim Camera");
-        // A reload reads nothing more when the disk-folder source is not installed.
-        viewer_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey(ConfigStore::kImageViewer));
-        viewer_->SetString("Path", BinPath("diskcam.dll"));
-        model_ = std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Sim Camera"));
-        model_->SetString("Connection", "Remote");
-        line_ = std::make_unique<SimulatorLineKeys>("Sim Camera");
-        source_ = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
-        folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), "100ORVEX"));
-        folder_->Connect(true);
-        browser_ = CreateWindowExA(0, "STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 10, 10, nullptr, nullptr,
-                                   nullptr, nullptr);
+        user_ = std::make_unique<ViewUser>("C:\\nowhere", true);
+        answerer_.OnDialog(CancelOnlyTheErrorBox, &answerer_);
     }
     void TearDown() override {
-        folder_.Reset();
-        source_.Reset();
-        if (browser_) DestroyWindow(browser_);
-        line_.reset();
-        viewer_.reset();
-        model_.reset();
-        if (settings_) RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
-        settings_.reset();
+        user_.reset();
         CoreTest::TearDown();
     }
-    // How often the simulator's log says `text` so far.
-    static int CameraLogCount(const char* text) {
-        std::string card = getenv("ORVEX_SERIAL_CARD");
-        std::vector<uint8_t> log = ReadFileBytes(card.substr(0, card.find_last_of('\\')) + "\\camera.log");
-        std::string all(log.begin(), log.end());
-        int count = 0;
-        for (size_t at = 0; (at = all.find(text, at)) != std::string::npos; ++at) ++count;
-        return count;
+    bool Connect() {
+        user_->folder = ComRef<CameraFolder>::Share(new CameraFolder(user_->source.Get(), "100ORVEX"));
+        user_->folder->Connect(true);
+        return user_->folder->IsConnected();
     }
-
-    std::unique_ptr<ScopedRegKey> settings_, viewer_, model_;
-    std::unique_ptr<SimulatorLineKeys> line_;
-    ComRef<SourceFolder> source_;
-    ComRef<CameraFolder> folder_;
-    HWND browser_ = nullptr;
-};
-
-// The progress dialog is left alone; the error box gets Cancel.
-void CancelOnlyTheErrorBox(HWND dialog, void* context) {
-    char title[128] = {};
-    GetWindowTextA(dialog, title, sizeof title);
-    bool progress = strstr(title, "Transfer") != nullptr;
-    static_cast<DialogAnswerer*>(context)->SetAnswer(progress ? IDOK : IDCANCEL);
-}
-
-// The camera goes silent mid-picture and stays off (--drop-after 50000 --off-seconds 60):
-// the file read fails, the memory read the copy falls back to fails too.
-using SerialModuleFaults = SerialModule;
-
-TEST_F(SerialModuleFaults, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNothing) {
-    ASSERT_TRUE(folder_->IsConnected());
-    EXPECT_EQ(folder_->GetImageCount(), 4);
-    RemoveTree(WorkDirectory() + "TRANSFER");
-    auto* data = new ImageDataObject(nullptr, folder_.Get(), nullptr, browser_, {{0, "IMG_0001.JPG", ""}});
-    data->AddRef();
-    DialogAnswerer answerer(IDCANCEL);
-    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
-    FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium = {};
-    DWORD start = GetTickCount();
-    EXPECT_EQ(data->GetData(&wanted, &medium), E_UNEXPECTED);
-    EXPECT_LT(GetTickCount() - start, 15000u);  // a clean failure, no hang
-    EXPECT_TRUE(data->WasCancelled());
-    EXPECT_EQ(answerer.Captions().back(), theModule.productName);  // "Image Acquisition error."
-    EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(folder_->Idle(), 1);
-    data->Release();
-}
-
-// With a camera that behaves: a new speed chosen in the settings re-opens the
-// connection through the same service, which keeps the speed it was loaded with.
-using SerialModuleSettings = SerialModule;
-
-TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService) {
-    ASSERT_TRUE(folder_->IsConnected());
-    CameraService* service = source_->GetService();
-    line_->serial->SetString("ComSpeed", "57600");  // what the settings dialog saves
-    folder_->Connect(true);
-    EXPECT_TRUE(folder_->IsConnected());
-    EXPECT_EQ(folder_->GetComSpeed(), "57600");
-    EXPECT_EQ(source_->GetService(), service);
-    EXPECT_EQ(folder_->GetImageCount(), 4);
-    // The camera was asked for 115200 once, when the driver was loaded.
-    std::string card = getenv("ORVEX_SERIAL_CARD");
-    std::vector<uint8_t> log = ReadFileBytes(card.substr(0, card.find_last_of('\\')) + "\\camera.log");
-    std::string text(log.begin(), log.end());
-    EXPECT_NE(text.find("set int 17 = 5"), std::string::npos);
-    EXPECT_EQ(text.find("set int 17 = 4"), std::string::npos);
-}
-
-// The user cancels the picture coming over the line: the viewer does not
-// open and asks the camera for the picture no second time.
-TEST_F(SerialModuleSettings, ACancelledPictureIsNotFetchedAgain) {
-    ASSERT_TRUE(folder_->IsConnected());
-    auto pictureRequests = [] { return CameraLogCount("get string 14"); };
-    int before = pictureRequests();
-    DialogAnswerer answerer(IDCANCEL);
-    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
-    // The user presses Cancel a moment into the picture.
-    std::thread user([] {
-        HWND progress = nullptr;
-        for (int i = 0; i < 200 && !progress; ++i, Sleep(20)) progress = FindWindowA("#32770", nullptr);
-        Sleep(700);
-        if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
-    });
-    auto* viewer = new FullResViewer(folder_->OpenImage("IMG_0002.JPG"), 0, folder_.Get());
-    EXPECT_FALSE(viewer->Create(nullptr));
-    user.join();
-    EXPECT_EQ(pictureRequests(), before + 1);
-    EXPECT_EQ(folder_->Idle(), 1);
-}
-
-// The camera stops answering for a few seconds in the middle of each of the
-// first three pictures (--stall-after 1000 --stall-seconds 4 --stall-times 3):
-// the user's Cancel ends the wait at once, whatever was waiting for the
-// picture, and nothing half-made stays.
-class SerialModuleStall : public SerialModule {
-protected:
-    void TearDown() override {
-        if (user_.joinable()) user_.join();
-        // The camera finishes its stall before the next test talks to it.
-        if (stallSeen_) Sleep(std::max<LONG>(0, LONG(stallSeen_ + 4500 - GetTickCount())));
-        SerialModule::TearDown();
+    // A picture (`full`) or its thumbnail as read into memory; empty when the read fails.
+    std::vector<uint8_t> Fetch(const char* name, int full, int* result = nullptr, ProgressLog* log = nullptr) {
+        HGLOBAL data = nullptr;
+        int freeIt = 0, read = user_->folder->OpenImage(name)->ReadData(&data, full, &freeIt,
+                                                                       log ? ProgressLog::Callback : nullptr, log);
+        if (result) *result = read;
+        if (!data) return {};
+        auto* at = static_cast<const uint8_t*>(GlobalLock(data));
+        std::vector<uint8_t> bytes(at, at + GlobalSize(data));
+        GlobalUnlock(data);
+        GlobalFree(data);
+        return bytes;
     }
-    static int Stalls() { return CameraLogCount("fail: stalling"); }
-    // The user presses Cancel on the progress box a moment into the next stall.
-    void CancelDuringTheNextStall() {
-        int before = Stalls();
-        user_ = std::thread([this, before] {
-            for (int i = 0; i < 500 && Stalls() == before; ++i) Sleep(20);
-            if (Stalls() == before) return;
-            stallSeen_ = GetTickCount();
+    std::vector<uint8_t> CardFile(const std::string& name) { return ReadFileBytes(user_->pictures + "\\" + name); }
+    // A thumbnail is a small whole JPEG file kept inside the picture's own.
+    bool ThumbnailOf(const char* name) {
+        std::vector<uint8_t> thumb = Fetch(name, 0), picture = CardFile(name);
+        return thumb.size() > 4 && thumb.size() < picture.size() / 10 && thumb[0] == 0xFF && thumb[1] == 0xD8 &&
+               thumb.end()[-1] == 0xD9 && std::search(picture.begin(), picture.end(), thumb.begin(), thumb.end()) != picture.end();
+    }
+    long ErrorBoxes() const {
+        return std::count(answerer_.Captions().begin(), answerer_.Captions().end(), theModule.productName);
+    }
+    // Does `action` while the user presses Cancel on the progress box a moment
+    // into the camera's next stall: how long after the cancel the action came
+    // back. The camera's stall is waited out.
+    static DWORD CancelledInAStall(const std::function<void()>& action) {
+        int before = CameraLogCount("fail: stalling");
+        std::atomic<DWORD> stallSeen{0}, cancelledAt{0};
+        std::thread user([&] {
+            for (int i = 0; i < 500 && CameraLogCount("fail: stalling") == before; ++i) Sleep(20);
+            if (CameraLogCount("fail: stalling") == before) return;
+            stallSeen = GetTickCount();
             Sleep(300);
             HWND progress = FindWindowA("#32770", nullptr);
-            cancelledAt_ = GetTickCount();
+            cancelledAt = GetTickCount();
             if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
         });
-    }
-    static bool ErrorBoxShown(const DialogAnswerer& answerer) {
-        const std::vector<std::string>& captions = answerer.Captions();
-        return std::find(captions.begin(), captions.end(), theModule.productName) != captions.end();
-    }
-    DWORD SinceCancel() {
-        user_.join();
-        EXPECT_NE(cancelledAt_, 0u) << "the camera never stalled";
-        DWORD since = GetTickCount() - cancelledAt_;
-        std::printf("back %lu ms after the cancel\n", since);
+        action();
+        DWORD since = GetTickCount() - cancelledAt;
+        user.join();
+        EXPECT_NE(cancelledAt, 0u) << "the camera never stalled";
+        Sleep(std::max<LONG>(0, LONG(stallSeen + 4500 - GetTickCount())));
         return since;
     }
 
-    std::thread user_;
-    std::atomic<DWORD> stallSeen_{0}, cancelledAt_{0};
+    std::unique_ptr<ViewUser> user_;
+    DialogAnswerer answerer_{IDCANCEL};
 };
 
-TEST_F(SerialModuleStall, ViewingAPictureTheCameraStallsOnEndsAtTheUsersCancel) {
-    DialogAnswerer answerer(IDCANCEL);
-    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
-    CancelDuringTheNextStall();
-    auto* viewer = new FullResViewer(folder_->OpenImage("IMG_0002.JPG"), 0, folder_.Get());
-    EXPECT_FALSE(viewer->Create(nullptr));
-    EXPECT_LT(SinceCancel(), 2000u);
-    EXPECT_FALSE(ErrorBoxShown(answerer));
-    EXPECT_EQ(folder_->Idle(), 1);
+using SerialCamera = SerialModule;
+
+TEST_F(SerialCamera, ListsFetchesWithProgressAndCancelsADownload) {
+    ASSERT_TRUE(Connect());
+    CameraService* service = user_->source->GetService();
+    ASSERT_EQ(service->GetFolderCount(), 2u);
+    char name[256] = {};
+    ASSERT_TRUE(service->GetFolderName(1, name, sizeof name));
+    EXPECT_STREQ(name, "101ORVEX");
+    EXPECT_EQ(service->OpenConnection("NOSUCH"), nullptr);
+    FolderConnection* folder = user_->folder.Get();
+    ASSERT_EQ(folder->GetImageCount(), 4);
+    EXPECT_EQ(folder->GetImageName(3), "IMG_0004.JPG");
+    ImageInfo info = {};
+    ASSERT_TRUE(folder->OpenImage("IMG_0004.JPG")->GetInfo(&info));
+    EXPECT_STREQ(info.name, "IMG_0004.JPG");
+    EXPECT_EQ(info.fileSize, CardFile("IMG_0004.JPG").size());
+    EXPECT_EQ(folder->OpenImage("NOSUCH.JPG"), nullptr);
+
+    CameraImage* image = folder->OpenImage("IMG_0002.JPG");
+    EXPECT_NE(image->NeedsProgress(), 0);
+    ProgressLog log;
+    char path[260] = {};
+    int deleteIt = 0;
+    ASSERT_EQ(image->ReadToFile(path, sizeof path, 1, &deleteIt, ProgressLog::Callback, &log), 0);
+    EXPECT_EQ(deleteIt, 1);
+    EXPECT_EQ(ReadFileBytes(path), CardFile("IMG_0002.JPG"));
+    DeleteFileA(path);
+    EXPECT_EQ(log.codes, (std::vector<int>{0, 1, 2}));
+    EXPECT_GE(log.lastPercent, 95);  // the bar moves with the bytes
+    EXPECT_TRUE(ThumbnailOf("IMG_0002.JPG"));
+
+    ProgressLog cancelling;
+    cancelling.cancelAtPercent = 10;
+    int result = 0;
+    EXPECT_TRUE(Fetch("IMG_0003.JPG", 1, &result, &cancelling).empty());
+    EXPECT_EQ(result, -2);
+    EXPECT_TRUE(folder->OpenImage("IMG_0001.JPG")->GetInfo(&info));  // the line is usable again
+    EXPECT_EQ(Fetch("IMG_0003.JPG", 1), CardFile("IMG_0003.JPG"));
 }
 
-TEST_F(SerialModuleStall, CopyingAPictureTheCameraStallsOnEndsAtTheUsersCancelAndLeavesNothing) {
+// Two source folders of the browser each make a service for the one camera:
+// the camera has one session, and the first to go must not end it for the
+// other. The same camera also answers on a parallel port.
+TEST_F(SerialCamera, SecondServicesAndAParallelPortReachTheSameCamera) {
+    ASSERT_TRUE(Connect());
+    int endsBefore = CameraLogCount("<- action 4"), wakeUpsBefore = CameraLogCount("<- wake-up");
+    ComRef<SourceFolder> second = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
+    ASSERT_NE(second->GetService(), nullptr);
+    user_->folder.Reset();
+    user_->source = second;
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(ThumbnailOf("IMG_0004.JPG"));
+    EXPECT_EQ(CameraLogCount("<- action 4"), endsBefore);
+    EXPECT_EQ(CameraLogCount("<- wake-up"), wakeUpsBefore);
+    user_->folder.Reset();
+    user_->line->serial->SetString("ComPort", "LPT1");
+    user_->source = ComRef<SourceFolder>::Share(new SourceFolder("Remote"));
+    second.Reset();  // lets go of COM5
+    ASSERT_TRUE(Connect());
+    EXPECT_TRUE(ThumbnailOf("IMG_0001.JPG"));
+}
+
+TEST_F(SerialCamera, DeletingOneAndAll) {
+    ASSERT_TRUE(Connect());
+    user_->folder->DeleteImage("IMG_0002.JPG");
+    ASSERT_EQ(user_->folder->GetImageCount(), 3);
+    EXPECT_EQ(user_->folder->GetImageName(1), "IMG_0003.JPG");
+    EXPECT_TRUE(CardFile("IMG_0002.JPG").empty());
+    user_->folder->DeleteAllImages();
+    EXPECT_EQ(user_->folder->GetImageCount(), 0);
+}
+
+using SerialCameraFaults = SerialModule;
+
+TEST_F(SerialCameraFaults, ASpoiltPacketIsAskedForAgain) {  // --corrupt-packet 3
+    ASSERT_TRUE(Connect());
+    EXPECT_EQ(Fetch("IMG_0001.JPG", 1), CardFile("IMG_0001.JPG"));
+}
+
+TEST_F(SerialCameraFaults, ADroppedLineFailsCleanlyAndTheCameraComesBack) {  // --drop-after 20000 --off-seconds 3
+    ASSERT_TRUE(Connect());
+    int result = 0;
+    DWORD start = GetTickCount();
+    EXPECT_TRUE(Fetch("IMG_0001.JPG", 1, &result).empty());
+    EXPECT_EQ(result, -1);
+    EXPECT_LT(GetTickCount() - start, 15000u);  // a failure, not a hang
+    Sleep(3000);  // switched on again
+    user_->folder->Connect(false);  // the module's check of the line
+    ASSERT_TRUE(user_->folder->IsConnected());
+    EXPECT_EQ(Fetch("IMG_0001.JPG", 1), CardFile("IMG_0001.JPG"));
+}
+
+// The camera goes silent mid-picture and stays off (--drop-after 50000
+// --off-seconds 60): the file read fails, and so does the memory read the copy
+// falls back to; the error box's Cancel ends it with nothing left.
+using SerialModuleFaults = SerialModule;
+
+TEST_F(SerialModuleFaults, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNothing) {
+    ASSERT_NE(user_->Open(), nullptr);
+    EXPECT_EQ(user_->View()->Control()->GetItemCount(), 4);
     RemoveTree(WorkDirectory() + "TRANSFER");
-    auto* data = new ImageDataObject(nullptr, folder_.Get(), nullptr, browser_, {{0, "IMG_0001.JPG", ""}});
-    data->AddRef();
-    DialogAnswerer answerer(IDCANCEL);
-    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
-    CancelDuringTheNextStall();
-    FORMATETC wanted = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium = {};
-    EXPECT_EQ(data->GetData(&wanted, &medium), E_UNEXPECTED);
-    EXPECT_LT(SinceCancel(), 2000u);
-    EXPECT_TRUE(data->WasCancelled());
+    user_->Click(0);
+    STGMEDIUM medium;
+    DWORD start = GetTickCount();
+    EXPECT_EQ(user_->CopyOut(&medium), E_UNEXPECTED);
+    EXPECT_LT(GetTickCount() - start, 15000u);  // a clean failure, no hang
+    ASSERT_FALSE(answerer_.Captions().empty());
+    EXPECT_EQ(answerer_.Captions().back(), theModule.productName);  // "Image Acquisition error."
     EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
-    EXPECT_EQ(folder_->Idle(), 1);
-    data->Release();
+    EXPECT_EQ(user_->folder->Idle(), 1);
 }
 
-TEST_F(SerialModuleStall, PrintingAPictureTheCameraStallsOnEndsAtTheUsersCancel) {
-    CameraImage* picture = folder_->OpenImage("IMG_0004.JPG");
-    ASSERT_NE(picture, nullptr);
-    DialogAnswerer answerer(IDCANCEL);
-    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
-    ProgressDialog progress;
-    progress.Open(browser_);
+// A new speed chosen in the settings re-opens the connection through the same
+// service, which keeps the speed it was loaded with.
+using SerialModuleSettings = SerialModule;
+
+TEST_F(SerialModuleSettings, ANewSpeedReopensTheConnectionThroughTheSameService) {
+    ASSERT_TRUE(Connect());
+    CameraService* service = user_->source->GetService();
+    user_->line->serial->SetString("ComSpeed", "57600");  // what the settings dialog saves
+    user_->folder->Connect(true);
+    EXPECT_TRUE(user_->folder->IsConnected());
+    EXPECT_EQ(user_->folder->GetComSpeed(), "57600");
+    EXPECT_EQ(user_->source->GetService(), service);
+    EXPECT_EQ(user_->folder->GetImageCount(), 4);
+    EXPECT_GT(CameraLogCount("set int 17 = 5"), 0);  // 115200, asked for when the driver was loaded
+    EXPECT_EQ(CameraLogCount("set int 17 = 4"), 0);
+}
+
+// The camera stops answering for a few seconds in the middle of a thumbnail
+// (--stall-after 1000 --stall-seconds 4): leaving the folder ends the loader's
+// read at once, not after a line timeout, and asks nothing.
+using SerialThumbnailStall = SerialModule;
+
+TEST_F(SerialThumbnailStall, LeavingTheFolderEndsTheStalledReadAtOnce) {
+    ASSERT_NE(user_->Open(), nullptr);
+    user_->host->Pump(1500);  // the first thumbnail is under way, then the camera stalls
+    DWORD start = GetTickCount();
+    user_->Leave();
+    EXPECT_LT(GetTickCount() - start, 2000u);
+    EXPECT_TRUE(answerer_.Captions().empty());
+}
+
+// The camera stalls in the middle of each of the next three pictures (their
+// thumbnails are smaller; --stall-after 20000 --stall-seconds 4 --stall-times
+// 3): the user's Cancel ends the wait at once, whatever waits for the picture,
+// nothing half-made stays and nothing is fetched again; then a picture arrives whole.
+using SerialPictureStall = SerialModule;
+
+TEST_F(SerialPictureStall, EachFetchTheCameraStallsOnEndsAtTheUsersCancel) {
+    ASSERT_NE(user_->Open(), nullptr);
+    user_->host->Pump(1000);  // the thumbnails arrive
+    int pictureRequests = CameraLogCount("get string 14");
+    user_->Click(1);
+    EXPECT_LT(CancelledInAStall([&] { user_->Command(CameraView::kPreview); }), 2000u) << "viewing";
+    EXPECT_EQ(CameraLogCount("get string 14"), pictureRequests + 1);
+    EXPECT_TRUE(OwnWindowsOfClass("FrameHelperWin").empty());
+    EXPECT_EQ(ErrorBoxes(), 0);
+
+    RemoveTree(WorkDirectory() + "TRANSFER");
+    user_->Click(0);
+    STGMEDIUM medium;
+    EXPECT_LT(CancelledInAStall([&] { EXPECT_EQ(user_->CopyOut(&medium), E_UNEXPECTED); }), 2000u) << "copying";
+    EXPECT_EQ(GetFileAttributesA((WorkDirectory() + "TRANSFER\\IMG_0001.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
+
+    ProgressDialog progress;  // printing fetches its pictures on its own
+    progress.Open(user_->host->Window());
     ImageHolder image;
-    CancelDuringTheNextStall();
-    EXPECT_FALSE(LoadGuarded(folder_.Get(), &progress, 1, picture, image.Get()));
+    CameraImage* picture = user_->folder->OpenImage("IMG_0004.JPG");
+    EXPECT_LT(CancelledInAStall([&] { EXPECT_FALSE(LoadGuarded(user_->folder.Get(), &progress, 1, picture, image.Get())); }),
+              2000u) << "printing";
     progress.Close();
-    EXPECT_LT(SinceCancel(), 2000u);
-    EXPECT_EQ(folder_->Idle(), 1);
-}
+    EXPECT_EQ(user_->folder->Idle(), 1);
 
-// After the cancelled stalls the camera serves again: a picture arrives whole.
-TEST_F(SerialModuleStall, AfterTheCancelledStallsAPictureArrivesWhole) {
-    DialogAnswerer answerer(IDCANCEL);
-    answerer.OnDialog(CancelOnlyTheErrorBox, &answerer);
-    auto* viewer = new FullResViewer(folder_->OpenImage("IMG_0002.JPG"), 0, folder_.Get());
-    ASSERT_TRUE(viewer->Create(nullptr));
-    for (HWND window : OwnWindowsOfClass("FrameHelperWin")) DestroyWindow(window);
-    EXPECT_FALSE(ErrorBoxShown(answerer));
+    long boxes = ErrorBoxes();
+    user_->Command(CameraView::kPreview);
+    EXPECT_EQ(OwnWindowsOfClass("FrameHelperWin").size(), 1u);
+    EXPECT_EQ(ErrorBoxes(), boxes);
 }
 
 }  // namespace

@@ -1,4 +1,5 @@
-// The portable picture core: EXIF, JPEG headers, orientations, resampling.
+// The portable picture core: EXIF, JPEG headers, resampling. Orientations are
+// checked through the codec library (CodecTests).
 #include <gtest/gtest.h>
 
 #include "core/Exif.h"
@@ -7,38 +8,6 @@
 #include "support/TestPictures.h"
 
 namespace {
-
-TEST(Orientations, ComposeLikeTheTurnsTheyStandFor) {
-    EXPECT_EQ(pix::ComposeOrientation(6, 6), 3);  // two clockwise quarters: half a turn
-    EXPECT_EQ(pix::ComposeOrientation(6, 8), 1);
-    EXPECT_EQ(pix::ComposeOrientation(3, 3), 1);
-    EXPECT_EQ(pix::ComposeOrientation(2, 2), 1);  // mirroring twice
-    for (int o = 1; o <= 8; ++o) {
-        EXPECT_EQ(pix::ComposeOrientation(o, InverseOrientation(o)), 1) << o;
-        EXPECT_EQ(pix::ComposeOrientation(1, o), o);
-    }
-    EXPECT_EQ(pix::TurnOrientation(1), 6);
-    EXPECT_EQ(pix::TurnOrientation(-1), 8);
-    EXPECT_EQ(pix::TurnOrientation(6), 3);
-}
-
-TEST(Orientations, OrientMovesCornersWhereTheCodeSays) {
-    pix::Bitmap upright = QuadrantBitmap(4, 2);
-    for (int o = 1; o <= 8; ++o) {
-        pix::Bitmap stored = pix::Orient(upright, InverseOrientation(o));
-        pix::Bitmap back = pix::Orient(stored, o);
-        ASSERT_EQ(back.width, 4) << o;
-        ASSERT_EQ(back.height, 2) << o;
-        EXPECT_EQ(back.pixels, upright.pixels) << o;
-        EXPECT_EQ(stored.width, pix::SwapsAxes(o) ? 2 : 4) << o;
-    }
-    // Orientation 6 shows the stored picture turned clockwise: the stored
-    // bottom-left corner becomes the top-left one.
-    pix::Bitmap turned = pix::Orient(upright, 6);
-    const uint8_t* topLeft = turned.Row(0);
-    EXPECT_EQ(topLeft[0], 255);  // blue, from the bottom-left quadrant
-    EXPECT_EQ(topLeft[2], 0);
-}
 
 // Drawing a clipped part must give the same pixels as that part of the whole.
 TEST(Resampling, PartsMatchTheWholeAtFractionalRatios) {

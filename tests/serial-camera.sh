@@ -3,7 +3,7 @@
 # is made, the simulator serves it on one end of a pseudo-terminal pair and
 # COM5 (and LPT1) of the private Wine prefix is the other end. Extra arguments go to the
 # simulator (failure options). Usage (inside tools/wine-session.sh):
-#   tests/serial-camera.sh <driver_tests.exe> <gtest filter> [simulator options]
+#   tests/serial-camera.sh <test program> <gtest filter> [simulator options]
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 tests=$1 filter=$2

@@ -33,11 +33,12 @@ pix::Bitmap Checkerboard(int width, int height) {
     return bitmap;
 }
 
+namespace {
+
+// The orientation that undoes `orientation`.
 int InverseOrientation(int orientation) {
     return orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
 }
-
-namespace {
 
 class TiffWriter {
 public:

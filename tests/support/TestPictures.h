@@ -18,8 +18,6 @@ extern const Color kQuadrants[4];
 pix::Bitmap QuadrantBitmap(int width, int height);
 // A one-pixel black and white checkerboard.
 pix::Bitmap Checkerboard(int width, int height);
-// The orientation that undoes `orientation`.
-int InverseOrientation(int orientation);
 
 struct ExifFields {
     int orientation = 0;  // 0: no orientation tag

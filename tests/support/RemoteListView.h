@@ -25,6 +25,9 @@ public:
     void Select(int item) const;
 
 private:
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
+    bool Ask(UINT message, WPARAM wParam, struct tagLVITEMA& item) const;
+
     HWND list_;
     HANDLE process_ = nullptr;
     BYTE* buffer_ = nullptr;

@@ -8,11 +8,10 @@
 #include <cstdio>
 #include <string>
 
-#include "server/CameraFolder.h"
-#include "server/ClassFactory.h"
+#include "base/ComObject.h"
 #include "base/ItemId.h"
 #include "base/Module.h"
-#include "server/RootFolder.h"
+#include "camera/FolderConnection.h"
 
 namespace {
 
@@ -23,7 +22,10 @@ std::string DisplayName(IShellFolder* folder, LPCITEMIDLIST item) {
     return reinterpret_cast<const char*>(item) + name.uOffset;
 }
 
-void PrintPictures(CameraFolder* folder, const char* indent) {
+void PrintPictures(IShellFolder* shellFolder, const char* indent) {
+    // A camera folder is its connection too.
+    auto* folder = dynamic_cast<FolderConnection*>(shellFolder);
+    if (!folder) return;
     folder->Connect(true);
     if (!folder->IsConnected()) {
         std::printf("%s(no connection)\n", indent);
@@ -58,7 +60,7 @@ void WalkSource(IShellFolder* source) {
         std::printf("  %s\n", DisplayName(source, item).c_str());
         ComRef<IShellFolder> folder;
         if (SUCCEEDED(source->BindToObject(item, nullptr, IID_IShellFolder, folder.PutVoid())))
-            PrintPictures(static_cast<CameraFolder*>(folder.Get()), "    ");
+            PrintPictures(folder.Get(), "    ");
         CoTaskMemFree(item);
     }
     if (!any) std::printf("  (no folders)\n");
@@ -71,8 +73,8 @@ int main() {
     ReadProductInfo();
     OleInitialize(nullptr);
     {
-        ComRef<IClassFactory> factory;
-        HandOut(new ClassFactory, IID_IClassFactory, factory.PutVoid());
+        ComRef<IClassFactory> factory;  // through the module's own entry, linked in
+        DllGetClassObject(CLSID_CameraExplorer, IID_IClassFactory, factory.PutVoid());
         ComRef<IShellFolder> root;
         factory->CreateInstance(nullptr, IID_IShellFolder, root.PutVoid());
         ComRef<IPersistFolder> persist;
@@ -87,8 +89,8 @@ int main() {
             std::printf("%s\n", DisplayName(root.Get(), child).c_str());
             ComRef<IShellFolder> folder;
             if (SUCCEEDED(root->BindToObject(child, nullptr, IID_IShellFolder, folder.PutVoid()))) {
-                if (RootFolder::FindChild(child) == RootFolder::kHardDisk)
-                    PrintPictures(static_cast<CameraFolder*>(folder.Get()), "  ");
+                if (DisplayName(root.Get(), child) == "Hard Disk")
+                    PrintPictures(folder.Get(), "  ");
                 else
                     WalkSource(folder.Get());
             }

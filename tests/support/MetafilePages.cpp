@@ -31,12 +31,6 @@ MetafilePages::~MetafilePages() {
     for (HENHMETAFILE page : pages_) DeleteEnhMetaFile(page);
 }
 
-int MetafilePages::StartDocument(const DOCINFOA* info) {
-    calls_.push_back("StartDoc");
-    documentName_ = info && info->lpszDocName ? info->lpszDocName : "";
-    return refuseDocument ? 0 : 1;
-}
-
 void MetafilePages::StartPage() {
     calls_.push_back("StartPage");
     dc_ = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);

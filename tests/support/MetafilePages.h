@@ -20,7 +20,10 @@ public:
     MetafilePages(const MetafilePages&) = delete;
     MetafilePages& operator=(const MetafilePages&) = delete;
 
-    int StartDocument(const DOCINFOA* info) override;
+    int StartDocument(const DOCINFOA*) override {
+        calls_.push_back("StartDoc");
+        return 1;
+    }
     void StartPage() override;
     void EndPage() override;
     void EndDocument() override { calls_.push_back("EndDoc"); }
@@ -28,17 +31,14 @@ public:
     double Caps(int index) override;
     HDC Dc() override { return dc_; }
 
-    bool refuseDocument = false;
     int PageCount() const { return int(pages_.size()); }
     std::vector<RecordedPicture> Pictures(int page) const;
     // "StartDoc", "StartPage", "EndPage", "EndDoc", "AbortDoc" in call order.
     const std::vector<std::string>& Calls() const { return calls_; }
-    std::string DocumentName() const { return documentName_; }
 
 private:
     int width_, height_, dpi_;
     HDC dc_ = nullptr;
     std::vector<HENHMETAFILE> pages_;
     std::vector<std::string> calls_;
-    std::string documentName_;
 };

@@ -99,21 +99,6 @@ bool EnsureTestPrinter() {
     return SetDefaultPrinterA(kTestPrinterName) != FALSE;
 }
 
-HDC CreateTestPrinterDc(short orientation) {
-    HANDLE printer = nullptr;
-    char name[sizeof kTestPrinterName];
-    lstrcpyA(name, kTestPrinterName);
-    if (!OpenPrinterA(name, &printer, nullptr)) return nullptr;
-    LONG size = DocumentPropertiesA(nullptr, printer, name, nullptr, nullptr, 0);
-    std::vector<BYTE> bytes(size > 0 ? size_t(size) : sizeof(DEVMODEA));
-    auto* mode = reinterpret_cast<DEVMODEA*>(bytes.data());
-    DocumentPropertiesA(nullptr, printer, name, mode, nullptr, DM_OUT_BUFFER);
-    ClosePrinter(printer);
-    mode->dmFields |= DM_ORIENTATION;
-    mode->dmOrientation = orientation;
-    return CreateDCA("WINSPOOL", kTestPrinterName, nullptr, mode);
-}
-
 int RunHostProgram(const std::string& commandLine, DWORD timeoutMs) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

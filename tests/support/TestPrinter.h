@@ -11,9 +11,6 @@ constexpr char kTestPrinterName[] = "Orvex Test PostScript";
 // False when Wine would not take the driver or the printer.
 bool EnsureTestPrinter();
 
-// A DC of the test printer in the given orientation (DMORIENT_*); the caller deletes it.
-HDC CreateTestPrinterDc(short orientation);
-
 // Runs a program of the host system (ghostscript) and waits for it; its exit
 // code, or -1 when no process came back (Wine starts host programs that way).
 int RunHostProgram(const std::string& commandLine, DWORD timeoutMs);

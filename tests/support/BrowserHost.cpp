@@ -110,21 +110,6 @@ std::string BrowserHost::StatusText(int part) const {
     return text;
 }
 
-std::vector<int> BrowserHost::StatusParts() const {
-    int edges[16] = {};
-    int count = int(SendMessageA(status_, SB_GETPARTS, 16, reinterpret_cast<LPARAM>(edges)));
-    return std::vector<int>(edges, edges + count);
-}
-
-std::string BrowserHost::Tooltip(int command) {
-    NMTTDISPINFOA info = {};
-    info.hdr.hwndFrom = reinterpret_cast<HWND>(SendMessageA(toolbar_, TB_GETTOOLTIPS, 0, 0));
-    info.hdr.idFrom = UINT_PTR(command);
-    info.hdr.code = TTN_NEEDTEXTA;
-    SendMessageA(window_, WM_NOTIFY, WPARAM(command), reinterpret_cast<LPARAM>(&info));
-    return info.lpszText ? info.lpszText : info.szText;
-}
-
 void BrowserHost::Pump(DWORD ms) {
     DWORD start = GetTickCount();
     do {
@@ -201,11 +186,6 @@ STDMETHODIMP BrowserHost::QueryActiveShellView(IShellView** view) {
     return view_ ? S_OK : E_FAIL;
 }
 
-STDMETHODIMP BrowserHost::OnViewWindowActive(IShellView*) {
-    ++activations;
-    return S_OK;
-}
-
 STDMETHODIMP BrowserHost::SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT) {
     while (SendMessageA(toolbar_, TB_DELETEBUTTON, 0, 0)) {
     }
@@ -215,6 +195,5 @@ STDMETHODIMP BrowserHost::SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT
 }
 
 STDMETHODIMP BrowserHost::OnDefaultCommand(IShellView* view) {
-    ++defaultCommands;
     return onDefaultCommand ? onDefaultCommand(view) : S_OK;
 }

@@ -26,9 +26,6 @@ public:
     bool ButtonEnabled(int command) const;
     bool ButtonChecked(int command) const;
     std::string StatusText(int part) const;
-    std::vector<int> StatusParts() const;
-    // The toolbar's tooltip for `command`, asked the way the tooltip control asks.
-    std::string Tooltip(int command);
     // Runs this thread's messages for `ms`, offering key presses to the view's
     // accelerators first, as a browser's message loop does.
     void Pump(DWORD ms);
@@ -38,9 +35,7 @@ public:
 
     // What the view did.
     HMENU menu = nullptr;
-    int activations = 0;
-    int defaultCommands = 0;  // ICommDlgBrowser::OnDefaultCommand calls
-    // What OnDefaultCommand does besides counting; S_OK when unset.
+    // What ICommDlgBrowser::OnDefaultCommand answers; S_OK when unset.
     std::function<HRESULT(IShellView*)> onDefaultCommand;
 
     // IUnknown (the host lives on the stack; counting is not needed).
@@ -63,7 +58,7 @@ public:
     STDMETHODIMP SendControlMsg(UINT id, UINT message, WPARAM wParam, LPARAM lParam,
                                 LRESULT* result) override;
     STDMETHODIMP QueryActiveShellView(IShellView** view) override;
-    STDMETHODIMP OnViewWindowActive(IShellView*) override;
+    STDMETHODIMP OnViewWindowActive(IShellView*) override { return S_OK; }
     STDMETHODIMP SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT flags) override;
     // ICommDlgBrowser (answered only as a file dialog)
     STDMETHODIMP OnDefaultCommand(IShellView*) override;

@@ -1,40 +1,49 @@
 // The configuration store, driver loading and the camera folders' connection,
-// with registry keys the tests write and the real disk driver.
+// with keys the tests write and the real disk driver; and the "Digital Camera
+// Settings" dialog that chooses the camera, driven through its real window.
 #include <gtest/gtest.h>
 
+#include <functional>
+
 #include "camera/ConfigStore.h"
-#include "camera/FolderConnection.h"
+#include "camera/SettingsDialog.h"
+#include "res/resource.h"
 #include "server/CameraFolder.h"
 #include "server/SourceFolder.h"
 #include "support/CardModel.h"
 #include "support/CoreFixture.h"
+#include "support/DialogAnswerer.h"
 #include "support/IdLists.h"
-#include "support/ScopedRegistry.h"
 #include "support/TestCard.h"
-#include "support/TestPaths.h"
 
 namespace {
 
+using Texts = std::vector<std::string>;
+
+template <typename Folder, typename... Args>
+ComRef<Folder> New(Args... args) { return ComRef<Folder>::Share(new Folder(args...)); }
+
 // An installation's keys: a "Memory Card" model served by the disk driver,
-// with a serial line, and the disk folder's driver.
-struct Installation : CardModelKeys {
-    explicit Installation(const std::string& cardRoot) : CardModelKeys(cardRoot) {
+// with serial and parallel lines, a model with a card only, and the disk
+// folder's driver.
+class Connection : public CoreTest {
+protected:
+    Connection() {
         viewer_.SetString("Path", BinPath("diskcam.dll"));
-        viewer_.SetString("CurrentFolder", cardRoot + "\\DCIM\\101TEST");
+        viewer_.SetString("CurrentFolder", card_.SecondFolder());
         remote_.SetString("RemoteConnectionType", "Serial");
         serial_.SetString("Path", "serialcam.dll");
         serial_.SetString("ComPort", "COM2");
         serial_.SetString("ComSpeed", "57600");
+        serial_.SetString("SupportedSpeed", "9600,19200,57600");
     }
+    TestCard card_;
+    CardModelKeys keys_{card_.Root()};
     ScopedRegKey viewer_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("ImageViewer")};
     ScopedRegKey remote_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote")};
     ScopedRegKey serial_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote\\Serial")};
-};
-
-class Connection : public CoreTest {
-protected:
-    TestCard card_;
-    Installation installation_{card_.Root()};
+    ScopedRegKey parallel_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote\\Parallel")};
+    ScopedRegKey cardOnly_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Card Only", "Local")};
 };
 
 TEST_F(Connection, DriverTextsAndValuesThatReadAsDefaults) {
@@ -42,50 +51,41 @@ TEST_F(Connection, DriverTextsAndValuesThatReadAsDefaults) {
     EXPECT_EQ(ConfigStore::DriverText("Local"), BinPath("diskcam.dll") + "," + card_.Root());
     EXPECT_EQ(ConfigStore::DriverText("ImageViewer"), BinPath("diskcam.dll"));
     DWORD number = 7;
-    installation_.model->SetValue("Connection", REG_DWORD, &number, sizeof number);
+    keys_.model->SetValue("Connection", REG_DWORD, &number, sizeof number);
     EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
-    installation_.model->SetString("Connection", std::string(300, 'x'));
+    keys_.model->SetString("Connection", std::string(300, 'x'));
     EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
     EXPECT_THROW(ConfigStore::Read("Software\\Pictavia\\Missing", "Any"), int);
-    installation_.settings->SetString("Camera", "No Such Model");
+    keys_.settings->SetString("Camera", "No Such Model");
     EXPECT_THROW(ConfigStore::DriverText("Local"), int);
 }
 
 TEST_F(Connection, LoadDriverSplitsPathAndArgument) {
     HMODULE module = nullptr;
     CameraService* service = LoadDriver("Local", &module);
-    ASSERT_NE(service, nullptr);
-    EXPECT_NE(module, nullptr);
+    ASSERT_TRUE(service && module);
     service->Refresh();
     EXPECT_EQ(service->GetFolderCount(), 2u);  // the argument named the card root
     service->Destroy(1);
     FreeLibrary(module);
-
-    installation_.serial_.SetString("Path", "no-such-driver.dll");
-    EXPECT_EQ(LoadDriver("Remote", &module), nullptr);  // no such library
-    EXPECT_EQ(module, nullptr);
-    installation_.local->SetString("Path", BinPath("orvexview.dll"));  // no driver export
-    EXPECT_EQ(LoadDriver("Local", &module), nullptr);
-    EXPECT_EQ(module, nullptr);
+    serial_.SetString("Path", "no-such-driver.dll");
+    EXPECT_TRUE(LoadDriver("Remote", &module) == nullptr && module == nullptr);
+    keys_.local->SetString("Path", BinPath("orvexview.dll"));  // no driver export
+    EXPECT_TRUE(LoadDriver("Local", &module) == nullptr && module == nullptr);
 }
 
 TEST_F(Connection, SourceFolderListsTheCardAndBindsCameraFolders) {
-    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    auto source = New<SourceFolder>("Local");
     EXPECT_TRUE(source->IsReady());
-    ComRef<IEnumIDList> items;
+    ComRef<IEnumIDList> items, pictures;
     ASSERT_EQ(source->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put()), S_OK);
-    std::vector<std::string> names;
-    LPITEMIDLIST item = nullptr;
-    while (items->Next(1, &item, nullptr) == S_OK) {
+    Texts names;
+    for (LPITEMIDLIST item; items->Next(1, &item, nullptr) == S_OK; CoTaskMemFree(item))
         names.push_back(ItemId::NameOf(item));
-        CoTaskMemFree(item);
-    }
-    EXPECT_EQ(names, (std::vector<std::string>{"100TEST", "101TEST"}));
-    ComRef<IEnumIDList> pictures;  // pictures are not items of the namespace
+    EXPECT_EQ(names, (Texts{"100TEST", "101TEST"}));
     ASSERT_EQ(source->EnumObjects(nullptr, SHCONTF_NONFOLDERS, pictures.Put()), S_OK);
-    item = reinterpret_cast<LPITEMIDLIST>(1);
-    EXPECT_EQ(pictures->Next(1, &item, nullptr), S_FALSE);
-    EXPECT_EQ(item, reinterpret_cast<LPITEMIDLIST>(1));
+    LPITEMIDLIST item = nullptr;
+    EXPECT_EQ(pictures->Next(1, &item, nullptr), S_FALSE);  // pictures are not items of the namespace
 
     auto folderItem = ListBytes({"100TEST"});
     ComRef<IShellFolder> first, second;
@@ -95,18 +95,16 @@ TEST_F(Connection, SourceFolderListsTheCardAndBindsCameraFolders) {
 }
 
 TEST_F(Connection, ConnectOpensOnceThenOnlyChecks) {
-    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
-    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "100TEST"));
+    auto source = New<SourceFolder>("Local");
+    auto folder = New<CameraFolder>(source.Get(), "100TEST");
     folder->Connect(true);
     ASSERT_TRUE(folder->IsConnected());
     EXPECT_EQ(folder->GetImageCount(), 3);
-    EXPECT_EQ(folder->GetCameraModel(), "Memory Card");
-    EXPECT_EQ(folder->GetComPort(), "COM2");
-    EXPECT_EQ(folder->GetConnectionId(), card_.Folder());
+    EXPECT_EQ((Texts{folder->GetCameraModel(), folder->GetComPort(), folder->GetConnectionId()}),
+              (Texts{"Memory Card", "COM2", card_.Folder()}));
     CameraImage* image = folder->OpenImage("img_0001.jpg");
     folder->Connect(true);
     EXPECT_EQ(folder->OpenImage("img_0001.jpg"), image);  // the same connection still
-
     RemoveTree(card_.Folder());  // the card is pulled
     folder->Connect(false);
     EXPECT_FALSE(folder->IsConnected());
@@ -114,14 +112,10 @@ TEST_F(Connection, ConnectOpensOnceThenOnlyChecks) {
 }
 
 TEST_F(Connection, DiskFolderUsesTheCurrentFolder) {
-    auto camera = ListBytes({"Hard Disk"});
-    auto root = NewRoot();
-    ComRef<IShellFolder> disk, again;
-    ASSERT_EQ(root->BindToObject(AsList(camera), nullptr, IID_IShellFolder, disk.PutVoid()), S_OK);
-    ASSERT_EQ(root->BindToObject(AsList(camera), nullptr, IID_IShellFolder, again.PutVoid()), S_OK);
-    EXPECT_NE(disk.Get(), again.Get());
+    auto hardDisk = ListBytes({"Hard Disk"});
+    ComRef<IShellFolder> disk;
+    ASSERT_EQ(NewRoot()->BindToObject(AsList(hardDisk), nullptr, IID_IShellFolder, disk.PutVoid()), S_OK);
     auto* folder = static_cast<CameraFolder*>(disk.Get());
-    EXPECT_EQ(folder->GetKind(), "Viewer");
     folder->Connect(true);
     ASSERT_TRUE(folder->IsConnected());
     EXPECT_EQ(folder->GetConnectionId(), card_.SecondFolder());
@@ -132,17 +126,16 @@ TEST_F(Connection, DiskFolderUsesTheCurrentFolder) {
 }
 
 TEST_F(Connection, MissingKeysLeaveTheFolderUnconnectedWithoutAMessage) {
-    installation_.local->SetString("Path", "C:\\missing\\driver.dll");
-    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
+    keys_.local->SetString("Path", "C:\\missing\\driver.dll");
+    auto source = New<SourceFolder>("Local");
     EXPECT_FALSE(source->IsReady());
     ComRef<IEnumIDList> items;
     source->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put());
     LPITEMIDLIST item = reinterpret_cast<LPITEMIDLIST>(1);
     ULONG fetched = 7;
     EXPECT_EQ(items->Next(1, &item, &fetched), S_FALSE);
-    EXPECT_EQ(item, nullptr);
-    EXPECT_EQ(fetched, 0u);
-    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), card_.Folder()));
+    EXPECT_TRUE(item == nullptr && fetched == 0);
+    auto folder = New<CameraFolder>(source.Get(), card_.Folder());
     folder->Connect(true);
     EXPECT_FALSE(folder->IsConnected());
     RegDeleteTreeA(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card").c_str());
@@ -151,35 +144,131 @@ TEST_F(Connection, MissingKeysLeaveTheFolderUnconnectedWithoutAMessage) {
 }
 
 TEST_F(Connection, FolderDropTargetRefusesUntilConnectedAndCopiesOnDrop) {
-    ComRef<SourceFolder> source = ComRef<SourceFolder>::Share(new SourceFolder("Local"));
-    ComRef<CameraFolder> folder = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "100TEST"));
+    auto source = New<SourceFolder>("Local");
+    auto folder = New<CameraFolder>(source.Get(), "100TEST");
     ComRef<IDropTarget> target;
     ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IDropTarget, target.PutVoid()), S_OK);
     EXPECT_FALSE(folder->IsConnected());  // no connection for a drop target
-
     std::string outside = MakeTempDir("drop");
     card_.Write(outside + "\\extra.jpg", {0xFF, 0xD8, 0xFF, 0xD9});
     IDataObject* drop = MakeFileDrop({outside + "\\extra.jpg"});
-    DWORD effect = DROPEFFECT_COPY;
-    POINTL point = {0, 0};
-    target->DragEnter(drop, 0, point, &effect);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
-    target->Drop(drop, 0, point, &effect);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_NONE));
-
+    // The effects DragEnter and Drop answer to a copy.
+    auto effects = [&] {
+        DWORD enter = DROPEFFECT_COPY, dropped = DROPEFFECT_COPY;
+        target->DragEnter(drop, 0, {0, 0}, &enter);
+        target->Drop(drop, 0, {0, 0}, &dropped);
+        return std::vector<DWORD>{enter, dropped};
+    };
+    EXPECT_EQ(effects(), (std::vector<DWORD>{DROPEFFECT_NONE, DROPEFFECT_NONE}));
     EXPECT_EQ(folder->AcceptData(drop, -1), 1);  // a paste connects first
     EXPECT_TRUE(folder->IsConnected());
-    target->DragEnter(drop, 0, point, &effect);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    target->DragOver(0, point, &effect);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
-    target->Drop(drop, 0, point, &effect);
-    EXPECT_EQ(effect, static_cast<DWORD>(DROPEFFECT_COPY));
+    EXPECT_EQ(effects(), (std::vector<DWORD>{DROPEFFECT_COPY, DROPEFFECT_COPY}));
     EXPECT_EQ(folder->GetImageCount(), 5);
-    ComRef<CameraFolder> nowhere = ComRef<CameraFolder>::Share(new CameraFolder(source.Get(), "C:\\nowhere"));
-    EXPECT_EQ(nowhere->AcceptData(drop, -1), -1);
+    EXPECT_EQ(New<CameraFolder>(source.Get(), "C:\\nowhere")->AcceptData(drop, -1), -1);
     drop->Release();
     RemoveTree(outside);
+}
+
+Texts Entries(HWND dialog, int list) {
+    Texts entries(size_t(SendDlgItemMessageA(dialog, list, CB_GETCOUNT, 0, 0)), std::string(128, '\0'));
+    for (size_t i = 0; i < entries.size(); ++i) {
+        SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, i, LPARAM(entries[i].data()));
+        entries[i].resize(strlen(entries[i].c_str()));
+    }
+    return entries;
+}
+std::string Current(HWND dialog, int list) {
+    LRESULT index = SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? "<none>" : Entries(dialog, list)[size_t(index)];
+}
+bool Enabled(HWND dialog, int control) { return IsWindowEnabled(GetDlgItem(dialog, control)); }
+// The control's own visibility (the dialog is not shown yet when it is inspected).
+bool Shown(HWND dialog, int control) { return GetWindowLongA(GetDlgItem(dialog, control), GWL_STYLE) & WS_VISIBLE; }
+
+// Picks `text` in a list as a user would, with the change notification.
+void Pick(HWND dialog, int list, const std::string& text) {
+    SendDlgItemMessageA(dialog, list, CB_SELECTSTRING, WPARAM(-1), LPARAM(text.c_str()));
+    SendMessageA(dialog, WM_COMMAND, MAKEWPARAM(list, CBN_SELCHANGE), LPARAM(GetDlgItem(dialog, list)));
+}
+
+// Answers the settings dialog with `answer` once `drive` has seen and worked it.
+struct Answering : DialogAnswerer {
+    Answering(int answer, std::function<void(HWND)> work) : DialogAnswerer(answer), drive(std::move(work)) {
+        OnDialog([](HWND dialog, void* self) { static_cast<Answering*>(self)->drive(dialog); }, this);
+    }
+    ~Answering() { EXPECT_EQ(Captions(), std::vector<std::string>{"Digital Camera Settings"}); }
+    std::function<void(HWND)> drive;
+};
+
+// The installation before a camera is chosen.
+class SettingsDialog : public Connection {
+protected:
+    SettingsDialog() { keys_.settings->SetString("Camera", ""); }
+};
+
+TEST_F(SettingsDialog, ThePromptGoesOnceACardModelIsPicked) {
+    SettingsData data;
+    Answering answerer(IDOK, [](HWND dialog) {
+        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (Texts{"< Select Camera >", "Card Only", "Memory Card"}));
+        EXPECT_EQ(Current(dialog, IDC_CAMERA_LIST), "< Select Camera >");
+        EXPECT_EQ(Entries(dialog, IDC_PORT_LIST), (Texts{"AUTO", "COM1", "COM2", "COM3", "COM4"}));
+        EXPECT_FALSE(Enabled(dialog, IDC_REMOTE_GROUP) || Enabled(dialog, IDC_TYPE_LIST));
+        Pick(dialog, IDC_CAMERA_LIST, "Card Only");
+        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (Texts{"Card Only", "Memory Card"}));
+        EXPECT_FALSE(Enabled(dialog, IDC_REMOTE_GROUP) || Shown(dialog, IDC_SPEED_LIST));
+    });
+    EXPECT_EQ(RunSettingsDialog(nullptr, data), 1);
+    EXPECT_EQ(data.cameraModel, "Card Only");
+}
+
+TEST_F(SettingsDialog, ASerialModelOffersItsLinesAndParallelNeedsNoSpeed) {
+    SettingsData data{"Memory Card", "COM2", "19200", "Serial", ""};
+    Answering answerer(IDOK, [](HWND dialog) {
+        Texts current;
+        for (int list : {IDC_CAMERA_LIST, IDC_TYPE_LIST, IDC_PORT_LIST, IDC_SPEED_LIST})
+            current.push_back(Current(dialog, list));
+        EXPECT_EQ(current, (Texts{"Memory Card", "Serial", "COM2", "19200"}));
+        EXPECT_TRUE(Enabled(dialog, IDC_REMOTE_GROUP) && Shown(dialog, IDC_SPEED_LIST));
+        EXPECT_EQ(Entries(dialog, IDC_TYPE_LIST), (Texts{"Parallel", "Serial"}));
+        EXPECT_EQ(Entries(dialog, IDC_SPEED_LIST), (Texts{"9600", "19200", "57600"}));
+        Pick(dialog, IDC_TYPE_LIST, "Parallel");
+        EXPECT_TRUE(!Enabled(dialog, IDC_SPEED_LIST) && Enabled(dialog, IDC_PORT_LIST));
+        Pick(dialog, IDC_TYPE_LIST, "Serial");  // the stored line comes back
+        EXPECT_TRUE(Enabled(dialog, IDC_SPEED_LIST));
+        EXPECT_EQ(Current(dialog, IDC_SPEED_LIST), "57600");
+        Pick(dialog, IDC_SPEED_LIST, "9600");
+    });
+    EXPECT_EQ(RunSettingsDialog(nullptr, data), 1);
+    EXPECT_EQ((Texts{data.comPort, data.comSpeed, data.connectionType}), (Texts{"COM2", "9600", "Serial"}));
+}
+
+// A first connection without a camera asks; Cancel keeps whatever was picked.
+TEST_F(SettingsDialog, FirstConnectWithoutACameraAsksAndCancelLeavesNoConnection) {
+    auto source = New<SourceFolder>("Local");
+    auto folder = New<CameraFolder>(source.Get(), "C:\\");
+    {
+        Answering answerer(IDCANCEL, [](HWND dialog) { Pick(dialog, IDC_CAMERA_LIST, "Memory Card"); });
+        folder->Connect(true);
+    }
+    EXPECT_FALSE(folder->IsConnected());
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "");
+    SettingsData data{"Card Only", "COM2", "9600", "", ""};
+    Answering answerer(IDCANCEL, [](HWND dialog) { Pick(dialog, IDC_CAMERA_LIST, "Memory Card"); });
+    EXPECT_EQ(RunSettingsDialog(nullptr, data), 0);
+    EXPECT_EQ(data.cameraModel, "Card Only");
+}
+
+TEST_F(SettingsDialog, OkInEditSettingsSavesTheChoice) {
+    auto source = New<SourceFolder>("Remote");
+    auto folder = New<CameraFolder>(source.Get(), "COM");
+    Answering answerer(IDOK, [](HWND dialog) {
+        Pick(dialog, IDC_CAMERA_LIST, "Memory Card");
+        Pick(dialog, IDC_PORT_LIST, "COM4");
+    });
+    EXPECT_EQ(folder->EditSettings(nullptr), 1);
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "Memory Card");
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card", "Remote\\Serial"), "ComPort"), "COM4");
+    EXPECT_EQ(folder->GetComPort(), "COM4");
 }
 
 }  // namespace

@@ -1,34 +1,134 @@
+// The module's item IDs and ID list copies, the formats its data object
+// offers, the root folder with its three sources, and what start-up reads for it.
 #include <gtest/gtest.h>
-
 #include <shlwapi.h>
 
-#include "imaging/ImageLibrary.h"
-#include "server/ExtFolder.h"
+#include <optional>
+
+#include "base/ItemId.h"
+#include "base/Module.h"
 #include "support/CoreFixture.h"
 #include "support/IdLists.h"
+#include "support/ScopedRegistry.h"
+#include "support/TestPaths.h"
+#include "transfer/FormatEnumerator.h"
 
 namespace {
+
+TEST(ItemIdLayout, SizeNameZeroThenTerminator) {
+    struct Row { std::string name; int size; };
+    for (const Row& row : {Row{"DSC001.JPG", 15}, Row{"", 5}, Row{std::string(255, 'x'), 260}}) {
+        LPITEMIDLIST made = MakeItemIdList(row.name.c_str());
+        ASSERT_NE(made, nullptr) << row.name;
+        EXPECT_EQ(IdListHolder::Size(made), row.size) << row.name;
+        EXPECT_EQ(ItemId::NameOf(made), row.name);
+        CoTaskMemFree(made);
+    }
+    EXPECT_EQ(MakeItemIdList(std::string(256, 'x').c_str()), nullptr);
+    auto two = ListBytes({"Digital Camera", "DCIM"});
+    LPCITEMIDLIST second = ItemId::Next(AsList(two));
+    ASSERT_NE(second, nullptr);
+    EXPECT_STREQ(ItemId::NameOf(second), "DCIM");
+    EXPECT_EQ(ItemId::Next(second), nullptr);
+    EXPECT_EQ(IdListHolder::Size(AsList(two)), 17 + 7 + 2);
+}
+
+TEST(ItemIdLayout, MalformedItemsHaveNoName) {
+    std::vector<BYTE> tooLarge(300, 'A');
+    tooLarge[0] = 0x04, tooLarge[1] = 0x01;  // 260 bytes: larger than any item the module makes
+    for (const std::vector<BYTE>& bytes :
+         {std::vector<BYTE>{1, 0}, {2, 0}, {5, 0, 'A', 'B', 'C', 0, 0}, tooLarge})
+        EXPECT_EQ(ItemId::NameOf(AsList(bytes)), nullptr) << bytes.size();
+    EXPECT_EQ(ItemId::NameOf(nullptr), nullptr);
+}
+
+TEST(IdListHolderCopy, WholeListOrNothingAndOwnItemsOnly) {
+    IdListHolder holder("DSC001.JPG");
+    BYTE buffer[32] = {0xEE};
+    EXPECT_TRUE(holder.CopyTo(buffer, 14) == -1 && buffer[0] == 0xEE);  // too small: nothing written
+    EXPECT_TRUE(holder.CopyTo(buffer, 15) == 15 && memcmp(buffer, holder.List(), 15) == 0);
+
+    auto bytes = ListBytes({"Hard Disk"});
+    IdListHolder fromList(AsList(bytes));
+    bytes[2] = 'X';
+    EXPECT_STREQ(ItemId::NameOf(IdListHolder(fromList).List()), "Hard Disk");
+    EXPECT_EQ(IdListHolder(static_cast<LPCITEMIDLIST>(nullptr)).Size(), 0);
+    EXPECT_EQ(IdListHolder().Size(), 2);
+    bytes.insert(bytes.end() - 2, {0x01, 0x00});  // a second item too small to be one
+    EXPECT_EQ(IdListHolder(AsList(bytes), IdListHolder::Items::OwnOnly).Size(), 12 + 2);
+}
+
+TEST(IdListHolderCompare, BySizeThenBytesAlsoBeyondTheFlatCopy) {
+    std::string big(200, 'n');
+    struct Row { std::vector<std::string> first, second; int order; };
+    const Row rows[] = {
+        {{"B.JPG"}, {"AA.JPG"}, -1},  // shorter names sort first
+        {{"A.JPG"}, {"a.JPG"}, -1},   // case-sensitive
+        {{"Digital Camera", "DCIM"}, {"Digital Camera"}, 1},
+        {{big, big + "1"}, {big, big + "2"}, -1},
+        {{big, big + "2"}, {big, big + "1"}, 1},
+        {{big, big + "1"}, {big, big + "1"}, 0},
+        {{"small"}, {big, big + "1"}, -1},
+    };
+    for (const Row& row : rows) {
+        auto a = ListBytes(row.first), b = ListBytes(row.second);
+        EXPECT_EQ(IdListHolder(AsList(a)).Compare(IdListHolder(AsList(b))), row.order) << row.first.back();
+        EXPECT_EQ(IdListHolder::Compare(AsList(a), AsList(b)), row.order) << row.first.back();
+    }
+}
+
+class FormatEnumeration : public CoreTest {};
+
+TEST_F(FormatEnumeration, OneImageAddsTheBitmapAndNextSkipStopAtTheEnd) {
+    auto enumerator = [](bool several) {
+        ComRef<IEnumFORMATETC> formats;
+        HandOut(new FormatEnumerator(several), IID_IEnumFORMATETC, formats.PutVoid());
+        return formats;
+    };
+    const CLIPFORMAT own = CLIPFORMAT(RegisterClipboardFormatA("Vistrel"));
+    const CLIPFORMAT ids = CLIPFORMAT(RegisterClipboardFormatA("Shell IDList Array"));
+    for (bool several : {false, true}) {
+        auto formats = enumerator(several);
+        std::vector<CLIPFORMAT> seen, expected = {own, CF_HDROP, ids};
+        if (!several) expected.push_back(CF_DIB);
+        for (FORMATETC entry; formats->Next(1, &entry, nullptr) == S_OK; seen.push_back(entry.cfFormat))
+            EXPECT_TRUE(entry.tymed == TYMED_HGLOBAL && entry.lindex == -1);
+        EXPECT_EQ(seen, expected);
+    }
+    auto formats = enumerator(true);
+    FORMATETC entries[5];
+    ULONG fetched = 0;
+    EXPECT_EQ(formats->Skip(4), S_FALSE);
+    EXPECT_EQ(formats->Reset(), S_OK);
+    EXPECT_EQ(formats->Skip(1), S_OK);
+    EXPECT_TRUE(formats->Next(5, entries, &fetched) == S_OK && fetched == 2 && entries[0].cfFormat == CF_HDROP);
+    EXPECT_TRUE(formats->Next(1, entries, &fetched) == S_FALSE && fetched == 0);
+}
+
+// A refused request answers `result` and clears the caller's pointer.
+template <typename Call>
+void ExpectRefused(HRESULT result, Call call, const char* what = "") {
+    void* out = reinterpret_cast<void*>(1);
+    EXPECT_EQ(call(&out), result) << what;
+    EXPECT_EQ(out, nullptr) << what;
+}
 
 class RootFolderTest : public CoreTest {};
 
 TEST_F(RootFolderTest, FacesAnswerTheirInterfacesOnly) {
     auto root = NewRoot();
     ComRef<IUnknown> unknown;
+    ComRef<IPersistFolder> persist;
+    ComRef<IShellFolder> back;
     ASSERT_EQ(root->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
     EXPECT_EQ(static_cast<void*>(unknown.Get()), static_cast<void*>(root.Get()));
-    ComRef<IPersistFolder> persist;
     ASSERT_EQ(root->QueryInterface(IID_IPersistFolder, persist.PutVoid()), S_OK);
     CLSID clsid = {};
-    EXPECT_EQ(persist->GetClassID(&clsid), S_OK);
-    EXPECT_TRUE(IsEqualCLSID(clsid, CLSID_CameraExplorer));
-    ComRef<IShellFolder> back;
+    EXPECT_TRUE(persist->GetClassID(&clsid) == S_OK && IsEqualCLSID(clsid, CLSID_CameraExplorer));
     EXPECT_EQ(persist->QueryInterface(IID_IShellFolder, back.PutVoid()), S_OK);
     EXPECT_EQ(back.Get(), root.Get());
-    for (const IID* refused : {&IID_IPersistFolder2, &IID_IShellFolder2, &IID_IDropTarget}) {
-        void* out = reinterpret_cast<void*>(1);
-        EXPECT_EQ(root->QueryInterface(*refused, &out), E_NOINTERFACE);
-        EXPECT_EQ(out, nullptr);
-    }
+    for (const IID* refused : {&IID_IPersistFolder2, &IID_IShellFolder2, &IID_IDropTarget})
+        ExpectRefused(E_NOINTERFACE, [&](void** out) { return root->QueryInterface(*refused, out); });
 }
 
 // Each child: its attributes (whatever the caller passed in), its icon in the module.
@@ -49,90 +149,88 @@ TEST_F(RootFolderTest, ChildrenByName) {
         ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &item, IID_IExtractIconA, nullptr, icon.PutVoid()), S_OK);
         char path[MAX_PATH] = {};
         int index = -1;
-        UINT flags = 99;
+        UINT flags = 0;
         EXPECT_EQ(icon->GetIconLocation(0, path, MAX_PATH, &index, &flags), S_OK);
-        EXPECT_EQ(index, row.icon) << row.name;
-        EXPECT_STREQ(path, self);
+        EXPECT_EQ(path + ("," + std::to_string(index)), self + ("," + std::to_string(row.icon)));
         EXPECT_EQ(icon->Extract(path, index, nullptr, nullptr, 32), S_FALSE);
     }
     SFGAOF untouched = 0x1234;
-    EXPECT_EQ(root->GetAttributesOf(0, nullptr, &untouched), S_OK);
-    EXPECT_EQ(untouched, 0x1234u);
+    EXPECT_TRUE(root->GetAttributesOf(0, nullptr, &untouched) == S_OK && untouched == 0x1234u);
 }
 
 TEST_F(RootFolderTest, DisplayNamesPointIntoTheList) {
     auto root = NewRoot();
-    auto one = ListBytes({"Removable Media"});
-    auto two = ListBytes({"Digital Camera", "COM1"});
-    STRRET name = {};
-    char text[MAX_PATH];
-    ASSERT_EQ(root->GetDisplayNameOf(AsList(one), SHGDN_NORMAL, &name), S_OK);
-    ASSERT_EQ(StrRetToBufA(&name, AsList(one), text, MAX_PATH), S_OK);
-    EXPECT_STREQ(text, "Removable Media");
-    ASSERT_EQ(root->GetDisplayNameOf(AsList(two), SHGDN_NORMAL, &name), S_OK);
-    EXPECT_EQ(NameAtOffset(AsList(two), name), "COM1");
-    ASSERT_EQ(root->GetDisplayNameOf(AsList(two), SHGDN_INFOLDER, &name), S_OK);
-    EXPECT_EQ(NameAtOffset(AsList(two), name), "Digital Camera");
+    auto one = ListBytes({"Removable Media"}), two = ListBytes({"Digital Camera", "COM1"});
+    auto name = [&](const std::vector<BYTE>& list, SHGDNF flags) {
+        STRRET text = {};
+        EXPECT_EQ(root->GetDisplayNameOf(AsList(list), flags, &text), S_OK);
+        return NameAtOffset(AsList(list), text);
+    };
+    EXPECT_EQ(name(one, SHGDN_NORMAL), "Removable Media");
+    EXPECT_EQ(name(two, SHGDN_NORMAL), "COM1");
+    EXPECT_EQ(name(two, SHGDN_INFOLDER), "Digital Camera");
     EXPECT_EQ(root->CompareIDs(0, AsList(two), AsList(two)), 0);
     EXPECT_EQ(root->CompareIDs(0, AsList(one), AsList(two)), 1);
 }
 
 TEST_F(RootFolderTest, BindingGivesEachSourceItsOwnFolderOnce) {
     auto root = InitializedRoot();
-    auto camera = ListBytes({"Digital Camera"});
-    ComRef<IShellFolder> first, second, media;
-    ASSERT_EQ(root->BindToObject(AsList(camera), nullptr, IID_IShellFolder, first.PutVoid()), S_OK);
-    ASSERT_EQ(root->BindToObject(AsList(camera), nullptr, IID_IShellFolder, second.PutVoid()), S_OK);
-    EXPECT_EQ(first.Get(), second.Get());
-    EXPECT_STREQ(ItemId::NameOf(static_cast<IExtFolder*>(first.Get())->GetOwnIdList()->List()), "Digital Camera");
-    auto removable = ListBytes({"Removable Media"});
-    ASSERT_EQ(root->BindToObject(AsList(removable), nullptr, IID_IShellFolder, media.PutVoid()), S_OK);
-    EXPECT_NE(media.Get(), first.Get());
+    auto bind = [&](const char* name) {
+        auto bytes = ListBytes({name});
+        ComRef<IShellFolder> folder;
+        EXPECT_EQ(root->BindToObject(AsList(bytes), nullptr, IID_IShellFolder, folder.PutVoid()), S_OK);
+        return folder;
+    };
+    auto camera = bind("Digital Camera"), media = bind("Removable Media");
+    ASSERT_TRUE(camera && media);
+    EXPECT_EQ(bind("Digital Camera").Get(), camera.Get());
+    EXPECT_NE(media.Get(), camera.Get());
     SFGAOF attributes = 0;
-    EXPECT_EQ(media->GetAttributesOf(0, nullptr, &attributes), S_OK);
-    EXPECT_EQ(attributes, 0xA0000000u);
+    EXPECT_TRUE(media->GetAttributesOf(0, nullptr, &attributes) == S_OK && attributes == 0xA0000000u);
 
     struct Refusal { std::vector<std::string> list; const IID* iid; HRESULT result; };
     for (const Refusal& row : {Refusal{{"Digital Camera"}, &IID_IShellView, E_NOINTERFACE},
                                Refusal{{"Floppy"}, &IID_IShellFolder, E_OUTOFMEMORY},
                                Refusal{{"Hard Disk", "C:"}, &IID_IShellFolder, E_NOINTERFACE}}) {
         auto bytes = ListBytes(row.list);
-        void* out = reinterpret_cast<void*>(1);
-        EXPECT_EQ(root->BindToObject(AsList(bytes), nullptr, *row.iid, &out), row.result) << row.list[0];
-        EXPECT_EQ(out, nullptr);
+        ExpectRefused(row.result, [&](void** out) { return root->BindToObject(AsList(bytes), nullptr, *row.iid, out); },
+                      row.list[0].c_str());
     }
 }
 
 TEST_F(RootFolderTest, InitializeKeepsTheAbsoluteListUntilTheRootGoes) {
-    auto root = NewRoot();
-    void* out = reinterpret_cast<void*>(1);
-    EXPECT_EQ(root->CreateViewObject(nullptr, IID_IShellView, &out), E_NOINTERFACE);  // not initialized
-    EXPECT_EQ(out, nullptr);
-    root.Reset();
-
-    root = InitializedRoot();
+    ExpectRefused(E_NOINTERFACE,  // not initialized
+                  [&](void** out) { return NewRoot()->CreateViewObject(nullptr, IID_IShellView, out); });
+    auto root = InitializedRoot();
     EXPECT_STREQ(ItemId::NameOf(RootAbsoluteList()->List()), "OrvexView");
-    auto* ext = static_cast<IExtFolder*>(root.Get());
-    EXPECT_EQ(ext->GetOwnIdList()->Size(), 2);
-    EXPECT_TRUE(ext->IsReady());
-    EXPECT_EQ(root->CreateViewObject(nullptr, IID_IDropTarget, &out), E_NOINTERFACE);
+    ExpectRefused(E_NOINTERFACE, [&](void** out) { return root->CreateViewObject(nullptr, IID_IDropTarget, out); });
     ComRef<IPersistFolder> persist;
     root->QueryInterface(IID_IPersistFolder, persist.PutVoid());
     IdListHolder other("Elsewhere");
     EXPECT_EQ(persist->Initialize(other.List()), S_OK);
     EXPECT_STREQ(ItemId::NameOf(RootAbsoluteList()->List()), "Elsewhere");
-    persist.Reset();
-    root.Reset();
+    persist.Reset(), root.Reset();
     EXPECT_EQ(RootAbsoluteList(), nullptr);
 }
 
-TEST(ImageLibraryAccess, LoadedOnceAndNeverUnloaded) {
-    ImageLibrary* first = GetImageLibrary();
-    ASSERT_NE(first, nullptr);
-    EXPECT_EQ(GetImageLibrary(), first);
-    HMODULE before = GetModuleHandleA("pixcodec.dll");
-    { ImageHolder holder; EXPECT_EQ(holder.Width(), 0); }
-    EXPECT_EQ(GetModuleHandleA("pixcodec.dll"), before);
+// Start-up reads the product strings of the file the class key names, and
+// keeps the defaults for anything else.
+TEST(ProductInfo, FromTheRegisteredModuleElseDefaults) {
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kFolderClassKey);
+    const std::string module = BinPath("orvexview.dll");
+    struct Row { std::string path; DWORD type; const char* product; };
+    for (const Row& row : {Row{module, REG_SZ, "OrvexView 2, 0, 1, 10"}, Row{"", 0, "Pictavia Explorer 1.0"},
+                           Row{BinPath("diskcam.dll"), REG_SZ, "Pictavia Explorer 1.0"},  // no version block
+                           Row{module, REG_EXPAND_SZ, "Pictavia Explorer 1.0"}}) {
+        std::optional<ScopedRegKey> server;
+        if (row.type)
+            server.emplace(HKEY_CLASSES_ROOT, std::string(kFolderClassKey) + "\\InprocServer32")
+                .SetValue(nullptr, row.type, row.path.c_str(), DWORD(row.path.size() + 1));
+        ReadProductInfo();
+        EXPECT_EQ(theModule.productName + " " + theModule.productVersion, row.product) << row.path << " " << row.type;
+    }
+    RegDeleteTreeA(HKEY_CLASSES_ROOT, kFolderClassKey);
+    ReadProductInfo();
 }
 
 }  // namespace

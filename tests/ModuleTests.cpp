@@ -1,0 +1,141 @@
+// The built module as shells load it: through its two exports, and in Wine's
+// explorer, a real client, where typing the extension's location into the
+// address box shows the root's three sources, Enter on "Removable Media" the
+// card's picture folders, and Enter on one of them our camera view.
+#include <gtest/gtest.h>
+#include <shlobj.h>
+
+#include <set>
+
+#include "base/ComObject.h"
+#include "support/ExplorerSession.h"
+#include "support/ModuleLibrary.h"
+#include "support/RemoteListView.h"
+#include "support/ScopedRegistry.h"
+#include "support/Screen.h"
+#include "support/TestCard.h"
+#include "support/TestPaths.h"
+
+namespace {
+
+class ClassFactoryTest : public testing::Test {
+protected:
+    void SetUp() override { ASSERT_NE(dll_.getClassObject, nullptr); }
+    // Every scenario ends with nothing left alive in the module.
+    void TearDown() override { EXPECT_EQ(dll_.canUnloadNow(), S_OK); }
+
+    ComRef<IClassFactory> Factory() {
+        ComRef<IClassFactory> factory;
+        EXPECT_EQ(dll_.getClassObject(kFolderClass, IID_IClassFactory, factory.PutVoid()), S_OK);
+        return factory;
+    }
+
+    ModuleLibrary dll_;
+};
+
+TEST_F(ClassFactoryTest, RefusalsLeaveNothingBehind) {
+    auto refused = [](HRESULT result, auto call) {
+        void* out = reinterpret_cast<void*>(1);
+        EXPECT_EQ(call(&out), result);
+        EXPECT_EQ(out, nullptr);
+    };
+    struct Row { const CLSID* clsid; const IID* iid; HRESULT result; };
+    for (const Row& row : {Row{&kSecondClass, &IID_IClassFactory, E_FAIL},
+                           Row{&CLSID_ShellDesktop, &IID_IUnknown, E_FAIL},
+                           Row{&kFolderClass, &IID_IShellFolder, E_NOINTERFACE}})
+        refused(row.result, [&](void** out) { return dll_.getClassObject(*row.clsid, *row.iid, out); });
+    auto factory = Factory();
+    void* aggregated = nullptr;
+    EXPECT_EQ(factory->CreateInstance(factory.Get(), IID_IShellFolder, &aggregated), CLASS_E_NOAGGREGATION);
+    refused(E_NOINTERFACE, [&](void** out) { return factory->CreateInstance(nullptr, IID_IShellView, out); });
+    refused(E_NOINTERFACE, [&](void** out) { return factory->QueryInterface(IID_IShellFolder, out); });
+}
+
+// Factories, the one root, its enumerators and locks all keep the module loaded.
+TEST_F(ClassFactoryTest, EverythingHandedOutKeepsTheModuleLoaded) {
+    auto factory = Factory();
+    EXPECT_EQ(dll_.canUnloadNow(), S_FALSE);  // a factory alone keeps it
+    ComRef<IShellFolder> folder, again;
+    ComRef<IEnumIDList> items;
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellFolder, folder.PutVoid()), S_OK);
+    ASSERT_EQ(factory->CreateInstance(nullptr, IID_IShellFolder, again.PutVoid()), S_OK);
+    EXPECT_EQ(folder.Get(), again.Get());
+    folder->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put());
+    folder.Reset(), again.Reset();
+    EXPECT_EQ(factory->LockServer(TRUE), S_OK);
+    factory.Reset();
+    EXPECT_EQ(dll_.canUnloadNow(), S_FALSE);  // the lock and the enumerator's root
+    Factory()->LockServer(FALSE);
+    EXPECT_EQ(dll_.canUnloadNow(), S_FALSE);
+    items.Reset();
+}
+
+// The module file itself: two named exports, and imports from system DLLs only.
+TEST_F(ClassFactoryTest, ExportsTwoEntriesAndImportsOnlySystemLibraries) {
+    auto at = [&](DWORD rva) { return reinterpret_cast<BYTE*>(dll_.module) + rva; };
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS64*>(at(reinterpret_cast<IMAGE_DOS_HEADER*>(at(0))->e_lfanew));
+    auto directory = [&](int entry) { return at(nt->OptionalHeader.DataDirectory[entry].VirtualAddress); };
+    auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(directory(IMAGE_DIRECTORY_ENTRY_EXPORT));
+    std::set<std::string> names;
+    for (DWORD i = 0; i < exports->NumberOfNames; ++i)
+        names.insert(reinterpret_cast<char*>(at(reinterpret_cast<DWORD*>(at(exports->AddressOfNames))[i])));
+    EXPECT_EQ(names, (std::set<std::string>{"DllCanUnloadNow", "DllGetClassObject"}));
+    EXPECT_EQ(exports->NumberOfFunctions, 2u);
+
+    const std::set<std::string> system = {
+        "advapi32.dll", "comctl32.dll", "comdlg32.dll", "gdi32.dll", "kernel32.dll", "msvcrt.dll", "ole32.dll",
+        "oleaut32.dll", "shell32.dll", "shlwapi.dll", "user32.dll", "version.dll", "winspool.drv", "windowscodecs.dll"};
+    auto* import = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(directory(IMAGE_DIRECTORY_ENTRY_IMPORT));
+    ASSERT_NE(import->Name, 0u);
+    for (; import->Name; ++import) {
+        std::string name = reinterpret_cast<char*>(at(import->Name));
+        for (char& c : name) c = char(tolower(static_cast<unsigned char>(c)));
+        EXPECT_TRUE(system.count(name)) << name;
+    }
+}
+
+class ExplorerSmoke : public testing::Test {
+protected:
+    ExplorerSmoke() {
+        // The module loads its codec library by name: explorer finds it on the PATH.
+        char path[8192] = {};
+        GetEnvironmentVariableA("PATH", path, sizeof path);
+        SetEnvironmentVariableA("PATH", (BinDir() + ";" + path).c_str());
+        className_.SetString(nullptr, "OrvexView");
+        settings_.SetString("Camera", "Memory Card");
+        local_.SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
+    }
+    ~ExplorerSmoke() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia"); }
+
+    ScopedModuleRegistration registration_{BinPath("orvexview.dll")};
+    ScopedRegKey className_{HKEY_CLASSES_ROOT, kFolderClassKey};
+    TestCard card_;
+    ScopedRegKey settings_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings"};
+    ScopedRegKey local_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\Orvex Cameras\\Memory Card\\Local"};
+};
+
+TEST_F(ExplorerSmoke, AddressBoxOpensTheRootAndEnterOpensASource) {
+    ExplorerSession explorer("C:\\");
+    ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
+    EXPECT_EQ(explorer.ViewItems(), (std::vector<std::string>{"Digital Camera", "Removable Media", "Hard Disk"}));
+    {
+        // Our root view, each source with its own icon from the module.
+        RemoteListView list(explorer.ViewList());
+        EXPECT_TRUE(list.HasIcons());
+        EXPECT_EQ((std::vector<int>{list.Image(0), list.Image(1), list.Image(2)}), (std::vector<int>{1, 2, 3}));
+    }
+    Sleep(300);  // let the view paint before the picture is taken (the README shows it)
+    CreateDirectoryA((BinDir() + "\\..\\test-output").c_str(), nullptr);
+    EXPECT_TRUE(SaveScreenPng(BinDir() + "\\..\\test-output\\explorer-root.png"));
+
+    ASSERT_TRUE(explorer.Open(1));
+    EXPECT_EQ(explorer.ViewItems("100TEST"), (std::vector<std::string>{"100TEST", "101TEST"}));
+    ASSERT_TRUE(explorer.Open(0));
+    HWND grid = nullptr;
+    auto cells = [&] { return grid ? CountChildren(grid, "SimpleControlWin") : 0; };
+    WaitUntil([&] { return (grid = FindDescendant(explorer.Window(), "LayoutImpWin")) && cells() == 3; }, 10000);
+    ASSERT_NE(grid, nullptr) << "the camera view did not open";
+    EXPECT_EQ(cells(), 3);  // the folder's three pictures
+}
+
+}  // namespace

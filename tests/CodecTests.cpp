@@ -1,6 +1,7 @@
 // pixcodec.dll through its table, as the module calls it.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <memory>
 
 #include "core/Exif.h"
@@ -200,29 +201,13 @@ TEST(CodecBadInput, DamagedAndHugeFilesFailToLoadAndNothingElse) {
     EXPECT_EQ(Library()->SaveFile(WriteTempFile("none.jpg", {}).c_str(), missing.image, 10), 0);
 }
 
-}  // namespace
-
-namespace {
-
-std::vector<std::string> FilesIn(const std::string& dir) {
-    std::vector<std::string> files;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((dir + "\\*").c_str(), &found);
-    if (search == INVALID_HANDLE_VALUE) return files;
-    do {
-        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && found.cFileName[0] != '.')
-            files.push_back(dir + "\\" + found.cFileName);
-    } while (FindNextFileA(search, &found));
-    FindClose(search);
-    return files;
-}
-
 // Every input the fuzzers ever crashed on, and their seeds, go through the
 // parsers and the library again.
 TEST(CodecBadInput, FuzzCorpusReplays) {
-    std::string root = std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/fuzz";
-    std::vector<std::string> files = FilesIn(root + "/seeds");
-    for (const std::string& crash : FilesIn(root + "/crashers")) files.push_back(crash);
+    std::vector<std::string> files;
+    for (const char* folder : {"/tests/fuzz/seeds", "/tests/fuzz/crashers"})
+        for (const auto& entry : std::filesystem::directory_iterator(std::string("Z:") + ORVEX_SOURCE_DIR + folder))
+            files.push_back(entry.path().string());
     ASSERT_FALSE(files.empty());
     for (const std::string& file : files) {
         std::vector<uint8_t> bytes = ReadFileBytes(file);

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Installs OrvexView silently into the private Wine prefix, checks what the
-# installation left (keys, files, the root in Wine's explorer), uninstalls
+# installation left (keys, files, the module Wine's explorer would load), uninstalls
 # silently and checks that nothing is left.
 # Usage (inside tools/wine-session.sh --xvfb): tests/install-check.sh <setup.exe> <installer_tests.exe>
 set -euo pipefail

@@ -1,11 +1,11 @@
-// Mutated JPEG, PNG and EXIF files on a card, read the way the module reads
-// them: the disk driver's details and thumbnail, then the codec library
-// loading, turning, converting and drawing the thumbnail and the picture.
-// Nothing may crash or hang. ORVEX_PICTURE_FUZZ sets how many (make soak runs
-// 10,000); ORVEX_FUZZ_SEED replays a run.
+// Mutated JPEG, PNG and EXIF files on a card, read the way the module reads them: the disk driver's details
+// and thumbnail, then the codec library loading, turning, converting and drawing the thumbnail and the
+// picture. Nothing may crash or hang. ORVEX_PICTURE_FUZZ sets how many (make soak runs 10,000);
+// ORVEX_FUZZ_SEED replays a run.
 #include <gtest/gtest.h>
 #include <windows.h>
 
+#include <array>
 #include <cstdio>
 #include <random>
 
@@ -17,8 +17,7 @@
 
 namespace {
 
-template <typename Function>
-Function Export(const char* dll, const char* name) {
+template <typename Function> Function Export(const char* dll, const char* name) {
     return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryA(BinPath(dll).c_str()), name)));
 }
 
@@ -28,33 +27,23 @@ void UseAsTheModuleDoes(ImageLibrary* library, const std::string& path) {
     if (library->LoadFile(path.c_str(), image) >= 1) {
         library->Rotate(image, -90, 1);
         if (HGLOBAL dib = library->CreateDib(image)) GlobalFree(dib);
-        HDC screen = GetDC(nullptr), dc = CreateCompatibleDC(screen);
-        HGDIOBJ old = SelectObject(dc, CreateCompatibleBitmap(screen, 64, 64));
-        ReleaseDC(nullptr, screen);
-        library->DrawScaled(dc, image, 0, 0, 64, 64, 0);
+        HDC dc = CreateCompatibleDC(nullptr);
+        HGDIOBJ old = SelectObject(dc, CreateBitmap(64, 64, 1, 32, nullptr));
         RECT dest = {0, 0, 64, 64};
+        library->DrawScaled(dc, image, 0, 0, 64, 64, 0);
         library->Draw(dc, image, 0, 0, &dest, nullptr, SRCCOPY);
-        DeleteObject(SelectObject(dc, old));
-        DeleteDC(dc);
+        DeleteObject(SelectObject(dc, old)), DeleteDC(dc);
     }
     library->DestroyImage(image);
 }
 
 TEST(PictureFuzz, MutatedPicturesThroughTheDriverAndTheCodec) {
-    const char* seedText = getenv("ORVEX_FUZZ_SEED");
-    const char* countText = getenv("ORVEX_PICTURE_FUZZ");
-    unsigned seed = seedText ? unsigned(atol(seedText)) : std::random_device{}();
-    unsigned count = countText ? unsigned(atol(countText)) : 600;
+    auto env = [](const char* name, unsigned fallback) { return getenv(name) ? unsigned(atol(getenv(name))) : fallback; };
+    unsigned seed = env("ORVEX_FUZZ_SEED", std::random_device{}()), count = env("ORVEX_PICTURE_FUZZ", 600);
     std::printf("picture fuzz: %u files, seed %u (ORVEX_FUZZ_SEED=%u replays it)\n", count, seed, seed);
     ImageLibrary* library = Export<GetImageLibraryFunction>("pixcodec.dll", kImageLibraryExport)();
     auto createService = Export<CreateServiceFunction>("diskcam.dll", kCreateServiceExport);
-    ExifFields exif;
-    exif.orientation = 6;
-    exif.dateTimeOriginal = "2024:07:01 10:00:00";
-    exif.pixelWidth = 96;
-    exif.pixelHeight = 64;
-    exif.thumbnail = MakeJpeg(QuadrantBitmap(32, 24), {});
-    ExifFields bigEndian = exif;
+    ExifFields exif{6, "2024:07:01 10:00:00", 96, 64, MakeJpeg(QuadrantBitmap(32, 24), {})}, bigEndian = exif;
     bigEndian.bigEndian = true;
     const std::vector<std::vector<uint8_t>> bases = {
         MakeJpeg(QuadrantBitmap(96, 64), exif), MakeJpeg(QuadrantBitmap(96, 64), bigEndian, kProgressive),
@@ -69,48 +58,41 @@ TEST(PictureFuzz, MutatedPicturesThroughTheDriverAndTheCodec) {
             // Most damage where the headers and EXIF live.
             size_t at = pick(2) ? pick(std::min<size_t>(bytes.size(), 600)) : pick(bytes.size());
             uint32_t value = uint32_t(random());
-            switch (pick(7)) {
+            switch (pick(6)) {
                 case 0: bytes[at] ^= uint8_t(1 << pick(8)); break;
                 case 1: bytes[at] = uint8_t(value); break;
                 case 2: bytes.resize(at); break;
                 case 3: bytes.insert(bytes.begin() + long(at), 1 + pick(64), uint8_t(value)); break;
-                case 4: {  // a 16-bit length or count made extreme
-                    static const uint16_t kExtremes[] = {0, 1, 2, 0x7FFF, 0xFFFF, 0x8000};
-                    uint16_t extreme = kExtremes[pick(6)];
-                    if (at + 1 < bytes.size()) bytes[at] = uint8_t(extreme >> 8), bytes[at + 1] = uint8_t(extreme);
+                case 4: {  // a 16-bit length or count made extreme, or a 32-bit offset, in either byte order
+                    size_t wide = pick(2) ? 4 : 2, big = pick(2);
+                    if (wide == 2) value = std::array{0u, 1u, 2u, 0x7FFFu, 0xFFFFu, 0x8000u}[pick(6)];
+                    else if (pick(2)) value = uint32_t(pick(bytes.size() + 16));  // pointing anywhere in the file
+                    for (size_t k = 0; k < wide && at + k < bytes.size(); ++k) bytes[at + k] = uint8_t(value >> 8 * (big ? wide - 1 - k : k));
                     break;
                 }
-                case 5:  // a 32-bit offset pointing anywhere
-                    if (pick(2)) value = uint32_t(pick(bytes.size() + 16));
-                    for (size_t k = 0; k < 4 && at + k < bytes.size(); ++k) bytes[at + k] = uint8_t(value >> (8 * k));
-                    break;
-                default: {  // a stretch repeated
+                default:  // a stretch repeated
                     std::vector<uint8_t> copy(bytes.begin() + long(at), bytes.begin() + long(at + std::min<size_t>(1 + pick(200), bytes.size() - at)));
                     bytes.insert(bytes.begin() + long(pick(bytes.size())), copy.begin(), copy.end());
-                }
             }
         }
         std::string name = base == 3 ? "FUZZ.PNG" : "FUZZ.JPG", path = card.Folder() + "\\" + name;
         card.Write(path, bytes);
         DWORD start = GetTickCount();
         CameraService* service = createService(card.Root().c_str());
-        ASSERT_NE(service, nullptr);
         service->Refresh();
         CameraConnection* connection = service->OpenConnection("100TEST");
         ASSERT_NE(connection, nullptr);
-        if (CameraImage* image = connection->OpenImage(name.c_str())) {
-            ImageInfo info = {};
-            image->GetInfo(&info);
-            char thumbnail[MAX_PATH] = {};
-            int deleteWhenDone = 0;
-            if (image->ReadToFile(thumbnail, sizeof thumbnail, 0, &deleteWhenDone, nullptr, nullptr) == kReadOk) {
-                UseAsTheModuleDoes(library, thumbnail);
-                if (deleteWhenDone) DeleteFileA(thumbnail);
-            }
-            UseAsTheModuleDoes(library, path);
+        ImageInfo info = {};
+        char thumbnail[MAX_PATH] = {};
+        int deleteWhenDone = 0;
+        CameraImage* image = connection->OpenImage(name.c_str());
+        if (image) image->GetInfo(&info);
+        if (image && image->ReadToFile(thumbnail, sizeof thumbnail, 0, &deleteWhenDone, nullptr, nullptr) == kReadOk) {
+            UseAsTheModuleDoes(library, thumbnail);
+            if (deleteWhenDone) DeleteFileA(thumbnail);
         }
-        connection->Destroy(1);
-        service->Destroy(1);
+        UseAsTheModuleDoes(library, path);
+        connection->Destroy(1), service->Destroy(1);
         DeleteFileA(path.c_str());
         ASSERT_LT(GetTickCount() - start, 5000u) << "file " << i << " of seed " << seed;
     }

@@ -239,10 +239,13 @@ TEST_F(CameraViewTest, TheStatusLineNamesTheSourceAndALostCameraIsReported) {
     keys_->settings->SetString("Camera", "Serial Cam");
     ScopedRegKey model(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam"));
     model.SetString("Connection", "Remote");
-    SimulatorLineKeys line("Serial Cam");
-    line.serial->SetString("Path", BinPath("no-such-driver.dll"));
+    ScopedRegKey remote(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote"));
+    ScopedRegKey serial(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Serial Cam", "Remote\\Serial"));
+    serial.SetString("Path", BinPath("no-such-driver.dll"));
+    serial.SetString("ComPort", "COM5");
+    serial.SetString("ComSpeed", "115200");
     for (const auto& link : {std::make_pair("Serial", "COM5  115200 bps"), std::make_pair("Parallel", "Parallel")}) {
-        line.remote->SetString("RemoteConnectionType", link.first);
+        remote.SetString("RemoteConnectionType", link.first);
         DialogAnswerer answerer(IDOK);
         UseSource("Remote");
         Open("A", 0);

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "camera/CameraService.h"
+#include "support/TestPictures.h"
 
 class FetchLog {
 public:
@@ -101,16 +102,7 @@ private:
         return kReadOk;
     }
     // The picture as the camera's own file, kept while the image lives.
-    std::string WriteFile() {
-        char folder[MAX_PATH], path[MAX_PATH];
-        GetTempPathA(MAX_PATH, folder);
-        GetTempFileNameA(folder, "fki", 0, path);
-        HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-        DWORD written = 0;
-        ::WriteFile(file, jpeg_.data(), DWORD(jpeg_.size()), &written, nullptr);
-        CloseHandle(file);
-        return path;
-    }
+    std::string WriteFile() { return WriteTempFile(std::to_string(uintptr_t(this)) + "-" + name_, jpeg_); }
 
     std::string name_;
     std::vector<uint8_t> jpeg_;

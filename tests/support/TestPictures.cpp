@@ -40,39 +40,23 @@ int InverseOrientation(int orientation) {
     return orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
 }
 
+// Writes TIFF values in the block's byte order.
 class TiffWriter {
 public:
     explicit TiffWriter(bool big) : big_(big) {}
     std::vector<uint8_t> bytes;
 
-    void U16(uint16_t v) {
-        if (big_) bytes.insert(bytes.end(), {uint8_t(v >> 8), uint8_t(v)});
-        else bytes.insert(bytes.end(), {uint8_t(v), uint8_t(v >> 8)});
+    void Put(uint32_t v, int size, size_t at) {
+        for (int i = 0; i < size; ++i) bytes[at + size_t(i)] = uint8_t(v >> 8 * (big_ ? size - 1 - i : i));
     }
-    void U32(uint32_t v) {
-        if (big_) {
-            U16(uint16_t(v >> 16));
-            U16(uint16_t(v));
-        } else {
-            U16(uint16_t(v));
-            U16(uint16_t(v >> 16));
-        }
-    }
-    void Patch32(size_t at, uint32_t v) {
-        TiffWriter w(big_);
-        w.U32(v);
-        std::copy(w.bytes.begin(), w.bytes.end(), bytes.begin() + at);
-    }
+    void U16(uint16_t v) { bytes.resize(bytes.size() + 2), Put(v, 2, bytes.size() - 2); }
+    void U32(uint32_t v) { bytes.resize(bytes.size() + 4), Put(v, 4, bytes.size() - 4); }
+    void Patch32(size_t at, uint32_t v) { Put(v, 4, at); }
+    // Short single values sit in the first half of the value field.
     void Entry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
-        U16(tag);
-        U16(type);
-        U32(count);
-        if (type == 3 && count == 1) {
-            U16(uint16_t(value));
-            U16(0);
-        } else {
-            U32(value);
-        }
+        U16(tag), U16(type), U32(count);
+        if (type == 3 && count == 1) U16(uint16_t(value)), U16(0);
+        else U32(value);
     }
 
 private:

@@ -208,7 +208,7 @@ TEST_F(IdListFuzz, NoListCrashesOrReadsPastItsEnd) {
         }
         DWORD start = GetTickCount();
         WalkAll(pick(120) == 0 ? std::vector<BYTE>{} : Serialize(items));
-        EXPECT_LT(GetTickCount() - start, 2000u) << "list " << i << " of seed " << seed;  // no waiting on a driver or a box
+        EXPECT_LT(GetTickCount() - start, 10000u) << "list " << i << " of seed " << seed;  // no waiting on a driver or a box
     }
 }
 

@@ -69,21 +69,22 @@ void WalkSource(IShellFolder* source) {
 }  // namespace
 
 int main() {
-    theModule.instance = GetModuleHandleA(nullptr);
-    ReadProductInfo();
+    ModuleStartup(GetModuleHandleA(nullptr));  // the exe starts the module as DllMain would
     OleInitialize(nullptr);
     {
         ComRef<IClassFactory> factory;  // through the module's own entry, linked in
-        DllGetClassObject(CLSID_CameraExplorer, IID_IClassFactory, factory.PutVoid());
         ComRef<IShellFolder> root;
-        factory->CreateInstance(nullptr, IID_IShellFolder, root.PutVoid());
         ComRef<IPersistFolder> persist;
-        root->QueryInterface(IID_IPersistFolder, persist.PutVoid());
-        IdListHolder empty;
-        persist->Initialize(empty.List());
-
         ComRef<IEnumIDList> children;
-        root->EnumObjects(nullptr, SHCONTF_FOLDERS, children.Put());
+        IdListHolder empty;
+        if (FAILED(DllGetClassObject(CLSID_CameraExplorer, IID_IClassFactory, factory.PutVoid())) ||
+            FAILED(factory->CreateInstance(nullptr, IID_IShellFolder, root.PutVoid())) ||
+            FAILED(root->QueryInterface(IID_IPersistFolder, persist.PutVoid())) ||
+            FAILED(persist->Initialize(empty.List())) ||
+            root->EnumObjects(nullptr, SHCONTF_FOLDERS, children.Put()) != S_OK) {
+            std::printf("the module could not be started\n");
+            return 1;
+        }
         LPITEMIDLIST child = nullptr;
         while (children->Next(1, &child, nullptr) == S_OK && child) {
             std::printf("%s\n", DisplayName(root.Get(), child).c_str());

@@ -4,6 +4,7 @@
 # module, only the tests include server/.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+git rev-parse --is-inside-work-tree >/dev/null || { echo "not a git checkout: nothing to check" >&2; exit 1; }
 # Each folder with the folders it may include (besides itself, base/ and res/).
 declare -A allowed=(
   [server]="view controls transfer viewer print camera imaging"
@@ -25,17 +26,17 @@ for folder in "${!allowed[@]}"; do
       case " ${allowed[$folder]} " in *" $used "*) ;; *)
         echo "$file includes $used/ (above $folder/)"; status=1 ;;
       esac
-    done < <(sed -n 's|^#include "\([a-z]*\)/.*|\1|p' "$file")
+    done < <(sed -n 's|^[[:space:]]*#[[:space:]]*include[[:space:]]*"\([a-z]*\)/.*|\1|p' "$file")
   done
 done
 for file in $(git ls-files codec drivers | grep -E '\.(cpp|h)$'); do
-  if grep -qE '^#include "(server|view|controls|transfer|viewer|print)/' "$file"; then
+  if grep -qE '^\s*#\s*include\s*"(server|view|controls|transfer|viewer|print)/' "$file"; then
     echo "$file includes the module's rooms"; status=1
   fi
 done
 # Outside the module only the tests look inside the folder objects.
 for file in $(git ls-files tools bench | grep -E '\.(cpp|h)$'); do
-  if grep -q '^#include "server/' "$file"; then
+  if grep -qE '^\s*#\s*include\s*"server/' "$file"; then
     echo "$file includes server/"; status=1
   fi
 done

@@ -1,17 +1,28 @@
-// The views in a browser host of our own and the image controls in a window
-// of their own, driven through real windows, messages, input, clipboard and
-// drags: what they list and show, and what the user's actions do.
+// The views in a browser host of our own, the image controls in a window of their own, and the pictures out of
+// the camera: copied (a drag and its formats, retry, turn, progress, cancel, safe names), printed (every layout
+// on metafiles, a failing camera, the real dialog to the paper) and shown full size (zoomed, scrolled, turned;
+// a failing camera, a busy folder). All through real windows, messages, input, clipboard and drags.
 #include <gtest/gtest.h>
 
 #include <windows.h>
 #include <commctrl.h>
+#include <dlgs.h>
 #include <shlobj.h>
 
+#include <algorithm>
+#include <array>
 #include <memory>
+#include <numeric>
+#include <utility>
 
+#include "JpegCodec.h"
 #include "controls/LayoutImp.h"
 #include "controls/SimpleControl.h"
 #include "controls/ThumbnailControl.h"
+#include "print/ContactSheet.h"
+#include "print/FixedLayout.h"
+#include "print/PrintCommand.h"
+#include "print/PrintLayouts.h"
 #include "server/CameraFolder.h"
 #include "server/RootView.h"
 #include "server/SourceFolder.h"
@@ -20,13 +31,19 @@
 #include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
-#include "support/FakeImage.h"
+#include "support/FakeCamera.h"
 #include "support/MenuWatcher.h"
+#include "support/MetafilePages.h"
+#include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
 #include "support/TestPictures.h"
+#include "support/TestPrinter.h"
 #include "transfer/CopyToDisk.h"
+#include "transfer/DropSource.h"
+#include "transfer/ImageDataObject.h"
 #include "view/CameraView.h"
+#include "viewer/FullResViewer.h"
 
 namespace {
 
@@ -47,33 +64,24 @@ int RowsWithPictures(HWND list) {
     return shown;
 }
 
-void CursorOnto(HWND window) {
-    RECT area;
-    GetWindowRect(window, &area);
-    SetCursorPos((area.left + area.right) / 2, (area.top + area.bottom) / 2);
-}
+using Pair = std::pair<LONG, LONG>;
+Pair Size(const RECT& r) { return {r.right - r.left, r.bottom - r.top}; }
+RECT WindowRect(HWND window) { RECT r; GetWindowRect(window, &r); return r; }
+void CursorOnto(HWND w) { RECT r = WindowRect(w); SetCursorPos((r.left + r.right) / 2, (r.top + r.bottom) / 2); }
 
 // Closes the one full-size viewer open and gives its title; "" when not just one is open.
 std::string CloseViewer() {
     std::vector<HWND> frames = OwnWindowsOfClass("FrameHelperWin");
     char title[256] = {};
-    if (frames.size() == 1) GetWindowTextA(frames[0], title, sizeof title);
-    if (frames.size() == 1) DestroyWindow(frames[0]);
+    if (frames.size() == 1) GetWindowTextA(frames[0], title, sizeof title), DestroyWindow(frames[0]);
     return title;
 }
 
 // A browser window of our own on the views of a memory card model's card.
 class CameraViewTest : public CoreTest {
 protected:
-    void SetUp() override {
-        CoreTest::SetUp();
-        UseSource("Local");
-    }
-    void TearDown() override {
-        CloseView();
-        source_.Reset();
-        CoreTest::TearDown();
-    }
+    void SetUp() override { CoreTest::SetUp(), UseSource("Local"); }
+    void TearDown() override { CloseView(), source_.Reset(), CoreTest::TearDown(); }
     void UseSource(const char* kind) { source_ = ComRef<SourceFolder>::Share(new SourceFolder(kind)); }
     void Show(IShellFolder* folder, bool fileDialog = false) {
         host_ = std::make_unique<BrowserHost>(fileDialog);
@@ -91,11 +99,7 @@ protected:
         EXPECT_TRUE(filled || !items) << folderName << " does not show " << items << " pictures";
         return view;
     }
-    void CloseView() {
-        host_.reset();
-        view_.Reset();
-        folder_.Reset();
-    }
+    void CloseView() { host_.reset(), view_.Reset(), folder_.Reset(); }
     void Command(int command) { SendMessageA(host_->Window(), WM_COMMAND, command, 0); }
     bool Grayed(int command) { return GetMenuState(host_->menu, command, MF_BYCOMMAND) & MF_GRAYED; }
     std::string Status() { return host_->StatusText(0) + "|" + host_->StatusText(1) + "|" + host_->StatusText(2); }
@@ -133,10 +137,7 @@ TEST_F(RootViewTest, RefillsShowEachSourceOnceAndSettingsAndAboutMergeAndOpen) {
     EXPECT_EQ(rows(), 3);
     EXPECT_EQ(Status(), "|OrvexView|");
 
-    HMENU viewMenu = GetSubMenu(host_->menu, 2);
-    ASSERT_EQ(GetMenuItemCount(viewMenu), 3);  // the browser's last item replaced by a separator and Settings
-    EXPECT_EQ(GetMenuItemID(viewMenu, 2), static_cast<UINT>(RootView::kSettings));
-    EXPECT_TRUE(host_->ButtonEnabled(RootView::kSettings));
+    EXPECT_EQ(GetMenuItemID(GetSubMenu(host_->menu, 2), 2), UINT(RootView::kSettings));  // after a separator
 
     DialogAnswerer answerer(IDCANCEL);
     Command(RootView::kSettings);  // through the browser, as its menu does
@@ -151,8 +152,7 @@ TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
     EXPECT_FALSE(host_->ButtonEnabled(CameraView::kSelectFolder));  // not a disk folder
     EXPECT_EQ(Usable(), "menu: SelectAll toolbar:");
     MenuWatcher menus;
-    RECT area;
-    GetWindowRect(view->Control()->GetWindow(), &area);
+    RECT area = WindowRect(view->Control()->GetWindow());
     SendClick({area.right - 5, area.bottom - 5}, true);  // the control's empty part: the background's menu
     ASSERT_TRUE(WaitUntil([&] { return menus.Menus().size() == 1; }, 3000));
     view->ContextMenuRequested(0, "img_0001.jpg");
@@ -215,8 +215,6 @@ TEST_F(CameraViewTest, TheListShowsTheCardsDetailsKeepsTheSelectionAndIsRemember
     HWND list = view->Control()->GetWindow();
     ASSERT_TRUE(WaitUntil([&] { return RowsWithPictures(list) == 3; }, 5000));  // every file fetched
     EXPECT_EQ(view->Control()->IsItemSelected("IMG_0002.JPG"), 1);
-    EXPECT_EQ(ListText(list, 0), "img_0001.jpg");
-    EXPECT_EQ(ListText(list, 1, 2), "2024:06:01 09:30:00");  // the card's EXIF capture date
     EXPECT_EQ(errors.Count(), 0);
 
     Command(CameraView::kThumbnailView);
@@ -292,23 +290,19 @@ TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCallsAndKeepsTheRestInOrde
     }
 }
 
-// What clipboard_reader.exe, a second program, reads from the clipboard;
-// this thread's messages are pumped meanwhile (the owner renders on request).
+// What a second program (clipboard_reader.exe) reads from the clipboard; this thread pumps meanwhile.
 std::string ReadClipboardElsewhere() {
     std::string out = WorkDirectory() + "reader.txt", line = BinPath("clipboard_reader.exe");
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};  // NOLINT
-    HANDLE file = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    startup.dwFlags = STARTF_USESTDHANDLES;
-    startup.hStdOutput = file;
+    startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = CreateFileA(out.c_str(), GENERIC_WRITE, FILE_SHARE_READ, &inherit, CREATE_ALWAYS, 0, nullptr);
     PROCESS_INFORMATION process = {};
     if (CreateProcessA(nullptr, &line[0], nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup, &process)) {
         WaitUntil([&] { return WaitForSingleObject(process.hProcess, 0) == WAIT_OBJECT_0; }, 20000);
-        CloseHandle(process.hThread);
-        CloseHandle(process.hProcess);
+        CloseHandle(process.hThread), CloseHandle(process.hProcess);
     }
-    CloseHandle(file);
+    CloseHandle(startup.hStdOutput);
     std::string text;
     for (uint8_t c : ReadFileBytes(out)) if (c != '\r') text += char(c);
     DeleteFileA(out.c_str());
@@ -370,9 +364,8 @@ TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders
     RemoveTree(transfer);
 }
 
-// A browser like Wine's explorer reads the selection's ID list array to see whether a folder was opened, then
-// leaves the action to the view: the picture is fetched once, and a fetch the user cancelled opens nothing.
-// Select All and the cell size are the dialog's too.
+// A browser like Wine's explorer reads the selection's ID list array to see whether a folder was opened, then leaves
+// the action to the view: the picture is fetched once; a cancelled fetch opens nothing. Select All and cell size too.
 TEST_F(CameraViewTest, InAFileDialogTheDialogHasTheFirstWord) {
     keys_->model->SetString("ThumbFrameSize", "150");
     keys_->model->SetString("SmallThumbFrameSize", "64");
@@ -410,9 +403,9 @@ TEST_F(CameraViewTest, InAFileDialogTheDialogHasTheFirstWord) {
 
 struct RecordingSink final : ImageControlSink {
     int drags = 0;
-    Names opened, menus, selections;
+    Names opened, selections;
     void ItemClicked(int, const char*) override {}
-    void ContextMenuRequested(int, const char* name) override { menus.push_back(name ? name : "<null>"); }
+    void ContextMenuRequested(int, const char*) override {}
     void ItemOpened(int, const char* name) override { opened.push_back(name); }
     void SelectionChanged(const char* name, int selected, int) override {
         selections.push_back(std::string(name ? name : "") + (selected ? "+" : "-"));
@@ -423,21 +416,12 @@ struct RecordingSink final : ImageControlSink {
 // A top-level window that hosts one image control: the thumbnails here, the list below.
 class ThumbnailTest : public CoreTest {
 protected:
-    void TearDown() override {
-        Destroy();
-        DestroyWindow(host_);
-        CoreTest::TearDown();
-    }
-    void Destroy() {
-        if (control_) control_->DestroyControl();
-        if (control_) control_->Destroy(1);
-        control_ = nullptr;
-    }
+    void TearDown() override { Destroy(), DestroyWindow(host_), CoreTest::TearDown(); }
+    void Destroy() { if (ImageControl* c = std::exchange(control_, nullptr)) c->DestroyControl(), c->Destroy(1); }
     // A control (kind 1: thumbnails, 0: list) with a `width` x `height` client area showing IMG_0.JPG...
     void Create(int width, int height, int images = 0, int kind = 1) {
         Destroy();
-        control_ = CreateImageControl(kind);
-        control_->SetSink(&sink_);
+        (control_ = CreateImageControl(kind))->SetSink(&sink_);
         RECT rect = {0, 0, width - 1, height - 1};
         ASSERT_TRUE(control_->CreateControl(0, "", 0, &rect, host_, 0));
         if (kind) control_->SetLayout(10, 2, 90, 110, 1, RGB(255, 255, 255), 1);
@@ -462,12 +446,10 @@ protected:
     static void SetKeys(bool shift, bool control) {
         BYTE keys[256];
         GetKeyboardState(keys);
-        keys[VK_SHIFT] = shift ? 0x80 : 0;
-        keys[VK_CONTROL] = control ? 0x80 : 0;
+        keys[VK_SHIFT] = shift ? 0x80 : 0, keys[VK_CONTROL] = control ? 0x80 : 0;
         SetKeyboardState(keys);
     }
-    // Puts the cursor at `point` of `window`, which also becomes where the
-    // last message read happened (where a press reads it was).
+    // Puts the cursor at `point` of `window`, also as where the last message read happened (where a press was).
     void PointAt(HWND window, POINT point) {
         ClientToScreen(window, &point);
         SetCursorPos(point.x, point.y);
@@ -484,52 +466,21 @@ protected:
     std::vector<std::unique_ptr<FakeImage>> images_;
 };
 
-TEST_F(ThumbnailTest, CellsFitTheirPictureAndRowsWrapAtTheWidthPlusSlack) {
-    Create(640, 480);
-    const struct { const char* name; int width, height; std::vector<LONG> picture; } cases[] = {
-        {"wide.jpg", 640, 480, {5, 15, 84, 74}}, {"tall.jpg", 400, 800, {25, 5, 64, 84}},
-        {"small.jpg", 40, 30, {25, 30, 64, 59}}};
-    for (const auto& c : cases) AddImage(c.name, c.width, c.height);
-    images_[2]->named = false;
-    for (int i = 0; i < 3; ++i) {
-        ASSERT_TRUE(Cell(i)->PrepareImage());
-        RECT r = Cell(i)->PictureRect();
-        EXPECT_EQ((std::vector<LONG>{r.left, r.top, r.right, r.bottom}), cases[i].picture) << cases[i].name;
-    }
-    EXPECT_EQ(Cell(0)->Caption(), "wide.jpg");
-    EXPECT_EQ(Cell(2)->Caption(), "Pic 3");  // numbered until its name is read
-
-    // Cells of 90 every 100 from 10: the third ends at 300, within a width of 296 + 5 but not 290 + 5.
+// Cells of 90 every 100 from 10: the third ends at 300, within a width of 296 + 5 but not 290 + 5.
+TEST_F(ThumbnailTest, RowsWrapAtTheWidthPlusSlackAndScrollWhenTheyOverflow) {
     for (const auto& c : {std::make_pair(295, 3), std::make_pair(289, 2)}) {
         Create(c.first, 2000, 4);
         EXPECT_EQ(Layout()->CellPosition(c.second - 1).y, 10) << c.first;
         EXPECT_EQ(Layout()->CellPosition(c.second).x, 10) << c.first;
         EXPECT_EQ(Layout()->CellPosition(c.second).y, 10 + 110 + 2) << c.first;
     }
-}
-
-TEST_F(ThumbnailTest, TheScrollBarComesWhenNeededAndABandPastTheEdgeScrollsTenAPass) {
     Create(400, 300, 3);
     EXPECT_FALSE(Layout()->ScrollBarShown());
     Create(400, 300, 12);
-    ASSERT_TRUE(Layout()->ScrollBarShown());
-    ASSERT_GT(Layout()->ScrollMax(), 20);
-    HWND window = Layout()->Window();
-    PointAt(window, {5, 5});
-    SendMessageA(window, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(5, 5));
-    const std::pair<int, int> passes[] = {{350, 10}, {350, Layout()->ScrollMax()}, {-40, Layout()->ScrollMax() - 10},
-                                          {-40, 0}};  // below the bottom edge, then above the top
-    for (size_t i = 0; i < 4; ++i) {
-        for (int pass = 0; pass < (i % 2 ? 100 : 1); ++pass) {
-            PointAt(window, {50, passes[i].first});
-            SendMessageA(window, WM_MOUSEMOVE, MK_LBUTTON, 0);
-        }
-        EXPECT_EQ(Layout()->ScrollPos(), passes[i].second) << i;
-    }
-    SendMessageA(window, WM_LBUTTONUP, 0, 0);
+    EXPECT_TRUE(Layout()->ScrollBarShown());
 }
 
-enum How { kPlain = 0, kCtrl = 1, kShift = 2, kBelowPicture = 4, kBackground = 8 };
+enum How { kPlain = 0, kCtrl = 1, kShift = 2, kBackground = 4 };
 
 TEST_F(ThumbnailTest, TheMouseOnAGridOfThreeARow) {
     struct Press { int cell, how = kPlain; };
@@ -538,30 +489,21 @@ TEST_F(ThumbnailTest, TheMouseOnAGridOfThreeARow) {
         {"single selection: the background clears", 0, {{1}, {0, kBackground}}, {}},
         {"a click selects one", 1, {{4}}, {4}},
         {"Ctrl adds", 1, {{4}, {6, kCtrl}}, {4, 6}},
-        {"Ctrl again removes", 1, {{4}, {6, kCtrl}, {6, kCtrl}}, {4}},
-        {"removing keeps the anchor", 1, {{4}, {6, kCtrl}, {6, kCtrl}, {8, kShift}}, {6, 7, 8}},
+        {"Ctrl again removes, keeping the anchor", 1, {{4}, {6, kCtrl}, {6, kCtrl}, {8, kShift}}, {6, 7, 8}},
         {"Shift takes the block from the anchor alone", 1, {{6}, {0, kCtrl}, {4, kShift}}, {0, 1, 3, 4}},
         {"Ctrl+Shift adds the block", 1, {{6}, {0, kCtrl}, {4, kShift | kCtrl}}, {0, 1, 3, 4, 6}},
         {"a press on a selected cell keeps it alone on release", 1, {{0}, {1, kCtrl}, {1}}, {1}},
-        {"below the picture is background: an empty band", 1, {{0}, {1, kBelowPicture}}, {}},
     };
     Create(295, 2000, 9);
     HWND layout = Layout()->Window();
     for (const auto& c : cases) {
         control_->SetLayout(10, 2, 90, 110, 1, RGB(255, 255, 255), c.multi);
         for (const Press& press : c.presses) {
+            bool background = press.how & kBackground;
             SetKeys(press.how & kShift, press.how & kCtrl);
-            HWND cell = Cell(press.cell)->Window();
-            if (press.how & kBackground) {
-                SendMessageA(layout, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(280, 280));
-            } else if (press.how & kBelowPicture) {  // the caption strip of a 90 x 110 cell
-                PointAt(cell, {40, 100});
-                SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 100));
-                SendMessageA(layout, WM_LBUTTONUP, 0, 0);
-            } else {  // released at once
-                PostMessageA(layout, WM_LBUTTONUP, 0, 0);
-                SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 40));
-            }
+            if (!background) PostMessageA(layout, WM_LBUTTONUP, 0, 0);  // a cell is released at once
+            SendMessageA(background ? layout : Cell(press.cell)->Window(), WM_LBUTTONDOWN, MK_LBUTTON,
+                         background ? MAKELPARAM(280, 280) : MAKELPARAM(40, 40));
             SetKeys(false, false);
         }
         EXPECT_EQ(Selected(), c.selected) << c.rule;
@@ -583,12 +525,10 @@ TEST_F(ThumbnailTest, TheMouseOnAGridOfThreeARow) {
     HWND cell = Cell(1)->Window();
     SendMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(40, 40));
     EXPECT_EQ(sink_.opened, Names{Name(1)});
-    SendMessageA(Cell(0)->Window(), WM_RBUTTONDOWN, MK_RBUTTON, MAKELPARAM(40, 40));
-    SendMessageA(Cell(0)->Window(), WM_RBUTTONUP, 0, MAKELPARAM(40, 40));
-    EXPECT_EQ(sink_.menus, Names{Name(0)});  // and selects it alone, as the drag below shows
 
     // Moving more than three pixels from a press on a selected cell starts a drag; Escape cancels one.
     control_->SelectItem("IMG_1.JPG", 1);
+    const std::vector<int> selected = Selected();
     PointAt(layout, {100, 100});
     for (POINT move : {POINT{102, 102}, POINT{108, 100}}) {  // inside the box, then outside
         ClientToScreen(layout, &move);
@@ -597,7 +537,7 @@ TEST_F(ThumbnailTest, TheMouseOnAGridOfThreeARow) {
     }
     SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 40));
     EXPECT_EQ(sink_.drags, 1);
-    EXPECT_EQ(Selected(), (std::vector<int>{0, 1}));  // a drag leaves the selection alone
+    EXPECT_EQ(Selected(), selected);  // a drag leaves the selection alone
 
     PostMessageA(layout, WM_KEYDOWN, VK_ESCAPE, 0);
     SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(40, 40));
@@ -616,7 +556,7 @@ TEST_F(ThumbnailTest, LoaderFetchesSelectedFirstAndEverythingOnceEvenWhenAddedTo
     for (auto& image : images_) EXPECT_EQ(image->reads, 1);
 }
 
-TEST_F(ThumbnailTest, CancelEndsTheRunAndRetryFetchesAgain) {
+TEST_F(ThumbnailTest, CancelEndsTheRunRetryFetchesAgainAndStoppingNeverDeadlocks) {
     Create(640, 480, 3);
     images_[1]->failuresLeft = 1;
     {
@@ -631,10 +571,8 @@ TEST_F(ThumbnailTest, CancelEndsTheRunAndRetryFetchesAgain) {
     control_->RestartLoader();
     ASSERT_TRUE(WaitLoaded());  // the next run fetches the rest
     EXPECT_EQ(retry.Texts(), Names(2, "Image Acquisition error."));
-}
 
-TEST_F(ThumbnailTest, StoppingWhileTheWorkerWaitsInSendMessageOrAnErrorBox) {
-    Create(640, 480, 3);
+    Create(640, 480, 3);  // stopping while the worker waits in SendMessage, then in an error box
     for (auto& image : images_) image->sendTo = host_;  // the worker blocks until this thread answers
     control_->RestartLoader();
     control_->RemoveAllItems();  // must not deadlock
@@ -656,17 +594,13 @@ TEST_F(ThumbnailTest, TurnsWhilePicturesArriveAreAppliedExactlyOnce) {
     // Seven quarter turns each, interleaved with the loader's arrivals.
     for (int turn = 0; turn < 7 * 24; ++turn) {
         control_->RotateItem(Name(turn % 24).c_str(), -90);
-        MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) DispatchMessageA(&msg);
+        for (MSG msg; PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE);) DispatchMessageA(&msg);
     }
     ASSERT_TRUE(WaitLoaded());
     for (int i = 0; i < 24; ++i) {
-        EXPECT_EQ(control_->GetItemRotation(Name(i).c_str()), -270);
         RECT r = Cell(i)->PictureRect();
         EXPECT_GT(r.bottom - r.top, r.right - r.left) << i;  // 64 x 48 turned an odd number of times
     }
-    control_->RotateItem("IMG_0.JPG", -90);
-    EXPECT_EQ(control_->GetItemRotation("IMG_0.JPG"), 0);  // eight quarter turns: upright again
     CreateDirectoryA((BinDir() + "\\..\\test-output").c_str(), nullptr);
     EXPECT_TRUE(SaveScreenPng(BinDir() + "\\..\\test-output\\thumbnails.png"));
 }
@@ -687,15 +621,456 @@ TEST_F(ListHelperTest, RowsAreNumberedUntilLoadedSelectionIsReportedOnceAndTurns
     EXPECT_EQ(row, "IMG_0.JPG|1.5KB|2024:01:02 03:04:05|640 x 480|");
 
     control_->SelectItem("IMG_2.JPG", 1);
-    control_->SelectItem("IMG_2.JPG", 1);  // already selected: no second report
     EXPECT_EQ(control_->IsItemSelected("IMG_2.JPG"), 1);
     control_->SelectItem("IMG_2.JPG", 0);
     EXPECT_EQ(sink_.selections, (Names{"IMG_2.JPG+", "IMG_2.JPG-"}));
     for (int turn : {-90, -180, -270, 0}) EXPECT_EQ(control_->RotateItem("IMG_1.JPG", -90), turn);
-    for (int multi : {0, 1}) {  // single selection follows the layout's setting
-        control_->SetLayout(10, 2, 90, 98, 1, RGB(255, 255, 255), multi);
-        EXPECT_EQ(bool(GetWindowLongA(list, GWL_STYLE) & LVS_SINGLESEL), !multi);
+}
+
+
+enum Shape { kLandscape, kPortrait, kSquare };
+
+using Box = std::array<int, 4>;  // x, y, width, height
+const DOCINFOA kDoc = {sizeof(DOCINFOA), "Vistrel Images", nullptr, nullptr, 0};
+
+// What the print dialog showed: the layout captions, each ended by "|" and the checked one
+// starred, then "selection" if enabled and "*" if checked. Then it clicks the radio `click`.
+struct Seen { std::string text; int click; };
+void Inspect(HWND dialog, void* context) {
+    auto* seen = static_cast<Seen*>(context);
+    if (!GetDlgItem(dialog, IDC_LAYOUT_SINGLE)) return;
+    for (const LayoutRow& row : kLayoutRows) {
+        char text[128] = {};
+        GetDlgItemTextA(dialog, row.radioId, text, sizeof text);
+        seen->text += (IsDlgButtonChecked(dialog, row.radioId) ? "*" : "") + std::string(text) + "|";
     }
+    seen->text += std::string(IsWindowEnabled(GetDlgItem(dialog, rad2)) ? "selection" : "") +
+                  (IsDlgButtonChecked(dialog, rad2) ? "*" : "");
+    if (seen->click) SendDlgItemMessageA(dialog, seen->click, BM_CLICK, 0, 0);
+}
+
+std::string Transferred(const char* name) { return WorkDirectory() + "TRANSFER\\" + name; }
+
+bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+HRESULT Get(IDataObject* data, CLIPFORMAT format, std::vector<uint8_t>* bytes = nullptr) {
+    FORMATETC wanted = {format, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    HRESULT hr = data->GetData(&wanted, &medium);
+    auto* at = static_cast<const uint8_t*>(hr == S_OK ? GlobalLock(medium.hGlobal) : nullptr);
+    if (at && bytes) bytes->assign(at, at + GlobalSize(medium.hGlobal));
+    if (at) GlobalUnlock(medium.hGlobal), ReleaseStgMedium(&medium);
+    return hr;
+}
+CLIPFORMAT Format(const char* name) { return static_cast<CLIPFORMAT>(RegisterClipboardFormatA(name)); }
+
+// The CF_HDROP file list up to its closing zero, each name ended by its own.
+std::string DroppedFiles(IDataObject* data) {
+    std::vector<uint8_t> block;
+    if (Get(data, CF_HDROP, &block) != S_OK) return "(none)";
+    std::string list(block.begin() + reinterpret_cast<const DROPFILES*>(block.data())->pFiles, block.end());
+    return list.substr(0, list.find(std::string(2, '\0')) + 1);
+}
+
+// A camera of IMG_0001.JPG ..., taken 2024:05:06 07:08:09, of red, green, blue and black (not white) quadrants.
+class ImagesOutTest : public CoreTest {
+protected:
+    void SetUp() override { CoreTest::SetUp(), MakeCamera(2), RemoveTree(WorkDirectory() + "TRANSFER"); }
+    void TearDown() override {
+        DestroyWindow(browser_), RemoveTree(WorkDirectory() + "TRANSFER"), folder_.reset(), CoreTest::TearDown();
+    }
+    void MakeCamera(int count, Shape shape = kLandscape) {
+        folder_.reset(), items_.clear();
+        pix::Bitmap bitmap = QuadrantBitmap(shape == kPortrait ? 48 : 64, shape == kLandscape ? 48 : 64);
+        for (int y = bitmap.height / 2; y < bitmap.height; ++y)
+            std::fill_n(bitmap.Row(y) + bitmap.width / 2 * 3, bitmap.width / 2 * 3, uint8_t(0));
+        jpeg_ = MakeJpeg(bitmap, {0, "2024:05:06 07:08:09", 0, 0, {}, false});
+        std::vector<std::unique_ptr<FakeImage>> images;
+        for (int i = 1; i <= count; ++i) {
+            std::string name = "IMG_" + std::to_string(10000 + i).substr(1) + ".JPG";
+            images.push_back(std::make_unique<FakeImage>(name, jpeg_));
+            items_.push_back({0, 0, name});
+        }
+        service_ = std::make_unique<FakeService>(std::move(images), kCanDeleteSingle | kCanDeleteAll, 1);
+        folder_ = std::make_unique<TestFolder>(service_.get());
+        folder_->Connect(false);
+    }
+    FakeImage* Image(size_t index) { return service_->Image(index); }
+    int TotalReads() { int n = 0; for (size_t i = 0; i < items_.size(); ++i) n += Image(i)->reads; return n; }
+    // Both pictures, the second turned by `turn` degrees.
+    ComRef<ImageDataObject> Make(DropSource* source = nullptr, int turn = 0) {
+        std::vector<TransferItem> items = {{0, "IMG_0001.JPG", ""}, {turn, "IMG_0002.JPG", ""}};
+        return ComRef<ImageDataObject>::Share(new ImageDataObject(source, folder_.get(), nullptr, browser_, items));
+    }
+    PrintJob Job(PrintDevice& device, const std::string& layout) {
+        return {folder_.get(), nullptr, &items_, &device, &kDoc, nullptr, layout, PrintIndices(items_, false)};
+    }
+    void Layout(const char* subkey, std::initializer_list<std::pair<const char*, const char*>> values = {}) {
+        keys_.push_back(std::make_unique<ScopedRegKey>(HKEY_LOCAL_MACHINE, std::string(kLayoutsKey) + subkey));
+        for (const auto& value : values) keys_.back()->SetString(value.first, value.second);
+    }
+    // Prints through the print dialog, answered through a real hook: what it showed.
+    std::string Show(int answer, int click = 0) {
+        Seen seen{"", click};
+        DialogAnswerer answerer(answer);
+        answerer.OnDialog(Inspect, &seen);
+        PrintImages(nullptr, folder_.get(), items_);
+        return seen.text;
+    }
+    std::vector<Box> Boxes(const MetafilePages& pages, int page) {
+        std::vector<Box> boxes;
+        for (const RecordedPicture& p : pages.Pictures(page)) boxes.push_back({p.x, p.y, p.width, p.height});
+        return boxes;
+    }
+
+    std::vector<uint8_t> jpeg_;
+    std::unique_ptr<FakeService> service_;
+    std::unique_ptr<TestFolder> folder_;
+    std::vector<ViewItem> items_;
+    HWND browser_ = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    ScopedRegKey layouts_{HKEY_LOCAL_MACHINE, kLayoutsKey};  // removes the keys below too
+    std::vector<std::unique_ptr<ScopedRegKey>> keys_;
+};
+using TransferTest = ImagesOutTest;
+using PrintTest = ImagesOutTest;
+
+// The first picture fails once; the second comes turned, from a file the driver hands over.
+TEST_F(TransferTest, ADragFetchesAfterTheDropRetriesTurnsAndNamesInEveryFormat) {
+    Image(0)->failuresLeft = 1;
+    Image(1)->fileReads = true;
+    ComRef<DropSource> source = ComRef<DropSource>::Share(new DropSource);
+    ComRef<ImageDataObject> data = Make(source.Get(), -90);
+    EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON), S_OK);
+    // While the button is held a target sees an empty placeholder file.
+    std::string placeholder = ImageDataObject::PlaceholderPath();
+    EXPECT_EQ(DroppedFiles(data.Get()), placeholder + '\0');
+    EXPECT_TRUE(Exists(placeholder));
+    EXPECT_EQ(Get(data.Get(), Format(CFSTR_SHELLIDLIST)), DV_E_FORMATETC);
+    EXPECT_EQ(TotalReads(), 0);
+
+    EXPECT_EQ(source->QueryContinueDrag(FALSE, 0), DRAGDROP_S_DROP);
+    DialogAnswerer retry(IDRETRY);
+    std::string first = Transferred("IMG_0001.JPG"), second = Transferred("IMG_0002.JPG");
+    EXPECT_EQ(DroppedFiles(data.Get()), first + '\0' + second + '\0');
+    // An ownerless task-modal box: its text is not there yet when it activates.
+    EXPECT_EQ(retry.Captions(), std::vector<std::string>{theModule.productName});
+    std::vector<uint8_t> block;
+    ASSERT_EQ(Get(data.Get(), Format(CFSTR_SHELLIDLIST), &block), S_OK);
+    const auto* ids = reinterpret_cast<const CIDA*>(block.data());
+    ASSERT_EQ(ids->cidl, 2u);
+    EXPECT_EQ(ids->aoffset[0], 4 * sizeof(UINT)) << "the parent follows the offsets";
+    EXPECT_STREQ(reinterpret_cast<const char*>(&block[ids->aoffset[1] + 2]), first.c_str());
+    EXPECT_STREQ(reinterpret_cast<const char*>(&block[ids->aoffset[2] + 2]), second.c_str());
+    EXPECT_EQ(TotalReads(), 3) << "each picture is fetched once, the first again after its failure";
+    EXPECT_EQ(ReadFileBytes(first), jpeg_);
+    std::vector<uint8_t> turned = ReadFileBytes(second);
+    EXPECT_NE(std::string(turned.begin(), turned.end()).find("2024:05:06 07:08:09"), std::string::npos);
+    pix::Bitmap pixels;
+    ASSERT_TRUE(pix::DecodeJpeg(turned.data(), turned.size(), 48, 64, pixels, nullptr));
+    const uint8_t* topLeft = pixels.Row(8) + 8 * 3;  // blue, green, red
+    EXPECT_TRUE(Near({topLeft[2], topLeft[1], topLeft[0]}, kQuadrants[2])) << "turned clockwise: blue comes up";
+
+    EXPECT_EQ(source->QueryContinueDrag(TRUE, MK_LBUTTON), DRAGDROP_S_CANCEL);
+    EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON | MK_RBUTTON), DRAGDROP_S_CANCEL);
+    data.Reset();
+    EXPECT_FALSE(Exists(placeholder));
+    EXPECT_TRUE(Exists(first));
+}
+
+TEST_F(TransferTest, ACopyOutShowsProgressAndCancels) {
+    DialogAnswerer leaveOpen(IDOK);  // the progress dialog has no OK: only the Cancel below acts
+    ComRef<ImageDataObject> data = Make();
+    bool reentered = false;  // as a message that the progress dialog pumps could
+    Image(0)->duringRead = [&] {
+        if (std::exchange(reentered, true)) return;
+        EXPECT_EQ(Get(data.Get(), CF_HDROP), E_UNEXPECTED) << "a second transfer started meanwhile is turned away";
+    };
+    Image(0)->progress = Image(1)->progress = true;
+    Image(1)->duringRead = [&] {
+        EXPECT_FALSE(IsWindowEnabled(browser_)) << "the browser waits for the dialog";
+        PostMessageA(FindWindowA("#32770", "Start Image Transfer"), WM_COMMAND, IDCANCEL, 0);
+    };
+    EXPECT_EQ(Get(data.Get(), CF_HDROP), E_UNEXPECTED);
+    EXPECT_TRUE(data->WasCancelled());
+    EXPECT_FALSE(Exists(Transferred("IMG_0001.JPG"))) << "cancel deletes what was transferred";
+    EXPECT_TRUE(IsWindowEnabled(browser_));
+    EXPECT_EQ(FindWindowA("#32770", nullptr), nullptr);
+    EXPECT_EQ(Get(data.Get(), CF_HDROP), E_UNEXPECTED) << "the object stays spent";
+    EXPECT_EQ(Image(0)->reads, 1);
+}
+
+TEST_F(TransferTest, CameraNamesBecomeSafeUnusedFileNames) {
+    const std::pair<const char*, const char*> cases[] = {
+        {"..\\..\\evil.jpg", "evil.jpg"}, {"C:\\Windows\\win.ini", "win.ini"}, {"D:x.jpg", "x.jpg"},
+        {"a/b/c.jpg", "c.jpg"},           {"CON.jpg", "_CON.jpg"},              {"nul", "_nul."},
+        {"a<b>|c?.jpg", "abc.jpg"},       {"name. . .", "name."},
+    };
+    for (const auto& c : cases) {
+        FakeImage image(c.first, jpeg_);
+        EXPECT_EQ(MakeTransferPath(&image), Transferred(c.second)) << c.first;
+    }
+    FakeImage dots("..", jpeg_);
+    EXPECT_EQ(MakeTransferPath(&dots).rfind(Transferred("~ce"), 0), 0u);
+    CloseHandle(CreateFileA(MakeTransferPath(Image(0)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    std::string clash = MakeTransferPath(Image(0));  // a taken name gets a number
+    EXPECT_TRUE(clash.rfind(Transferred("IMG_0001("), 0) == 0 && clash.substr(clash.size() - 5) == ").JPG") << clash;
+}
+
+// A layout key's value (ImagesPerPage or ThumbSize; null: no key) on a page of that size at 100 dpi (a sheet cell of
+// "100" is 100 pixels); the pictures on each page (none: the job ends before a page), where the first ones of every
+// page land, the quadrant at a picture's top left.
+struct LayoutCase {
+    const char* what; bool sheet; const char* value; int pageWidth, pageHeight; Shape shape; int pictures;
+    std::vector<int> perPage; std::vector<Box> first; int corner = 0;
+};
+
+// Margins are a hundredth of the shorter side: 6 pixels here.
+const LayoutCase kLayoutCases[] = {
+    {"one a page, turned clockwise", false, "1", 600, 800, kLandscape, 1, {1}, {{6, 8, 588, 784}}, 2},
+    {"one a page, upright on a landscape page", false, "1", 800, 600, kLandscape, 1, {1}, {{8, 6, 784, 588}}},
+    {"two, stacked", false, "2", 600, 800, kLandscape, 5, {2, 2, 1}, {{41, 6, 517, 388}, {41, 406, 517, 388}}},
+    {"two, side by side", false, "2", 800, 600, kSquare, 3, {2, 1}, {{6, 106, 388, 388}, {406, 106, 388, 388}}},
+    {"four, row by row, the second row and column a margin further in", false, "4", 600, 800,
+     kSquare, 5, {4, 1}, {{6, 56, 288, 288}, {312, 56, 288, 288}, {6, 462, 288, 288}, {312, 462, 288, 288}}},
+    {"four a landscape page, column by column", false, "4", 800, 600, kSquare, 5, {4, 1},
+     {{56, 6, 288, 288}, {56, 306, 288, 288}, {456, 6, 288, 288}, {456, 306, 288, 288}}},
+    {"no key: one a page", false, nullptr, 600, 800, kSquare, 2, {1, 1}, {{6, 106, 588, 588}}},
+    {"a sheet: five a row (a sixth would end at 636), seven rows (an eighth at 848)", true, "100", 600, 800,
+     kSquare, 37, {35, 2}, {{6, 6, 100, 100}, {112, 6, 100, 100}, {218, 6, 100, 100}, {324, 6, 100, 100},
+                            {430, 6, 100, 100}, {6, 112, 100, 100}}},
+    {"a sheet fits pictures unturned", true, "150", 600, 800, kPortrait, 1, {1}, {{25, 6, 112, 150}}},
+    {"no key: inch cells", true, nullptr, 600, 800, kSquare, 2, {2}, {{6, 6, 100, 100}, {112, 6, 100, 100}}},
+    {"a sheet cell wider than the page leaves the first row empty, then one a row", true, "700", 600, 2200,
+     kSquare, 3, {2, 1}, {{6, 712, 700, 700}, {6, 1418, 700, 700}}},
+    {"sheet cells of no size are placed, nothing drawn", true, "0", 600, 800, kSquare, 3, {0}, {}},
+    {"no page for 0 a page", false, "0", 600, 800, kSquare, 3, {}, {}},
+    {"no page for a count without cells", false, "3", 600, 800, kSquare, 3, {}, {}},
+    {"no page for a sheet cell that fits no page", true, "790", 600, 800, kSquare, 3, {}, {}},
+};
+
+TEST_F(PrintTest, EveryLayoutPlacesItsPicturesPageByPage) {
+    for (const LayoutCase& c : kLayoutCases) {
+        SCOPED_TRACE(c.what);
+        MakeCamera(c.pictures, c.shape);
+        const char* layout = !c.value ? "Layout9" : c.sheet ? "Layout4" : "Layout2";
+        if (c.value) Layout(layout, {{c.sheet ? "ThumbSize" : "ImagesPerPage", c.value}});
+        MetafilePages pages(c.pageWidth, c.pageHeight);
+        (c.sheet ? PrintContactSheet : PrintFixedLayout)(Job(pages, layout));
+        EXPECT_EQ(pages.Calls().back(), c.perPage.empty() ? "AbortDoc" : "EndDoc");
+        std::vector<int> perPage;
+        for (int page = 0; page < pages.PageCount(); ++page) {
+            std::vector<Box> boxes = Boxes(pages, page);
+            perPage.push_back(int(boxes.size()));
+            boxes.resize(std::min(boxes.size(), c.first.size()));
+            EXPECT_EQ(boxes, std::vector<Box>(c.first.begin(), c.first.begin() + boxes.size())) << "page " << page;
+        }
+        EXPECT_EQ(perPage, c.perPage);
+        EXPECT_EQ(TotalReads(), std::accumulate(perPage.begin(), perPage.end(), 0)) << "each is read once";
+        if (c.first.empty()) continue;
+        COLORREF corner = pages.Pictures(0)[0].topLeft;
+        EXPECT_TRUE(Near({GetRValue(corner), GetGValue(corner), GetBValue(corner)}, kQuadrants[c.corner]));
+    }
+}
+
+TEST_F(PrintTest, AFailingCameraEndsTheJobAfterThePageItFailedOn) {
+    MakeCamera(5, kSquare);
+    Image(2)->failuresLeft = 1;  // IMG_0003, second on the second page
+    items_.insert(items_.begin() + 1, ViewItem{0, 0, "GONE.JPG"});  // the camera cannot open it
+    Image(0)->duringRead = [&] { EXPECT_EQ(folder_->Idle(), 0) << "the folder's transfer guard is held"; };
+    Layout("Layout2", {{"ImagesPerPage", "2"}});
+    MetafilePages pages(600, 800);
+    PrintFixedLayout(Job(pages, "Layout2"));
+    ASSERT_EQ(pages.PageCount(), 2);
+    EXPECT_EQ(Boxes(pages, 0), (std::vector<Box>{{106, 6, 388, 388}})) << "the unopened picture's cell stays empty";
+    EXPECT_EQ(Boxes(pages, 1).size(), 1u);
+    EXPECT_EQ(pages.Calls().back(), "EndDoc");
+    EXPECT_EQ(Image(3)->reads, 0);
+    EXPECT_EQ(folder_->Idle(), 1);
+}
+
+// The ink's bounding box between two heights (page fractions) of a letter page gs rendered at 50 dpi; {} if partial.
+Box InkOnPaper(const std::vector<uint8_t>& ppm, double top, double bottom) {
+    const int width = 425, height = 550;
+    std::string head(ppm.begin(), ppm.begin() + std::min<size_t>(ppm.size(), 200));
+    size_t at = head.find("\n425 550\n255\n") + 13;  // after "P6" and the comment line gs names itself in
+    if (at < 13 || ppm.size() < at + width * height * 3) return {};
+    int left = INT_MAX, right = -1, first = -1, last = -1;
+    for (int y = int(top * height); y < int(bottom * height); ++y)
+        for (int x = 0; x < width; ++x) {
+            const uint8_t* p = &ppm[at + (size_t(y) * width + size_t(x)) * 3];
+            if (p[0] > 200 && p[1] > 200 && p[2] > 200) continue;
+            left = std::min(left, x), right = std::max(right, x), first = first < 0 ? y : first, last = y;
+        }
+    return right < 0 ? Box{-1, -1, 0, 0} : Box{left, first, right - left + 1, last - first + 1};
+}
+
+// The user picks "two a page" and cancels, then selects two pictures and prints.
+TEST_F(PrintTest, TheSelectionPrintsOnPaperInTheLayoutChosenEarlier) {
+    ASSERT_TRUE(EnsureTestPrinter());
+    MakeCamera(0);
+    EXPECT_EQ(Show(IDCANCEL), "") << "a view without images shows no dialog";
+
+    MakeCamera(4);
+    layouts_.SetString("CurrentLayout", "Layout3");
+    Layout("Layout1", {{"Title", "One big"}});
+    // A fixed layout; the rest print as contact sheets.
+    Layout("Layout2", {{"Title", "Two"}, {"Aspect", "1"}, {"ImagesPerPage", "2"}});
+    Layout("Layout3");  // no title: the caption is blanked; no Layout4: the template's stays
+    EXPECT_EQ(Show(IDCANCEL, IDC_LAYOUT_TWO), "One big|Two|*|Contact Sheet|") << "nothing is selected";
+    EXPECT_EQ(TotalReads(), 0);
+
+    items_[1].selected = items_[3].selected = 1;
+    Image(1)->progress = true;  // slow: it shows the progress dialog
+    Image(1)->duringRead = [] { EXPECT_NE(FindWindowA("#32770", "Loading image for print"), nullptr); };
+    Image(3)->fileReads = true;  // the driver hands over a file
+    // Wine's FILE: port writes the job to the file "FILE:" here, for ghostscript to render.
+    for (const char* file : {"FILE:", "page.ppm"}) DeleteFileA(file);
+    EXPECT_EQ(Show(IDOK), "One big|*Two||Contact Sheet|selection*")
+        << "the layout chosen before; the selection is printed unless the user says otherwise";
+    EXPECT_EQ(Image(0)->reads + Image(2)->reads, 0);
+
+    // Wine gives no process of a host program to wait for: the page is done once whole.
+    RunHostProgram("Z:\\usr\\bin\\gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=ppmraw -r50 -sOutputFile=page.ppm FILE:",
+                   60000);
+    for (int tries = 0; tries < 600 && InkOnPaper(ReadFileBytes("page.ppm"), 0, 0) == Box{}; ++tries) Sleep(100);
+    // Letter at 300 dpi: the printable 2400 x 3000 starts at 75,150. Two a page are cells of 2352 x 1452 at 24,24
+    // and 24,1524, which the 4:3 picture fills in height: 1936 wide from 232. Seen at 50 dpi, a sixth of all that.
+    for (int half = 0; half < 2; ++half) {
+        Box ink = InkOnPaper(ReadFileBytes("page.ppm"), half * 0.5, half * 0.5 + 0.5);
+        Box expected = {(75 + 232) / 6, (150 + 24 + 1500 * half) / 6, 1936 / 6, 1452 / 6};
+        for (int i = 0; i < 4; ++i) EXPECT_NEAR(ink[size_t(i)], expected[size_t(i)], 2) << "half " << half;
+    }
+    for (const char* file : {"FILE:", "page.ppm"}) DeleteFileA(file);
+}
+
+std::unique_ptr<FakeImage> Picture(int width, int height) {
+    return std::make_unique<FakeImage>("IMG_0001.JPG", MakeJpeg(QuadrantBitmap(width, height), {}));
+}
+
+std::string Titled(const char* zoom) { return std::string("IMG_0001.JPG - Full Resolution Image (") + zoom + ")"; }
+
+class ViewerTest : public CoreTest {
+protected:
+    void TearDown() override {
+        Close();
+        EXPECT_EQ(FindWindowA("FrameHelperWin", nullptr), nullptr) << "a viewer window was left";
+        EXPECT_EQ(folder_.Idle(), 1) << "the folder's transfer guard is given back";
+        CoreTest::TearDown();
+    }
+
+    // True when the viewer opened; it stays open until closed or the test ends.
+    bool Open(int rotation = 0) {
+        auto* viewer = new FullResViewer(image_.get(), rotation, &folder_);
+        if (!viewer->Create(nullptr)) return false;  // it has released itself
+        viewer_ = viewer;
+        WaitUntil([] { return false; }, 100);
+        return true;
+    }
+    void Close() { if (viewer_) DestroyWindow(std::exchange(viewer_, nullptr)->Frame()); }
+    HWND Pane() { return viewer_->Pane(); }
+    RECT Client() { RECT r; GetClientRect(Pane(), &r); return r; }
+    LONG Bars() { return GetWindowLongA(Pane(), GWL_STYLE) & (WS_HSCROLL | WS_VSCROLL); }
+    // The title, then " +" and " -" for the zoom buttons that work.
+    std::string State() {
+        char text[512] = {};
+        GetWindowTextA(viewer_->Frame(), text, sizeof text);
+        auto enabled = [&](int id) { return SendMessageA(viewer_->Toolbar(), TB_ISBUTTONENABLED, id, 0) != 0; };
+        return text + std::string(enabled(FullResViewer::kZoomIn) ? " +" : "") +
+               (enabled(FullResViewer::kZoomOut) ? " -" : "");
+    }
+    void Command(int command, int times = 1) { while (times--) SendMessageA(viewer_->Frame(), WM_COMMAND, command, 0); }
+    int Scroll(UINT message, int code, int position = 0) {
+        SendMessageA(Pane(), message, MAKEWPARAM(code, position), 0);
+        return GetScrollPos(Pane(), message == WM_VSCROLL ? SB_VERT : SB_HORZ);
+    }
+    // Resizes the frame so that the pane gets `cx` x `cy` (scroll bars included).
+    void SizePane(int cx, int cy) {
+        Pair frame = Size(WindowRect(viewer_->Frame())), pane = Size(WindowRect(Pane()));
+        SetWindowPos(viewer_->Frame(), nullptr, 0, 0, frame.first + cx - pane.first, frame.second + cy - pane.second,
+                     SWP_NOMOVE | SWP_NOZORDER);
+        ASSERT_EQ(Size(WindowRect(Pane())), Pair(cx, cy));
+    }
+    Color PaneColor(int x, int y) {  // what the pane shows at a point of its client area
+        UpdateWindow(Pane());
+        HDC pane = GetDC(Pane());
+        COLORREF color = GetPixel(pane, x, y);
+        ReleaseDC(Pane(), pane);
+        return {GetRValue(color), GetGValue(color), GetBValue(color)};
+    }
+
+    TestFolder folder_{nullptr};  // only its transfer guard takes part
+    std::unique_ptr<FakeImage> image_ = Picture(64, 48);
+    FullResViewer* viewer_ = nullptr;
+};
+
+TEST_F(ViewerTest, OpenResizeZoomScrollTurnAndClose) {
+    RECT work = {};
+    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    int width = (work.right - work.left) * 8 / 5, height = (work.bottom - work.top) * 8 / 5;
+    image_ = Picture(width, height);
+    ASSERT_TRUE(Open(-180));  // turned as the view shows it
+    // Too large for the work area: it opens at the largest quarter step that fits, in the work area's corner.
+    EXPECT_EQ(State(), Titled("50%") + " + -");
+    int cx = width / 2, cy = height / 2;
+    EXPECT_EQ(Size(Client()), Pair(cx, cy));
+    RECT frame = WindowRect(viewer_->Frame());
+    EXPECT_EQ(Bars(), 0);
+    EXPECT_TRUE(Near(PaneColor(5, 5), kQuadrants[3]));  // the white corner
+    EXPECT_TRUE(Near(PaneColor(cx - 1, cy - 1), kQuadrants[0])) << "the red corner reaches the last pixel";
+
+    // A scroll bar comes only for a picture two pixels larger than the pane; a vertical one can bring the other.
+    const struct { int dx, dy; LONG bars; } panes[] = {{-1, 40, 0}, {-2, 40, WS_HSCROLL}, {40, -1, 0},
+        {40, -2, WS_VSCROLL}, {0, -2, WS_HSCROLL | WS_VSCROLL}, {0, 0, 0}};
+    for (const auto& p : panes) {
+        SizePane(cx + p.dx, cy + p.dy);
+        EXPECT_EQ(Bars(), p.bars) << "pane " << cx + p.dx << " x " << cy + p.dy;
+    }
+
+    SetForegroundWindow(viewer_->Frame());  // one step in through the real button
+    RECT button;
+    SendMessageA(viewer_->Toolbar(), TB_GETRECT, FullResViewer::kZoomIn, reinterpret_cast<LPARAM>(&button));
+    MapWindowPoints(viewer_->Toolbar(), nullptr, reinterpret_cast<POINT*>(&button), 2);
+    SendClick({(button.left + button.right) / 2, (button.top + button.bottom) / 2}, false);
+    EXPECT_TRUE(WaitUntil([&] { return State() == Titled("75%") + " + -"; }, 2000)) << State();
+
+    Command(FullResViewer::kZoomIn);  // full size in the half-size pane
+    EXPECT_EQ(Scroll(WM_VSCROLL, SB_LINEDOWN), 10);
+    EXPECT_EQ(viewer_->ImageRect().top, -10);
+    EXPECT_EQ(Scroll(WM_VSCROLL, SB_THUMBTRACK, 5000), height - Client().bottom);
+    for (int i = 0; i < 50; ++i) Scroll(WM_HSCROLL, SB_PAGERIGHT);
+    EXPECT_EQ(viewer_->ImageRect().right, Client().right - 1) << "the picture's right edge at the pane's";
+
+    // Zoom stops at four times and at a quarter, and so do its buttons; the frame keeps its size.
+    Command(FullResViewer::kZoomIn, 12);
+    EXPECT_EQ(State(), Titled("400%") + " -");
+    Command(FullResViewer::kZoomOut, 16);
+    EXPECT_EQ(State(), Titled("25%") + " +");
+    EXPECT_EQ(Size(WindowRect(viewer_->Frame())), Size(frame));
+
+    Command(FullResViewer::kRotate);  // a quarter clockwise more, at the same zoom
+    const RECT& turned = viewer_->ImageRect();
+    EXPECT_EQ(Size(turned), Pair(height / 4 - 1, width / 4 - 1));  // its right and bottom are inside
+    EXPECT_TRUE(Near(PaneColor(turned.left + 5, turned.top + 5), kQuadrants[1]));  // green comes to the top left
+    EXPECT_EQ(State(), Titled("25%") + " +");
+}
+
+TEST_F(ViewerTest, AReadErrorAsksRetryOrCancelAndABusyFolderIsLeftAlone) {
+    folder_.SetIdle(0);  // another transfer of the folder is running
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(image_->reads, 0);
+    EXPECT_EQ(folder_.Idle(), 0) << "the guard belongs to the other transfer";
+    folder_.SetIdle(1);
+
+    image_->duringRead = [&] { EXPECT_EQ(folder_.Idle(), 0) << "the guard is held during the read"; };
+    image_->failuresLeft = 1;
+    DialogAnswerer boxes(IDRETRY);
+    ASSERT_TRUE(Open());
+    EXPECT_EQ(image_->reads, 2);
+    Close();
+    image_->failuresLeft = 1;
+    boxes.SetAnswer(IDCANCEL);
+    EXPECT_FALSE(Open());
+    EXPECT_EQ(boxes.Texts(), std::vector<std::string>(2, "Image Acquisition error."));
 }
 
 }  // namespace

@@ -4,64 +4,17 @@
 
 namespace {
 
-// A generic Level 3 colour printer, letter and A4, 300 dpi.
-const char kPpd[] =
-    "*PPD-Adobe: \"4.3\"\n"
-    "*FormatVersion: \"4.3\"\n"
-    "*FileVersion: \"1.0\"\n"
-    "*LanguageVersion: English\n"
-    "*LanguageEncoding: ISOLatin1\n"
-    "*PCFileName: \"ORVEXTST.PPD\"\n"
-    "*Manufacturer: \"Generic\"\n"
-    "*Product: \"(Generic PostScript)\"\n"
-    "*ModelName: \"Orvex Test PostScript\"\n"
-    "*ShortNickName: \"Orvex Test PostScript\"\n"
-    "*NickName: \"Orvex Test PostScript\"\n"
-    "*PSVersion: \"(3010.000) 0\"\n"
-    "*LanguageLevel: \"3\"\n"
-    "*ColorDevice: True\n"
-    "*DefaultColorSpace: RGB\n"
-    "*FileSystem: False\n"
-    "*Throughput: \"1\"\n"
-    "*LandscapeOrientation: Plus90\n"
-    "*TTRasterizer: Type42\n"
-    "*DefaultResolution: 300dpi\n"
-    "*OpenUI *PageSize/Media Size: PickOne\n"
-    "*OrderDependency: 10 AnySetup *PageSize\n"
-    "*DefaultPageSize: Letter\n"
-    "*PageSize Letter/US Letter: \"<</PageSize[612 792]/ImagingBBox null>>setpagedevice\"\n"
-    "*PageSize A4/A4: \"<</PageSize[595 842]/ImagingBBox null>>setpagedevice\"\n"
-    "*CloseUI: *PageSize\n"
-    "*OpenUI *PageRegion: PickOne\n"
-    "*OrderDependency: 10 AnySetup *PageRegion\n"
-    "*DefaultPageRegion: Letter\n"
-    "*PageRegion Letter/US Letter: \"<</PageSize[612 792]/ImagingBBox null>>setpagedevice\"\n"
-    "*PageRegion A4/A4: \"<</PageSize[595 842]/ImagingBBox null>>setpagedevice\"\n"
-    "*CloseUI: *PageRegion\n"
-    "*DefaultImageableArea: Letter\n"
-    "*ImageableArea Letter/US Letter: \"18 36 594 756\"\n"
-    "*ImageableArea A4/A4: \"18 36 577 806\"\n"
-    "*DefaultPaperDimension: Letter\n"
-    "*PaperDimension Letter/US Letter: \"612 792\"\n"
-    "*PaperDimension A4/A4: \"595 842\"\n"
-    "*DefaultFont: Courier\n"
-    "*Font Courier: Standard \"(001.004)\" Standard ROM\n";
-
 constexpr char kDriverName[] = "Wine PostScript Driver";
 constexpr char kPpdName[] = "orvextst.ppd";
 
+// A generic Level 3 colour printer, letter and A4, 300 dpi (tests/support/orvextst.ppd).
 bool WritePpd() {
     char folder[MAX_PATH] = {};
     DWORD needed = 0;
     if (!GetPrinterDriverDirectoryA(nullptr, nullptr, 1, reinterpret_cast<BYTE*>(folder), sizeof folder, &needed))
         return false;
-    std::string path = std::string(folder) + "\\" + kPpdName;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
-    if (file == INVALID_HANDLE_VALUE) return false;
-    DWORD written = 0;
-    bool ok = WriteFile(file, kPpd, sizeof kPpd - 1, &written, nullptr) && written == sizeof kPpd - 1;
-    CloseHandle(file);
-    return ok;
+    std::string source = std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/support/" + kPpdName;
+    return CopyFileA(source.c_str(), (std::string(folder) + "\\" + kPpdName).c_str(), FALSE);
 }
 
 bool PrinterExists() {

@@ -5,6 +5,8 @@
 #include <string>
 #include <vector>
 
+#include "camera/CameraService.h"
+
 // Milliseconds from the performance counter.
 inline double Now() {
     LARGE_INTEGER counter, frequency;
@@ -24,4 +26,13 @@ inline std::vector<std::string> Pictures(const std::string& folder) {
     FindClose(search);
     std::sort(names.begin(), names.end());
     return names;
+}
+
+// The camera service of driver library `dll` (beside the program) for `argument`, or null.
+inline CameraService* LoadService(const char* dll, const char* argument) {
+    HMODULE library = LoadLibraryA(dll);
+    auto create = library ? reinterpret_cast<CreateServiceFunction>(
+                                reinterpret_cast<void*>(GetProcAddress(library, kCreateServiceExport)))
+                          : nullptr;
+    return create ? create(argument) : nullptr;
 }

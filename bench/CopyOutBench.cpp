@@ -19,13 +19,9 @@ namespace {
 // The folder's images come straight from the disk driver library.
 class DiskFolder final : public FolderConnection {
 public:
-    explicit DiskFolder(const std::string& path) : FolderConnection(path, "Local") {
-        library_ = LoadLibraryA("diskcam.dll");
-        auto create = library_ ? reinterpret_cast<CreateServiceFunction>(reinterpret_cast<void*>(
-                                     GetProcAddress(library_, kCreateServiceExport)))
-                               : nullptr;
-        service_ = create ? create("") : nullptr;
-    }
+    explicit DiskFolder(const std::string& path)
+        : FolderConnection(path, "Local"),
+          service_(LoadService("diskcam.dll", "")) {}
     ~DiskFolder() override {
         CloseConnection();
         if (service_) service_->Destroy(1);
@@ -35,8 +31,7 @@ protected:
     CameraService* ParentService() override { return service_; }
 
 private:
-    HMODULE library_ = nullptr;
-    CameraService* service_ = nullptr;
+    CameraService* service_;
 };
 
 void EmptyFolder(const std::string& folder) {

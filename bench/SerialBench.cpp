@@ -10,11 +10,7 @@
 #include "camera/CameraService.h"
 
 int main() {
-    HMODULE library = LoadLibraryA("serialcam.dll");
-    auto create = library ? reinterpret_cast<CreateServiceFunction>(
-                                reinterpret_cast<void*>(GetProcAddress(library, kCreateServiceExport)))
-                          : nullptr;
-    CameraService* service = create ? create("COM5,115200") : nullptr;
+    auto* service = LoadService("serialcam.dll", "COM5,115200");
     if (!service || !service->Refresh()) return 1;
     CameraConnection* connection = service->OpenConnection("100ORVEX");
     if (!connection || connection->GetImageCount() == 0) return 1;

@@ -69,10 +69,7 @@ int main(int argc, char** argv) {
     std::vector<std::string> names = Pictures(folder);
     double floor = FloorMs(folder, names);
 
-    HMODULE driver = LoadLibraryA("diskcam.dll");
-    auto create = reinterpret_cast<CreateServiceFunction>(
-        reinterpret_cast<void*>(GetProcAddress(driver, "ExtCreateAccountService")));
-    CameraService* service = create ? create("") : nullptr;
+    auto* service = LoadService("diskcam.dll", "");
     CameraConnection* connection = service ? service->OpenConnection(folder.c_str()) : nullptr;
     if (!connection) return 1;
 

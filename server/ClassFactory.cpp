@@ -8,9 +8,9 @@ const InterfaceRow<ClassFactory> ClassFactory::kInterfaces[2] = {
 };
 
 STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** ppv) {
-    if (outer) return CLASS_E_NOAGGREGATION;
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
+    if (outer) return CLASS_E_NOAGGREGATION;
 
     bool persistFace = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown);
     if (!persistFace && !IsEqualIID(riid, IID_IShellFolder)) return E_NOINTERFACE;

@@ -45,8 +45,7 @@ TEST_F(ClassFactoryTest, RefusalsLeaveNothingBehind) {
                            Row{&kFolderClass, &IID_IShellFolder, E_NOINTERFACE}})
         refused(row.result, [&](void** out) { return dll_.getClassObject(*row.clsid, *row.iid, out); });
     auto factory = Factory();
-    void* aggregated = nullptr;
-    EXPECT_EQ(factory->CreateInstance(factory.Get(), IID_IShellFolder, &aggregated), CLASS_E_NOAGGREGATION);
+    refused(CLASS_E_NOAGGREGATION, [&](void** out) { return factory->CreateInstance(factory.Get(), IID_IShellFolder, out); });
     refused(E_NOINTERFACE, [&](void** out) { return factory->CreateInstance(nullptr, IID_IShellView, out); });
     refused(E_NOINTERFACE, [&](void** out) { return factory->QueryInterface(IID_IShellFolder, out); });
 }

@@ -101,7 +101,7 @@ TEST_F(FormatEnumeration, OneImageAddsTheBitmapAndNextSkipStopAtTheEnd) {
     EXPECT_EQ(formats->Skip(4), S_FALSE);
     EXPECT_EQ(formats->Reset(), S_OK);
     EXPECT_EQ(formats->Skip(1), S_OK);
-    EXPECT_TRUE(formats->Next(5, entries, &fetched) == S_OK && fetched == 2 && entries[0].cfFormat == CF_HDROP);
+    EXPECT_TRUE(formats->Next(5, entries, &fetched) == S_FALSE && fetched == 2 && entries[0].cfFormat == CF_HDROP);
     EXPECT_TRUE(formats->Next(1, entries, &fetched) == S_FALSE && fetched == 0);
 }
 

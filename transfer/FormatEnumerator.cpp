@@ -26,7 +26,7 @@ STDMETHODIMP FormatEnumerator::Next(ULONG celt, FORMATETC* rgelt, ULONG* pceltFe
     for (; filled < celt && position_ < count_; ++filled, ++position_)
         rgelt[filled] = {FormatAt(position_), nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     if (pceltFetched) *pceltFetched = filled;
-    return S_OK;
+    return filled == celt ? S_OK : S_FALSE;  // fewer than asked: the end was reached
 }
 
 STDMETHODIMP FormatEnumerator::Skip(ULONG celt) {

@@ -10,8 +10,8 @@
 #include <vector>
 
 #include "BenchClock.h"
-#include "camera/FolderConnection.h"
 #include "base/Module.h"
+#include "camera/FolderConnection.h"
 #include "transfer/ImageDataObject.h"
 
 namespace {

@@ -14,13 +14,13 @@
 
 #include "BenchClock.h"
 #include "JpegCodec.h"
+#include "base/Module.h"
 #include "camera/CameraService.h"
 #include "controls/ImageControl.h"
 #include "controls/LayoutImp.h"
 #include "controls/ThumbnailControl.h"
 #include "core/Exif.h"
 #include "core/JpegHeader.h"
-#include "base/Module.h"
 
 namespace {
 

@@ -2,10 +2,10 @@
 
 #include <commctrl.h>
 
-#include "camera/CameraService.h"
-#include "res/resource.h"
 #include "base/Module.h"
 #include "base/SizeText.h"
+#include "camera/CameraService.h"
+#include "res/resource.h"
 
 namespace {
 

@@ -4,12 +4,12 @@
 
 #include <string>
 
+#include "base/Module.h"
 #include "print/ContactSheet.h"
 #include "print/FixedLayout.h"
 #include "print/PrintLayouts.h"
 #include "print/SpoolerDevice.h"
 #include "res/resource.h"
-#include "base/Module.h"
 
 namespace {
 

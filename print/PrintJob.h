@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "camera/FolderConnection.h"
-#include "print/PrintDevice.h"
 #include "camera/ViewItem.h"
+#include "print/PrintDevice.h"
 
 // Where a picture is drawn, in device pixels.
 struct DrawnArea {

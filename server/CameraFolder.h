@@ -1,8 +1,8 @@
 #pragma once
 #include <shlobj.h>
 
-#include "camera/FolderConnection.h"
 #include "base/ComObject.h"
+#include "camera/FolderConnection.h"
 
 class SourceFolder;
 

@@ -3,8 +3,8 @@
 #include <string>
 
 #include "base/ComObject.h"
-#include "server/ExtFolder.h"
 #include "base/ItemId.h"
+#include "server/ExtFolder.h"
 #include "server/SourceFolder.h"
 
 // The junction point of the extension: its three children are the image sources.

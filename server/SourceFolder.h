@@ -2,11 +2,11 @@
 #include <memory>
 #include <string>
 
+#include "base/ComObject.h"
+#include "base/ItemId.h"
 #include "camera/CameraService.h"
 #include "camera/FolderConnection.h"
-#include "base/ComObject.h"
 #include "server/ExtFolder.h"
-#include "base/ItemId.h"
 
 // One kind of image source; its items are the folders its camera driver names.
 class SourceFolder : public ComObject<SourceFolder, kCountLife, IPersistFolder, IExtFolder> {

@@ -3,9 +3,9 @@
 #include <cstdint>
 #include <cstring>
 
+#include "base/Module.h"
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
-#include "base/Module.h"
 #include "transfer/ProgressDialog.h"
 
 namespace {

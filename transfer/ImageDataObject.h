@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "camera/FolderConnection.h"
 #include "base/ComObject.h"
+#include "camera/FolderConnection.h"
 #include "transfer/CopyToDisk.h"
 #include "transfer/DropSource.h"
 

@@ -2,8 +2,8 @@
 
 #include <commctrl.h>
 
-#include "res/resource.h"
 #include "base/Module.h"
+#include "res/resource.h"
 
 ProgressDialog::ProgressDialog() { SetCaptionText(""); }
 

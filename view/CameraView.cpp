@@ -4,10 +4,10 @@
 
 #include <algorithm>
 
+#include "base/Module.h"
 #include "camera/ConfigStore.h"
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
-#include "base/Module.h"
 #include "transfer/ImageDataObject.h"
 
 namespace {

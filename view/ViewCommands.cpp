@@ -2,8 +2,8 @@
 // the full-resolution viewer.
 #include <shlobj.h>
 
-#include "res/resource.h"
 #include "base/Module.h"
+#include "res/resource.h"
 #include "transfer/DropSource.h"
 #include "transfer/ImageDataObject.h"
 #include "view/CameraView.h"

@@ -6,9 +6,9 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Module.h"
 #include "camera/FolderConnection.h"
 #include "res/resource.h"
-#include "base/Module.h"
 #include "transfer/ProgressDialog.h"
 
 namespace {

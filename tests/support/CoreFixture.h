@@ -1,8 +1,8 @@
 #pragma once
 #include <gtest/gtest.h>
 
-#include "server/ClassFactory.h"
 #include "base/Module.h"
+#include "server/ClassFactory.h"
 #include "server/RootFolder.h"
 
 // Every scenario must leave the module's object count where it found it.

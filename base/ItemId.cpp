@@ -45,11 +45,15 @@ namespace ItemId {
 const char* NameOf(LPCITEMIDLIST item) {
     if (!item) return nullptr;
     USHORT cb = ReadSize(item);
-    if (cb < 3 || cb > kMaxSize) return nullptr;
-    const char* name = reinterpret_cast<const char*>(item) + 2;
-    if (!std::memchr(name, 0, cb - 2)) return nullptr;
+    if (cb < 4 || cb > kMaxSize) return nullptr;
+    const BYTE kind = reinterpret_cast<const BYTE*>(item)[2];
+    if (kind != kFolder && kind != kPicture) return nullptr;
+    const char* name = reinterpret_cast<const char*>(item) + 3;
+    if (!std::memchr(name, 0, cb - 3)) return nullptr;
     return name;
 }
+
+bool IsPicture(LPCITEMIDLIST item) { return NameOf(item) && reinterpret_cast<const BYTE*>(item)[2] == kPicture; }
 
 LPCITEMIDLIST Next(LPCITEMIDLIST item) {
     const BYTE* next = reinterpret_cast<const BYTE*>(item) + ReadSize(item);
@@ -59,11 +63,11 @@ LPCITEMIDLIST Next(LPCITEMIDLIST item) {
 HRESULT NameOffset(LPCITEMIDLIST list, bool second, STRRET* name) {
     if (!name) return E_POINTER;
     if (!NameOf(list)) return E_INVALIDARG;
-    UINT offset = 2;
+    UINT offset = 3;
     if (second) {
         if (LPCITEMIDLIST next = Next(list)) {
             if (!NameOf(next)) return E_INVALIDARG;
-            offset = ReadSize(list) + 2;
+            offset = ReadSize(list) + 3;
         }
     }
     name->uType = STRRET_OFFSET;
@@ -79,18 +83,19 @@ HRESULT DeliverOneItem(LPITEMIDLIST item, ULONG celt, ULONG* pceltFetched) {
     return celt <= 1 ? S_OK : E_NOTIMPL;
 }
 
-LPITEMIDLIST MakeItemIdList(const char* name) {
+LPITEMIDLIST MakeItemIdList(const char* name, ItemId::Kind kind) {
     ComRef<IMalloc> allocator = TaskAllocator();
     if (!allocator || !name) return nullptr;
     size_t length = strnlen(name, ItemId::kMaxNameLength + 1);
     if (length > static_cast<size_t>(ItemId::kMaxNameLength)) return nullptr;
 
-    BYTE* block = static_cast<BYTE*>(allocator->Alloc(length + 5));
+    BYTE* block = static_cast<BYTE*>(allocator->Alloc(length + 6));
     if (!block) return nullptr;
-    USHORT cb = static_cast<USHORT>(length + 3);
+    USHORT cb = static_cast<USHORT>(length + 4);
     std::memcpy(block, &cb, 2);
-    std::memcpy(block + 2, name, length + 1);
-    std::memset(block + 2 + length + 1, 0, 2);
+    block[2] = kind;
+    std::memcpy(block + 3, name, length + 1);
+    std::memset(block + 3 + length + 1, 0, 2);
     return reinterpret_cast<LPITEMIDLIST>(block);
 }
 

@@ -4,17 +4,23 @@
 
 #include <string>
 
-// The module's item identifier: a 16-bit size, then an ANSI name and its zero
-// byte. Lists the module makes hold one item and the 16-bit terminator.
+// The module's item identifier: a 16-bit size, a kind byte, then a UTF-8 name
+// and its zero byte. Lists the module makes hold one item and the 16-bit terminator.
 namespace ItemId {
 
+// Wine's shell compares and checks lists by their kind byte: folders carry one
+// it reads the name after (a drive's), pictures one it never reads.
+enum Kind : BYTE { kPicture = 0x00, kFolder = 0x29 };
+
 constexpr int kMaxNameLength = 255;
-constexpr USHORT kMaxSize = 2 + kMaxNameLength + 1;
+constexpr USHORT kMaxSize = 2 + 1 + kMaxNameLength + 1;
 
 // The name of `item`, or null when the item is not one the module could have
-// made (size outside 3..kMaxSize, or no zero byte inside it). Reads nothing
-// past the item's size.
+// made (size outside 4..kMaxSize, an unknown kind, or no zero byte inside it).
+// Reads nothing past the item's size.
 const char* NameOf(LPCITEMIDLIST item);
+// Whether `item` is one of the module's pictures.
+bool IsPicture(LPCITEMIDLIST item);
 // The item after `item`, or null when `item` is the last one. `item` must be well formed.
 LPCITEMIDLIST Next(LPCITEMIDLIST item);
 
@@ -31,7 +37,7 @@ HRESULT NameOffset(LPCITEMIDLIST list, bool second, STRRET* name);
 HRESULT DeliverOneItem(LPITEMIDLIST item, ULONG celt, ULONG* pceltFetched);
 
 // A one-item list for `name` from the shell's task allocator; null on failure.
-LPITEMIDLIST MakeItemIdList(const char* name);
+LPITEMIDLIST MakeItemIdList(const char* name, ItemId::Kind kind = ItemId::kFolder);
 
 // Owns a private copy of one ID list and gives the module's CompareIDs order.
 class IdListHolder {

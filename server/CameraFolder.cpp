@@ -1,14 +1,15 @@
 #include "server/CameraFolder.h"
 
 #include "server/FolderDropTarget.h"
+#include "server/FolderNames.h"
 #include "base/ItemId.h"
 #include "server/SourceFolder.h"
 #include "view/CameraView.h"
 
-const InterfaceRow<CameraFolder> CameraFolder::kInterfaces[3] = {
+const InterfaceRow<CameraFolder> CameraFolder::kInterfaces[6] = {
     {&IID_IUnknown, FaceOf<CameraFolder, IShellFolder>},
     {&IID_IShellFolder, FaceOf<CameraFolder, IShellFolder>},
-    {&IID_IPersistFolder, FaceOf<CameraFolder, IPersistFolder>},
+    PLACED_FOLDER_ROWS(CameraFolder),
 };
 
 CameraFolder::CameraFolder(SourceFolder* parent, const std::string& connectionText)
@@ -21,12 +22,6 @@ CameraFolder::~CameraFolder() { CloseConnection(); }
 
 CameraService* CameraFolder::ParentService() { return parent_->GetService(); }
 
-STDMETHODIMP CameraFolder::GetClassID(CLSID* clsid) {
-    if (!clsid) return E_POINTER;
-    *clsid = CLSID_CameraExplorer;
-    return S_OK;
-}
-
 STDMETHODIMP CameraFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*,
                                             PIDLIST_RELATIVE* ppidl, ULONG*) {
     if (ppidl) *ppidl = nullptr;
@@ -38,14 +33,19 @@ STDMETHODIMP CameraFolder::EnumObjects(HWND, SHCONTF, IEnumIDList** ppenum) {
     return E_NOTIMPL;
 }
 
+// Pictures are the only children, and none is a folder.
 STDMETHODIMP CameraFolder::BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
     if (ppv) *ppv = nullptr;
-    return E_NOTIMPL;
+    return E_INVALIDARG;
 }
 
 STDMETHODIMP CameraFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
     if (ppv) *ppv = nullptr;
     return E_NOTIMPL;
+}
+
+STDMETHODIMP CameraFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) {
+    return CompareItemLists(first, second);
 }
 
 STDMETHODIMP CameraFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
@@ -68,9 +68,13 @@ STDMETHODIMP CameraFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
     return shellView->QueryInterface(riid, ppv) == S_OK ? S_OK : E_NOINTERFACE;
 }
 
-STDMETHODIMP CameraFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* rgfInOut) {
+// Pictures are not files until a copy renders them.
+STDMETHODIMP CameraFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY apidl, SFGAOF* rgfInOut) {
     if (!rgfInOut) return E_POINTER;
-    *rgfInOut = SFGAO_FILESYSTEM;
+    if (apidl)
+        *rgfInOut &= SFGAO_CANCOPY;
+    else
+        *rgfInOut = SFGAO_FOLDER | SFGAO_BROWSABLE;
     return S_OK;
 }
 
@@ -80,8 +84,8 @@ STDMETHODIMP CameraFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
     return E_NOTIMPL;
 }
 
-STDMETHODIMP CameraFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF, STRRET* name) {
-    return ItemId::NameOffset(pidl, true, name);
+STDMETHODIMP CameraFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
+    return ItemDisplayName(pidl, flags, flags & SHGDN_FORPARSING ? ParsingPathOf(Absolute()) : L"", name);
 }
 
 STDMETHODIMP CameraFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* ppidl) {

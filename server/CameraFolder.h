@@ -3,22 +3,19 @@
 
 #include "base/ComObject.h"
 #include "camera/FolderConnection.h"
+#include "server/PlacedFolder.h"
 
 class SourceFolder;
 
 // One image collection: a folder a source lists, or the disk folder of
 // "Hard Disk". It owns the connection to its camera or medium.
-class CameraFolder : public ComObject<CameraFolder, kCountReferences, IPersistFolder, IShellFolder>,
+class CameraFolder : public PlacedFolder<CameraFolder, kCountReferences, IShellFolder>,
                      public FolderConnection {
 public:
-    static const InterfaceRow<CameraFolder> kInterfaces[3];
+    static const InterfaceRow<CameraFolder> kInterfaces[6];
 
     CameraFolder(SourceFolder* parent, const std::string& connectionText);
     ~CameraFolder() override;
-
-    // Persist face.
-    STDMETHODIMP GetClassID(CLSID* clsid) override;
-    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE) override { return S_OK; }
 
     // Folder face.
     STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
@@ -26,7 +23,7 @@ public:
     STDMETHODIMP EnumObjects(HWND, SHCONTF, IEnumIDList** ppenum) override;
     STDMETHODIMP BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) override;
     STDMETHODIMP BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) override;
-    STDMETHODIMP CompareIDs(LPARAM, PCUIDLIST_RELATIVE, PCUIDLIST_RELATIVE) override { return 1; }
+    STDMETHODIMP CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) override;
     STDMETHODIMP CreateViewObject(HWND hwnd, REFIID riid, void** ppv) override;
     STDMETHODIMP GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY, SFGAOF* rgfInOut) override;
     STDMETHODIMP GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFIID, UINT*, void** ppv) override;

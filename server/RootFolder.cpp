@@ -2,8 +2,10 @@
 
 #include <cstring>
 
+#include "base/WideText.h"
 #include "res/resource.h"
 #include "server/CameraFolder.h"
+#include "server/FolderNames.h"
 #include "server/ItemIcon.h"
 #include "server/RootIdEnumerator.h"
 #include "server/RootView.h"
@@ -18,8 +20,8 @@ std::string childNames[RootFolder::kChildCount];
 const UINT kChildNameIds[RootFolder::kChildCount] = {IDS_DIGITAL_CAMERA, IDS_REMOVABLE_MEDIA,
                                                      IDS_HARD_DISK};
 const int kChildIcons[RootFolder::kChildCount] = {6, 4, 3};
-const SFGAOF kSourceAttributes = 0xE1000000;  // has subfolders, file system, folder, validate
-const SFGAOF kDiskAttributes = 0x21000000;    // folder, validate
+const SFGAOF kSourceAttributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_BROWSABLE;
+const SFGAOF kDiskAttributes = SFGAO_FOLDER | SFGAO_BROWSABLE;
 
 void LoadChildNames() {
     for (int i = 0; i < RootFolder::kChildCount; ++i) {
@@ -31,10 +33,10 @@ void LoadChildNames() {
 
 }  // namespace
 
-const InterfaceRow<RootFolder> RootFolder::kInterfaces[3] = {
+const InterfaceRow<RootFolder> RootFolder::kInterfaces[6] = {
     {&IID_IUnknown, FaceOf<RootFolder, IExtFolder>},
     {&IID_IShellFolder, FaceOf<RootFolder, IExtFolder>},
-    {&IID_IPersistFolder, FaceOf<RootFolder, IPersistFolder>},
+    PLACED_FOLDER_ROWS(RootFolder),
 };
 
 RootFolder* GetRootFolder() {
@@ -78,28 +80,24 @@ LPITEMIDLIST RootFolder::MakeChildList(int index) {
     return MakeItemIdList(childNames[index].c_str());
 }
 
-STDMETHODIMP RootFolder::GetClassID(CLSID* clsid) {
-    if (!clsid) return E_POINTER;
-    *clsid = CLSID_CameraExplorer;
-    return S_OK;
-}
-
-STDMETHODIMP RootFolder::Initialize(PCIDLIST_ABSOLUTE pidl) {
-    rootAbsoluteList.reset(new (std::nothrow) IdListHolder(pidl));
+void RootFolder::Placed() {
+    rootAbsoluteList.reset(new (std::nothrow) IdListHolder(Absolute()));
     ownList_.reset(new (std::nothrow) IdListHolder());
-    if (!ownList_) return E_OUTOFMEMORY;
-
-    IdListHolder remoteList(childNames[kDigitalCamera].c_str());
-    remoteFolder_->Initialize(remoteList.List());
-    IdListHolder localList(childNames[kRemovableMedia].c_str());
-    localFolder_->Initialize(localList.List());
-    return S_OK;
+    const int sources[2] = {kDigitalCamera, kRemovableMedia};
+    for (int child : sources) {
+        IdListHolder item(childNames[child].c_str());
+        PlaceChild(child == kDigitalCamera ? remoteFolder_.Get() : localFolder_.Get(), item.List());
+    }
 }
 
-STDMETHODIMP RootFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE* ppidl,
-                                          ULONG*) {
-    if (ppidl) *ppidl = nullptr;
-    return E_NOTIMPL;
+STDMETHODIMP RootFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* eaten, PIDLIST_RELATIVE* ppidl,
+                                          ULONG* attributes) {
+    auto findChild = [](const std::wstring& wanted) -> LPITEMIDLIST {
+        for (int i = 0; i < kChildCount; ++i)
+            if (SameName(wanted, Widen(childNames[i]))) return MakeChildList(i);
+        return nullptr;
+    };
+    return ParseChildPath(this, name, findChild, eaten, ppidl, attributes);
 }
 
 STDMETHODIMP RootFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum) {
@@ -109,45 +107,29 @@ STDMETHODIMP RootFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum) 
                    reinterpret_cast<void**>(ppenum));
 }
 
-// The face asked for on the child's serving folder: a source folder, or for
-// "Hard Disk" a new disk folder each time (null when it cannot be made).
-IUnknown* RootFolder::ChooseTarget(int child, bool folderFace) {
+ComRef<IShellFolder> RootFolder::ChildFolder(int child) {
     if (child == kHardDisk) {
         CameraFolder* disk = new (std::nothrow) CameraFolder(viewerFolder_.Get(), "");
-        if (!disk) return nullptr;
+        if (!disk) return {};
+        ComRef<IShellFolder> folder = ComRef<IShellFolder>::Share(disk);
         disk->SetKind("Viewer");
-        return folderFace ? static_cast<IUnknown*>(static_cast<IShellFolder*>(disk))
-                          : static_cast<IUnknown*>(static_cast<IPersistFolder*>(disk));
+        IdListHolder item(childNames[kHardDisk].c_str());
+        PlaceChild(disk, item.List());
+        return folder;
     }
-    SourceFolder* source = child == kDigitalCamera   ? remoteFolder_.Get()
-                           : child == kRemovableMedia ? localFolder_.Get()
-                                                      : nullptr;
-    if (!source) return nullptr;
-    return folderFace ? static_cast<IUnknown*>(static_cast<IExtFolder*>(source))
-                      : static_cast<IUnknown*>(static_cast<IPersistFolder*>(source));
+    SourceFolder* source = child == kDigitalCamera ? remoteFolder_.Get() : localFolder_.Get();
+    return ComRef<IShellFolder>::Share(source);
 }
 
-STDMETHODIMP RootFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID riid, void** ppv) {
+STDMETHODIMP RootFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     int child = FindChild(pidl);
-
-    bool persistFace = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown);
-    if (!persistFace && !IsEqualIID(riid, IID_IShellFolder)) return E_NOINTERFACE;
-
-    if (child >= 0) {
-        if (PCUIDLIST_RELATIVE rest = ItemId::Next(pidl)) {
-            if (child == kHardDisk) return E_NOINTERFACE;
-            SourceFolder* source = child == kDigitalCamera ? remoteFolder_.Get() : localFolder_.Get();
-            return source->BindChild(rest, nullptr, riid, ppv);
-        }
-    }
-    IUnknown* target = ChooseTarget(child, !persistFace);
-    if (!target) return E_OUTOFMEMORY;
-    target->AddRef();
-    target->QueryInterface(riid, ppv);
-    target->Release();
-    return S_OK;
+    if (child < 0) return E_INVALIDARG;
+    ComRef<IShellFolder> folder = ChildFolder(child);
+    if (!folder) return E_OUTOFMEMORY;
+    if (PCUIDLIST_RELATIVE rest = ItemId::Next(pidl)) return folder->BindToObject(rest, pbc, riid, ppv);
+    return folder->QueryInterface(riid, ppv);
 }
 
 STDMETHODIMP RootFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
@@ -156,7 +138,7 @@ STDMETHODIMP RootFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, vo
 }
 
 STDMETHODIMP RootFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE pidl1, PCUIDLIST_RELATIVE pidl2) {
-    return IdListHolder::Compare(pidl1, pidl2);
+    return CompareItemLists(pidl1, pidl2);
 }
 
 STDMETHODIMP RootFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
@@ -170,9 +152,13 @@ STDMETHODIMP RootFolder::GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,
                                          SFGAOF* rgfInOut) {
     if (!apidl) return S_OK;
     if (!rgfInOut) return E_POINTER;
-    int child = cidl > 0 ? FindChild(apidl[0]) : -1;
-    *rgfInOut = child == kDigitalCamera || child == kRemovableMedia ? kSourceAttributes
-                                                                    : kDiskAttributes;
+    SFGAOF common = cidl ? kSourceAttributes : 0;
+    for (UINT i = 0; i < cidl; ++i) {
+        int child = FindChild(apidl[i]);
+        if (child < 0) return E_INVALIDARG;
+        common &= child == kHardDisk ? kDiskAttributes : kSourceAttributes;
+    }
+    *rgfInOut &= common;
     return S_OK;
 }
 
@@ -186,7 +172,7 @@ STDMETHODIMP RootFolder::GetUIObjectOf(HWND, UINT cidl, PCUITEMID_CHILD_ARRAY ap
 }
 
 STDMETHODIMP RootFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
-    return ItemId::NameOffset(pidl, !(flags & SHGDN_INFOLDER), name);
+    return ItemDisplayName(pidl, flags, flags & SHGDN_FORPARSING ? ParsingPathOf(Absolute()) : L"", name);
 }
 
 STDMETHODIMP RootFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* ppidl) {

@@ -5,21 +5,18 @@
 #include "base/ComObject.h"
 #include "base/ItemId.h"
 #include "server/ExtFolder.h"
+#include "server/PlacedFolder.h"
 #include "server/SourceFolder.h"
 
 // The junction point of the extension: its three children are the image sources.
-class RootFolder : public ComObject<RootFolder, kCountLife, IPersistFolder, IExtFolder> {
+class RootFolder : public PlacedFolder<RootFolder, kCountLife, IExtFolder> {
 public:
-    static const InterfaceRow<RootFolder> kInterfaces[3];
+    static const InterfaceRow<RootFolder> kInterfaces[6];
     static constexpr int kChildCount = 3;
     enum Child { kDigitalCamera = 0, kRemovableMedia = 1, kHardDisk = 2 };
 
     RootFolder();
     ~RootFolder() override;
-
-    // Persist face.
-    STDMETHODIMP GetClassID(CLSID* clsid) override;
-    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override;
 
     // Folder face.
     STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
@@ -46,7 +43,10 @@ public:
     static const std::string& ChildName(int index);
 
 private:
-    IUnknown* ChooseTarget(int child, bool folderFace);
+    void Placed() override;
+    // The folder serving `child`: a source folder, or for "Hard Disk" a new
+    // disk folder each time; null when it cannot be made.
+    ComRef<IShellFolder> ChildFolder(int child);
 
     std::unique_ptr<IdListHolder> ownList_;
     ComRef<SourceFolder> remoteFolder_;

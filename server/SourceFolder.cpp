@@ -1,19 +1,21 @@
 #include "server/SourceFolder.h"
 
 #include "server/CameraFolder.h"
+#include "server/FolderNames.h"
+#include "base/WideText.h"
 #include "server/ItemIcon.h"
 #include "server/RootView.h"
 #include "server/SourceIdEnumerator.h"
 
 namespace {
-const SFGAOF kItemAttributes = 0x61000000;  // file system, folder, validate
-const SFGAOF kOwnAttributes = 0xA0000000;   // has subfolders, folder
+const SFGAOF kItemAttributes = SFGAO_FOLDER | SFGAO_BROWSABLE;
+const SFGAOF kOwnAttributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER;
 }  // namespace
 
-const InterfaceRow<SourceFolder> SourceFolder::kInterfaces[3] = {
+const InterfaceRow<SourceFolder> SourceFolder::kInterfaces[6] = {
     {&IID_IUnknown, FaceOf<SourceFolder, IExtFolder>},
     {&IID_IShellFolder, FaceOf<SourceFolder, IExtFolder>},
-    {&IID_IPersistFolder, FaceOf<SourceFolder, IPersistFolder>},
+    PLACED_FOLDER_ROWS(SourceFolder),
 };
 
 SourceFolder::SourceFolder(const char* kind) : kind_(kind) {}
@@ -31,21 +33,25 @@ CameraService* SourceFolder::GetService() {
     return service_;
 }
 
-STDMETHODIMP SourceFolder::GetClassID(CLSID* clsid) {
-    if (!clsid) return E_POINTER;
-    *clsid = CLSID_CameraExplorer;
-    return S_OK;
+// The root's list of this folder is its last item: the folder's own name.
+void SourceFolder::Placed() {
+    LPCITEMIDLIST last = ILFindLastID(Absolute());
+    ownList_.reset(last ? new (std::nothrow) IdListHolder(last) : nullptr);
 }
 
-STDMETHODIMP SourceFolder::Initialize(PCIDLIST_ABSOLUTE pidl) {
-    ownList_.reset(new (std::nothrow) IdListHolder(pidl));
-    return S_OK;
-}
-
-STDMETHODIMP SourceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*,
-                                            PIDLIST_RELATIVE* ppidl, ULONG*) {
-    if (ppidl) *ppidl = nullptr;
-    return E_NOTIMPL;
+STDMETHODIMP SourceFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* eaten, PIDLIST_RELATIVE* ppidl,
+                                            ULONG* attributes) {
+    auto findChild = [this](const std::wstring& wanted) -> LPITEMIDLIST {
+        CameraService* service = GetService();
+        for (int i = 0, n = service ? service->GetFolderCount() : 0; i < n; ++i) {
+            char folder[256] = {};
+            if (!service->GetFolderName(i, folder, sizeof folder)) break;
+            folder[sizeof folder - 1] = '\0';
+            if (SameName(wanted, Widen(folder))) return MakeItemIdList(folder);
+        }
+        return nullptr;
+    };
+    return ParseChildPath(this, name, findChild, eaten, ppidl, attributes);
 }
 
 STDMETHODIMP SourceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum) {
@@ -55,26 +61,18 @@ STDMETHODIMP SourceFolder::EnumObjects(HWND, SHCONTF flags, IEnumIDList** ppenum
                    reinterpret_cast<void**>(ppenum));
 }
 
-STDMETHODIMP SourceFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID riid,
-                                        void** ppv) {
+STDMETHODIMP SourceFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    bool persistFace = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown);
-    if (!persistFace && !IsEqualIID(riid, IID_IShellFolder)) return E_NOINTERFACE;
     const char* name = ItemId::NameOf(pidl);
     if (!name) return E_INVALIDARG;  // not an item this folder listed
-    CameraFolder* folder = new (std::nothrow) CameraFolder(this, name);
-    if (!folder) return E_OUTOFMEMORY;
-    IUnknown* face = persistFace ? static_cast<IUnknown*>(static_cast<IPersistFolder*>(folder))
-                                 : static_cast<IUnknown*>(static_cast<IShellFolder*>(folder));
-    face->AddRef();
-    face->QueryInterface(riid, ppv);
-    face->Release();
-    return S_OK;
-}
-
-HRESULT SourceFolder::BindChild(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) {
-    return BindToObject(pidl, pbc, riid, ppv);
+    CameraFolder* camera = new (std::nothrow) CameraFolder(this, name);
+    if (!camera) return E_OUTOFMEMORY;
+    ComRef<IShellFolder> folder = ComRef<IShellFolder>::Share(camera);
+    IdListHolder item(name);
+    PlaceChild(camera, item.List());
+    if (PCUIDLIST_RELATIVE rest = ItemId::Next(pidl)) return folder->BindToObject(rest, pbc, riid, ppv);
+    return folder->QueryInterface(riid, ppv);
 }
 
 STDMETHODIMP SourceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
@@ -83,7 +81,7 @@ STDMETHODIMP SourceFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, 
 }
 
 STDMETHODIMP SourceFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE pidl1, PCUIDLIST_RELATIVE pidl2) {
-    return IdListHolder::Compare(pidl1, pidl2);
+    return CompareItemLists(pidl1, pidl2);
 }
 
 STDMETHODIMP SourceFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
@@ -95,7 +93,10 @@ STDMETHODIMP SourceFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
 
 STDMETHODIMP SourceFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY apidl, SFGAOF* rgfInOut) {
     if (!rgfInOut) return E_POINTER;
-    *rgfInOut = apidl ? kItemAttributes : kOwnAttributes;
+    if (apidl)
+        *rgfInOut &= kItemAttributes;
+    else
+        *rgfInOut = kOwnAttributes;
     return S_OK;
 }
 
@@ -107,8 +108,8 @@ STDMETHODIMP SourceFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
     return ItemIcon::Create(0, ppv);
 }
 
-STDMETHODIMP SourceFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF, STRRET* name) {
-    return ItemId::NameOffset(pidl, true, name);
+STDMETHODIMP SourceFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
+    return ItemDisplayName(pidl, flags, flags & SHGDN_FORPARSING ? ParsingPathOf(Absolute()) : L"", name);
 }
 
 STDMETHODIMP SourceFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,

@@ -7,21 +7,18 @@
 #include "camera/CameraService.h"
 #include "camera/FolderConnection.h"
 #include "server/ExtFolder.h"
+#include "server/PlacedFolder.h"
 
 // One kind of image source; its items are the folders its camera driver names.
-class SourceFolder : public ComObject<SourceFolder, kCountLife, IPersistFolder, IExtFolder> {
+class SourceFolder : public PlacedFolder<SourceFolder, kCountLife, IExtFolder> {
 public:
-    static const InterfaceRow<SourceFolder> kInterfaces[3];
+    static const InterfaceRow<SourceFolder> kInterfaces[6];
     static constexpr char kRemote[] = "Remote";
     static constexpr char kLocal[] = "Local";
     static constexpr char kImageViewer[] = "ImageViewer";
 
     explicit SourceFolder(const char* kind);
     ~SourceFolder() override;
-
-    // Persist face.
-    STDMETHODIMP GetClassID(CLSID* clsid) override;
-    STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override;
 
     // Folder face.
     STDMETHODIMP ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*, PIDLIST_RELATIVE*,
@@ -45,10 +42,10 @@ public:
     // The camera service of this kind, loaded on first use; null when none can be.
     CameraService* GetService();
     std::string GetKind() const { return kind_; }
-    // Binds the rest of a list the root was asked to bind.
-    HRESULT BindChild(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv);
 
 private:
+    void Placed() override;
+
     std::unique_ptr<IdListHolder> ownList_;
     std::string kind_;
     CameraService* service_ = nullptr;

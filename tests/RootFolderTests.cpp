@@ -15,9 +15,9 @@
 
 namespace {
 
-TEST(ItemIdLayout, SizeNameZeroThenTerminator) {
+TEST(ItemIdLayout, SizeKindNameZeroThenTerminator) {
     struct Row { std::string name; int size; };
-    for (const Row& row : {Row{"DSC001.JPG", 15}, Row{"", 5}, Row{std::string(255, 'x'), 260}}) {
+    for (const Row& row : {Row{"DSC001.JPG", 16}, Row{"", 6}, Row{std::string(255, 'x'), 261}}) {
         LPITEMIDLIST made = MakeItemIdList(row.name.c_str());
         ASSERT_NE(made, nullptr) << row.name;
         EXPECT_EQ(IdListHolder::Size(made), row.size) << row.name;
@@ -30,14 +30,14 @@ TEST(ItemIdLayout, SizeNameZeroThenTerminator) {
     ASSERT_NE(second, nullptr);
     EXPECT_STREQ(ItemId::NameOf(second), "DCIM");
     EXPECT_EQ(ItemId::Next(second), nullptr);
-    EXPECT_EQ(IdListHolder::Size(AsList(two)), 17 + 7 + 2);
+    EXPECT_EQ(IdListHolder::Size(AsList(two)), 18 + 8 + 2);
 }
 
 TEST(ItemIdLayout, MalformedItemsHaveNoName) {
     std::vector<BYTE> tooLarge(300, 'A');
     tooLarge[0] = 0x04, tooLarge[1] = 0x01;  // 260 bytes: larger than any item the module makes
     for (const std::vector<BYTE>& bytes :
-         {std::vector<BYTE>{1, 0}, {2, 0}, {5, 0, 'A', 'B', 'C', 0, 0}, tooLarge})
+         {std::vector<BYTE>{1, 0}, {3, 0, 0x29}, {5, 0, 'A', 'B', 0, 0, 0}, {5, 0, 0x31, 'B', 0, 0, 0}, tooLarge})
         EXPECT_EQ(ItemId::NameOf(AsList(bytes)), nullptr) << bytes.size();
     EXPECT_EQ(ItemId::NameOf(nullptr), nullptr);
 }
@@ -45,17 +45,17 @@ TEST(ItemIdLayout, MalformedItemsHaveNoName) {
 TEST(IdListHolderCopy, WholeListOrNothingAndOwnItemsOnly) {
     IdListHolder holder("DSC001.JPG");
     BYTE buffer[32] = {0xEE};
-    EXPECT_TRUE(holder.CopyTo(buffer, 14) == -1 && buffer[0] == 0xEE);  // too small: nothing written
-    EXPECT_TRUE(holder.CopyTo(buffer, 15) == 15 && memcmp(buffer, holder.List(), 15) == 0);
+    EXPECT_TRUE(holder.CopyTo(buffer, 15) == -1 && buffer[0] == 0xEE);  // too small: nothing written
+    EXPECT_TRUE(holder.CopyTo(buffer, 16) == 16 && memcmp(buffer, holder.List(), 16) == 0);
 
     auto bytes = ListBytes({"Hard Disk"});
     IdListHolder fromList(AsList(bytes));
-    bytes[2] = 'X';
+    bytes[3] = 'X';
     EXPECT_STREQ(ItemId::NameOf(IdListHolder(fromList).List()), "Hard Disk");
     EXPECT_EQ(IdListHolder(static_cast<LPCITEMIDLIST>(nullptr)).Size(), 0);
     EXPECT_EQ(IdListHolder().Size(), 2);
     bytes.insert(bytes.end() - 2, {0x01, 0x00});  // a second item too small to be one
-    EXPECT_EQ(IdListHolder(AsList(bytes), IdListHolder::Items::OwnOnly).Size(), 12 + 2);
+    EXPECT_EQ(IdListHolder(AsList(bytes), IdListHolder::Items::OwnOnly).Size(), 13 + 2);
 }
 
 TEST(IdListHolderCompare, BySizeThenBytesAlsoBeyondTheFlatCopy) {
@@ -127,24 +127,37 @@ TEST_F(RootFolderTest, FacesAnswerTheirInterfacesOnly) {
     EXPECT_TRUE(persist->GetClassID(&clsid) == S_OK && IsEqualCLSID(clsid, CLSID_CameraExplorer));
     EXPECT_EQ(persist->QueryInterface(IID_IShellFolder, back.PutVoid()), S_OK);
     EXPECT_EQ(back.Get(), root.Get());
-    for (const IID* refused : {&IID_IPersistFolder2, &IID_IShellFolder2, &IID_IDropTarget})
+    for (const IID* refused : {&IID_IShellFolder2, &IID_IDropTarget})
         ExpectRefused(E_NOINTERFACE, [&](void** out) { return root->QueryInterface(*refused, out); });
 }
 
-// Each child: its attributes (whatever the caller passed in), its icon in the module.
+// Each child: its attributes (only what was asked, never "file system"), its
+// icon in the module, the child a typed name finds.
 TEST_F(RootFolderTest, ChildrenByName) {
     auto root = NewRoot();
     char self[MAX_PATH];
     GetModuleFileNameA(theModule.instance, self, MAX_PATH);
-    struct Row { const char* name; SFGAOF attributes; int icon; };
-    for (const Row& row : {Row{"Digital Camera", 0xE1000000, 6}, Row{"Removable Media", 0xE1000000, 4},
-                           Row{"Hard Disk", 0x21000000, 3}, Row{"hard disk", 0x21000000, 0},
-                           Row{"Somewhere", 0x21000000, 0}}) {
+    struct Row { const char* name; SFGAOF attributes; int icon; const wchar_t* typed; };
+    const SFGAOF kFolder = SFGAO_FOLDER | SFGAO_BROWSABLE, kNotAsked = 0x1234;
+    for (const Row& row : {Row{"Digital Camera", kFolder | SFGAO_HASSUBFOLDER, 6, L"digital camera"},
+                           Row{"Removable Media", kFolder | SFGAO_HASSUBFOLDER, 4, L"\\Removable Media\\"},
+                           Row{"Hard Disk", kFolder, 3, L"HARD DISK"}, Row{"hard disk", kNotAsked, 0, L"Hard Disks"},
+                           Row{"Somewhere", kNotAsked, 0, L"Hard"}}) {
         auto bytes = ListBytes({row.name});
         LPCITEMIDLIST item = AsList(bytes);
-        SFGAOF attributes = 0x40000000;
-        root->GetAttributesOf(1, &item, &attributes);
+        SFGAOF attributes = row.attributes == kNotAsked ? kNotAsked : row.attributes | SFGAO_FILESYSTEM | SFGAO_LINK;
+        EXPECT_EQ(root->GetAttributesOf(1, &item, &attributes), row.attributes == kNotAsked ? E_INVALIDARG : S_OK);
         EXPECT_EQ(attributes, row.attributes) << row.name;
+        PIDLIST_RELATIVE parsed = nullptr;
+        ULONG eaten = 0, wanted = SFGAO_FOLDER;
+        std::wstring typed = row.typed;
+        HRESULT hr = root->ParseDisplayName(nullptr, nullptr, &typed[0], &eaten, &parsed, &wanted);
+        EXPECT_EQ(SUCCEEDED(hr), row.icon != 0) << row.name;
+        if (parsed) {
+            EXPECT_EQ(IdListHolder::Compare(parsed, item) == 0, row.attributes != kNotAsked) << row.name;
+        }
+        EXPECT_TRUE(!parsed || (wanted == SFGAO_FOLDER && eaten == typed.size())) << row.name;
+        CoTaskMemFree(parsed);
         ComRef<IExtractIconA> icon;
         ASSERT_EQ(root->GetUIObjectOf(nullptr, 1, &item, IID_IExtractIconA, nullptr, icon.PutVoid()), S_OK);
         char path[MAX_PATH] = {};
@@ -158,17 +171,28 @@ TEST_F(RootFolderTest, ChildrenByName) {
     EXPECT_TRUE(root->GetAttributesOf(0, nullptr, &untouched) == S_OK && untouched == 0x1234u);
 }
 
-TEST_F(RootFolderTest, DisplayNamesPointIntoTheList) {
+// The last item's name, but the whole path for parsing (the shell adds no
+// prefix to names below a junction); the absolute list comes back as given.
+TEST_F(RootFolderTest, DisplayNamesAndPlace) {
     auto root = NewRoot();
     auto one = ListBytes({"Removable Media"}), two = ListBytes({"Digital Camera", "COM1"});
     auto name = [&](const std::vector<BYTE>& list, SHGDNF flags) {
         STRRET text = {};
         EXPECT_EQ(root->GetDisplayNameOf(AsList(list), flags, &text), S_OK);
-        return NameAtOffset(AsList(list), text);
+        return StrRetText(AsList(list), text);
     };
     EXPECT_EQ(name(one, SHGDN_NORMAL), "Removable Media");
     EXPECT_EQ(name(two, SHGDN_NORMAL), "COM1");
-    EXPECT_EQ(name(two, SHGDN_INFOLDER), "Digital Camera");
+    EXPECT_EQ(name(two, SHGDN_INFOLDER | SHGDN_FORPARSING), "COM1");
+    EXPECT_EQ(name(two, SHGDN_FORADDRESSBAR), "COM1");
+    EXPECT_EQ(name(two, SHGDN_FORPARSING), "\\Digital Camera\\COM1");  // no place yet
+    ComRef<IPersistFolder2> placed;
+    root->QueryInterface(IID_IPersistFolder2, placed.PutVoid());
+    PIDLIST_ABSOLUTE place = reinterpret_cast<PIDLIST_ABSOLUTE>(1);
+    EXPECT_TRUE(placed->GetCurFolder(&place) == S_FALSE && !place);
+    EXPECT_EQ(placed->Initialize(AsList(two)), S_OK);
+    EXPECT_TRUE(placed->GetCurFolder(&place) == S_OK && IdListHolder::Compare(place, AsList(two)) == 0);
+    CoTaskMemFree(place);
     EXPECT_EQ(root->CompareIDs(0, AsList(two), AsList(two)), 0);
     EXPECT_EQ(root->CompareIDs(0, AsList(one), AsList(two)), 1);
 }
@@ -190,8 +214,8 @@ TEST_F(RootFolderTest, BindingGivesEachSourceItsOwnFolderOnce) {
 
     struct Refusal { std::vector<std::string> list; const IID* iid; HRESULT result; };
     for (const Refusal& row : {Refusal{{"Digital Camera"}, &IID_IShellView, E_NOINTERFACE},
-                               Refusal{{"Floppy"}, &IID_IShellFolder, E_OUTOFMEMORY},
-                               Refusal{{"Hard Disk", "C:"}, &IID_IShellFolder, E_NOINTERFACE}}) {
+                               Refusal{{"Floppy"}, &IID_IShellFolder, E_INVALIDARG},
+                               Refusal{{"Hard Disk", "C:"}, &IID_IShellFolder, E_INVALIDARG}}) {
         auto bytes = ListBytes(row.list);
         ExpectRefused(row.result, [&](void** out) { return root->BindToObject(AsList(bytes), nullptr, *row.iid, out); },
                       row.list[0].c_str());

@@ -9,6 +9,7 @@
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
 #include "transfer/ImageDataObject.h"
+#include "view/ViewKeys.h"
 
 namespace {
 
@@ -47,6 +48,26 @@ const UINT kToolbarBitmaps[6] = {IDB_TOOL_ROTATE, IDB_TOOL_FOLDER, IDB_TOOL_REFR
                                  IDB_ROOT_TOOLBAR, IDB_TOOL_THUMBS, IDB_TOOL_LIST};
 
 UINT Grayed(bool enabled) { return MF_BYCOMMAND | (enabled ? MF_ENABLED : MF_GRAYED); }
+
+// The browser's file-dialog face when it is a file dialog, else null. Wine's
+// explorer answers ICommDlgBrowser too (its browser is the same one file
+// dialogs use): only a frame that offers IFileDialog, or a dialog window, is one.
+ICommDlgBrowser* FileDialogOf(IShellBrowser* browser) {
+    ComRef<ICommDlgBrowser> dialog;
+    if (FAILED(browser->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) || !dialog) return nullptr;
+    ComRef<IServiceProvider> services;
+    ComRef<IFileDialog> fileDialog;
+    if (SUCCEEDED(browser->QueryInterface(IID_IServiceProvider, services.PutVoid())) && services &&
+        SUCCEEDED(services->QueryService(SID_SExplorerBrowserFrame, IID_IFileDialog, fileDialog.PutVoid())) &&
+        fileDialog)
+        return dialog.Detach();
+    HWND window = nullptr;
+    wchar_t name[16] = {};
+    if (SUCCEEDED(browser->GetWindow(&window)) && window && GetClassNameW(GetAncestor(window, GA_ROOT), name, 16) &&
+        lstrcmpW(name, L"#32770") == 0)
+        return dialog.Detach();
+    return nullptr;
+}
 
 }  // namespace
 
@@ -130,8 +151,7 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
     if (settings) folderSettings_ = *settings;
     browser_ = browser;
     if (!browser_) return E_INVALIDARG;
-    if (FAILED(browser_->QueryInterface(IID_ICommDlgBrowser, reinterpret_cast<void**>(&fileDialog_))))
-        fileDialog_ = nullptr;
+    fileDialog_ = FileDialogOf(browser_);
     HWND parent = nullptr;
     browser_->GetWindow(&parent);
     OleInitialize(nullptr);
@@ -149,6 +169,7 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
         SetWindowPos(window_, nullptr, rect->left, rect->top, rect->right - rect->left,
                      rect->bottom - rect->top, SWP_NOZORDER | SWP_SHOWWINDOW);
     accelerators_ = LoadAcceleratorsA(theModule.instance, MAKEINTRESOURCEA(IDA_VIEW));
+    ListenForKeys(window_, accelerators_);
     BuildItems();
     SetFocus(window_);
     return S_OK;
@@ -164,6 +185,7 @@ void CameraView::DropControl() {
 STDMETHODIMP CameraView::DestroyViewWindow() {
     DropControl();
     if (!window_) return E_UNEXPECTED;
+    StopListeningForKeys(window_);
     RevokeDragDrop(window_);
     if (dropTarget_) dropTarget_->Release();
     dropTarget_ = nullptr;

@@ -140,8 +140,18 @@ STDMETHODIMP BrowserHost::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<ICommDlgBrowser*>(this);
         return S_OK;
     }
+    if (asFileDialog_ && IsEqualIID(riid, IID_IServiceProvider)) {
+        *ppv = static_cast<IServiceProvider*>(this);
+        return S_OK;
+    }
     *ppv = nullptr;
     return E_NOINTERFACE;
+}
+
+STDMETHODIMP BrowserHost::QueryService(REFGUID service, REFIID riid, void** ppv) {
+    *ppv = nullptr;
+    if (!IsEqualGUID(service, SID_SExplorerBrowserFrame) || !IsEqualIID(riid, IID_IFileDialog)) return E_NOINTERFACE;
+    return CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, riid, ppv);
 }
 
 STDMETHODIMP BrowserHost::GetWindow(HWND* window) {

@@ -10,8 +10,9 @@
 // and status bar that hosts one shell view. It forwards menu and toolbar
 // commands and tooltip requests to the view the way a browser does, and lets
 // tests read back what the view merged, enabled, checked and wrote. Made with
-// `asFileDialog`, it also answers ICommDlgBrowser, as a common file dialog does.
-class BrowserHost : public IShellBrowser, public ICommDlgBrowser {
+// `asFileDialog`, it also answers ICommDlgBrowser and offers a file dialog as
+// its frame's service, as the common item dialog does.
+class BrowserHost : public IShellBrowser, public ICommDlgBrowser, public IServiceProvider {
 public:
     explicit BrowserHost(bool asFileDialog = false);
     ~BrowserHost();
@@ -64,6 +65,8 @@ public:
     STDMETHODIMP OnDefaultCommand(IShellView*) override;
     STDMETHODIMP OnStateChange(IShellView*, ULONG) override { return S_OK; }
     STDMETHODIMP IncludeObject(IShellView*, PCUITEMID_CHILD) override { return S_OK; }
+    // IServiceProvider (answered only as a file dialog)
+    STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** ppv) override;
 
 private:
     static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

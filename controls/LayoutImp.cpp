@@ -278,19 +278,19 @@ LRESULT LayoutImp::OnNotify(ThumbnailCell* cell, const NMHDR* header) {
     std::string name = cells_[size_t(index)].name;
     switch (header->code) {
         case kCellDoubleClick:
-            ApplyClickRules(index);
+            ApplyClickRules(index, header->idFrom);
             if (sink_) sink_->ItemOpened(0, name.c_str());
             break;
         case kCellLeftDown: {
             bool applied = false;
             if (!cell->IsSelected()) {
-                ApplyClickRules(index);
+                ApplyClickRules(index, header->idFrom);
                 applied = true;
             }
             if (DetectDrag()) {
                 if (sink_) sink_->BeginDrag();
             } else if (!applied) {
-                ApplyClickRules(index);
+                ApplyClickRules(index, header->idFrom);
             }
             break;
         }
@@ -305,7 +305,7 @@ LRESULT LayoutImp::OnNotify(ThumbnailCell* cell, const NMHDR* header) {
             if (sink_) sink_->ContextMenuRequested(0, name.c_str());
             break;
         case kCellRightDown:
-            if (!cell->IsSelected()) ApplyClickRules(index);
+            if (!cell->IsSelected()) ApplyClickRules(index, header->idFrom);
             break;
         default:
             break;
@@ -343,6 +343,11 @@ LRESULT CALLBACK LayoutImp::WindowProc(HWND window, UINT message, WPARAM wParam,
         case WM_VSCROLL:
             layout->Scroll(LOWORD(wParam), short(HIWORD(wParam)));
             return 0;
+        case WM_GETDLGCODE:
+            return DLGC_WANTARROWS;
+        case WM_KEYDOWN:
+            if (layout->MoveByKey(wParam)) return 0;
+            break;
         case WM_MOUSEMOVE:
             if (layout->rubberBand_ && (wParam & MK_LBUTTON)) layout->rubberBand_->Track(wParam);
             return 0;

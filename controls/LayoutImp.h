@@ -75,7 +75,11 @@ private:
     void Notify();
 
     // Selection and drag start.
-    void ApplyClickRules(int index);
+    // `keys`: the MK_SHIFT and MK_CONTROL state of the press.
+    void ApplyClickRules(int index, WPARAM keys);
+    bool MoveByKey(WPARAM key);
+    void ScrollIntoView(int index);
+    int PerRow() const;
     POINT GridPosition(int index) const;
     void Select(int index, bool selected);
     void BackgroundPress(WPARAM keys, int x, int y);
@@ -104,6 +108,7 @@ private:
     bool scrollBarShown_ = false;
     ScrollState scrollState_ = {-1, -1, -1};  // what the scroll bar was last given
     int anchor_ = -1;
+    int caret_ = -1;  // the cell the last click or key went to
     ItemLoader loader_{this};
     std::unique_ptr<RubberBand> rubberBand_;
     std::vector<CellRecord> cells_;

@@ -253,7 +253,7 @@ LRESULT CALLBACK SimpleControl::WindowProc(HWND window, UINT message, WPARAM wPa
         default: return DefWindowProcA(window, message, wParam, lParam);
     }
     if (code) {
-        NMHDR header = {window, code == kCellBelowPicturePress ? UINT_PTR(wParam) : 0, code};
+        NMHDR header = {window, UINT_PTR(wParam), code};  // the keys held at the press
         SendMessageA(GetParent(window), WM_NOTIFY, reinterpret_cast<WPARAM>(static_cast<ThumbnailCell*>(cell)),
                      reinterpret_cast<LPARAM>(&header));
     }

@@ -17,20 +17,23 @@ void LayoutImp::Select(int index, bool selected) {
     if (bool(cell->IsSelected()) != selected) cell->SetSelected(selected ? 1 : 0);
 }
 
+int LayoutImp::PerRow() const {
+    for (size_t i = 1; i < cells_.size(); ++i)
+        if (cells_[i].x == cells_[0].x) return int(i);
+    return std::max(1, int(cells_.size()));
+}
+
 // Column and row (from 1) of cell `index` in the grid as it stands.
 POINT LayoutImp::GridPosition(int index) const {
-    int perRow = int(cells_.size());
-    for (size_t i = 1; i < cells_.size(); ++i)
-        if (cells_[i].x == cells_[0].x) {
-            perRow = int(i);
-            break;
-        }
+    int perRow = PerRow();
     int q = (index + 1) / perRow, r = (index + 1) % perRow;
     return r != 0 ? POINT{r, q + 1} : POINT{perRow, q};
 }
 
-void LayoutImp::ApplyClickRules(int index) {
-    bool shift = KeyDown(VK_SHIFT), control = KeyDown(VK_CONTROL);
+void LayoutImp::ApplyClickRules(int index, WPARAM keys) {
+    bool shift = keys & MK_SHIFT, control = keys & MK_CONTROL;
+    caret_ = index;
+    SetFocus(window_);  // keys follow the click
     int count = int(cells_.size());
     if (shift && multiSelect_) {
         if (anchor_ < 0) anchor_ = index;
@@ -56,6 +59,37 @@ void LayoutImp::ApplyClickRules(int index) {
         Notify();
         anchor_ = index;
     }
+}
+
+// Arrow keys, Home and End select as a click on the cell they lead to
+// would (Shift extends from the anchor); false for any other key.
+bool LayoutImp::MoveByKey(WPARAM key) {
+    int count = int(cells_.size());
+    if (count == 0) return false;
+    int from = caret_ >= 0 && caret_ < count ? caret_ : 0, to = from;
+    switch (key) {
+        case VK_LEFT: to = from - 1; break;
+        case VK_RIGHT: to = from + 1; break;
+        case VK_UP: to = from - PerRow(); break;
+        case VK_DOWN: to = from + PerRow(); break;
+        case VK_HOME: to = 0; break;
+        case VK_END: to = count - 1; break;
+        default: return false;
+    }
+    to = std::max(0, std::min(to, count - 1));
+    ApplyClickRules(to, (KeyDown(VK_SHIFT) ? MK_SHIFT : 0) | (KeyDown(VK_CONTROL) ? MK_CONTROL : 0));
+    ScrollIntoView(to);
+    return true;
+}
+
+void LayoutImp::ScrollIntoView(int index) {
+    const CellRecord& cell = cells_[size_t(index)];
+    int start = orientation_ ? cell.y : cell.x, size = orientation_ ? cellHeight_ : cellWidth_;
+    int visible = orientation_ ? clientHeight_ : clientWidth_, margin = orientation_ ? marginY_ : marginX_;
+    if (start - margin < scrollPos_)
+        Scroll(SB_THUMBPOSITION, start - margin);
+    else if (start + size + margin > scrollPos_ + visible)
+        Scroll(SB_THUMBPOSITION, start + size + margin - visible);
 }
 
 void LayoutImp::BackgroundPress(WPARAM keys, int x, int y) {

@@ -83,7 +83,7 @@ Section "OrvexView"
   WriteRegStr HKCR "${CLASS_KEY}\DefaultIcon" "" "$INSTDIR\orvexview.dll,6"
   WriteRegStr HKCR "${CLASS_KEY}\InprocServer32" "" "$INSTDIR\orvexview.dll"
   WriteRegStr HKCR "${CLASS_KEY}\InprocServer32" "ThreadingModel" "Apartment"
-  WriteRegDWORD HKCR "${CLASS_KEY}\ShellFolder" "Attributes" 0xa0000000
+  WriteRegDWORD HKCR "${CLASS_KEY}\ShellFolder" "Attributes" 0xb8000000
   WriteRegStr HKLM "${JUNCTION_KEY}" "" "OrvexView"
 
   WriteRegStr HKLM "${SETTINGS_KEY}" "Camera" "Memory Card"

@@ -1,16 +1,13 @@
 #include "server/ItemIcon.h"
 
-const InterfaceRow<ItemIcon> ItemIcon::kInterfaces[2] = {
+const InterfaceRow<ItemIcon> ItemIcon::kInterfaces[3] = {
     {&IID_IUnknown, FaceOf<ItemIcon, IExtractIconA>},
     {&IID_IExtractIconA, FaceOf<ItemIcon, IExtractIconA>},
+    {&IID_IExtractIconW, FaceOf<ItemIcon, IExtractIconW>},
 };
 
-HRESULT ItemIcon::Create(int iconIndex, void** ppv) {
-    ItemIcon* icon = new (std::nothrow) ItemIcon(iconIndex);
-    if (!icon) return E_OUTOFMEMORY;
-    icon->AddRef();
-    *ppv = static_cast<IExtractIconA*>(icon);
-    return S_OK;
+HRESULT ItemIcon::Create(int iconIndex, REFIID riid, void** ppv) {
+    return HandOut(new (std::nothrow) ItemIcon(iconIndex), riid, ppv);
 }
 
 STDMETHODIMP ItemIcon::GetIconLocation(UINT, PSTR iconFile, UINT cchMax, int* index,
@@ -24,3 +21,13 @@ STDMETHODIMP ItemIcon::GetIconLocation(UINT, PSTR iconFile, UINT cchMax, int* in
 
 // The shell extracts the icon from the module file itself.
 STDMETHODIMP ItemIcon::Extract(PCSTR, UINT, HICON*, HICON*, UINT) { return S_FALSE; }
+
+STDMETHODIMP ItemIcon::GetIconLocation(UINT, PWSTR iconFile, UINT cchMax, int* index, UINT* outFlags) {
+    if (!iconFile || !index || !outFlags || cchMax == 0) return E_INVALIDARG;
+    GetModuleFileNameW(theModule.instance, iconFile, cchMax);
+    *index = iconIndex_;
+    *outFlags = 0;
+    return S_OK;
+}
+
+STDMETHODIMP ItemIcon::Extract(PCWSTR, UINT, HICON*, HICON*, UINT) { return S_FALSE; }

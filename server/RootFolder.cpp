@@ -166,9 +166,9 @@ STDMETHODIMP RootFolder::GetUIObjectOf(HWND, UINT cidl, PCUITEMID_CHILD_ARRAY ap
                                        UINT*, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
+    if (!IsEqualIID(riid, IID_IExtractIconA) && !IsEqualIID(riid, IID_IExtractIconW)) return E_NOINTERFACE;
     int child = apidl && cidl > 0 ? FindChild(apidl[0]) : -1;
-    return ItemIcon::Create(child >= 0 ? kChildIcons[child] : 0, ppv);
+    return ItemIcon::Create(child >= 0 ? kChildIcons[child] : 0, riid, ppv);
 }
 
 STDMETHODIMP RootFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {

@@ -104,8 +104,8 @@ STDMETHODIMP SourceFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
                                          void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IExtractIconA)) return E_NOINTERFACE;
-    return ItemIcon::Create(0, ppv);
+    if (!IsEqualIID(riid, IID_IExtractIconA) && !IsEqualIID(riid, IID_IExtractIconW)) return E_NOINTERFACE;
+    return ItemIcon::Create(0, riid, ppv);
 }
 
 STDMETHODIMP SourceFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {

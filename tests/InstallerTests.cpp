@@ -62,7 +62,7 @@ TEST(Installed, TheFolderClassItsJunctionSettingsCamerasAndPrintLayouts) {
         {classes, kClassKey, {{nullptr, "OrvexView"}}},
         {classes, kClassKey + "\\InprocServer32", {{nullptr, module}, {"ThreadingModel", "Apartment"}}},
         {classes, kClassKey + "\\DefaultIcon", {{nullptr, module + ",6"}}},
-        {classes, kClassKey + "\\ShellFolder", {{"Attributes", "0xa0000000"}}},
+        {classes, kClassKey + "\\ShellFolder", {{"Attributes", "0xb8000000"}}},
         {machine, kUninstallKey, {{"DisplayName", "OrvexView"}, {"UninstallString", "\"" + dir + "\\Uninstall.exe\""}}},
         {machine, "Software\\Pictavia\\OrvexView\\Settings", {{"Camera", "Memory Card"}, {"ViewType", "Thumbs"}}},
         {machine, kCameras + "ImageViewer", {{"Path", disk}, {"ThumbFrameSize", "90"}}},

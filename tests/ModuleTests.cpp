@@ -3,12 +3,15 @@
 // address box shows the root's three sources, Enter on "Removable Media" the
 // card's picture folders, and Enter on one of them our camera view.
 #include <gtest/gtest.h>
+#include <windows.h>
+#include <shellapi.h>
 #include <shlobj.h>
 
 #include <set>
 
 #include "base/ComObject.h"
 #include "support/ExplorerSession.h"
+#include "support/MenuWatcher.h"
 #include "support/ScopedRegistry.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
@@ -151,6 +154,79 @@ TEST_F(ExplorerSmoke, AddressBoxOpensTheRootAndEnterOpensASource) {
     WaitUntil([&] { return (grid = FindDescendant(explorer.Window(), "LayoutImpWin")) && cells() == 3; }, 10000);
     ASSERT_NE(grid, nullptr) << "the camera view did not open";
     EXPECT_EQ(cells(), 3);  // the folder's three pictures
+}
+
+using Names = std::vector<std::string>;
+
+// The names of the files a copy put on the clipboard, as a second program reads them.
+Names CopiedNames() {
+    Names names;
+    ComRef<IDataObject> clip;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(OleGetClipboard(clip.Put())) || FAILED(clip->GetData(&format, &medium))) return names;
+    auto drop = static_cast<HDROP>(medium.hGlobal);
+    for (UINT i = 0, n = DragQueryFileW(drop, ~0u, nullptr, 0); i < n; ++i) {
+        wchar_t path[MAX_PATH] = {};
+        DragQueryFileW(drop, i, path, MAX_PATH);
+        char name[MAX_PATH * 3] = {};
+        WideCharToMultiByte(CP_UTF8, 0, wcsrchr(path, L'\\') + 1, -1, name, sizeof name, nullptr, nullptr);
+        names.push_back(name);
+    }
+    ReleaseStgMedium(&medium);
+    return names;
+}
+
+// A new user's walk: the tree pane from My Computer down to a camera folder,
+// the Location box saying where they are, clicks with Ctrl and Shift, the
+// arrow keys, Ctrl+A and Ctrl+C in the view, then Up through every level.
+TEST_F(ExplorerSmoke, TreeLocationSelectionAndKeysWorkAsInAnyFolder) {
+    OleInitialize(nullptr);
+    ExplorerSession explorer("C:\\");
+    RemoteTreeView tree(explorer.Tree());
+    const Names root = {"Desktop", "My Computer", "OrvexView"};
+    HTREEITEM junction = tree.Expand(root);
+    ASSERT_NE(junction, nullptr) << "no OrvexView under My Computer";
+    EXPECT_EQ(tree.Children(junction), (Names{"Digital Camera", "Removable Media", "Hard Disk"}));
+    Names path = root;
+    path.push_back("Removable Media");
+    EXPECT_EQ(tree.Children(tree.Expand(path)), (Names{"100TEST", "101TEST"}));
+    path.push_back("100TEST");
+    tree.Select(tree.Expand(path));
+    std::vector<HWND> cells;
+    WaitUntil([&] {
+        HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+        cells.clear();
+        for (HWND cell = grid ? GetWindow(grid, GW_CHILD) : nullptr; cell; cell = GetWindow(cell, GW_HWNDNEXT))
+            cells.push_back(cell);
+        return cells.size() == 3;
+    }, 10000);
+    ASSERT_EQ(cells.size(), 3u) << "the camera view did not open";
+    EXPECT_EQ(explorer.Location(), "100TEST");
+
+    auto click = [&](size_t cell, WORD heldKey = 0) {
+        RECT box;
+        GetWindowRect(cells[cell], &box);
+        SendClick({(box.left + box.right) / 2, (box.top + box.bottom) / 2}, false, heldKey);
+        WaitUntil([] { return false; }, 300);
+    };
+    auto copied = [&] {
+        SendKey('C', true);
+        WaitUntil([] { return false; }, 500);
+        return CopiedNames();
+    };
+    Names all = (click(1), SendKey('A', true), copied());
+    ASSERT_EQ(all.size(), 3u);
+    EXPECT_EQ((click(0), click(2, VK_SHIFT), copied()), all);
+    EXPECT_EQ((click(1, VK_CONTROL), copied()), (Names{all[0], all[2]}));
+    EXPECT_EQ((click(0), SendKey(VK_RIGHT), copied()), (Names{all[1]}));
+    EXPECT_EQ((SendKey(VK_RIGHT), SendKey(VK_LEFT), copied()), (Names{all[1]}));
+
+    for (const char* level : {"Removable Media", "OrvexView", "My Computer"}) {
+        explorer.Up();
+        EXPECT_TRUE(WaitUntil([&] { return explorer.Location() == level; }, 5000)) << explorer.Location();
+    }
+    OleUninitialize();
 }
 
 }  // namespace

@@ -502,7 +502,8 @@ TEST_F(ThumbnailTest, TheMouseOnAGridOfThreeARow) {
             bool background = press.how & kBackground;
             SetKeys(press.how & kShift, press.how & kCtrl);
             if (!background) PostMessageA(layout, WM_LBUTTONUP, 0, 0);  // a cell is released at once
-            SendMessageA(background ? layout : Cell(press.cell)->Window(), WM_LBUTTONDOWN, MK_LBUTTON,
+            WPARAM keys = MK_LBUTTON | (press.how & kShift ? MK_SHIFT : 0) | (press.how & kCtrl ? MK_CONTROL : 0);
+            SendMessageA(background ? layout : Cell(press.cell)->Window(), WM_LBUTTONDOWN, keys,
                          background ? MAKELPARAM(280, 280) : MAKELPARAM(40, 40));
             SetKeys(false, false);
         }

@@ -32,6 +32,18 @@ bool ExplorerSession::GoTo(const std::string& location) const {
     return true;
 }
 
+HWND ExplorerSession::FindDescendantOf(const char* className) const { return FindDescendant(window_, className); }
+
+std::string ExplorerSession::Location() const {
+    HWND address = FindDescendant(window_, "ComboBoxEx32");
+    HWND edit = address ? FindDescendant(address, "Edit") : nullptr;
+    wchar_t text[512] = {};
+    if (edit) SendMessageW(edit, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    char utf8[1024] = {};
+    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
+}
+
 HWND ExplorerSession::ViewList() const {
     HWND dialog = FindDescendant(window_, "#32770");
     return dialog ? FindDescendant(dialog, "SysListView32") : nullptr;
@@ -61,33 +73,43 @@ bool ExplorerSession::Open(int index) const {
 
 namespace {
 constexpr SIZE_T kBufferSize = 4096;
-constexpr int kTextOffset = 512;
 }  // namespace
 
-RemoteListView::RemoteListView(HWND list) : list_(list) {
+RemoteControl::RemoteControl(HWND control) : control_(control) {
     DWORD pid = 0;
-    GetWindowThreadProcessId(list, &pid);
+    GetWindowThreadProcessId(control, &pid);
     process_ = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, pid);
     if (process_) buffer_ = static_cast<BYTE*>(VirtualAllocEx(process_, nullptr, kBufferSize, MEM_COMMIT, PAGE_READWRITE));
 }
 
-RemoteListView::~RemoteListView() {
+RemoteControl::~RemoteControl() {
     if (buffer_) VirtualFreeEx(process_, buffer_, 0, MEM_RELEASE);
     if (process_) CloseHandle(process_);
 }
 
-LRESULT RemoteListView::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
+LRESULT RemoteControl::Send(UINT message, WPARAM wParam, LPARAM lParam) const {
     DWORD_PTR result = 0;
-    SendMessageTimeoutA(list_, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
+    SendMessageTimeoutA(control_, message, wParam, lParam, SMTO_ABORTIFHUNG, 5000, &result);
     return LRESULT(result);
 }
 
-// Sends `message` with `item` copied into the list's process, and reads it back.
-bool RemoteListView::Ask(UINT message, WPARAM wParam, LVITEMA& item) const {
+bool RemoteControl::Ask(UINT message, WPARAM wParam, void* data, size_t size) const {
     SIZE_T done = 0;
-    if (!buffer_ || !WriteProcessMemory(process_, buffer_, &item, sizeof item, &done)) return false;
+    if (!buffer_ || !WriteProcessMemory(process_, buffer_, data, size, &done)) return false;
     Send(message, wParam, reinterpret_cast<LPARAM>(buffer_));
-    return ReadProcessMemory(process_, buffer_, &item, sizeof item, &done);
+    return ReadProcessMemory(process_, buffer_, data, size, &done);
+}
+
+int RemoteControl::RemoteTextCapacity() const { return int(kBufferSize - kTextOffset) / 2; }
+
+std::string RemoteControl::ReadText(bool wide) const {
+    BYTE text[1024] = {};
+    SIZE_T done = 0;
+    ReadProcessMemory(process_, RemoteText(), text, sizeof text - 2, &done);
+    if (!wide) return reinterpret_cast<char*>(text);
+    char utf8[1024] = {};
+    WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<wchar_t*>(text), -1, utf8, sizeof utf8, nullptr, nullptr);
+    return utf8;
 }
 
 int RemoteListView::Count() const { return int(Send(LVM_GETITEMCOUNT, 0, 0)); }
@@ -95,13 +117,9 @@ int RemoteListView::Count() const { return int(Send(LVM_GETITEMCOUNT, 0, 0)); }
 std::string RemoteListView::Text(int item, int column) const {
     LVITEMA query = {};
     query.iSubItem = column;
-    query.pszText = reinterpret_cast<char*>(buffer_ + kTextOffset);
-    query.cchTextMax = int(kBufferSize - kTextOffset);
-    char text[256] = {};
-    SIZE_T done = 0;
-    if (Ask(LVM_GETITEMTEXTA, WPARAM(item), query))
-        ReadProcessMemory(process_, buffer_ + kTextOffset, text, sizeof text - 1, &done);
-    return text;
+    query.pszText = static_cast<char*>(RemoteText());
+    query.cchTextMax = RemoteTextCapacity();
+    return Ask(LVM_GETITEMTEXTA, WPARAM(item), &query, sizeof query) ? ReadText(false) : std::string();
 }
 
 int RemoteListView::Image(int item) const {
@@ -109,7 +127,7 @@ int RemoteListView::Image(int item) const {
     query.mask = LVIF_IMAGE;
     query.iItem = item;
     query.iImage = -1;
-    Ask(LVM_GETITEMA, 0, query);
+    Ask(LVM_GETITEMA, 0, &query, sizeof query);
     return query.iImage;
 }
 
@@ -126,5 +144,38 @@ std::vector<std::string> RemoteListView::Texts(int column) const {
 void RemoteListView::Select(int item) const {
     LVITEMA state = {};
     state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-    Ask(LVM_SETITEMSTATE, WPARAM(item), state);
+    Ask(LVM_SETITEMSTATE, WPARAM(item), &state, sizeof state);
 }
+
+std::string RemoteTreeView::Text(HTREEITEM item) const {
+    TVITEMW query = {};
+    query.mask = TVIF_TEXT;
+    query.hItem = item;
+    query.pszText = static_cast<wchar_t*>(RemoteText());
+    query.cchTextMax = RemoteTextCapacity();
+    return Ask(TVM_GETITEMW, 0, &query, sizeof query) ? ReadText(true) : std::string();
+}
+
+std::vector<std::string> RemoteTreeView::Children(HTREEITEM parent) const {
+    std::vector<std::string> texts;
+    for (auto item = HTREEITEM(Send(TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, LPARAM(parent))); item;
+         item = HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item))))
+        texts.push_back(Text(item));
+    return texts;
+}
+
+HTREEITEM RemoteTreeView::Expand(const std::vector<std::string>& path) const {
+    HTREEITEM parent = nullptr;
+    for (const std::string& wanted : path) {
+        HTREEITEM found = nullptr;
+        for (auto item = HTREEITEM(Send(TVM_GETNEXTITEM, parent ? TVGN_CHILD : TVGN_ROOT, LPARAM(parent)));
+             item && !found; item = HTREEITEM(Send(TVM_GETNEXTITEM, TVGN_NEXT, LPARAM(item))))
+            if (Text(item) == wanted) found = item;
+        if (!found) return nullptr;
+        Send(TVM_EXPAND, TVE_EXPAND, LPARAM(found));
+        parent = found;
+    }
+    return parent;
+}
+
+void RemoteTreeView::Select(HTREEITEM item) const { Send(TVM_SELECTITEM, TVGN_CARET, LPARAM(item)); }

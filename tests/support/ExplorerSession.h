@@ -1,5 +1,6 @@
 #pragma once
 #include <windows.h>
+#include <commctrl.h>
 
 #include <string>
 #include <vector>
@@ -23,23 +24,52 @@ public:
     bool Open(int index) const;
     // The module's view list inside explorer, or null.
     HWND ViewList() const;
+    HWND Tree() const { return FindDescendantOf("SysTreeView32"); }
+    // What the Location box shows.
+    std::string Location() const;
+    // The toolbar's Back and Up buttons.
+    void Back() const { Press(0); }
+    void Up() const { Press(2); }
 
 private:
+    HWND FindDescendantOf(const char* className) const;
+    void Press(int button) const { PostMessageA(window_, WM_COMMAND, MAKEWPARAM(button, BN_CLICKED), 0); }
 
     PROCESS_INFORMATION process_ = {};
     HWND window_ = nullptr;
 };
 
-// Reads a list view control of another process through a buffer allocated in
-// that process (the control writes its answers there).
-class RemoteListView {
+// A control of another process, asked through a buffer allocated in that
+// process (the control writes its answers there).
+class RemoteControl {
 public:
-    explicit RemoteListView(HWND list);
-    ~RemoteListView();
-    RemoteListView(const RemoteListView&) = delete;
-    RemoteListView& operator=(const RemoteListView&) = delete;
+    explicit RemoteControl(HWND control);
+    ~RemoteControl();
+    RemoteControl(const RemoteControl&) = delete;
+    RemoteControl& operator=(const RemoteControl&) = delete;
 
     bool Ok() const { return buffer_ != nullptr; }
+
+protected:
+    static constexpr int kTextOffset = 512;
+    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
+    // Sends `message` with `size` bytes of `data` copied into the control's
+    // process (pointers in them may point at the text area), then reads them back.
+    bool Ask(UINT message, WPARAM wParam, void* data, size_t size) const;
+    void* RemoteText() const { return buffer_ + kTextOffset; }
+    int RemoteTextCapacity() const;
+    // The text the control wrote at RemoteText(), in UTF-8 (`wide`: UTF-16).
+    std::string ReadText(bool wide) const;
+
+    HWND control_;
+    HANDLE process_ = nullptr;
+    BYTE* buffer_ = nullptr;
+};
+
+class RemoteListView : public RemoteControl {
+public:
+    using RemoteControl::RemoteControl;
+
     int Count() const;
     std::string Text(int item, int column) const;
     std::vector<std::string> Texts(int column) const;
@@ -49,12 +79,20 @@ public:
     bool HasIcons() const;
     // Selects and focuses `item` alone.
     void Select(int item) const;
+};
+
+// The tree pane of another process's explorer.
+class RemoteTreeView : public RemoteControl {
+public:
+    using RemoteControl::RemoteControl;
+
+    // Expands the items named by `path` from the top, each below the one
+    // before; the last of them, or null when one is missing.
+    HTREEITEM Expand(const std::vector<std::string>& path) const;
+    std::vector<std::string> Children(HTREEITEM parent) const;
+    // Selects `item` as a click would.
+    void Select(HTREEITEM item) const;
 
 private:
-    LRESULT Send(UINT message, WPARAM wParam, LPARAM lParam) const;
-    bool Ask(UINT message, WPARAM wParam, struct tagLVITEMA& item) const;
-
-    HWND list_;
-    HANDLE process_ = nullptr;
-    BYTE* buffer_ = nullptr;
+    std::string Text(HTREEITEM item) const;
 };

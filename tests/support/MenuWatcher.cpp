@@ -79,11 +79,16 @@ void SendKey(WORD key, bool control) {
     SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
 }
 
-void SendClick(POINT screen, bool right) {
+void SendClick(POINT screen, bool right, WORD heldKey) {
     SetCursorPos(screen.x, screen.y);
-    INPUT inputs[2] = {};
-    inputs[0].type = inputs[1].type = INPUT_MOUSE;
-    inputs[0].mi.dwFlags = right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN;
-    inputs[1].mi.dwFlags = right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP;
-    SendInput(2, inputs, sizeof(INPUT));
+    std::vector<INPUT> inputs;
+    if (heldKey) inputs.push_back(KeyInput(heldKey, 0));
+    for (DWORD flags : {right ? MOUSEEVENTF_RIGHTDOWN : MOUSEEVENTF_LEFTDOWN, right ? MOUSEEVENTF_RIGHTUP : MOUSEEVENTF_LEFTUP}) {
+        INPUT click = {};
+        click.type = INPUT_MOUSE;
+        click.mi.dwFlags = flags;
+        inputs.push_back(click);
+    }
+    if (heldKey) inputs.push_back(KeyInput(heldKey, KEYEVENTF_KEYUP));
+    SendInput(UINT(inputs.size()), inputs.data(), sizeof(INPUT));
 }

@@ -30,6 +30,6 @@ private:
 };
 
 // Real input through SendInput: a key (with Ctrl), a mouse click at a point
-// of the screen.
+// of the screen (with `heldKey`, such as VK_CONTROL, held down).
 void SendKey(WORD key, bool control = false);
-void SendClick(POINT screen, bool right);
+void SendClick(POINT screen, bool right, WORD heldKey = 0);

@@ -26,7 +26,13 @@ void ScopedRegKey::SetValue(const char* name, DWORD type, const void* data, DWOR
 
 ScopedModuleRegistration::ScopedModuleRegistration(const std::string& dllPath)
     : classKey_(HKEY_CLASSES_ROOT, kFolderClassKey),
-      serverKey_(HKEY_CLASSES_ROOT, std::string(kFolderClassKey) + "\\InprocServer32") {
+      serverKey_(HKEY_CLASSES_ROOT, std::string(kFolderClassKey) + "\\InprocServer32"),
+      folderKey_(HKEY_CLASSES_ROOT, std::string(kFolderClassKey) + "\\ShellFolder"),
+      junctionKey_(HKEY_LOCAL_MACHINE, std::string("Software\\Microsoft\\Windows\\CurrentVersion\\Explorer\\MyComputer"
+                                                   "\\NameSpace\\") + (kFolderClassKey + 6)) {
     serverKey_.SetString(nullptr, dllPath);
     serverKey_.SetString("ThreadingModel", "Apartment");
+    classKey_.SetString(nullptr, "OrvexView");
+    const DWORD attributes = 0xB8000000;  // folder, has subfolders, below it files, browsable
+    folderKey_.SetValue("Attributes", REG_DWORD, &attributes, sizeof attributes);
 }

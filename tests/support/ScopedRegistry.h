@@ -28,6 +28,8 @@ public:
 private:
     ScopedRegKey classKey_;
     ScopedRegKey serverKey_;
+    ScopedRegKey folderKey_;
+    ScopedRegKey junctionKey_;
 };
 
 extern const char kFolderClassKey[];

@@ -157,7 +157,8 @@ TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
     ASSERT_TRUE(WaitUntil([&] { return menus.Menus().size() == 1; }, 3000));
     view->ContextMenuRequested(0, "img_0001.jpg");
     EXPECT_EQ(menus.Menus(), (std::vector<Names>{
-        {"Refresh", "-", "Thumbnail View [checked]", "List View", "-", "Select All"},
+        {"&Thumbnail View [checked]", "&List View", "-", "Refresh", "Select &Folder [grayed]", "-", "&Paste [grayed]",
+         "Select All", "-", "&Print...", "&Settings", "-", "About &" + theModule.productName},
         {"Preview [grayed]", "-", "Copy", "Rotate", "Delete", "-", "Print...", "-", "Properties [grayed]"}}));
 
     view->Control()->SelectItem("img_0001.jpg", 1);

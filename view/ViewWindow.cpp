@@ -2,6 +2,7 @@
 // control's notifications and the status bar.
 #include "print/PrintCommand.h"
 #include "base/Module.h"
+#include "base/WideText.h"
 #include "res/resource.h"
 #include "transfer/ImageDataObject.h"
 #include "view/AboutBox.h"
@@ -101,39 +102,46 @@ void CameraView::ItemOpened(int, const char* name) {
     OpenItem(name, fetched);
 }
 
+// The view's menus and toolbar may be out of reach (Wine's explorer shows
+// neither, nor does today's Windows explorer show a toolbar): its two context
+// menus offer every command.
 void CameraView::ContextMenuRequested(int, const char* name) {
     POINT at;
     GetCursorPos(&at);
     HMENU popup = CreatePopupMenu();
     int total = control_ ? control_->GetItemCount() : 0;
     int selected = control_ ? control_->GetSelectedCount() : 0;
-    auto add = [&](UINT text, int command, bool enabled = true, bool checked = false) {
-        AppendMenuA(popup, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : 0),
-                    command, LoadModuleString(text).c_str());
+    auto add = [&](const std::string& text, int command, bool enabled = true, bool checked = false) {
+        AppendMenuW(popup, MF_STRING | (enabled ? MF_ENABLED : MF_GRAYED) | (checked ? MF_CHECKED : 0), command,
+                    Widen(text).c_str());
     };
-    auto separator = [&] { AppendMenuA(popup, MF_SEPARATOR, 0, nullptr); };
+    auto separator = [&] { AppendMenuW(popup, MF_SEPARATOR, 0, nullptr); };
     if (name && *name) {
-        add(IDS_POPUP_PREVIEW, kPreview, selected == 1);
+        add(LoadModuleString(IDS_POPUP_PREVIEW), kPreview, selected == 1);
         separator();
-        add(IDS_POPUP_COPY, kCopy);
-        add(IDS_POPUP_ROTATE, kRotate);
-        add(IDS_POPUP_DELETE, kDelete);
+        add(LoadModuleString(IDS_POPUP_COPY), kCopy);
+        add(LoadModuleString(IDS_POPUP_ROTATE), kRotate);
+        add(LoadModuleString(IDS_POPUP_DELETE), kDelete);
         separator();
-        add(IDS_POPUP_PRINT, kPrint);
+        add(LoadModuleString(IDS_POPUP_PRINT), kPrint);
         separator();
-        add(IDS_TIP_PROPERTIES, kProperties, selected == 1);
+        add(LoadModuleString(IDS_TIP_PROPERTIES), kProperties, selected == 1);
     } else {
         bool thumbs = GetViewType() == "Thumbs";
-        add(IDS_TIP_REFRESH, kRefresh);
+        add(LoadModuleString(IDS_MENU_THUMBNAIL_VIEW), kThumbnailView, true, thumbs);
+        add(LoadModuleString(IDS_MENU_LIST_VIEW), kListView, true, !thumbs);
         separator();
-        if (folder_->GetKind() == "Viewer") {
-            add(IDS_TIP_SELECT_FOLDER, kSelectFolder);
-            separator();
-        }
-        add(IDS_TIP_THUMBNAIL_VIEW, kThumbnailView, true, thumbs);
-        add(IDS_TIP_LIST_VIEW, kListView, true, !thumbs);
+        add(LoadModuleString(IDS_TIP_REFRESH), kRefresh);
+        add(LoadModuleString(IDS_MENU_SELECT_FOLDER), kSelectFolder, folder_->GetKind() == "Viewer");
         separator();
-        add(IDS_POPUP_SELECT_ALL, kSelectAll, !fileDialog_ && control_ && total != 0);
+        add(LoadModuleString(IDS_MENU_PASTE), kPaste, CanPaste());
+        add(LoadModuleString(IDS_POPUP_SELECT_ALL), kSelectAll, !fileDialog_ && total != 0);
+        if (DeleteAllOnly()) add(LoadModuleString(IDS_MENU_DELETE_ALL), kDelete, total != 0);
+        separator();
+        add(LoadModuleString(IDS_MENU_PRINT), kPrint, total != 0);
+        add(LoadModuleString(IDS_MENU_SETTINGS), kSettings);
+        separator();
+        add(LoadModuleString(IDS_MENU_ABOUT) + theModule.productName, kAbout);
     }
     TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
     DestroyMenu(popup);

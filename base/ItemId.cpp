@@ -110,8 +110,8 @@ IdListHolder::IdListHolder(const IdListHolder& other) {
     FillFlat();
 }
 
-IdListHolder::IdListHolder(const char* name) {
-    list_ = MakeItemIdList(name);
+IdListHolder::IdListHolder(const char* name, ItemId::Kind kind) {
+    list_ = MakeItemIdList(name, kind);
     allocator_ = TaskAllocator().Detach();
     FillFlat();
 }

@@ -48,7 +48,7 @@ public:
 
     explicit IdListHolder(LPCITEMIDLIST list, Items items = Items::Any);
     IdListHolder(const IdListHolder& other);
-    explicit IdListHolder(const char* name);
+    explicit IdListHolder(const char* name, ItemId::Kind kind = ItemId::kFolder);
     IdListHolder();
     virtual ~IdListHolder();
     IdListHolder& operator=(const IdListHolder&) = delete;

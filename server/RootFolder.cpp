@@ -14,7 +14,6 @@
 namespace {
 
 RootFolder* theRoot = nullptr;
-std::unique_ptr<IdListHolder> rootAbsoluteList;
 std::string childNames[RootFolder::kChildCount];
 
 const UINT kChildNameIds[RootFolder::kChildCount] = {IDS_DIGITAL_CAMERA, IDS_REMOVABLE_MEDIA,
@@ -51,8 +50,6 @@ RootFolder* GetRootFolder() {
 
 RootFolder* LiveRootFolder() { return theRoot; }
 
-const IdListHolder* RootAbsoluteList() { return rootAbsoluteList.get(); }
-
 RootFolder::RootFolder() {
     LoadChildNames();
     remoteFolder_ = ComRef<SourceFolder>::Share(new SourceFolder(SourceFolder::kRemote));
@@ -63,7 +60,6 @@ RootFolder::RootFolder() {
 RootFolder::~RootFolder() {
     if (theRoot == this) theRoot = nullptr;
     ownList_.reset();
-    rootAbsoluteList.reset();
 }
 
 const std::string& RootFolder::ChildName(int index) { return childNames[index]; }
@@ -81,7 +77,6 @@ LPITEMIDLIST RootFolder::MakeChildList(int index) {
 }
 
 void RootFolder::Placed() {
-    rootAbsoluteList.reset(new (std::nothrow) IdListHolder(Absolute()));
     ownList_.reset(new (std::nothrow) IdListHolder());
     const int sources[2] = {kDigitalCamera, kRemovableMedia};
     for (int child : sources) {

@@ -58,5 +58,3 @@ private:
 RootFolder* GetRootFolder();
 // The live root, or null when none lives (never makes one).
 RootFolder* LiveRootFolder();
-// The absolute ID list the shell gave the root, or null before Initialize.
-const IdListHolder* RootAbsoluteList();

@@ -4,7 +4,7 @@
 #include "server/RootFolder.h"
 #include "camera/ConfigStore.h"
 #include "camera/SettingsDialog.h"
-#include "transfer/RootItemDataObject.h"
+#include "transfer/IdListDataObject.h"
 #include "view/AboutBox.h"
 
 namespace {
@@ -140,15 +140,15 @@ STDMETHODIMP RootView::GetItemObject(UINT item, REFIID riid, void** ppv) {
     int selected = listView_ ? FirstSelected() : -1;
     if (!IsEqualIID(riid, IID_IDataObject) || item != SVGIO_SELECTION || selected < 0 || !own)
         return E_NOTIMPL;
-    IdListHolder list(names_[size_t(selected)].c_str());
-    RootItemDataObject* data = new (std::nothrow) RootItemDataObject(RootAbsoluteList(), list);
-    if (!data || !list.List()) {
-        delete data;
-        return E_OUTOFMEMORY;
-    }
-    data->AddRef();
-    *ppv = static_cast<IDataObject*>(data);
-    return S_OK;
+    std::vector<IdListHolder> items;
+    items.emplace_back(names_[size_t(selected)].c_str());
+    if (!items[0].List()) return E_OUTOFMEMORY;
+    PIDLIST_ABSOLUTE parent = nullptr;
+    ComRef<IPersistFolder2> placed;
+    if (SUCCEEDED(folder_->QueryInterface(IID_IPersistFolder2, placed.PutVoid()))) placed->GetCurFolder(&parent);
+    HRESULT hr = HandOut(new (std::nothrow) IdListDataObject(parent, std::move(items)), riid, ppv);
+    ILFree(parent);
+    return hr;
 }
 
 void RootView::BuildMenusAndToolbar() {

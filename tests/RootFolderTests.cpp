@@ -222,19 +222,11 @@ TEST_F(RootFolderTest, BindingGivesEachSourceItsOwnFolderOnce) {
     }
 }
 
-TEST_F(RootFolderTest, InitializeKeepsTheAbsoluteListUntilTheRootGoes) {
+TEST_F(RootFolderTest, AViewOnlyOnceInitialized) {
     ExpectRefused(E_NOINTERFACE,  // not initialized
                   [&](void** out) { return NewRoot()->CreateViewObject(nullptr, IID_IShellView, out); });
     auto root = InitializedRoot();
-    EXPECT_STREQ(ItemId::NameOf(RootAbsoluteList()->List()), "OrvexView");
     ExpectRefused(E_NOINTERFACE, [&](void** out) { return root->CreateViewObject(nullptr, IID_IDropTarget, out); });
-    ComRef<IPersistFolder> persist;
-    root->QueryInterface(IID_IPersistFolder, persist.PutVoid());
-    IdListHolder other("Elsewhere");
-    EXPECT_EQ(persist->Initialize(other.List()), S_OK);
-    EXPECT_STREQ(ItemId::NameOf(RootAbsoluteList()->List()), "Elsewhere");
-    persist.Reset(), root.Reset();
-    EXPECT_EQ(RootAbsoluteList(), nullptr);
 }
 
 // Start-up reads the product strings of the file the class key names, and

@@ -8,6 +8,7 @@
 #include "camera/ConfigStore.h"
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
+#include "transfer/IdListDataObject.h"
 #include "transfer/ImageDataObject.h"
 #include "view/ViewKeys.h"
 
@@ -90,7 +91,6 @@ CameraView::~CameraView() {
     ForgetWindow();
     if (menu_) DestroyMenu(menu_);
     if (fileDialog_) fileDialog_->Release();
-    if (dataObject_) dataObject_->Release();
     folderObject_->Release();
 }
 
@@ -116,25 +116,23 @@ STDMETHODIMP CameraView::GetCurrentInfo(FOLDERSETTINGS* settings) {
     return S_OK;
 }
 
-// The data object of the selection comes with the transfer objects.
+// A file dialog reads the selection as ID lists of the folder's pictures, to
+// ask the folder for their files; any other browser gets the pictures themselves.
 STDMETHODIMP CameraView::GetItemObject(UINT, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (!IsEqualIID(riid, IID_IDataObject)) return E_NOTIMPL;
+    if (!IsEqualIID(riid, IID_IDataObject)) return E_NOINTERFACE;
     if (!control_ || control_->GetSelectedCount() == 0) return E_FAIL;
-    if (dataObject_ && static_cast<ImageDataObject*>(dataObject_)->WasCancelled()) {
-        dataObject_->Release();
-        dataObject_ = nullptr;
-    }
-    if (!dataObject_) {
-        dataObject_ = CreateDataObject(nullptr);
-        if (!dataObject_) return E_OUTOFMEMORY;
-        dataObject_->AddRef();
-    }
-    dataObject_->AddRef();
-    *ppv = dataObject_;
-    ++dataObjectsHanded_;
-    return S_OK;
+    if (!fileDialog_) return HandOut(CreateDataObject(nullptr), riid, ppv);
+    std::vector<IdListHolder> pictures;
+    for (const ViewItem& item : items_)
+        if (item.selected) pictures.emplace_back(item.name.c_str(), ItemId::kPicture);
+    PIDLIST_ABSOLUTE parent = nullptr;
+    ComRef<IPersistFolder2> placed;
+    if (SUCCEEDED(folderObject_->QueryInterface(IID_IPersistFolder2, placed.PutVoid()))) placed->GetCurFolder(&parent);
+    HRESULT hr = HandOut(new (std::nothrow) IdListDataObject(parent, std::move(pictures)), riid, ppv);
+    ILFree(parent);
+    return hr;
 }
 
 void CameraView::BuildItems() {

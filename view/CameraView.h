@@ -63,7 +63,7 @@ public:
     bool CanPaste();
     void PasteCommand();
     void CopyCommand();
-    void OpenItem(const std::string& name, const std::string& fetchedFile = "");
+    void OpenItem(const std::string& name);
     void PreviewCommand();
     void DeleteCommand();
     void DeleteAll();
@@ -117,7 +117,5 @@ private:
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;
     IDropTarget* dropTarget_ = nullptr;
-    IDataObject* dataObject_ = nullptr;  // the one GetItemObject hands out
-    int dataObjectsHanded_ = 0;
     char tipText_[64] = {};
 };

@@ -12,20 +12,18 @@
 namespace {
 
 // The viewer lives on its own once created: its frame deletes it.
-void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder,
-                        const std::string& fetchedFile = "", const std::string& name = "") {
+void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder) {
     if (!image) return;
     auto* viewer = new (std::nothrow) FullResViewer(image, rotation, folder);
     if (!viewer) return;
-    if (!fetchedFile.empty()) viewer->UseFetchedFile(fetchedFile, name);
     viewer->Create(nullptr);
 }
 
 }  // namespace
 
-void CameraView::OpenItem(const std::string& name, const std::string& fetchedFile) {
+void CameraView::OpenItem(const std::string& name) {
     int rotation = control_ ? control_->GetItemRotation(name.c_str()) : 0;
-    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_, fetchedFile, name);
+    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_);
 }
 
 void CameraView::PreviewCommand() {

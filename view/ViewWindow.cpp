@@ -67,6 +67,7 @@ void CameraView::SetStatusParts(const std::string& a, const std::string& b, cons
 
 void CameraView::SelectionChanged(const char* name, int selected, int index) {
     if (suppressSelectionEvents_ || !control_) return;
+    if (fileDialog_) fileDialog_->OnStateChange(this, CDBOSC_SELCHANGE);
     int n = control_->GetItemCount();
     if (!name) {
         for (ViewItem& item : items_) item.selected = control_->IsItemSelected(item.name.c_str());
@@ -82,24 +83,11 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
     UpdateCommandStates();
 }
 
+// A file dialog has the first word: it opens the picture for its program. A
+// browser that answers S_FALSE leaves the default action to the view.
 void CameraView::ItemOpened(int, const char* name) {
-    if (!fileDialog_) {
-        if (name) OpenItem(name);
-        return;
-    }
-    // A browser that answers S_FALSE leaves the default action to the view
-    // (Wine's explorer, which offers the file dialog's interface, does so).
-    // To decide, it may have read the selection's files: a transfer the user
-    // cancelled there ends the action, a finished one is what the viewer shows.
-    int handedBefore = dataObjectsHanded_;
-    if (fileDialog_->OnDefaultCommand(this) != S_FALSE || !name) return;
-    auto* read = dataObjectsHanded_ != handedBefore ? static_cast<ImageDataObject*>(dataObject_) : nullptr;
-    if (read && read->WasCancelled()) return;
-    std::string fetched;
-    for (const TransferItem& item : read ? read->Items() : std::vector<TransferItem>{})
-        if (item.name == name && GetFileAttributesA(item.filePath.c_str()) != INVALID_FILE_ATTRIBUTES)
-            fetched = item.filePath;
-    OpenItem(name, fetched);
+    if (fileDialog_ && fileDialog_->OnDefaultCommand(this) != S_FALSE) return;
+    if (name) OpenItem(name);
 }
 
 // The view's menus and toolbar may be out of reach (Wine's explorer shows

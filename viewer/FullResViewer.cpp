@@ -115,7 +115,6 @@ bool FullResViewer::Load(HWND owner) {
 FullResViewer::Fetched FullResViewer::FetchOnce(HWND owner) {
     ImageInfo info = {};
     if (image_->GetInfo(&info)) name_.assign(info.name, strnlen(info.name, sizeof info.name));
-    if (!fetchedFile_.empty()) return LoadFromFile(fetchedFile_.c_str(), 0);
     bool progress = image_->NeedsProgress() != 0;
     ProgressCallback callback = progress ? TransferProgress : nullptr;
 

@@ -26,13 +26,6 @@ public:
     // Afterwards the frame window owns the object (its WM_DESTROY deletes it);
     // a failed Create has released it already.
     bool Create(HWND parent);
-    // Shows a copy fetched already (turned as the view shows it) instead of
-    // fetching the picture again.
-    void UseFetchedFile(std::string path, std::string name) {
-        fetchedFile_ = std::move(path);
-        name_ = std::move(name);
-        rotation_ = 0;
-    }
 
     HWND Frame() const { return frame_; }
     HWND Pane() const { return pane_; }
@@ -74,5 +67,4 @@ private:
     HWND pane_ = nullptr, frame_ = nullptr, toolbar_ = nullptr;
     float zoom_ = 0.25f;
     std::string name_;
-    std::string fetchedFile_;
 };

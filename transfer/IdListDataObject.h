@@ -1,17 +1,22 @@
 #pragma once
 #include <objidl.h>
+#include <shtypes.h>
+
+#include <vector>
 
 #include "base/ComObject.h"
 #include "base/ItemId.h"
 
-// The data object of an item of the root or a source view: only the shell's
-// ID list array of that item below the root.
-class RootItemDataObject : public ComObject<RootItemDataObject, kCountReferences, IDataObject> {
+// The data object of items the shell names by ID list: only the shell's ID
+// list array of `items` below the folder whose absolute list is `parent`.
+// File dialogs read a selection this way, and the root and source views
+// hand out theirs in it.
+class IdListDataObject : public ComObject<IdListDataObject, kCountReferences, IDataObject> {
 public:
-    static const InterfaceRow<RootItemDataObject> kInterfaces[2];
+    static const InterfaceRow<IdListDataObject> kInterfaces[2];
 
-    // `parent`: the root's absolute list (may be null); `item`: the item's list.
-    RootItemDataObject(const IdListHolder* parent, const IdListHolder& item);
+    // `parent` null: the desktop.
+    IdListDataObject(PCIDLIST_ABSOLUTE parent, std::vector<IdListHolder> items);
 
     STDMETHODIMP GetData(FORMATETC* format, STGMEDIUM* medium) override;
     STDMETHODIMP GetDataHere(FORMATETC*, STGMEDIUM*) override { return E_NOTIMPL; }
@@ -25,5 +30,5 @@ public:
 
 private:
     IdListHolder parent_;
-    IdListHolder item_;
+    std::vector<IdListHolder> items_;
 };

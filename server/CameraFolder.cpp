@@ -4,6 +4,8 @@
 #include "server/FolderNames.h"
 #include "base/ItemId.h"
 #include "server/SourceFolder.h"
+#include "transfer/CopyToDisk.h"
+#include "base/WideText.h"
 #include "view/CameraView.h"
 
 const InterfaceRow<CameraFolder> CameraFolder::kInterfaces[6] = {
@@ -22,10 +24,16 @@ CameraFolder::~CameraFolder() { CloseConnection(); }
 
 CameraService* CameraFolder::ParentService() { return parent_->GetService(); }
 
-STDMETHODIMP CameraFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR, ULONG*,
-                                            PIDLIST_RELATIVE* ppidl, ULONG*) {
-    if (ppidl) *ppidl = nullptr;
-    return E_NOTIMPL;
+STDMETHODIMP CameraFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* eaten, PIDLIST_RELATIVE* ppidl,
+                                            ULONG* attributes) {
+    auto findPicture = [this](const std::wstring& wanted) -> LPITEMIDLIST {
+        for (int i = 0, n = IsConnected() ? GetImageCount() : 0; i < n; ++i) {
+            std::string picture = GetImageName(i);
+            if (SameName(wanted, Widen(picture))) return MakeItemIdList(picture.c_str(), ItemId::kPicture);
+        }
+        return nullptr;
+    };
+    return ParseChildPath(this, name, findPicture, eaten, ppidl, attributes);
 }
 
 STDMETHODIMP CameraFolder::EnumObjects(HWND, SHCONTF, IEnumIDList** ppenum) {
@@ -84,7 +92,28 @@ STDMETHODIMP CameraFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
     return E_NOTIMPL;
 }
 
+std::string CameraFolder::PictureFile(const std::string& name) {
+    auto known = pictureFiles_.find(name);
+    if (known != pictureFiles_.end() && GetFileAttributesW(WidePath(known->second).c_str()) != INVALID_FILE_ATTRIBUTES)
+        return known->second;
+    if (!IsConnected()) Connect(true);
+    CameraImage* image = IsConnected() ? OpenImage(name) : nullptr;
+    if (!image) return "";
+    TransferBatch batch;
+    batch.folder = renderFolder_;
+    std::string path;
+    if (!TransferImage(batch, image, path, 0, nullptr)) return "";
+    renderFolder_ = batch.folder;
+    return pictureFiles_[name] = path;
+}
+
+// A file dialog asks for a picture's in-folder parsing name to hand its
+// program a path: that is the path of a file holding the picture.
 STDMETHODIMP CameraFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
+    if (ItemId::IsPicture(pidl) && !ItemId::Next(pidl) && (flags & SHGDN_INFOLDER) && (flags & SHGDN_FORPARSING)) {
+        std::string path = PictureFile(ItemId::NameOf(pidl));
+        return path.empty() ? E_FAIL : PutWideName(Narrow(WidePath(path).c_str()), name);
+    }
     return ItemDisplayName(pidl, flags, flags & SHGDN_FORPARSING ? ParsingPathOf(Absolute()) : L"", name);
 }
 

@@ -1,6 +1,9 @@
 #pragma once
 #include <shlobj.h>
 
+#include <map>
+#include <string>
+
 #include "base/ComObject.h"
 #include "camera/FolderConnection.h"
 #include "server/PlacedFolder.h"
@@ -34,5 +37,12 @@ protected:
     CameraService* ParentService() override;
 
 private:
+    // The file a program gets for picture `name` through a file dialog; ""
+    // when it cannot be had. Rendered once per folder object and left for the
+    // program after the dialog has gone (a later start clears it).
+    std::string PictureFile(const std::string& name);
+
     ComRef<SourceFolder> parent_;
+    std::string renderFolder_;
+    std::map<std::string, std::string> pictureFiles_;
 };

@@ -282,11 +282,11 @@ int RootView::FirstSelected() const {
 
 BOOL RootView::OpenItem(int index) {
     if (index < 0 || index >= static_cast<int>(names_.size())) return TRUE;
-    // A browser that answers S_FALSE leaves the default action to the view
-    // (Wine's explorer does so for items that are not its own).
+    // A browser that did not take the default action leaves it to the view
+    // (a file dialog that has not read the selection fails it).
     ComRef<ICommDlgBrowser> dialog;
     if (browser_ && SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) &&
-        dialog && dialog->OnDefaultCommand(this) != S_FALSE)
+        dialog && dialog->OnDefaultCommand(this) == S_OK)
         return TRUE;
     LPITEMIDLIST copy = MakeItemIdList(names_[index].c_str());
     if (!copy) return FALSE;
@@ -310,6 +310,13 @@ BOOL RootView::OnNotify(NMHDR* header) {
         }
         case NM_RETURN:
             return OpenItem(FirstSelected());
+        case LVN_ITEMCHANGED: {
+            // A file dialog reads the selection as it changes.
+            ComRef<ICommDlgBrowser> dialog;
+            if (browser_ && SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) && dialog)
+                dialog->OnStateChange(this, CDBOSC_SELCHANGE);
+            return FALSE;
+        }
         case TTN_NEEDTEXTA:
         case TTN_NEEDTEXTW: {
             UINT id = header->idFrom == kSettings ? IDS_TIP_SETTINGS

@@ -7,7 +7,11 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <dlgs.h>
+#include <shobjidl.h>
+
 #include <set>
+#include <thread>
 
 #include "base/ComObject.h"
 #include "support/ExplorerSession.h"
@@ -16,6 +20,7 @@
 #include "support/Screen.h"
 #include "support/TestCard.h"
 #include "support/TestPaths.h"
+#include "support/TestPictures.h"
 
 namespace {
 
@@ -227,6 +232,102 @@ TEST_F(ExplorerSmoke, TreeLocationSelectionAndKeysWorkAsInAnyFolder) {
         EXPECT_TRUE(WaitUntil([&] { return explorer.Location() == level; }, 5000)) << explorer.Location();
     }
     OleUninitialize();
+}
+
+// A list view below `parent` whose first item reads `first`, or null.
+HWND ListStartingWith(HWND parent, const std::string& first) {
+    struct Search { const std::string& first; HWND found; } search = {first, nullptr};
+    EnumChildWindows(parent, [](HWND window, LPARAM data) {
+        auto* s = reinterpret_cast<Search*>(data);
+        char name[32] = {}, text[256] = {};
+        GetClassNameA(window, name, sizeof name);
+        LVITEMA item = {};
+        item.pszText = text;
+        item.cchTextMax = sizeof text;
+        if (!strcmp(name, "SysListView32") && SendMessageA(window, LVM_GETITEMTEXTA, 0, LPARAM(&item)) && s->first == text)
+            s->found = window;
+        return !s->found;
+    }, LPARAM(&search));
+    return search.found;
+}
+
+// What a user does in a program's Open dialog: types where to go into the
+// file name box and presses Open, goes into "Removable Media" and "100TEST"
+// with Enter, clicks the second picture and presses Open.
+void PickTheSecondPicture() {
+    HWND dialog = nullptr, box = nullptr;
+    WaitUntil([&] {
+        auto dialogs = OwnWindowsOfClass("#32770");
+        dialog = dialogs.empty() ? nullptr : dialogs.front();
+        box = dialog ? GetDlgItem(dialog, edt1) : nullptr;
+        if (dialog && !box && GetDlgItem(dialog, cmb13)) box = FindDescendant(GetDlgItem(dialog, cmb13), "Edit");
+        return box != nullptr;
+    }, 10000);
+    if (!box) return;
+    auto open = [&] { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); };
+    SendMessageW(box, WM_SETTEXT, 0, LPARAM(L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
+    open();
+    for (auto step : {std::make_pair("Digital Camera", 1), std::make_pair("100TEST", 0)}) {
+        HWND list = nullptr;
+        if (!WaitUntil([&] { return (list = ListStartingWith(dialog, step.first)) != nullptr; }, 10000)) return;
+        LVITEMA state = {};
+        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
+        SendMessageA(list, LVM_SETITEMSTATE, WPARAM(step.second), LPARAM(&state));
+        PostMessageA(list, WM_KEYDOWN, VK_RETURN, 1);
+    }
+    HWND cell = nullptr;
+    WaitUntil([&] {
+        HWND grid = FindDescendant(dialog, "LayoutImpWin");
+        cell = grid ? GetWindow(GetWindow(grid, GW_CHILD), GW_HWNDNEXT) : nullptr;
+        return cell != nullptr;
+    }, 10000);
+    if (!cell) return;
+    RECT area;
+    GetWindowRect(cell, &area);
+    SetForegroundWindow(dialog);
+    SendClick({(area.left + area.right) / 2, (area.top + area.bottom) / 2}, false);
+    wchar_t chosen[MAX_PATH] = {};
+    WaitUntil([&] { return GetWindowTextW(box, chosen, MAX_PATH) && wcsstr(chosen, L"IMG_0002.JPG"); }, 10000);
+    open();
+}
+
+// A program's Open dialog, both kinds, goes into a camera folder as a user
+// would; the program gets the path of a file with the picture's bytes.
+TEST_F(ExplorerSmoke, OpenDialogsHandAProgramACameraPicture) {
+    const auto picture = ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG");
+    auto bytesOf = [](const wchar_t* path) {
+        char narrow[MAX_PATH * 3] = {};
+        WideCharToMultiByte(CP_UTF8, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr);
+        return ReadFileBytes(narrow);
+    };
+    wchar_t file[MAX_PATH] = {};
+    OPENFILENAMEW classic = {};
+    classic.lStructSize = sizeof classic;
+    classic.lpstrFile = file;
+    classic.nMaxFile = MAX_PATH;
+    classic.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+    std::thread user(PickTheSecondPicture);
+    EXPECT_TRUE(GetOpenFileNameW(&classic)) << CommDlgExtendedError();
+    user.join();
+    EXPECT_EQ(bytesOf(file), picture) << "GetOpenFileNameW";
+
+    CoInitialize(nullptr);
+    ComRef<IFileOpenDialog> dialog;
+    ASSERT_EQ(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
+                               dialog.PutVoid()), S_OK);
+    user = std::thread(PickTheSecondPicture);
+    EXPECT_EQ(dialog->Show(nullptr), S_OK);
+    user.join();
+    ComRef<IShellItem> result;
+    wchar_t* path = nullptr;
+    if (SUCCEEDED(dialog->GetResult(result.Put())) && SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
+        EXPECT_EQ(bytesOf(path), picture) << "IFileOpenDialog";
+        CoTaskMemFree(path);
+    } else {
+        ADD_FAILURE() << "IFileOpenDialog gave no file";
+    }
+    dialog.Reset();
+    CoUninitialize();
 }
 
 }  // namespace

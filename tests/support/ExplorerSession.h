@@ -23,6 +23,10 @@ public:
     bool Open(int index) const;
     // The module's view list inside explorer, or null.
     HWND ViewList() const;
+    // A visible top-level window of explorer's process of window class `className` (a popup menu, a dialog), or null.
+    HWND TopWindow(const char* className) const;
+    // Chooses Paste in the background menu of the shell's own folder view shown; false when no menu opened.
+    bool PasteFromBackground() const;
 
 private:
 

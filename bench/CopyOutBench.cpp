@@ -47,8 +47,6 @@ double CopyPlain(const std::string& from, const std::vector<std::string>& names,
 }
 
 double CopyThroughDataObject(DiskFolder& folder, const std::vector<std::string>& names, HWND browser) {
-    std::string transfer = WorkDirectory() + "TRANSFER";
-    EmptyFolder(transfer);
     std::vector<TransferItem> items;
     for (const std::string& name : names) items.push_back({0, name, ""});
     auto* data = new ImageDataObject(nullptr, &folder, nullptr, browser, items);
@@ -90,7 +88,6 @@ int main(int argc, char** argv) {
     }
     EmptyFolder(plainTarget);
     RemoveDirectoryA(plainTarget.c_str());
-    EmptyFolder(WorkDirectory() + "TRANSFER");
     std::printf("pictures %zu\nplain_copy_ms %.0f\ndata_object_ms %.0f\nratio %.2f\n", names.size(), plain, ours,
                 ours / plain);
     DestroyWindow(browser);

@@ -7,6 +7,7 @@
 #include <shellapi.h>
 #include <shlobj.h>
 
+#include <commdlg.h>
 #include <dlgs.h>
 #include <shobjidl.h>
 
@@ -140,25 +141,65 @@ protected:
     ScopedRegKey local_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\Orvex Cameras\\Memory Card\\Local"};
 };
 
-TEST_F(ExplorerSmoke, AddressBoxOpensTheRootAndEnterOpensASource) {
+// The address box opens our root: its sources, each with its own icon from the module; Enter on "Removable Media"
+// shows the card's folders, Enter on one our camera view. A picture copied there (a file dialog's view in Wine's
+// explorer: one picture at a time) and pasted from the background menu of a disk folder shown in the same window
+// arrives whole under its own name; pasted again, Wine asks before replacing it (Yes); another one copied, then
+// Back, then a disk folder, pastes the same.
+TEST_F(ExplorerSmoke, AddressBoxOpensTheViewAndACopiedPicturePastesIntoADiskFolder) {
     ExplorerSession explorer("C:\\");
-    ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
-    EXPECT_EQ(explorer.ViewItems(), (std::vector<std::string>{"Digital Camera", "Removable Media", "Hard Disk"}));
-    {
-        // Our root view, each source with its own icon from the module.
+    auto copyPicture = [&](int index) {  // the card's pictures in the view's order: img_0001.jpg, IMG_0002.JPG, ...
+        ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
+        EXPECT_EQ(explorer.ViewItems("Digital Camera"),
+                  (std::vector<std::string>{"Digital Camera", "Removable Media", "Hard Disk"}));
         RemoteListView list(explorer.ViewList());
         EXPECT_TRUE(list.HasIcons());
         EXPECT_EQ((std::vector<int>{list.Image(0), list.Image(1), list.Image(2)}), (std::vector<int>{1, 2, 3}));
-    }
+        ASSERT_TRUE(explorer.Open(1));
+        EXPECT_EQ(explorer.ViewItems("100TEST"), (std::vector<std::string>{"100TEST", "101TEST"}));
+        ASSERT_TRUE(explorer.Open(0));
+        HWND grid = nullptr, cell = nullptr;
+        WaitUntil([&] { return (grid = FindDescendant(explorer.Window(), "LayoutImpWin")) &&
+                               CountChildren(grid, "SimpleControlWin") == 3; }, 10000);
+        ASSERT_NE(grid, nullptr) << "the camera view did not open";
+        ASSERT_EQ(CountChildren(grid, "SimpleControlWin"), 3);  // the folder's three pictures
+        for (int i = 0; i <= index; ++i) cell = FindWindowExA(grid, cell, "SimpleControlWin", nullptr);
+        SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
+        SendMessageA(cell, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
+        OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+        PostMessageA(GetParent(grid), WM_COMMAND, 10001, 0);  // Copy
+        ASSERT_TRUE(WaitUntil([] { return IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel")); }, 5000));
+    };
+    auto pasteInto = [&](const std::string& folder) {
+        ASSERT_TRUE(explorer.GoTo(folder));
+        ASSERT_TRUE(WaitUntil([&] { return FindDescendant(explorer.Window(), "SHELLDLL_DefView"); }, 10000));
+        ASSERT_TRUE(explorer.PasteFromBackground());
+    };
+    auto arrived = [&](const std::string& folder, const char* name) {
+        auto bytes = ReadFileBytes(card_.Folder() + "\\" + name);
+        return WaitUntil([&] { return ReadFileBytes(folder + "\\" + name) == bytes; }, 10000);
+    };
 
-    ASSERT_TRUE(explorer.Open(1));
-    EXPECT_EQ(explorer.ViewItems("100TEST"), (std::vector<std::string>{"100TEST", "101TEST"}));
-    ASSERT_TRUE(explorer.Open(0));
-    HWND grid = nullptr;
-    auto cells = [&] { return grid ? CountChildren(grid, "SimpleControlWin") : 0; };
-    WaitUntil([&] { return (grid = FindDescendant(explorer.Window(), "LayoutImpWin")) && cells() == 3; }, 10000);
-    ASSERT_NE(grid, nullptr) << "the camera view did not open";
-    EXPECT_EQ(cells(), 3);  // the folder's three pictures
+    std::string target = MakeTempDir("pasted"), afterBack = MakeTempDir("pasted");
+    copyPicture(0);
+    pasteInto(target);
+    EXPECT_TRUE(arrived(target, "img_0001.jpg"));
+    ASSERT_TRUE(explorer.PasteFromBackground());
+    HWND box = nullptr;  // the question's box
+    char title[64] = {};
+    ASSERT_TRUE(WaitUntil([&] { return (box = explorer.TopWindow("#32770")) != nullptr; }, 5000));
+    GetWindowTextA(box, title, sizeof title);
+    EXPECT_STREQ(title, "Confirm file overwrite");
+    PostMessageA(box, WM_COMMAND, IDYES, 0);
+    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000) && arrived(target, "img_0001.jpg"));
+
+    copyPicture(1);
+    PostMessageA(explorer.Window(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), 0);  // Back, explorer's first button
+    EXPECT_FALSE(explorer.ViewItems("100TEST").empty());
+    pasteInto(afterBack);
+    EXPECT_TRUE(arrived(afterBack, "IMG_0002.JPG"));
+    OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+    RemoveTree(target), RemoveTree(afterBack);
 }
 
 using Names = std::vector<std::string>;
@@ -237,7 +278,7 @@ TEST_F(ExplorerSmoke, TreeLocationSelectionAndKeysWorkAsInAnyFolder) {
 // A list view below `parent` whose first item reads `first`, or null.
 HWND ListStartingWith(HWND parent, const std::string& first) {
     struct Search { const std::string& first; HWND found; } search = {first, nullptr};
-    EnumChildWindows(parent, [](HWND window, LPARAM data) {
+    EnumChildWindows(parent, [](HWND window, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
         char name[32] = {}, text[256] = {};
         GetClassNameA(window, name, sizeof name);

@@ -11,7 +11,6 @@
 #include "support/IdLists.h"
 #include "support/ScopedRegistry.h"
 #include "support/TestPaths.h"
-#include "transfer/FormatEnumerator.h"
 
 namespace {
 
@@ -75,34 +74,6 @@ TEST(IdListHolderCompare, BySizeThenBytesAlsoBeyondTheFlatCopy) {
         EXPECT_EQ(IdListHolder(AsList(a)).Compare(IdListHolder(AsList(b))), row.order) << row.first.back();
         EXPECT_EQ(IdListHolder::Compare(AsList(a), AsList(b)), row.order) << row.first.back();
     }
-}
-
-class FormatEnumeration : public CoreTest {};
-
-TEST_F(FormatEnumeration, OneImageAddsTheBitmapAndNextSkipStopAtTheEnd) {
-    auto enumerator = [](bool several) {
-        ComRef<IEnumFORMATETC> formats;
-        HandOut(new FormatEnumerator(several), IID_IEnumFORMATETC, formats.PutVoid());
-        return formats;
-    };
-    const CLIPFORMAT own = CLIPFORMAT(RegisterClipboardFormatA("Vistrel"));
-    const CLIPFORMAT ids = CLIPFORMAT(RegisterClipboardFormatA("Shell IDList Array"));
-    for (bool several : {false, true}) {
-        auto formats = enumerator(several);
-        std::vector<CLIPFORMAT> seen, expected = {own, CF_HDROP, ids};
-        if (!several) expected.push_back(CF_DIB);
-        for (FORMATETC entry; formats->Next(1, &entry, nullptr) == S_OK; seen.push_back(entry.cfFormat))
-            EXPECT_TRUE(entry.tymed == TYMED_HGLOBAL && entry.lindex == -1);
-        EXPECT_EQ(seen, expected);
-    }
-    auto formats = enumerator(true);
-    FORMATETC entries[5];
-    ULONG fetched = 0;
-    EXPECT_EQ(formats->Skip(4), S_FALSE);
-    EXPECT_EQ(formats->Reset(), S_OK);
-    EXPECT_EQ(formats->Skip(1), S_OK);
-    EXPECT_TRUE(formats->Next(5, entries, &fetched) == S_FALSE && fetched == 2 && entries[0].cfFormat == CF_HDROP);
-    EXPECT_TRUE(formats->Next(1, entries, &fetched) == S_FALSE && fetched == 0);
 }
 
 // A refused request answers `result` and clears the caller's pointer.

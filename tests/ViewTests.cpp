@@ -11,8 +11,10 @@
 
 #include <algorithm>
 #include <array>
+#include <map>
 #include <memory>
 #include <numeric>
+#include <sstream>
 #include <utility>
 
 #include "JpegCodec.h"
@@ -291,9 +293,10 @@ TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCallsAndKeepsTheRestInOrde
     }
 }
 
-// What a second program (clipboard_reader.exe) reads from the clipboard; this thread pumps meanwhile.
-std::string ReadClipboardElsewhere() {
-    std::string out = WorkDirectory() + "reader.txt", line = BinPath("clipboard_reader.exe");
+// What a second program (clipboard_reader.exe) reads from the clipboard, saving streams into `folder`; this
+// thread pumps meanwhile.
+std::string ReadClipboardElsewhere(const std::string& folder) {
+    std::string out = WorkDirectory() + "reader.txt", line = BinPath("clipboard_reader.exe") + " " + folder;
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};  // NOLINT
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup, startup.dwFlags = STARTF_USESTDHANDLES;
@@ -311,8 +314,7 @@ std::string ReadClipboardElsewhere() {
 }
 
 TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders) {
-    std::string transfer = WorkDirectory() + "TRANSFER\\", path = card_.Root() + "\\holiday.jpg";
-    RemoveTree(transfer);
+    std::string path = card_.Root() + "\\holiday.jpg";
     CameraView* view = Open();
     card_.Write(path, ReadFileBytes(card_.Folder() + "\\img_0001.jpg"));
     // A picture beside the card's folders, and the shell's own data object for it, as its folder views hand out.
@@ -338,7 +340,6 @@ TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders
     view->Control()->SelectItem("img_0001.jpg", 1);
     view->Control()->SelectItem("IMG_0002.JPG", 1);
     Command(CameraView::kCopy);
-    EXPECT_EQ(ReadClipboardElsewhere(), "file " + transfer + "img_0001.jpg\nfile " + transfer + "IMG_0002.JPG\n");
     EXPECT_FALSE(Grayed(CameraView::kPaste));  // our own files are pictures the card takes
 
     // Real OLE drag loops; no button is down, so they drop where the cursor is: on the view itself, which refuses
@@ -354,15 +355,36 @@ TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders
     CursorOnto(otherHost.Window());
     view->BeginDrag();
     const std::vector<ViewItem>& arrived = static_cast<CameraView*>(otherView.Get())->Items();
-    ASSERT_EQ(arrived.size(), 2u);  // under the names this transfer gave them
-    for (size_t i = 0; i < 2; ++i)  // the card's first two, as selected
-        EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + arrived[i].name),
-                  ReadFileBytes(card_.Folder() + "\\" + view->Items()[i].name));
+    ASSERT_EQ(arrived.size(), 2u);
+    Names copied = {"img_0001.jpg", "IMG_0002.JPG"};  // the card's first two, as selected, under their own names
+    for (size_t i = 0; i < 2; ++i) {
+        EXPECT_EQ(arrived[i].name, copied[i]);
+        EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + copied[i]),
+                  ReadFileBytes(card_.Folder() + "\\" + copied[i]));
+    }
     otherHost.Close();
 
-    CloseView();  // a closing view takes its own data off the clipboard
-    EXPECT_FALSE(IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel")));
-    RemoveTree(transfer);
+    // The copy outlives its view and is first read after the view has gone, the shell's way in each format.
+    CloseView();
+    std::map<std::string, Names> read;
+    std::string streams = MakeTempDir("streams"), line, folder;
+    std::istringstream lines(ReadClipboardElsewhere(streams));
+    while (std::getline(lines, line)) {
+        std::string kind = line.substr(0, line.find(' ')), file = line.substr(kind.size() + 1);
+        if (kind != "stream") folder = file.substr(0, file.rfind('\\'));
+        read[kind].push_back(file.substr(file.rfind('\\') + 1));
+        EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(card_.Folder() + "\\" + read[kind].back())) << line;
+    }
+    EXPECT_EQ(read, (std::map<std::string, Names>{{"file", copied}, {"id", copied}, {"stream", copied}}));
+    view = Open("101TEST", 2);  // and pasted into another folder
+    Command(CameraView::kPaste);
+    ASSERT_EQ(view->Items().size(), 4u);
+    for (size_t i = 0; i < 2; ++i)
+        EXPECT_EQ(ReadFileBytes(card_.SecondFolder() + "\\" + view->Items()[i + 2].name),
+                  ReadFileBytes(card_.Folder() + "\\" + copied[i]));
+    OleSetClipboard(nullptr);  // a released copy takes its files along
+    EXPECT_TRUE(!folder.empty() && GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) << folder;
+    RemoveTree(streams);
 }
 
 // A file dialog reads the selection's ID list array on a double click; one that leaves the action to the view gets
@@ -647,8 +669,6 @@ void Inspect(HWND dialog, void* context) {
     if (seen->click) SendDlgItemMessageA(dialog, seen->click, BM_CLICK, 0, 0);
 }
 
-std::string Transferred(const char* name) { return WorkDirectory() + "TRANSFER\\" + name; }
-
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 HRESULT Get(IDataObject* data, CLIPFORMAT format, std::vector<uint8_t>* bytes = nullptr) {
@@ -662,21 +682,35 @@ HRESULT Get(IDataObject* data, CLIPFORMAT format, std::vector<uint8_t>* bytes = 
 }
 CLIPFORMAT Format(const char* name) { return static_cast<CLIPFORMAT>(RegisterClipboardFormatA(name)); }
 
-// The CF_HDROP file list up to its closing zero, each name ended by its own.
+// The bytes of picture `index`'s FileContents stream.
+std::vector<uint8_t> Contents(IDataObject* data, LONG index) {
+    FORMATETC wanted = {Format(CFSTR_FILECONTENTS), nullptr, DVASPECT_CONTENT, index, TYMED_ISTREAM};
+    STGMEDIUM medium = {};
+    std::vector<uint8_t> bytes;
+    if (data->GetData(&wanted, &medium) != S_OK) return bytes;
+    uint8_t buffer[4096];
+    for (ULONG got = 0; SUCCEEDED(medium.pstm->Read(buffer, sizeof buffer, &got)) && got;)
+        bytes.insert(bytes.end(), buffer, buffer + got);
+    ReleaseStgMedium(&medium);
+    return bytes;
+}
+
+// The CF_HDROP list of wide names up to its closing zero, each name ended by its own.
 std::string DroppedFiles(IDataObject* data) {
     std::vector<uint8_t> block;
     if (Get(data, CF_HDROP, &block) != S_OK) return "(none)";
-    std::string list(block.begin() + reinterpret_cast<const DROPFILES*>(block.data())->pFiles, block.end());
-    return list.substr(0, list.find(std::string(2, '\0')) + 1);
+    const auto* header = reinterpret_cast<const DROPFILES*>(block.data());
+    if (!header->fWide) return "(narrow)";
+    std::wstring list(reinterpret_cast<const wchar_t*>(&block[header->pFiles]), (block.size() - header->pFiles) / 2);
+    list = list.substr(0, list.find(std::wstring(2, L'\0')) + 1);
+    return std::string(list.begin(), list.end());
 }
 
 // A camera of IMG_0001.JPG ..., taken 2024:05:06 07:08:09, of red, green, blue and black (not white) quadrants.
 class ImagesOutTest : public CoreTest {
 protected:
-    void SetUp() override { CoreTest::SetUp(), MakeCamera(2), RemoveTree(WorkDirectory() + "TRANSFER"); }
-    void TearDown() override {
-        DestroyWindow(browser_), RemoveTree(WorkDirectory() + "TRANSFER"), folder_.reset(), CoreTest::TearDown();
-    }
+    void SetUp() override { CoreTest::SetUp(), MakeCamera(2); }
+    void TearDown() override { DestroyWindow(browser_), folder_.reset(), CoreTest::TearDown(); }
     void MakeCamera(int count, Shape shape = kLandscape) {
         folder_.reset(), items_.clear();
         pix::Bitmap bitmap = QuadrantBitmap(shape == kPortrait ? 48 : 64, shape == kLandscape ? 48 : 64);
@@ -739,26 +773,25 @@ TEST_F(TransferTest, ADragFetchesAfterTheDropRetriesTurnsAndNamesInEveryFormat) 
     ComRef<DropSource> source = ComRef<DropSource>::Share(new DropSource);
     ComRef<ImageDataObject> data = Make(source.Get(), -90);
     EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON), S_OK);
-    // While the button is held a target sees an empty placeholder file.
-    std::string placeholder = ImageDataObject::PlaceholderPath();
-    EXPECT_EQ(DroppedFiles(data.Get()), placeholder + '\0');
+    // While the button is held a target sees an empty placeholder file, and that a copy is meant.
+    std::string dropped = DroppedFiles(data.Get()), placeholder = data->PlaceholderPath();
+    EXPECT_EQ(dropped, placeholder + '\0');
     EXPECT_TRUE(Exists(placeholder));
-    EXPECT_EQ(Get(data.Get(), Format(CFSTR_SHELLIDLIST)), DV_E_FORMATETC);
+    std::vector<uint8_t> effect;
+    EXPECT_EQ(Get(data.Get(), Format(CFSTR_PREFERREDDROPEFFECT), &effect), S_OK);
+    EXPECT_EQ(effect, (std::vector<uint8_t>{DROPEFFECT_COPY, 0, 0, 0}));
+    for (const char* fetching : {CFSTR_SHELLIDLIST, "FileGroupDescriptorW"})
+        EXPECT_EQ(Get(data.Get(), Format(fetching)), DV_E_FORMATETC) << fetching;
     EXPECT_EQ(TotalReads(), 0);
 
     EXPECT_EQ(source->QueryContinueDrag(FALSE, 0), DRAGDROP_S_DROP);
     DialogAnswerer retry(IDRETRY);
-    std::string first = Transferred("IMG_0001.JPG"), second = Transferred("IMG_0002.JPG");
+    std::string first = data->Folder() + "IMG_0001.JPG", second = data->Folder() + "IMG_0002.JPG";
     EXPECT_EQ(DroppedFiles(data.Get()), first + '\0' + second + '\0');
     // An ownerless task-modal box: its text is not there yet when it activates.
     EXPECT_EQ(retry.Captions(), std::vector<std::string>{theModule.productName});
-    std::vector<uint8_t> block;
-    ASSERT_EQ(Get(data.Get(), Format(CFSTR_SHELLIDLIST), &block), S_OK);
-    const auto* ids = reinterpret_cast<const CIDA*>(block.data());
-    ASSERT_EQ(ids->cidl, 2u);
-    EXPECT_EQ(ids->aoffset[0], 4 * sizeof(UINT)) << "the parent follows the offsets";
-    EXPECT_STREQ(reinterpret_cast<const char*>(&block[ids->aoffset[1] + 2]), first.c_str());
-    EXPECT_STREQ(reinterpret_cast<const char*>(&block[ids->aoffset[2] + 2]), second.c_str());
+    EXPECT_EQ(Get(data.Get(), Format(CFSTR_SHELLIDLIST)), S_OK);
+    EXPECT_EQ(Contents(data.Get(), 1), ReadFileBytes(second)) << "a rendered picture streams from its file";
     EXPECT_EQ(TotalReads(), 3) << "each picture is fetched once, the first again after its failure";
     EXPECT_EQ(ReadFileBytes(first), jpeg_);
     std::vector<uint8_t> turned = ReadFileBytes(second);
@@ -770,9 +803,50 @@ TEST_F(TransferTest, ADragFetchesAfterTheDropRetriesTurnsAndNamesInEveryFormat) 
 
     EXPECT_EQ(source->QueryContinueDrag(TRUE, MK_LBUTTON), DRAGDROP_S_CANCEL);
     EXPECT_EQ(source->QueryContinueDrag(FALSE, MK_LBUTTON | MK_RBUTTON), DRAGDROP_S_CANCEL);
+    std::string folder = data->Folder();
     data.Reset();
-    EXPECT_FALSE(Exists(placeholder));
-    EXPECT_TRUE(Exists(first));
+    EXPECT_FALSE(Exists(folder)) << "the object's folder goes with it";
+}
+
+// The file group names each picture, with the camera's size and capture time; its stream is the camera's memory
+// read, no file on the way, or for a picture shown turned its turned file. What is listed is what is offered.
+TEST_F(TransferTest, TheFileGroupStreamsEachPictureFromMemoryOrItsTurnedFile) {
+    Image(0)->fileSize = uint32_t(jpeg_.size());  // as real drivers report it
+    ComRef<ImageDataObject> data = Make(nullptr, -90);
+    ComRef<IEnumFORMATETC> formats;
+    FORMATETC entries[8];
+    ULONG count = 0;
+    ASSERT_EQ(data->EnumFormatEtc(DATADIR_GET, formats.Put()), S_OK);
+    EXPECT_EQ(formats->Next(8, entries, &count), S_FALSE) << "fewer than asked";
+    std::vector<CLIPFORMAT> listed;
+    for (ULONG i = 0; i < count; ++i) listed.push_back(entries[i].cfFormat);
+    EXPECT_TRUE(std::all_of(entries, entries + count, [&](FORMATETC& f) { return data->QueryGetData(&f) == S_OK; }));
+    EXPECT_EQ(listed, (std::vector<CLIPFORMAT>{Format("Vistrel"), CF_HDROP, Format(CFSTR_SHELLIDLIST),
+                                               Format(CFSTR_PREFERREDDROPEFFECT), Format("FileGroupDescriptorW"),
+                                               Format(CFSTR_FILECONTENTS)}));
+    EXPECT_EQ(Get(data.Get(), CF_DIB), DV_E_FORMATETC) << "a bitmap is for one picture";
+
+    std::vector<uint8_t> block;
+    ASSERT_EQ(Get(data.Get(), Format("FileGroupDescriptorW"), &block), S_OK);
+    EXPECT_EQ(TotalReads(), 1) << "only the turned picture is fetched, for its size";
+    const auto* group = reinterpret_cast<const FILEGROUPDESCRIPTORW*>(block.data());
+    ASSERT_EQ(group->cItems, 2u);
+    std::vector<uint8_t> turned = ReadFileBytes(data->Folder() + "IMG_0002.JPG");
+    for (UINT i = 0; i < 2; ++i) {
+        const FILEDESCRIPTORW& file = group->fgd[i];
+        std::vector<uint8_t> bytes = Contents(data.Get(), LONG(i));
+        EXPECT_EQ(bytes, i == 0 ? jpeg_ : turned);
+        EXPECT_EQ(std::wstring(file.cFileName), i == 0 ? L"IMG_0001.JPG" : L"IMG_0002.JPG");
+        EXPECT_TRUE(file.nFileSizeLow == bytes.size() && file.nFileSizeHigh == 0) << file.nFileSizeLow;
+        EXPECT_EQ(file.dwFlags, DWORD(FD_FILESIZE | FD_WRITESTIME | FD_PROGRESSUI));
+        FILETIME local;
+        SYSTEMTIME taken;
+        FileTimeToLocalFileTime(&file.ftLastWriteTime, &local), FileTimeToSystemTime(&local, &taken);
+        EXPECT_EQ((std::vector<WORD>{taken.wYear, taken.wMonth, taken.wDay, taken.wHour, taken.wMinute, taken.wSecond}),
+                  (std::vector<WORD>{2024, 1, 2, 3, 4, 5}));  // the camera's, not the turned file's
+    }
+    EXPECT_FALSE(Exists(data->Folder() + "IMG_0001.JPG")) << "no file on the way";
+    EXPECT_EQ(TotalReads(), 2);
 }
 
 TEST_F(TransferTest, ACopyOutShowsProgressAndCancels) {
@@ -790,7 +864,7 @@ TEST_F(TransferTest, ACopyOutShowsProgressAndCancels) {
     };
     EXPECT_EQ(Get(data.Get(), CF_HDROP), E_UNEXPECTED);
     EXPECT_TRUE(data->WasCancelled());
-    EXPECT_FALSE(Exists(Transferred("IMG_0001.JPG"))) << "cancel deletes what was transferred";
+    EXPECT_FALSE(Exists(data->Folder() + "IMG_0001.JPG")) << "cancel deletes what was transferred";
     EXPECT_TRUE(IsWindowEnabled(browser_));
     EXPECT_EQ(FindWindowA("#32770", nullptr), nullptr);
     EXPECT_EQ(Get(data.Get(), CF_HDROP), E_UNEXPECTED) << "the object stays spent";
@@ -803,15 +877,19 @@ TEST_F(TransferTest, CameraNamesBecomeSafeUnusedFileNames) {
         {"a/b/c.jpg", "c.jpg"},           {"CON.jpg", "_CON.jpg"},              {"nul", "_nul."},
         {"a<b>|c?.jpg", "abc.jpg"},       {"name. . .", "name."},
     };
+    std::string folder = MakeRenderFolder();
     for (const auto& c : cases) {
         FakeImage image(c.first, jpeg_);
-        EXPECT_EQ(MakeTransferPath(&image), Transferred(c.second)) << c.first;
+        EXPECT_EQ(MakeTransferPath(&image, folder), folder + c.second) << c.first;
     }
     FakeImage dots("..", jpeg_);
-    EXPECT_EQ(MakeTransferPath(&dots).rfind(Transferred("~ce"), 0), 0u);
-    CloseHandle(CreateFileA(MakeTransferPath(Image(0)).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
-    std::string clash = MakeTransferPath(Image(0));  // a taken name gets a number
-    EXPECT_TRUE(clash.rfind(Transferred("IMG_0001("), 0) == 0 && clash.substr(clash.size() - 5) == ").JPG") << clash;
+    EXPECT_EQ(MakeTransferPath(&dots, folder).rfind(folder + "~ce", 0), 0u);
+    std::string taken = MakeTransferPath(Image(0), folder);
+    CloseHandle(CreateFileA(taken.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW, 0, nullptr));
+    std::string clash = MakeTransferPath(Image(0), folder);  // a taken name gets a number
+    EXPECT_TRUE(clash.rfind(folder + "IMG_0001(", 0) == 0 && clash.substr(clash.size() - 5) == ").JPG") << clash;
+    RemoveRenderFolder(folder);
+    EXPECT_FALSE(Exists(taken));
 }
 
 // A layout key's value (ImagesPerPage or ThumbSize; null: no key) on a page of that size at 100 dpi (a sheet cell of

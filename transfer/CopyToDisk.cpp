@@ -1,5 +1,7 @@
 #include "transfer/CopyToDisk.h"
 
+#include <algorithm>
+#include <atomic>
 #include <cstdint>
 #include <cstring>
 
@@ -15,7 +17,7 @@ namespace {
 int16_t unnamedCounter = 0;
 int16_t clashCounter = 0;
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void EnsureDirectory(const std::string& path) {
     DWORD attributes = GetFileAttributesA(path.c_str());
@@ -29,14 +31,71 @@ std::string TempDirectory() {
     return length && length < MAX_PATH ? std::string(path, length) : std::string();
 }
 
-// The work directory is made here too: the transfer directory lives inside it.
-std::string TargetDirectory(bool inTransferDirectory) {
-    std::string directory = WorkDirectory();
-    if (inTransferDirectory) {
-        directory += "TRANSFER\\";
-        EnsureDirectory(directory);
+// A render folder is named "<process id>-<number>". It is left over when that
+// process is gone, or when the process now holding the id started after the
+// folder was made (the id was reused). Folders of other names come from
+// earlier versions of the module.
+bool IsLeftover(const WIN32_FIND_DATAW& folder) {
+    wchar_t* end = nullptr;
+    unsigned long id = wcstoul(folder.cFileName, &end, 10);
+    if (end == folder.cFileName || *end != L'-') return true;
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION | SYNCHRONIZE, FALSE, DWORD(id));
+    if (!process) return GetLastError() != ERROR_ACCESS_DENIED;  // denied: running, just not ours to ask
+    FILETIME started = {}, exited, kernel, user;
+    bool running = WaitForSingleObject(process, 0) == WAIT_TIMEOUT &&
+                   GetProcessTimes(process, &started, &exited, &kernel, &user);
+    CloseHandle(process);
+    return !running || CompareFileTime(&folder.ftCreationTime, &started) < 0;
+}
+
+void ClearLeftovers(const std::string& directory) {
+    std::wstring wide = WidePath(directory);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((wide + L"*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE) return;
+    std::vector<std::string> leftovers;
+    do {
+        bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        if (folder && wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..") && IsLeftover(found)) {
+            char name[MAX_PATH] = {};
+            if (WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, MAX_PATH, nullptr, nullptr))
+                leftovers.push_back(directory + name + "\\");
+        }
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+    for (const std::string& folder : leftovers) RemoveRenderFolder(folder);
+}
+
+// The progress dialog of one picture's read, when the driver reports
+// progress; the callback's context (null without a dialog).
+ProgressDialog* OpenProgress(const TransferBatch& batch, CameraImage* image, ProgressDialog& dialog) {
+    if (!image->NeedsProgress()) return nullptr;
+    dialog.Open(batch.owner);
+    ImageInfo info = {};
+    if (image->GetInfo(&info)) dialog.SetCaptionText(std::string(info.name, strnlen(info.name, sizeof info.name)));
+    return &dialog;
+}
+
+bool CancelBatch(TransferBatch& batch) {
+    DeleteTransferred(batch);
+    batch.cancelled = true;
+    return false;
+}
+
+// A copy of a block the driver keeps for itself.
+HGLOBAL CopyBlock(HGLOBAL source) {
+    SIZE_T size = GlobalSize(source);
+    const void* from = size ? GlobalLock(source) : nullptr;
+    HGLOBAL copy = from ? GlobalAlloc(GMEM_MOVEABLE, size) : nullptr;
+    void* to = copy ? GlobalLock(copy) : nullptr;
+    if (to) {
+        std::memcpy(to, from, size);
+        GlobalUnlock(copy);
+    } else if (copy) {
+        copy = GlobalFree(copy);
     }
-    return directory;
+    if (from) GlobalUnlock(source);
+    return copy;
 }
 
 int ShowAcquisitionError() {
@@ -61,19 +120,24 @@ bool LoadFetched(ImageLibrary* library, CameraImage* image, Image* picture, int 
     return loaded;
 }
 
-// Writes the camera's file (turned if asked) to `filePath`.
-bool StoreFile(ImageLibrary* library, CameraImage* image, std::string& filePath, int rotation, int fileResult,
-               const char* file, int deleteWhenDone, ProgressDialog* dialog) {
+// Writes the camera's file (turned if asked) to `filePath` in `folder`.
+bool StoreFile(ImageLibrary* library, CameraImage* image, const std::string& folder, std::string& filePath,
+               int rotation, int fileResult, const char* file, int deleteWhenDone, ProgressDialog* dialog) {
     if (fileResult == kReadOk) {
+        filePath = MakeTransferPath(image, folder);
+        std::wstring from = WidePath(file), to = WidePath(filePath);
         if (deleteWhenDone) {
-            filePath = file;  // the driver's own temporary file becomes ours
-        } else {
-            filePath = MakeTransferPath(image);
-            CopyFileA(file, filePath.c_str(), FALSE);
-            DWORD attributes = GetFileAttributesA(filePath.c_str());
-            if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
-                SetFileAttributesA(filePath.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
+            // The driver's own temporary file becomes ours, under the picture's name.
+            if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED)) {
+                DeleteFileW(from.c_str());
+                return false;
+            }
+        } else if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+            return false;
         }
+        DWORD attributes = GetFileAttributesW(to.c_str());
+        if (attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_READONLY))
+            SetFileAttributesW(to.c_str(), attributes & ~FILE_ATTRIBUTE_READONLY);
         if (rotation == 0) return true;
         ImageHolder picture;
         return library && picture && library->LoadFile(filePath.c_str(), picture.Get()) >= 1 &&
@@ -83,7 +147,7 @@ bool StoreFile(ImageLibrary* library, CameraImage* image, std::string& filePath,
     ImageHolder picture;
     if (!library || !picture || !LoadFetched(library, image, picture.Get(), fileResult, file, 0, dialog)) return false;
     if (rotation != 0 && library->Rotate(picture.Get(), rotation, 1) < 1) return false;
-    filePath = MakeTransferPath(image);
+    filePath = MakeTransferPath(image, folder);
     return library->SaveFile(filePath.c_str(), picture.Get(), kSaveFormatJpeg) >= 1;
 }
 
@@ -98,7 +162,7 @@ bool StoreBitmap(ImageLibrary* library, CameraImage* image, int rotation, int fi
     return *dib != nullptr;
 }
 
-// A camera's image name made safe as a file name in the transfer directory:
+// A camera's image name made safe as a file name in a render folder:
 // no folders, no drive, no characters files cannot have, no device names.
 std::string SafeFileName(const std::string& name) {
     std::string safe;
@@ -121,10 +185,44 @@ std::string SafeFileName(const std::string& name) {
 
 }  // namespace
 
+std::wstring WidePath(const std::string& path) {
+    int length = MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), nullptr, 0);
+    std::wstring wide(size_t(std::max(length, 0)), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), &wide[0], length);
+    return wide;
+}
+
 std::string WorkDirectory() {
     std::string directory = TempDirectory() + "CAMEXP\\";
     EnsureDirectory(directory);
+    static const bool cleared = (ClearLeftovers(directory), true);
+    (void)cleared;
     return directory;
+}
+
+std::string MakeRenderFolder() {
+    static std::atomic<unsigned> made{0};
+    std::string work = WorkDirectory();
+    for (int attempt = 0; attempt < 100; ++attempt) {
+        std::string folder = work + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made) + "\\";
+        if (CreateDirectoryW(WidePath(folder).c_str(), nullptr)) return folder;
+        if (GetLastError() != ERROR_ALREADY_EXISTS) break;
+    }
+    return "";
+}
+
+void RemoveRenderFolder(const std::string& folder) {
+    if (folder.empty()) return;
+    std::wstring wide = WidePath(folder);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((wide + L"*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)) DeleteFileW((wide + found.cFileName).c_str());
+        } while (FindNextFileW(search, &found));
+        FindClose(search);
+    }
+    RemoveDirectoryW(wide.c_str());
 }
 
 int FindLastChar(const std::string& text, char c) {
@@ -134,78 +232,84 @@ int FindLastChar(const std::string& text, char c) {
     return found;
 }
 
-std::string UniqueTempName(const std::string& extension, bool inTransferDirectory) {
-    std::string directory = TargetDirectory(inTransferDirectory);
-    std::string candidate = directory + "~ce" + std::to_string(unnamedCounter) + "." + extension;
+std::string UniqueTempName(const std::string& folder, const std::string& extension) {
+    std::string candidate = folder + "~ce" + std::to_string(unnamedCounter) + "." + extension;
     while (Exists(candidate)) {
         ++unnamedCounter;
-        candidate = directory + "~ce" + std::to_string(unnamedCounter) + "." + extension;
+        candidate = folder + "~ce" + std::to_string(unnamedCounter) + "." + extension;
     }
     ++unnamedCounter;
     return candidate;
 }
 
-std::string NamedTempName(const std::string& base, const std::string& extension, bool inTransferDirectory) {
-    std::string directory = TargetDirectory(inTransferDirectory);
-    std::string candidate = directory + base + "." + extension;
+std::string NamedTempName(const std::string& folder, const std::string& base, const std::string& extension) {
+    std::string candidate = folder + base + "." + extension;
     while (Exists(candidate)) {
         ++clashCounter;
-        candidate = directory + base + "(" + std::to_string(clashCounter) + ")." + extension;
+        candidate = folder + base + "(" + std::to_string(clashCounter) + ")." + extension;
     }
     return candidate;
 }
 
-std::string MakeTransferPath(CameraImage* image) {
+std::string PictureFileName(CameraImage* image) {
     ImageInfo info = {};
-    std::string name;
-    if (image->GetInfo(&info) && (info.mask & kInfoName))
-        name = SafeFileName(std::string(info.name, strnlen(info.name, sizeof info.name)));
-    if (name.empty()) return UniqueTempName("jpg", true);
+    if (!image->GetInfo(&info) || !(info.mask & kInfoName)) return "";
+    return SafeFileName(std::string(info.name, strnlen(info.name, sizeof info.name)));
+}
+
+std::string MakeTransferPath(CameraImage* image, const std::string& folder) {
+    std::string name = PictureFileName(image);
+    if (name.empty()) return UniqueTempName(folder, "jpg");
     int dot = FindLastChar(name, '.');
-    if (dot < 0) return NamedTempName(name, "", true);
-    return NamedTempName(name.substr(0, size_t(dot)), name.substr(size_t(dot) + 1), true);
+    if (dot < 0) return NamedTempName(folder, name, "");
+    return NamedTempName(folder, name.substr(0, size_t(dot)), name.substr(size_t(dot) + 1));
 }
 
 void DeleteTransferred(TransferBatch& batch) {
     for (TransferItem& item : batch.items) {
         if (item.filePath.empty()) continue;
-        DeleteFileA(item.filePath.c_str());
+        DeleteFileW(WidePath(item.filePath).c_str());
         item.filePath.clear();
     }
 }
 
 bool TransferImage(TransferBatch& batch, CameraImage* image, std::string& filePath, int rotation, HGLOBAL* dib) {
+    if (!dib && batch.folder.empty()) batch.folder = MakeRenderFolder();
+    if (!dib && batch.folder.empty()) return false;
     ImageLibrary* library = GetImageLibrary();
     for (;;) {
         ProgressDialog dialog;
-        ProgressDialog* context = nullptr;
-        if (image->NeedsProgress()) {
-            dialog.Open(batch.owner);
-            ImageInfo info = {};
-            if (image->GetInfo(&info)) dialog.SetCaptionText(std::string(info.name, strnlen(info.name, sizeof info.name)));
-            context = &dialog;
-        }
+        ProgressDialog* context = OpenProgress(batch, image, dialog);
         char file[260] = {};
         int deleteWhenDone = 0;
         int result = image->ReadToFile(file, sizeof file, 1, &deleteWhenDone, TransferProgress, context);
         file[sizeof file - 1] = '\0';
-        if (result == kReadCancelled) {
-            DeleteTransferred(batch);
-            batch.cancelled = true;
-            return false;
-        }
+        if (result == kReadCancelled) return CancelBatch(batch);
         bool stored = dib ? StoreBitmap(library, image, rotation, result, file, deleteWhenDone, context, dib)
-                          : StoreFile(library, image, filePath, rotation, result, file, deleteWhenDone, context);
+                          : StoreFile(library, image, batch.folder, filePath, rotation, result, file, deleteWhenDone,
+                                      context);
         dialog.Close();
         if (stored) return true;
         if (!dib && !filePath.empty()) {  // half-made: a retry writes a new one
-            DeleteFileA(filePath.c_str());
+            DeleteFileW(WidePath(filePath).c_str());
             filePath.clear();
         }
-        if (ShowAcquisitionError() != IDRETRY) {
-            DeleteTransferred(batch);
-            batch.cancelled = true;
-            return false;
-        }
+        if (ShowAcquisitionError() != IDRETRY) return CancelBatch(batch);
     }
+}
+
+int ReadImageData(TransferBatch& batch, CameraImage* image, HGLOBAL* data) {
+    *data = nullptr;
+    ProgressDialog dialog;
+    ProgressDialog* context = OpenProgress(batch, image, dialog);
+    HGLOBAL block = nullptr;
+    int freeWhenDone = 0;
+    int result = image->ReadData(&block, 1, &freeWhenDone, TransferProgress, context);
+    dialog.Close();
+    if (result == kReadOk && block)
+        *data = freeWhenDone ? block : CopyBlock(block);
+    else if (block && freeWhenDone)
+        GlobalFree(block);
+    if (result == kReadCancelled) CancelBatch(batch);
+    return *data ? kReadOk : result == kReadOk ? -1 : result;
 }

@@ -187,8 +187,8 @@ STDMETHODIMP CameraView::DestroyViewWindow() {
     RevokeDragDrop(window_);
     if (dropTarget_) dropTarget_->Release();
     dropTarget_ = nullptr;
+    // What the view copied stays on the clipboard: its data object keeps the folder.
     ChangeClipboardChain(window_, nextClipboardViewer_);
-    if (IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel"))) OleSetClipboard(nullptr);
     if (fileDialog_) {
         fileDialog_->Release();
         fileDialog_ = nullptr;

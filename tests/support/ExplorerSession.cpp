@@ -49,6 +49,25 @@ HWND ExplorerSession::ViewList() const {
     return dialog ? FindDescendant(dialog, "SysListView32") : nullptr;
 }
 
+HWND ExplorerSession::TopWindow(const char* className) const {
+    return FindProcessWindow(process_.dwProcessId, className);
+}
+
+bool ExplorerSession::PasteFromBackground() const {
+    HWND view = FindDescendant(window_, "SHELLDLL_DefView");
+    if (!view) return false;
+    RECT area;
+    GetWindowRect(view, &area);
+    PostMessageA(view, WM_CONTEXTMENU, WPARAM(view), MAKELPARAM(area.right - 10, area.bottom - 10));
+    HWND menu = nullptr;
+    if (!WaitUntil([&] { return (menu = TopWindow("#32768")) != nullptr; }, 5000)) return false;
+    // Wine 8's background menu gives Paste no mnemonic; it shows Line up Icons, Refresh, Paste, Paste as Link and
+    // Properties (separators are skipped): Paste is the third item down.
+    for (int down = 0; down < 3; ++down) PostMessageA(menu, WM_KEYDOWN, VK_DOWN, 1);
+    PostMessageA(menu, WM_KEYDOWN, VK_RETURN, 1);
+    return true;
+}
+
 std::vector<std::string> ExplorerSession::ViewItems(const std::string& firstItem) const {
     std::vector<std::string> items;
     WaitUntil(

@@ -30,6 +30,10 @@ public:
     // The toolbar's Back and Up buttons.
     void Back() const { Press(0); }
     void Up() const { Press(2); }
+    // A visible top-level window of explorer's process of window class `className` (a popup menu, a dialog), or null.
+    HWND TopWindow(const char* className) const;
+    // Chooses Paste in the background menu of the shell's own folder view shown; false when no menu opened.
+    bool PasteFromBackground() const;
 
 private:
     HWND FindDescendantOf(const char* className) const;

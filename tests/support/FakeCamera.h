@@ -43,6 +43,7 @@ public:
     std::atomic<int> delayMs{0};
     std::atomic<int> reads{0};
     bool named = true;
+    uint32_t fileSize = 1536;   // the size GetInfo reports
     bool fileReads = false;     // ReadToFile hands over a file of the picture
     bool progress = false;      // NeedsProgress, and progress reports 0, 50, 100
     HWND sendTo = nullptr;      // a window the read sends a message to first
@@ -66,7 +67,7 @@ public:
         *out = {};
         out->mask = kInfoName | kInfoSize | kInfoDate | kInfoDimensions;
         lstrcpynA(out->name, name_.c_str(), sizeof out->name);
-        out->fileSize = 1536;
+        out->fileSize = fileSize;
         lstrcpynA(out->captureDate, "2024:01:02 03:04:05", sizeof out->captureDate);
         out->width = 640;
         out->height = 480;

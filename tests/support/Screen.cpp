@@ -91,8 +91,10 @@ std::vector<HWND> OwnWindowsOfClass(const char* className) {
     });
 }
 
-HWND FindProcessWindow(DWORD pid) {
-    auto found = Windows(nullptr, [&](HWND window) { return ProcessOf(window) == pid && IsWindowVisible(window); });
+HWND FindProcessWindow(DWORD pid, const char* className) {
+    auto found = Windows(nullptr, [&](HWND window) {
+        return ProcessOf(window) == pid && IsWindowVisible(window) && (!className || OfClass(window, className));
+    });
     return found.empty() ? nullptr : found.front();
 }
 

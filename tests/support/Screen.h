@@ -13,8 +13,8 @@ bool SaveScreenPng(const std::string& path);
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // The visible top-level windows of this process with window class `className`.
 std::vector<HWND> OwnWindowsOfClass(const char* className);
-// A visible top-level window of process `pid`, or null.
-HWND FindProcessWindow(DWORD pid);
+// A visible top-level window of process `pid` (of window class `className` if given), or null.
+HWND FindProcessWindow(DWORD pid, const char* className = nullptr);
 // The first descendant of `parent` with window class `className`, or null.
 HWND FindDescendant(HWND parent, const char* className);
 // The number of descendants of `parent` with window class `className`.

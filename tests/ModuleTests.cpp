@@ -275,27 +275,33 @@ TEST_F(ExplorerSmoke, TreeLocationSelectionAndKeysWorkAsInAnyFolder) {
     OleUninitialize();
 }
 
-// A list view below `parent` whose first item reads `first`, or null.
-HWND ListStartingWith(HWND parent, const std::string& first) {
-    struct Search { const std::string& first; HWND found; } search = {first, nullptr};
+// A list view below `parent` with an item reading `text`, and its index; null when none.
+HWND ListWithItem(HWND parent, const std::string& text, int& index) {
+    struct Search { const std::string& text; HWND found; int index; } search = {text, nullptr, -1};
     EnumChildWindows(parent, [](HWND window, LPARAM data) -> BOOL {
         auto* s = reinterpret_cast<Search*>(data);
-        char name[32] = {}, text[256] = {};
+        char name[32] = {};
         GetClassNameA(window, name, sizeof name);
-        LVITEMA item = {};
-        item.pszText = text;
-        item.cchTextMax = sizeof text;
-        if (!strcmp(name, "SysListView32") && SendMessageA(window, LVM_GETITEMTEXTA, 0, LPARAM(&item)) && s->first == text)
-            s->found = window;
+        for (int i = 0, n = strcmp(name, "SysListView32") ? 0 : int(SendMessageA(window, LVM_GETITEMCOUNT, 0, 0)); i < n; ++i) {
+            char item[256] = {};
+            LVITEMA query = {};
+            query.pszText = item;
+            query.cchTextMax = sizeof item;
+            SendMessageA(window, LVM_GETITEMTEXTA, WPARAM(i), LPARAM(&query));
+            if (s->text == item) s->found = window, s->index = i;
+        }
         return !s->found;
     }, LPARAM(&search));
+    index = search.index;
     return search.found;
 }
 
-// What a user does in a program's Open dialog: types where to go into the
-// file name box and presses Open, goes into "Removable Media" and "100TEST"
-// with Enter, clicks the second picture and presses Open.
-void PickTheSecondPicture() {
+// What a user does in a program's Open dialog: goes to My Computer (Up from
+// C:\ in the classic dialog, the tree pane in the other), into OrvexView,
+// "Removable Media" and "100TEST" with Enter, clicks the second picture and
+// presses Open. Where it got stuck ("" when it got through); a stuck dialog
+// is cancelled.
+std::string PickTheSecondPicture() {
     HWND dialog = nullptr, box = nullptr;
     WaitUntil([&] {
         auto dialogs = OwnWindowsOfClass("#32770");
@@ -304,17 +310,29 @@ void PickTheSecondPicture() {
         if (dialog && !box && GetDlgItem(dialog, cmb13)) box = FindDescendant(GetDlgItem(dialog, cmb13), "Edit");
         return box != nullptr;
     }, 10000);
-    if (!box) return;
-    auto open = [&] { PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0); };
-    SendMessageW(box, WM_SETTEXT, 0, LPARAM(L"::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
-    open();
-    for (auto step : {std::make_pair("Digital Camera", 1), std::make_pair("100TEST", 0)}) {
+    if (!box) return "no dialog";
+    auto stuck = [&](const std::string& where) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return where;
+    };
+    std::vector<std::string> steps = {"Removable Media", "100TEST"};
+    if (HWND tree = FindDescendant(dialog, "SysTreeView32")) {
+        RemoteTreeView(tree).Select(RemoteTreeView(tree).Expand({"Desktop", "My Computer", "OrvexView"}));
+    } else {
+        PostMessageA(dialog, WM_COMMAND, 0xA001, 0);  // the Up button (FCIDM_TB_UPFOLDER)
+        steps.insert(steps.begin(), "OrvexView");
+    }
+    for (const std::string& step : steps) {
         HWND list = nullptr;
-        if (!WaitUntil([&] { return (list = ListStartingWith(dialog, step.first)) != nullptr; }, 10000)) return;
-        LVITEMA state = {};
-        state.stateMask = state.state = LVIS_SELECTED | LVIS_FOCUSED;
-        SendMessageA(list, LVM_SETITEMSTATE, WPARAM(step.second), LPARAM(&state));
-        PostMessageA(list, WM_KEYDOWN, VK_RETURN, 1);
+        int index = -1;
+        if (!WaitUntil([&] { return (list = ListWithItem(dialog, step, index)) != nullptr; }, 10000))
+            return stuck("no list with " + step);
+        RECT item = {LVIR_ICON, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, WPARAM(index), LPARAM(&item));
+        POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+        ClientToScreen(list, &at);
+        SetForegroundWindow(dialog);
+        SendClick(at, false), SendClick(at, false);  // a double click
     }
     HWND cell = nullptr;
     WaitUntil([&] {
@@ -322,14 +340,16 @@ void PickTheSecondPicture() {
         cell = grid ? GetWindow(GetWindow(grid, GW_CHILD), GW_HWNDNEXT) : nullptr;
         return cell != nullptr;
     }, 10000);
-    if (!cell) return;
+    if (!cell) return stuck("no pictures");
     RECT area;
     GetWindowRect(cell, &area);
     SetForegroundWindow(dialog);
     SendClick({(area.left + area.right) / 2, (area.top + area.bottom) / 2}, false);
     wchar_t chosen[MAX_PATH] = {};
-    WaitUntil([&] { return GetWindowTextW(box, chosen, MAX_PATH) && wcsstr(chosen, L"IMG_0002.JPG"); }, 10000);
-    open();
+    if (!WaitUntil([&] { return GetWindowTextW(box, chosen, MAX_PATH) && wcsstr(chosen, L"IMG_0002.JPG"); }, 10000))
+        return stuck("no file name");
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    return "";
 }
 
 // A program's Open dialog, both kinds, goes into a camera folder as a user
@@ -347,18 +367,22 @@ TEST_F(ExplorerSmoke, OpenDialogsHandAProgramACameraPicture) {
     classic.lpstrFile = file;
     classic.nMaxFile = MAX_PATH;
     classic.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-    std::thread user(PickTheSecondPicture);
+    classic.lpstrInitialDir = L"C:\\";
+    std::string stuck;
+    std::thread user([&] { stuck = PickTheSecondPicture(); });
     EXPECT_TRUE(GetOpenFileNameW(&classic)) << CommDlgExtendedError();
     user.join();
+    EXPECT_EQ(stuck, "");
     EXPECT_EQ(bytesOf(file), picture) << "GetOpenFileNameW";
 
     CoInitialize(nullptr);
     ComRef<IFileOpenDialog> dialog;
     ASSERT_EQ(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
                                dialog.PutVoid()), S_OK);
-    user = std::thread(PickTheSecondPicture);
+    user = std::thread([&] { stuck = PickTheSecondPicture(); });
     EXPECT_EQ(dialog->Show(nullptr), S_OK);
     user.join();
+    EXPECT_EQ(stuck, "");
     ComRef<IShellItem> result;
     wchar_t* path = nullptr;
     if (SUCCEEDED(dialog->GetResult(result.Put())) && SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {

@@ -67,7 +67,6 @@ void CameraView::SetStatusParts(const std::string& a, const std::string& b, cons
 
 void CameraView::SelectionChanged(const char* name, int selected, int index) {
     if (suppressSelectionEvents_ || !control_) return;
-    if (fileDialog_) fileDialog_->OnStateChange(this, CDBOSC_SELCHANGE);
     int n = control_->GetItemCount();
     if (!name) {
         for (ViewItem& item : items_) item.selected = control_->IsItemSelected(item.name.c_str());
@@ -81,6 +80,7 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
         }
     }
     UpdateCommandStates();
+    if (fileDialog_) fileDialog_->OnStateChange(this, CDBOSC_SELCHANGE);
 }
 
 // A file dialog has the first word: it opens the picture for its program. A

@@ -143,12 +143,7 @@ STDMETHODIMP RootView::GetItemObject(UINT item, REFIID riid, void** ppv) {
     std::vector<IdListHolder> items;
     items.emplace_back(names_[size_t(selected)].c_str());
     if (!items[0].List()) return E_OUTOFMEMORY;
-    PIDLIST_ABSOLUTE parent = nullptr;
-    ComRef<IPersistFolder2> placed;
-    if (SUCCEEDED(folder_->QueryInterface(IID_IPersistFolder2, placed.PutVoid()))) placed->GetCurFolder(&parent);
-    HRESULT hr = HandOut(new (std::nothrow) IdListDataObject(parent, std::move(items)), riid, ppv);
-    ILFree(parent);
-    return hr;
+    return HandOutIdLists(folder_.Get(), std::move(items), riid, ppv);
 }
 
 void RootView::BuildMenusAndToolbar() {

@@ -1,5 +1,7 @@
 #include "transfer/IdListDataObject.h"
 
+#include <shlobj.h>
+
 #include <cstring>
 
 namespace {
@@ -51,4 +53,13 @@ STDMETHODIMP IdListDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
     medium->hGlobal = block;
     medium->pUnkForRelease = nullptr;
     return S_OK;
+}
+
+HRESULT HandOutIdLists(IUnknown* folder, std::vector<IdListHolder> items, REFIID riid, void** ppv) {
+    PIDLIST_ABSOLUTE parent = nullptr;
+    ComRef<IPersistFolder2> placed;
+    if (SUCCEEDED(folder->QueryInterface(IID_IPersistFolder2, placed.PutVoid()))) placed->GetCurFolder(&parent);
+    HRESULT hr = HandOut(new (std::nothrow) IdListDataObject(parent, std::move(items)), riid, ppv);
+    ILFree(parent);
+    return hr;
 }

@@ -32,3 +32,7 @@ private:
     IdListHolder parent_;
     std::vector<IdListHolder> items_;
 };
+
+// Hands out the ID list array of `items` below `folder` (its place asked of
+// it through IPersistFolder2).
+HRESULT HandOutIdLists(IUnknown* folder, std::vector<IdListHolder> items, REFIID riid, void** ppv);

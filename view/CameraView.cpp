@@ -127,12 +127,7 @@ STDMETHODIMP CameraView::GetItemObject(UINT, REFIID riid, void** ppv) {
     std::vector<IdListHolder> pictures;
     for (const ViewItem& item : items_)
         if (item.selected) pictures.emplace_back(item.name.c_str(), ItemId::kPicture);
-    PIDLIST_ABSOLUTE parent = nullptr;
-    ComRef<IPersistFolder2> placed;
-    if (SUCCEEDED(folderObject_->QueryInterface(IID_IPersistFolder2, placed.PutVoid()))) placed->GetCurFolder(&parent);
-    HRESULT hr = HandOut(new (std::nothrow) IdListDataObject(parent, std::move(pictures)), riid, ppv);
-    ILFree(parent);
-    return hr;
+    return HandOutIdLists(folderObject_, std::move(pictures), riid, ppv);
 }
 
 void CameraView::BuildItems() {

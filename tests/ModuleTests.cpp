@@ -331,8 +331,10 @@ std::string PickTheSecondPicture() {
         SendMessageA(list, LVM_GETITEMRECT, WPARAM(index), LPARAM(&item));
         POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
         ClientToScreen(list, &at);
-        SetForegroundWindow(dialog);
-        SendClick(at, false), SendClick(at, false);  // a double click
+        SetCursorPos(at.x, at.y);  // where the view looks for the item
+        ScreenToClient(list, &at);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})  // a double click
+            PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
     }
     HWND cell = nullptr;
     WaitUntil([&] {
@@ -343,7 +345,7 @@ std::string PickTheSecondPicture() {
     if (!cell) return stuck("no pictures");
     RECT area;
     GetWindowRect(cell, &area);
-    SetForegroundWindow(dialog);
+    WaitUntil([&] { return SetForegroundWindow(dialog), GetForegroundWindow() == dialog; }, 3000);
     SendClick({(area.left + area.right) / 2, (area.top + area.bottom) / 2}, false);
     wchar_t chosen[MAX_PATH] = {};
     if (!WaitUntil([&] { return GetWindowTextW(box, chosen, MAX_PATH) && wcsstr(chosen, L"IMG_0002.JPG"); }, 10000))

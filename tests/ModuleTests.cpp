@@ -22,6 +22,7 @@
 #include "support/TestCard.h"
 #include "support/TestPaths.h"
 #include "support/TestPictures.h"
+#include "support/TestPrinter.h"
 
 namespace {
 
@@ -128,79 +129,16 @@ protected:
         char path[8192] = {};
         GetEnvironmentVariableA("PATH", path, sizeof path);
         SetEnvironmentVariableA("PATH", (BinDir() + ";" + path).c_str());
-        className_.SetString(nullptr, "OrvexView");
         settings_.SetString("Camera", "Memory Card");
         local_.SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
     }
     ~ExplorerSmoke() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia"); }
 
     ScopedModuleRegistration registration_{BinPath("orvexview.dll")};
-    ScopedRegKey className_{HKEY_CLASSES_ROOT, kFolderClassKey};
     TestCard card_;
     ScopedRegKey settings_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings"};
     ScopedRegKey local_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\Orvex Cameras\\Memory Card\\Local"};
 };
-
-// The address box opens our root: its sources, each with its own icon from the module; Enter on "Removable Media"
-// shows the card's folders, Enter on one our camera view. A picture copied there (a file dialog's view in Wine's
-// explorer: one picture at a time) and pasted from the background menu of a disk folder shown in the same window
-// arrives whole under its own name; pasted again, Wine asks before replacing it (Yes); another one copied, then
-// Back, then a disk folder, pastes the same.
-TEST_F(ExplorerSmoke, AddressBoxOpensTheViewAndACopiedPicturePastesIntoADiskFolder) {
-    ExplorerSession explorer("C:\\");
-    auto copyPicture = [&](int index) {  // the card's pictures in the view's order: img_0001.jpg, IMG_0002.JPG, ...
-        ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
-        EXPECT_EQ(explorer.ViewItems("Digital Camera"),
-                  (std::vector<std::string>{"Digital Camera", "Removable Media", "Hard Disk"}));
-        RemoteListView list(explorer.ViewList());
-        EXPECT_TRUE(list.HasIcons());
-        EXPECT_EQ((std::vector<int>{list.Image(0), list.Image(1), list.Image(2)}), (std::vector<int>{1, 2, 3}));
-        ASSERT_TRUE(explorer.Open(1));
-        EXPECT_EQ(explorer.ViewItems("100TEST"), (std::vector<std::string>{"100TEST", "101TEST"}));
-        ASSERT_TRUE(explorer.Open(0));
-        HWND grid = nullptr, cell = nullptr;
-        WaitUntil([&] { return (grid = FindDescendant(explorer.Window(), "LayoutImpWin")) &&
-                               CountChildren(grid, "SimpleControlWin") == 3; }, 10000);
-        ASSERT_NE(grid, nullptr) << "the camera view did not open";
-        ASSERT_EQ(CountChildren(grid, "SimpleControlWin"), 3);  // the folder's three pictures
-        for (int i = 0; i <= index; ++i) cell = FindWindowExA(grid, cell, "SimpleControlWin", nullptr);
-        SendMessageA(cell, WM_LBUTTONDOWN, MK_LBUTTON, MAKELPARAM(10, 10));
-        SendMessageA(cell, WM_LBUTTONUP, 0, MAKELPARAM(10, 10));
-        OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
-        PostMessageA(GetParent(grid), WM_COMMAND, 10001, 0);  // Copy
-        ASSERT_TRUE(WaitUntil([] { return IsClipboardFormatAvailable(RegisterClipboardFormatA("Vistrel")); }, 5000));
-    };
-    auto pasteInto = [&](const std::string& folder) {
-        ASSERT_TRUE(explorer.GoTo(folder));
-        ASSERT_TRUE(WaitUntil([&] { return FindDescendant(explorer.Window(), "SHELLDLL_DefView"); }, 10000));
-        ASSERT_TRUE(explorer.PasteFromBackground());
-    };
-    auto arrived = [&](const std::string& folder, const char* name) {
-        auto bytes = ReadFileBytes(card_.Folder() + "\\" + name);
-        return WaitUntil([&] { return ReadFileBytes(folder + "\\" + name) == bytes; }, 10000);
-    };
-
-    std::string target = MakeTempDir("pasted"), afterBack = MakeTempDir("pasted");
-    copyPicture(0);
-    pasteInto(target);
-    EXPECT_TRUE(arrived(target, "img_0001.jpg"));
-    ASSERT_TRUE(explorer.PasteFromBackground());
-    HWND box = nullptr;  // the question's box
-    char title[64] = {};
-    ASSERT_TRUE(WaitUntil([&] { return (box = explorer.TopWindow("#32770")) != nullptr; }, 5000));
-    GetWindowTextA(box, title, sizeof title);
-    EXPECT_STREQ(title, "Confirm file overwrite");
-    PostMessageA(box, WM_COMMAND, IDYES, 0);
-    EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 5000) && arrived(target, "img_0001.jpg"));
-
-    copyPicture(1);
-    PostMessageA(explorer.Window(), WM_COMMAND, MAKEWPARAM(0, BN_CLICKED), 0);  // Back, explorer's first button
-    EXPECT_FALSE(explorer.ViewItems("100TEST").empty());
-    pasteInto(afterBack);
-    EXPECT_TRUE(arrived(afterBack, "IMG_0002.JPG"));
-    OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
-    RemoveTree(target), RemoveTree(afterBack);
-}
 
 using Names = std::vector<std::string>;
 
@@ -223,37 +161,45 @@ Names CopiedNames() {
     return names;
 }
 
-// A new user's walk: the tree pane from My Computer down to a camera folder,
-// the Location box saying where they are, clicks with Ctrl and Shift, the
-// arrow keys, Ctrl+A and Ctrl+C in the view, then Up through every level.
-TEST_F(ExplorerSmoke, TreeLocationSelectionAndKeysWorkAsInAnyFolder) {
+// A new user's walk in Wine's explorer. The address box opens OrvexView (its sources with their icons), the tree
+// pane reaches a camera folder and the Location box says where they are. Clicks with Ctrl and Shift, the arrow keys
+// and Ctrl+A select; Ctrl+C copies. Paste on a disk folder's background brings every picture whole under its own
+// name, and again after Wine asks to replace them. The background menu reaches Settings and Print. A picture
+// copied, then Up through every level to My Computer and into a disk folder, pastes too.
+TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     OleInitialize(nullptr);
     ExplorerSession explorer("C:\\");
+    ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
+    EXPECT_EQ(explorer.ViewItems("Digital Camera"), (Names{"Digital Camera", "Removable Media", "Hard Disk"}));
+    {
+        RemoteListView list(explorer.ViewList());
+        EXPECT_TRUE(list.HasIcons());
+        EXPECT_EQ((std::vector<int>{list.Image(0), list.Image(1), list.Image(2)}), (std::vector<int>{1, 2, 3}));
+    }
     RemoteTreeView tree(explorer.Tree());
-    const Names root = {"Desktop", "My Computer", "OrvexView"};
-    HTREEITEM junction = tree.Expand(root);
-    ASSERT_NE(junction, nullptr) << "no OrvexView under My Computer";
-    EXPECT_EQ(tree.Children(junction), (Names{"Digital Camera", "Removable Media", "Hard Disk"}));
-    Names path = root;
+    Names path = {"Desktop", "My Computer", "OrvexView"};
+    ASSERT_EQ(tree.Children(tree.Expand(path)), (Names{"Digital Camera", "Removable Media", "Hard Disk"}));
     path.push_back("Removable Media");
     EXPECT_EQ(tree.Children(tree.Expand(path)), (Names{"100TEST", "101TEST"}));
     path.push_back("100TEST");
     tree.Select(tree.Expand(path));
     std::vector<HWND> cells;
-    WaitUntil([&] {
-        HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
-        cells.clear();
-        for (HWND cell = grid ? GetWindow(grid, GW_CHILD) : nullptr; cell; cell = GetWindow(cell, GW_HWNDNEXT))
-            cells.push_back(cell);
-        return cells.size() == 3;
-    }, 10000);
-    ASSERT_EQ(cells.size(), 3u) << "the camera view did not open";
+    auto pictures = [&] {
+        return WaitUntil([&] {
+            HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+            cells.clear();
+            for (HWND cell = grid ? GetWindow(grid, GW_CHILD) : nullptr; cell; cell = GetWindow(cell, GW_HWNDNEXT))
+                cells.push_back(cell);
+            return cells.size() == 3;
+        }, 10000);
+    };
+    ASSERT_TRUE(pictures()) << "the camera view did not open";
     EXPECT_EQ(explorer.Location(), "100TEST");
 
-    auto click = [&](size_t cell, WORD heldKey = 0) {
+    auto click = [&](size_t cell, WORD heldKey = 0, bool right = false) {
         RECT box;
         GetWindowRect(cells[cell], &box);
-        SendClick({(box.left + box.right) / 2, (box.top + box.bottom) / 2}, false, heldKey);
+        SendClick({(box.left + box.right) / 2, right ? box.bottom + 4 : (box.top + box.bottom) / 2}, right, heldKey);
         WaitUntil([] { return false; }, 300);
     };
     auto copied = [&] {
@@ -262,16 +208,65 @@ TEST_F(ExplorerSmoke, TreeLocationSelectionAndKeysWorkAsInAnyFolder) {
         return CopiedNames();
     };
     Names all = (click(1), SendKey('A', true), copied());
-    ASSERT_EQ(all.size(), 3u);
+    ASSERT_EQ(all, (Names{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
     EXPECT_EQ((click(0), click(2, VK_SHIFT), copied()), all);
     EXPECT_EQ((click(1, VK_CONTROL), copied()), (Names{all[0], all[2]}));
     EXPECT_EQ((click(0), SendKey(VK_RIGHT), copied()), (Names{all[1]}));
     EXPECT_EQ((SendKey(VK_RIGHT), SendKey(VK_LEFT), copied()), (Names{all[1]}));
 
+    EnsureTestPrinter();
+    for (auto [key, title] : {std::make_pair('s', "Settings"), std::make_pair('i', "Print")}) {
+        click(0, 0, true);  // below the picture: the background's menu
+        ASSERT_TRUE(explorer.ChooseInMenu(key)) << title;
+        HWND dialog = nullptr;
+        char text[128] = {};
+        EXPECT_TRUE(WaitUntil([&] { return (dialog = explorer.TopWindow("#32770")) != nullptr; }, 5000)) << title;
+        if (dialog) GetWindowTextA(dialog, text, sizeof text);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, title, text);
+        if (dialog) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+    }
+
+    auto pasteInto = [&](const std::string& folder) {
+        HWND before = FindDescendant(explorer.Window(), "SHELLDLL_DefView"), shown = nullptr;
+        ASSERT_TRUE(explorer.GoTo(folder));
+        ASSERT_TRUE(WaitUntil([&] {
+            return (shown = FindDescendant(explorer.Window(), "SHELLDLL_DefView")) && shown != before;
+        }, 10000));
+        ASSERT_TRUE(explorer.PasteFromBackground());
+    };
+    auto arrived = [&](const std::string& folder, const Names& names) {
+        return WaitUntil([&] {
+            for (const std::string& name : names)
+                if (ReadFileBytes(folder + "\\" + name) != ReadFileBytes(card_.Folder() + "\\" + name)) return false;
+            return true;
+        }, 10000);
+    };
+    std::string target = MakeTempDir("pasted"), afterUp = MakeTempDir("pasted");
+    EXPECT_EQ((click(2), SendKey('A', true), copied()), all);
+    pasteInto(target);
+    EXPECT_TRUE(arrived(target, all));
+    ASSERT_TRUE(explorer.PasteFromBackground());
+    for (HWND box; WaitUntil([&] { return (box = explorer.TopWindow("#32770")) != nullptr; }, 3000);) {
+        char title[64] = {};
+        GetWindowTextA(box, title, sizeof title);
+        EXPECT_STREQ(title, "Confirm file overwrite");
+        PostMessageA(box, WM_COMMAND, IDYES, 0);
+        WaitUntil([&] { return !IsWindow(box); }, 5000);
+    }
+    EXPECT_TRUE(arrived(target, all));
+
+    explorer.Back();
+    ASSERT_TRUE(pictures());
+    EXPECT_EQ((click(1), copied()), (Names{all[1]}));
     for (const char* level : {"Removable Media", "OrvexView", "My Computer"}) {
         explorer.Up();
         EXPECT_TRUE(WaitUntil([&] { return explorer.Location() == level; }, 5000)) << explorer.Location();
     }
+    pasteInto(afterUp);
+    EXPECT_TRUE(arrived(afterUp, {all[1]}));
+    OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+    RemoveTree(target), RemoveTree(afterUp);
     OleUninitialize();
 }
 

@@ -160,8 +160,8 @@ TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
     view->ContextMenuRequested(0, "img_0001.jpg");
     EXPECT_EQ(menus.Menus(), (std::vector<Names>{
         {"&Thumbnail View [checked]", "&List View", "-", "Refresh", "Select &Folder [grayed]", "-", "&Paste [grayed]",
-         "Select All", "-", "&Print...", "&Settings", "-", "About &" + theModule.productName},
-        {"Preview [grayed]", "-", "Copy", "Rotate", "Delete", "-", "Print...", "-", "Properties [grayed]"}}));
+         "Select &All", "-", "Pr&int...", "&Settings", "-", "About &" + theModule.productName},
+        {"Pre&view [grayed]", "-", "&Copy", "R&otate", "&Delete", "-", "Pr&int...", "-", "P&roperties [grayed]"}}));
 
     view->Control()->SelectItem("img_0001.jpg", 1);
     EXPECT_EQ(Usable(), "menu: Copy Rotate Delete SelectAll Properties toolbar: Rotate Delete Properties");

@@ -113,7 +113,7 @@ void CameraView::ContextMenuRequested(int, const char* name) {
         separator();
         add(LoadModuleString(IDS_POPUP_PRINT), kPrint);
         separator();
-        add(LoadModuleString(IDS_TIP_PROPERTIES), kProperties, selected == 1);
+        add(LoadModuleString(IDS_MENU_PROPERTIES), kProperties, selected == 1);
     } else {
         bool thumbs = GetViewType() == "Thumbs";
         add(LoadModuleString(IDS_MENU_THUMBNAIL_VIEW), kThumbnailView, true, thumbs);
@@ -126,7 +126,7 @@ void CameraView::ContextMenuRequested(int, const char* name) {
         add(LoadModuleString(IDS_POPUP_SELECT_ALL), kSelectAll, !fileDialog_ && total != 0);
         if (DeleteAllOnly()) add(LoadModuleString(IDS_MENU_DELETE_ALL), kDelete, total != 0);
         separator();
-        add(LoadModuleString(IDS_MENU_PRINT), kPrint, total != 0);
+        add(LoadModuleString(IDS_POPUP_PRINT), kPrint, total != 0);
         add(LoadModuleString(IDS_MENU_SETTINGS), kSettings);
         separator();
         add(LoadModuleString(IDS_MENU_ABOUT) + theModule.productName, kAbout);

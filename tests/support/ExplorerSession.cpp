@@ -68,6 +68,13 @@ bool ExplorerSession::PasteFromBackground() const {
     return true;
 }
 
+bool ExplorerSession::ChooseInMenu(char key) const {
+    HWND menu = nullptr;
+    if (!WaitUntil([&] { return (menu = TopWindow("#32768")) != nullptr; }, 5000)) return false;
+    PostMessageA(menu, WM_CHAR, WPARAM(key), 1);
+    return true;
+}
+
 std::vector<std::string> ExplorerSession::ViewItems(const std::string& firstItem) const {
     std::vector<std::string> items;
     WaitUntil(

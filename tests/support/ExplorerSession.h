@@ -34,6 +34,8 @@ public:
     HWND TopWindow(const char* className) const;
     // Chooses Paste in the background menu of the shell's own folder view shown; false when no menu opened.
     bool PasteFromBackground() const;
+    // Chooses the item with mnemonic `key` in the popup menu explorer shows; false when none shows.
+    bool ChooseInMenu(char key) const;
 
 private:
     HWND FindDescendantOf(const char* className) const;

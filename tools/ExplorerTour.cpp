@@ -1,17 +1,25 @@
 // explorer_tour.exe <folder>: opens the installed extension in Wine's explorer
-// as a user would and saves what it shows: root.png, removable.png after Enter
-// on "Removable Media", camera.png after Enter on its first folder, list.png after
+// as a user would and saves what it shows: mycomputer.png (OrvexView under My
+// Computer), root.png after Enter on it with the tree pane expanded,
+// removable.png after Enter on "Removable Media", camera.png after Enter on its
+// first folder, select.png (three pictures chosen with Ctrl), pasted.png (all of
+// them copied and pasted into C:\Pasted, shown there), list.png after
 // the view's "List View" command (what its background menu sends), viewer.png after
 // a double click on the first thumbnail, print.png (the print dialog, its
 // contact sheet going to the PostScript printer on FILE:), then serial.png (the "Digital Camera"
 // folder served by the camera simulator on COM1) and progress.png (a picture
-// coming over the line). Used by make demo.
+// coming over the line), and open-dialog.png (a program's Open dialog with a
+// camera picture chosen). Used by make demo.
 #include <objbase.h>
 #include <commctrl.h>
 
+#include <commdlg.h>
+
 #include <cstdio>
+#include <thread>
 
 #include "support/ExplorerSession.h"
+#include "support/MenuWatcher.h"
 #include "support/Screen.h"
 #include "support/TestPrinter.h"
 
@@ -90,6 +98,92 @@ bool ContactSheetSteps(ExplorerSession& explorer, const std::string& out) {
     return spooled;
 }
 
+// My Computer shows OrvexView beside the drives; Enter on it opens it.
+bool OpenFromMyComputer(ExplorerSession& explorer, const std::string& out) {
+    HWND list = nullptr;
+    int index = -1;
+    explorer.GoTo("::{20D04FE0-3AEA-1069-A2D8-08002B30309D}");
+    WaitUntil([&] {
+        HWND view = FindDescendant(explorer.Window(), "SHELLDLL_DefView");
+        list = view ? FindDescendant(view, "SysListView32") : nullptr;
+        std::vector<std::string> items = list ? RemoteListView(list).Texts(0) : std::vector<std::string>();
+        for (size_t i = 0; i < items.size(); ++i)
+            if (items[i] == "OrvexView") index = int(i);
+        return index >= 0;
+    }, 10000);
+    if (index < 0) return false;
+    RemoteListView(list).Select(index);
+    Shot(out + "\\mycomputer.png");
+    PostMessageA(list, WM_KEYDOWN, VK_RETURN, 1);
+    return true;
+}
+
+// The thumbnails of the camera view shown, once its loader had time to fill them.
+int CameraViewCells(ExplorerSession& explorer) {
+    int cells = 0;
+    WaitUntil([&] {
+        HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+        cells = grid ? CountChildren(grid, "SimpleControlWin") : 0;
+        return cells > 0;
+    }, 10000);
+    WaitUntil([] { return false; }, 1500);
+    return CountChildren(FindDescendant(explorer.Window(), "LayoutImpWin"), "SimpleControlWin");
+}
+
+// Three pictures chosen with Ctrl; then all of them copied and pasted from the
+// background menu of C:\Pasted, shown with the files arrived; Back again.
+bool SelectCopyAndPaste(ExplorerSession& explorer, const std::string& out) {
+    HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+    HWND cell = grid ? GetWindow(grid, GW_CHILD) : nullptr;
+    for (int i = 0; cell && i < 4; ++i, cell = GetWindow(cell, GW_HWNDNEXT)) {
+        if (i == 1) continue;
+        RECT box;
+        GetWindowRect(cell, &box);
+        SendClick({(box.left + box.right) / 2, (box.top + box.bottom) / 2}, false, i ? VK_CONTROL : 0);
+        WaitUntil([] { return false; }, 300);
+    }
+    Shot(out + "\\select.png");
+    SendKey('A', true);
+    SendKey('C', true);
+    WaitUntil([] { return false; }, 500);
+    CreateDirectoryA("C:\\Pasted", nullptr);
+    if (!explorer.GoTo("C:\\Pasted")) return false;
+    WaitUntil([&] { return FindDescendant(explorer.Window(), "SHELLDLL_DefView") != nullptr; }, 10000);
+    WaitUntil([] { return false; }, 500);
+    if (!explorer.PasteFromBackground()) return false;
+    int files = 0;
+    WaitUntil([&] {
+        RemoteListView list(FindDescendant(FindDescendant(explorer.Window(), "SHELLDLL_DefView"), "SysListView32"));
+        return (files = list.Count()) >= CountChildren(grid, "SimpleControlWin");
+    }, 20000);
+    std::printf("pasted into C:\\Pasted: %d files\n", files);
+    Shot(out + "\\pasted.png");
+    explorer.Back();
+    return files > 0 && CameraViewCells(explorer) > 0;
+}
+
+// A program's Open dialog: into OrvexView, "Removable Media" and the card's
+// first folder, the second picture chosen (the shot), then Open.
+bool OpenDialogSteps(const std::string& cardFolder, const std::string& out) {
+    wchar_t file[MAX_PATH] = {};
+    OPENFILENAMEW dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.lpstrFile = file;
+    dialog.nMaxFile = MAX_PATH;
+    dialog.lpstrInitialDir = L"C:\\";
+    dialog.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST;
+    std::string stuck;
+    std::thread user([&] {
+        CoInitialize(nullptr);
+        stuck = PickPictureInOpenDialog({"Removable Media", cardFolder}, 1, [&](HWND) { Shot(out + "\\open-dialog.png"); });
+        CoUninitialize();
+    });
+    BOOL opened = GetOpenFileNameW(&dialog);
+    user.join();
+    std::printf("open dialog: %s %ls\n", opened ? "opened" : stuck.c_str(), file);
+    return opened;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,9 +194,11 @@ int main(int argc, char** argv) {
     std::string out = argv[1];
     CoInitialize(nullptr);
     ExplorerSession explorer("C:\\");
-    if (!explorer.Window() || !explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}")) return 1;
+    if (!explorer.Window() || !OpenFromMyComputer(explorer, out)) return 1;
     std::vector<std::string> root = explorer.ViewItems("Digital Camera");
     Print("root", root);
+    RemoteTreeView tree(explorer.Tree());
+    tree.Expand({"Desktop", "My Computer", "OrvexView", "Removable Media"});
     Shot(out + "\\root.png");
     if (root.size() < 2 || !explorer.Open(1)) return 1;
     std::vector<std::string> media;
@@ -110,17 +206,11 @@ int main(int argc, char** argv) {
     Print("Removable Media", media);
     Shot(out + "\\removable.png");
     if (media == root || !explorer.Open(0)) return 1;
-    int cells = 0;
-    WaitUntil([&] {
-        HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
-        cells = grid ? CountChildren(grid, "SimpleControlWin") : 0;
-        return cells > 0;
-    }, 10000);
-    WaitUntil([] { return false; }, 1500);  // the loader fills the cells
-    cells = CountChildren(FindDescendant(explorer.Window(), "LayoutImpWin"), "SimpleControlWin");
+    int cells = CameraViewCells(explorer);
     std::printf("camera view: %d thumbnails\n", cells);
     Shot(out + "\\camera.png");
     if (cells == 0) return 1;
+    bool pasted = SelectCopyAndPaste(explorer, out);
 
     const WPARAM kListView = 10019, kThumbnailView = 10018;
     HWND view = GetParent(FindDescendant(explorer.Window(), "LayoutImpWin"));
@@ -149,7 +239,8 @@ int main(int argc, char** argv) {
     if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
     WaitUntil([] { return false; }, 500);
     bool printed = ContactSheetSteps(explorer, out);
+    bool picked = OpenDialogSteps(media[0], out);
     bool serial = SerialCameraSteps(explorer, out);
     CoUninitialize();
-    return rows > 0 && viewer && printed && serial ? 0 : 1;
+    return rows > 0 && viewer && pasted && printed && picked && serial ? 0 : 1;
 }

@@ -37,9 +37,7 @@ camera='python3 "$ROOT/tools/serial-camera-sim.py" --card "$WINEPREFIX/drive_c/O
     ln -sfn "$(readlink -f "$BUILD_DIR/demo/com1")" "$WINEPREFIX/dosdevices/lpt1"'
 
 if [ -n "${DISPLAY:-}" ]; then
-    # Wine cannot browse into a folder object without IPersistFolder2, so the
-    # junction does not open; the Location box does.
-    echo "In Wine's explorer, type ::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13} into Location."
+    echo "In Wine's explorer, open OrvexView under My Computer (tree pane or double click)."
     exec "$root/tools/wine-session.sh" bash -c "$camera; $walk"'
         wine explorer "C:\\"'
 fi
@@ -55,5 +53,5 @@ if [ -s "$build/demo/FILE:" ]; then
         -sOutputFile="$build/demo/contact-sheet.png" "$build/demo/FILE:"
     rm -f "$build/demo/FILE:"
 fi
-echo "screenshots: $build/demo/{root,removable,camera,list,viewer,print,contact-sheet,serial,progress}.png"
+echo "screenshots: $build/demo/{mycomputer,root,removable,camera,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress}.png"
 echo "contact sheet: $build/demo/contact-sheet.pdf"

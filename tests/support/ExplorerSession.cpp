@@ -1,7 +1,11 @@
 #include "support/ExplorerSession.h"
 
 #include <commctrl.h>
+#include <dlgs.h>
 
+#include <cstring>
+
+#include "support/MenuWatcher.h"
 #include "support/Screen.h"
 
 ExplorerSession::ExplorerSession(const std::string& arguments) {
@@ -205,3 +209,84 @@ HTREEITEM RemoteTreeView::Expand(const std::vector<std::string>& path) const {
 }
 
 void RemoteTreeView::Select(HTREEITEM item) const { Send(TVM_SELECTITEM, TVGN_CARET, LPARAM(item)); }
+
+namespace {
+
+// A list view below `parent` with an item reading `text`, and its index; null when none.
+HWND ListWithItem(HWND parent, const std::string& text, int& index) {
+    struct Search { const std::string& text; HWND found; int index; } search = {text, nullptr, -1};
+    EnumChildWindows(parent, [](HWND window, LPARAM data) -> BOOL {
+        auto* s = reinterpret_cast<Search*>(data);
+        char name[32] = {};
+        GetClassNameA(window, name, sizeof name);
+        for (int i = 0, n = strcmp(name, "SysListView32") ? 0 : int(SendMessageA(window, LVM_GETITEMCOUNT, 0, 0)); i < n; ++i) {
+            char item[256] = {};
+            LVITEMA query = {};
+            query.pszText = item;
+            query.cchTextMax = sizeof item;
+            SendMessageA(window, LVM_GETITEMTEXTA, WPARAM(i), LPARAM(&query));
+            if (s->text == item) s->found = window, s->index = i;
+        }
+        return !s->found;
+    }, LPARAM(&search));
+    index = search.index;
+    return search.found;
+}
+
+}  // namespace
+
+std::string PickPictureInOpenDialog(const std::vector<std::string>& folders, int picture,
+                                    const std::function<void(HWND)>& beforeOpen) {
+    HWND dialog = nullptr, box = nullptr;
+    WaitUntil([&] {
+        auto dialogs = OwnWindowsOfClass("#32770");
+        dialog = dialogs.empty() ? nullptr : dialogs.front();
+        box = dialog ? GetDlgItem(dialog, edt1) : nullptr;
+        if (dialog && !box && GetDlgItem(dialog, cmb13)) box = FindDescendant(GetDlgItem(dialog, cmb13), "Edit");
+        return box != nullptr;
+    }, 10000);
+    if (!box) return "no dialog";
+    auto stuck = [&](const std::string& where) {
+        PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
+        return where;
+    };
+    std::vector<std::string> steps = folders;
+    if (HWND tree = FindDescendant(dialog, "SysTreeView32")) {
+        RemoteTreeView(tree).Select(RemoteTreeView(tree).Expand({"Desktop", "My Computer", "OrvexView"}));
+    } else {
+        PostMessageA(dialog, WM_COMMAND, 0xA001, 0);  // the Up button (FCIDM_TB_UPFOLDER)
+        steps.insert(steps.begin(), "OrvexView");
+    }
+    for (const std::string& step : steps) {
+        HWND list = nullptr;
+        int index = -1;
+        if (!WaitUntil([&] { return (list = ListWithItem(dialog, step, index)) != nullptr; }, 10000))
+            return stuck("no list with " + step);
+        RECT item = {LVIR_ICON, 0, 0, 0};
+        SendMessageA(list, LVM_GETITEMRECT, WPARAM(index), LPARAM(&item));
+        POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+        ClientToScreen(list, &at);
+        SetCursorPos(at.x, at.y);  // where the view looks for the item
+        ScreenToClient(list, &at);
+        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})  // a double click
+            PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
+    }
+    HWND cell = nullptr;
+    WaitUntil([&] {
+        HWND grid = FindDescendant(dialog, "LayoutImpWin");
+        cell = grid ? GetWindow(grid, GW_CHILD) : nullptr;
+        for (int i = 0; i < picture && cell; ++i) cell = GetWindow(cell, GW_HWNDNEXT);
+        return cell != nullptr;
+    }, 10000);
+    if (!cell) return stuck("no pictures");
+    RECT area;
+    GetWindowRect(cell, &area);
+    WaitUntil([&] { return SetForegroundWindow(dialog), GetForegroundWindow() == dialog; }, 3000);
+    SendClick({(area.left + area.right) / 2, (area.top + area.bottom) / 2}, false);
+    wchar_t chosen[MAX_PATH] = {};
+    if (!WaitUntil([&] { return GetWindowTextW(box, chosen, MAX_PATH) && wcschr(chosen, L':'); }, 10000))
+        return stuck("no file name");
+    if (beforeOpen) beforeOpen(dialog);
+    PostMessageA(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    return "";
+}

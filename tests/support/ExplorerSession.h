@@ -2,6 +2,7 @@
 #include <windows.h>
 #include <commctrl.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -102,3 +103,12 @@ public:
 private:
     std::string Text(HTREEITEM item) const;
 };
+
+// What a user does in a program's Open dialog (on this process's interface
+// thread, called from another): goes to My Computer (Up from C:\ in the
+// classic dialog, the tree pane in the other), double-clicks OrvexView and
+// `folders` in turn, clicks picture number `picture` and, after `beforeOpen`,
+// presses Open. Where it got stuck ("" when it got through); a stuck dialog
+// is cancelled.
+std::string PickPictureInOpenDialog(const std::vector<std::string>& folders, int picture,
+                                    const std::function<void(HWND)>& beforeOpen = nullptr);

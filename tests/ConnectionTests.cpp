@@ -74,26 +74,6 @@ TEST_F(Connection, LoadDriverSplitsPathAndArgument) {
     EXPECT_TRUE(LoadDriver("Local", &module) == nullptr && module == nullptr);
 }
 
-TEST_F(Connection, SourceFolderListsTheCardAndBindsCameraFolders) {
-    auto source = New<SourceFolder>("Local");
-    EXPECT_TRUE(source->IsReady());
-    ComRef<IEnumIDList> items, pictures;
-    ASSERT_EQ(source->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put()), S_OK);
-    Texts names;
-    for (LPITEMIDLIST item; items->Next(1, &item, nullptr) == S_OK; CoTaskMemFree(item))
-        names.push_back(ItemId::NameOf(item));
-    EXPECT_EQ(names, (Texts{"100TEST", "101TEST"}));
-    ASSERT_EQ(source->EnumObjects(nullptr, SHCONTF_NONFOLDERS, pictures.Put()), S_OK);
-    LPITEMIDLIST item = nullptr;
-    EXPECT_EQ(pictures->Next(1, &item, nullptr), S_FALSE);  // pictures are not items of the namespace
-
-    auto folderItem = ListBytes({"100TEST"});
-    ComRef<IShellFolder> first, second;
-    ASSERT_EQ(source->BindToObject(AsList(folderItem), nullptr, IID_IShellFolder, first.PutVoid()), S_OK);
-    ASSERT_EQ(source->BindToObject(AsList(folderItem), nullptr, IID_IShellFolder, second.PutVoid()), S_OK);
-    EXPECT_NE(first.Get(), second.Get());
-}
-
 TEST_F(Connection, ConnectOpensOnceThenOnlyChecks) {
     auto source = New<SourceFolder>("Local");
     auto folder = New<CameraFolder>(source.Get(), "100TEST");

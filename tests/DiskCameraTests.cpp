@@ -170,17 +170,6 @@ TEST_F(DiskCamera, DroppedFilesAreCopiedInWithoutOverwriting) {
     RemoveTree(outside);
 }
 
-TEST_F(DiskCamera, APulledCardIsNoticed) {
-    EXPECT_EQ(connection_->CheckConnection(), 0);
-    IDataObject* drop = MakeFileDrop({card_.Folder() + "\\img_0001.jpg"});
-    RemoveTree(card_.Folder());
-    EXPECT_LT(connection_->CheckConnection(), 0);
-    EXPECT_EQ(connection_->CanAcceptData(drop), 0);
-    drop->Release();
-    ImageInfo info;
-    EXPECT_FALSE(connection_->OpenImage("img_0001.jpg")->GetInfo(&info));
-}
-
 TEST_F(DiskCamera, LoaderThreadsCanReadAtOnce) {
     std::atomic<int> failures{0};
     std::vector<std::thread> loaders;

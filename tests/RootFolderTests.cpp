@@ -86,22 +86,6 @@ void ExpectRefused(HRESULT result, Call call, const char* what = "") {
 
 class RootFolderTest : public CoreTest {};
 
-TEST_F(RootFolderTest, FacesAnswerTheirInterfacesOnly) {
-    auto root = NewRoot();
-    ComRef<IUnknown> unknown;
-    ComRef<IPersistFolder> persist;
-    ComRef<IShellFolder> back;
-    ASSERT_EQ(root->QueryInterface(IID_IUnknown, unknown.PutVoid()), S_OK);
-    EXPECT_EQ(static_cast<void*>(unknown.Get()), static_cast<void*>(root.Get()));
-    ASSERT_EQ(root->QueryInterface(IID_IPersistFolder, persist.PutVoid()), S_OK);
-    CLSID clsid = {};
-    EXPECT_TRUE(persist->GetClassID(&clsid) == S_OK && IsEqualCLSID(clsid, CLSID_CameraExplorer));
-    EXPECT_EQ(persist->QueryInterface(IID_IShellFolder, back.PutVoid()), S_OK);
-    EXPECT_EQ(back.Get(), root.Get());
-    for (const IID* refused : {&IID_IShellFolder2, &IID_IDropTarget})
-        ExpectRefused(E_NOINTERFACE, [&](void** out) { return root->QueryInterface(*refused, out); });
-}
-
 // Each child: its attributes (only what was asked, never "file system"), its
 // icon in the module, the child a typed name finds.
 TEST_F(RootFolderTest, ChildrenByName) {
@@ -159,6 +143,8 @@ TEST_F(RootFolderTest, DisplayNamesAndPlace) {
     EXPECT_EQ(name(two, SHGDN_FORPARSING), "\\Digital Camera\\COM1");  // no place yet
     ComRef<IPersistFolder2> placed;
     root->QueryInterface(IID_IPersistFolder2, placed.PutVoid());
+    CLSID clsid = {};
+    EXPECT_TRUE(placed->GetClassID(&clsid) == S_OK && IsEqualCLSID(clsid, CLSID_CameraExplorer));
     PIDLIST_ABSOLUTE place = reinterpret_cast<PIDLIST_ABSOLUTE>(1);
     EXPECT_TRUE(placed->GetCurFolder(&place) == S_FALSE && !place);
     EXPECT_EQ(placed->Initialize(AsList(two)), S_OK);
@@ -168,7 +154,9 @@ TEST_F(RootFolderTest, DisplayNamesAndPlace) {
     EXPECT_EQ(root->CompareIDs(0, AsList(one), AsList(two)), 1);
 }
 
-TEST_F(RootFolderTest, BindingGivesEachSourceItsOwnFolderOnce) {
+// A view only once initialized, as the shell does before it asks.
+TEST_F(RootFolderTest, BindingGivesEachSourceItsOwnFolderOnceAndAViewOnlyOnceInitialized) {
+    ExpectRefused(E_NOINTERFACE, [&](void** out) { return NewRoot()->CreateViewObject(nullptr, IID_IShellView, out); });
     auto root = InitializedRoot();
     auto bind = [&](const char* name) {
         auto bytes = ListBytes({name});
@@ -191,13 +179,6 @@ TEST_F(RootFolderTest, BindingGivesEachSourceItsOwnFolderOnce) {
         ExpectRefused(row.result, [&](void** out) { return root->BindToObject(AsList(bytes), nullptr, *row.iid, out); },
                       row.list[0].c_str());
     }
-}
-
-TEST_F(RootFolderTest, AViewOnlyOnceInitialized) {
-    ExpectRefused(E_NOINTERFACE,  // not initialized
-                  [&](void** out) { return NewRoot()->CreateViewObject(nullptr, IID_IShellView, out); });
-    auto root = InitializedRoot();
-    ExpectRefused(E_NOINTERFACE, [&](void** out) { return root->CreateViewObject(nullptr, IID_IDropTarget, out); });
 }
 
 // Start-up reads the product strings of the file the class key names, and

@@ -85,17 +85,17 @@ protected:
     void SetUp() override { CoreTest::SetUp(), UseSource("Local"); }
     void TearDown() override { CloseView(), source_.Reset(), CoreTest::TearDown(); }
     void UseSource(const char* kind) { source_ = ComRef<SourceFolder>::Share(new SourceFolder(kind)); }
-    void Show(IShellFolder* folder, bool fileDialog = false) {
-        host_ = std::make_unique<BrowserHost>(fileDialog);
+    void Show(IShellFolder* folder) {
+        host_ = std::make_unique<BrowserHost>();
         EXPECT_EQ(folder->CreateViewObject(nullptr, IID_IShellView, view_.PutVoid()), S_OK);
         EXPECT_EQ(host_->Open(view_.Get()), S_OK);
     }
     // Opens the view of `folderName` ("": the "Hard Disk" folder) and waits for its `items`.
-    CameraView* Open(const std::string& folderName = "100TEST", int items = 3, bool fileDialog = false) {
+    CameraView* Open(const std::string& folderName = "100TEST", int items = 3) {
         CloseView();
         folder_ = ComRef<CameraFolder>::Share(new CameraFolder(source_.Get(), folderName));
         if (folderName.empty()) folder_->SetKind("Viewer");
-        Show(folder_.Get(), fileDialog);
+        Show(folder_.Get());
         auto* view = static_cast<CameraView*>(view_.Get());
         bool filled = WaitUntil([&] { return view->Control() && view->Control()->GetItemCount() == items; }, 5000);
         EXPECT_TRUE(filled || !items) << folderName << " does not show " << items << " pictures";
@@ -148,7 +148,7 @@ TEST_F(RootViewTest, RefillsShowEachSourceOnceAndSettingsAndAboutMergeAndOpen) {
     EXPECT_EQ(answerer.Captions(), (Names{"Digital Camera Settings", about}));
 }
 
-TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
+TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxesAndCellsKeepASizeTheyCanShow) {
     CameraView* view = Open();
     EXPECT_EQ(Status(), "Total images: 3    Selected: 0 |Removable Media|");
     EXPECT_FALSE(host_->ButtonEnabled(CameraView::kSelectFolder));  // not a disk folder
@@ -174,6 +174,14 @@ TEST_F(CameraViewTest, SelectionDrivesMenusToolbarStatusAndBoxes) {
 
     view->Control()->SelectItem("IMG_0002.JPG", 1);
     EXPECT_EQ(Usable(), "menu: Copy Rotate Delete SelectAll toolbar: Rotate Delete");  // two: no properties
+
+    // The cell width a user set, when it is one the view can show; else 90.
+    const std::pair<const char*, int> widths[] = {{"31", 90}, {"32", 32}, {"200", 200}, {"201", 90}, {"abc", 90},
+                                                  {"120px", 120}};
+    for (const auto& c : widths) {
+        keys_->model->SetString("ThumbFrameSize", c.first);
+        EXPECT_EQ(view->CellWidth(), c.second) << c.first;
+    }
 }
 
 TEST_F(CameraViewTest, KeysTurnOpenPrintSelectAllAndARefreshForgetsTheTurns) {
@@ -197,16 +205,6 @@ TEST_F(CameraViewTest, KeysTurnOpenPrintSelectAllAndARefreshForgetsTheTurns) {
     EXPECT_EQ(view_->Refresh(), S_OK);
     EXPECT_EQ(Status(), "Total images: 3    Selected: 0 |Removable Media|");
     EXPECT_EQ(view->Items()[1].rotation, 0);
-}
-
-TEST_F(CameraViewTest, CellWidthsOutsideTheRangeFallBackToNinety) {
-    CameraView* view = Open();
-    const std::pair<const char*, int> cases[] = {{"31", 90}, {"32", 32}, {"200", 200}, {"201", 90}, {"abc", 90},
-                                                 {"120px", 120}};
-    for (const auto& c : cases) {
-        keys_->model->SetString("ThumbFrameSize", c.first);
-        EXPECT_EQ(view->CellWidth(), c.second) << c.first;
-    }
 }
 
 TEST_F(CameraViewTest, TheListShowsTheCardsDetailsKeepsTheSelectionAndIsRemembered) {
@@ -385,41 +383,6 @@ TEST_F(CameraViewTest, PicturesTravelByClipboardAndDragBetweenProgramsAndFolders
     OleSetClipboard(nullptr);  // a released copy takes its files along
     EXPECT_TRUE(!folder.empty() && GetFileAttributesA(folder.c_str()) == INVALID_FILE_ATTRIBUTES) << folder;
     RemoveTree(streams);
-}
-
-// A file dialog reads the selection's ID list array on a double click; one that leaves the action to the view gets
-// the viewer; a cancelled fetch opens nothing. Select All and cell size too.
-TEST_F(CameraViewTest, InAFileDialogTheDialogHasTheFirstWord) {
-    keys_->model->SetString("ThumbFrameSize", "150");
-    keys_->model->SetString("SmallThumbFrameSize", "64");
-    CameraView* view = Open("100TEST", 3, true);
-    EXPECT_EQ(view->CellWidth(), 64);
-    host_->PressKey('A', true);
-    EXPECT_EQ(view->Control()->GetSelectedCount(), 0);
-
-    int reads = 0;
-    host_->onDefaultCommand = [&](IShellView* shown) {
-        ComRef<IDataObject> data;
-        FORMATETC format = {CLIPFORMAT(RegisterClipboardFormatA(CFSTR_SHELLIDLIST)), nullptr, DVASPECT_CONTENT, -1,
-                            TYMED_HGLOBAL};
-        STGMEDIUM medium = {};
-        if (shown->GetItemObject(SVGIO_SELECTION, IID_IDataObject, data.PutVoid()) == S_OK)
-            reads += data->GetData(&format, &medium) == S_OK;
-        ReleaseStgMedium(&medium);
-        return S_FALSE;
-    };
-    view->Control()->SelectItem("IMG_0002.JPG", 1);
-    view->ItemOpened(0, "IMG_0002.JPG");
-    EXPECT_EQ(reads, 1);
-    EXPECT_EQ(CloseViewer().find("IMG_0002.JPG"), 0u);
-
-    DeleteFileA((card_.Folder() + "\\img_0001.jpg").c_str());  // the fetch fails; the box gets Cancel
-    view->Control()->SelectItem("IMG_0002.JPG", 0);
-    view->Control()->SelectItem("img_0001.jpg", 1);
-    DialogAnswerer answerer(IDCANCEL);
-    view->ItemOpened(0, "img_0001.jpg");
-    EXPECT_TRUE(OwnWindowsOfClass("FrameHelperWin").empty());
-    EXPECT_EQ(answerer.Captions().size(), 1u);  // the transfer's Retry/Cancel, no second box
 }
 
 struct RecordingSink final : ImageControlSink {
@@ -723,7 +686,7 @@ protected:
             images.push_back(std::make_unique<FakeImage>(name, jpeg_));
             items_.push_back({0, 0, name});
         }
-        service_ = std::make_unique<FakeService>(std::move(images), kCanDeleteSingle | kCanDeleteAll, 1);
+        service_ = std::make_unique<FakeService>(std::move(images), kCanDeleteSingle | kCanDeleteAll);
         folder_ = std::make_unique<TestFolder>(service_.get());
         folder_->Connect(false);
     }

@@ -1,6 +1,6 @@
-// A camera driver for tests: pictures made in memory, with the capabilities
-// and the caption lines chosen by the argument text, for example
-// "images=4 caps=2 lines=0". Its one folder is "FAKE".
+// A camera driver for tests: pictures made in memory, as many and with the
+// capabilities the argument text chooses, for example "images=4 caps=2".
+// Its one folder is "FAKE".
 #include "support/FakeCamera.h"
 
 #include <cstdlib>
@@ -22,6 +22,5 @@ extern "C" __declspec(dllexport) CameraService* ExtCreateAccountService(const ch
     std::vector<std::unique_ptr<FakeImage>> images;
     for (int i = 1; i <= Setting(settings, "images", 3); ++i)
         images.push_back(std::make_unique<FakeImage>("FAKE" + std::to_string(i) + ".JPG", jpeg));
-    return new FakeService(std::move(images), uint16_t(Setting(settings, "caps", kCanDeleteSingle | kCanDeleteAll)),
-                           Setting(settings, "lines", 1));
+    return new FakeService(std::move(images), uint16_t(Setting(settings, "caps", kCanDeleteSingle | kCanDeleteAll)));
 }

@@ -26,10 +26,10 @@ bool IsViewCommand(WPARAM wParam) {
 
 }  // namespace
 
-BrowserHost::BrowserHost(bool asFileDialog) : asFileDialog_(asFileDialog) {
+BrowserHost::BrowserHost() {
     RegisterHostClass(HostProc);
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    window_ = CreateWindowExA(0, kHostClass, asFileDialog ? "Test file dialog" : "Test browser",
+    window_ = CreateWindowExA(0, kHostClass, "Test browser",
                               WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
                               instance, nullptr);
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -136,22 +136,8 @@ STDMETHODIMP BrowserHost::QueryInterface(REFIID riid, void** ppv) {
         *ppv = static_cast<IShellBrowser*>(this);
         return S_OK;
     }
-    if (asFileDialog_ && IsEqualIID(riid, IID_ICommDlgBrowser)) {
-        *ppv = static_cast<ICommDlgBrowser*>(this);
-        return S_OK;
-    }
-    if (asFileDialog_ && IsEqualIID(riid, IID_IServiceProvider)) {
-        *ppv = static_cast<IServiceProvider*>(this);
-        return S_OK;
-    }
     *ppv = nullptr;
     return E_NOINTERFACE;
-}
-
-STDMETHODIMP BrowserHost::QueryService(REFGUID service, REFIID riid, void** ppv) {
-    *ppv = nullptr;
-    if (!IsEqualGUID(service, SID_SExplorerBrowserFrame) || !IsEqualIID(riid, IID_IFileDialog)) return E_NOINTERFACE;
-    return CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, riid, ppv);
 }
 
 STDMETHODIMP BrowserHost::GetWindow(HWND* window) {
@@ -202,8 +188,4 @@ STDMETHODIMP BrowserHost::SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT
     SendMessageA(toolbar_, TB_ADDBUTTONSA, count, reinterpret_cast<LPARAM>(buttons));
     Layout();
     return S_OK;
-}
-
-STDMETHODIMP BrowserHost::OnDefaultCommand(IShellView* view) {
-    return onDefaultCommand ? onDefaultCommand(view) : S_OK;
 }

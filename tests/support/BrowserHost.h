@@ -2,23 +2,20 @@
 #include <windows.h>
 #include <shlobj.h>
 
-#include <functional>
 #include <string>
 #include <vector>
 
 // A file browser of our own: a top-level window with a real menu bar, toolbar
 // and status bar that hosts one shell view. It forwards menu and toolbar
 // commands and tooltip requests to the view the way a browser does, and lets
-// tests read back what the view merged, enabled, checked and wrote. Made with
-// `asFileDialog`, it also answers ICommDlgBrowser and offers a file dialog as
-// its frame's service, as the common item dialog does.
-class BrowserHost : public IShellBrowser, public ICommDlgBrowser, public IServiceProvider {
+// tests read back what the view merged, enabled, checked and wrote. File
+// dialogs are the real ones of Wine (ModuleTests).
+class BrowserHost : public IShellBrowser {
 public:
-    explicit BrowserHost(bool asFileDialog = false);
+    BrowserHost();
     ~BrowserHost();
 
     HWND Window() const { return window_; }
-    HWND Toolbar() const { return toolbar_; }
     // Opens `view` between the toolbar and the status bar.
     HRESULT Open(IShellView* view);
     void Close();
@@ -36,8 +33,6 @@ public:
 
     // What the view did.
     HMENU menu = nullptr;
-    // What ICommDlgBrowser::OnDefaultCommand answers; S_OK when unset.
-    std::function<HRESULT(IShellView*)> onDefaultCommand;
 
     // IUnknown (the host lives on the stack; counting is not needed).
     STDMETHODIMP QueryInterface(REFIID riid, void** ppv) override;
@@ -61,18 +56,11 @@ public:
     STDMETHODIMP QueryActiveShellView(IShellView** view) override;
     STDMETHODIMP OnViewWindowActive(IShellView*) override { return S_OK; }
     STDMETHODIMP SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT flags) override;
-    // ICommDlgBrowser (answered only as a file dialog)
-    STDMETHODIMP OnDefaultCommand(IShellView*) override;
-    STDMETHODIMP OnStateChange(IShellView*, ULONG) override { return S_OK; }
-    STDMETHODIMP IncludeObject(IShellView*, PCUITEMID_CHILD) override { return S_OK; }
-    // IServiceProvider (answered only as a file dialog)
-    STDMETHODIMP QueryService(REFGUID service, REFIID riid, void** ppv) override;
 
 private:
     static LRESULT CALLBACK HostProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     void Layout();
 
-    bool asFileDialog_;
     HWND window_ = nullptr;
     HWND toolbar_ = nullptr;
     HWND status_ = nullptr;

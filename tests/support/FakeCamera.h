@@ -42,7 +42,6 @@ public:
     std::atomic<int> failuresLeft{0};
     std::atomic<int> delayMs{0};
     std::atomic<int> reads{0};
-    bool named = true;
     uint32_t fileSize = 1536;   // the size GetInfo reports
     bool fileReads = false;     // ReadToFile hands over a file of the picture
     bool progress = false;      // NeedsProgress, and progress reports 0, 50, 100
@@ -63,7 +62,6 @@ public:
         return kReadOk;
     }
     bool GetInfo(ImageInfo* out) override {
-        if (!named) return false;
         *out = {};
         out->mask = kInfoName | kInfoSize | kInfoDate | kInfoDimensions;
         lstrcpynA(out->name, name_.c_str(), sizeof out->name);
@@ -115,8 +113,7 @@ private:
 
 class FakeConnection final : public CameraConnection {
 public:
-    FakeConnection(std::vector<FakeImage*> images, uint16_t caps, int lines)
-        : images_(std::move(images)), caps_(caps), lines_(lines) {}
+    FakeConnection(std::vector<FakeImage*> images, uint16_t caps) : images_(std::move(images)), caps_(caps) {}
 
     void Destroy(int flags) override {
         if (flags & 1) delete this;
@@ -141,7 +138,7 @@ public:
     void DeleteAllImages() override {
         if (caps_ & kCanDeleteAll) images_.clear();
     }
-    int GetCaptionLineCount() override { return lines_; }
+    int GetCaptionLineCount() override { return 1; }
     uint16_t GetCapabilities() override { return caps_; }
     int CheckConnection() override { return 0; }
     int CanAcceptData(IDataObject*) override { return 0; }
@@ -155,13 +152,12 @@ private:
 
     std::vector<FakeImage*> images_;  // owned by the service
     uint16_t caps_;
-    int lines_;
 };
 
 class FakeService final : public CameraService {
 public:
-    FakeService(std::vector<std::unique_ptr<FakeImage>> images, uint16_t caps, int lines)
-        : images_(std::move(images)), caps_(caps), lines_(lines) {}
+    FakeService(std::vector<std::unique_ptr<FakeImage>> images, uint16_t caps)
+        : images_(std::move(images)), caps_(caps) {}
     void Destroy(int flags) override {
         if (flags & 1) delete this;
     }
@@ -169,7 +165,7 @@ public:
         if (!folder || lstrcmpA(folder, "FAKE") != 0) return nullptr;
         std::vector<FakeImage*> images;
         for (auto& image : images_) images.push_back(image.get());
-        return new FakeConnection(images, caps_, lines_);
+        return new FakeConnection(images, caps_);
     }
     bool Refresh() override { return true; }
     unsigned GetFolderCount() override { return 1; }
@@ -183,7 +179,6 @@ public:
 private:
     std::vector<std::unique_ptr<FakeImage>> images_;
     uint16_t caps_;
-    int lines_;
 };
 
 // A camera folder whose connection comes from `service` (connect it with

@@ -157,6 +157,8 @@ bool SelectCopyAndPaste(ExplorerSession& explorer, const std::string& out) {
         return (files = list.Count()) >= CountChildren(grid, "SimpleControlWin");
     }, 20000);
     std::printf("pasted into C:\\Pasted: %d files\n", files);
+    WaitUntil([] { return false; }, 1000);
+    SendKey(VK_F5);  // Wine's folder view lists files as they were created: empty
     Shot(out + "\\pasted.png");
     explorer.Back();
     return files > 0 && CameraViewCells(explorer) > 0;

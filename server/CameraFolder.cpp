@@ -1,5 +1,7 @@
 #include "server/CameraFolder.h"
 
+#include <shlwapi.h>
+
 #include "server/FolderDropTarget.h"
 #include "server/FolderNames.h"
 #include "base/ItemId.h"
@@ -27,6 +29,7 @@ CameraService* CameraFolder::ParentService() { return parent_->GetService(); }
 STDMETHODIMP CameraFolder::ParseDisplayName(HWND, IBindCtx*, LPWSTR name, ULONG* eaten, PIDLIST_RELATIVE* ppidl,
                                             ULONG* attributes) {
     auto findPicture = [this](const std::wstring& wanted) -> LPITEMIDLIST {
+        if (!IsConnected()) Connect(true);
         for (int i = 0, n = IsConnected() ? GetImageCount() : 0; i < n; ++i) {
             std::string picture = GetImageName(i);
             if (SameName(wanted, Widen(picture))) return MakeItemIdList(picture.c_str(), ItemId::kPicture);
@@ -41,15 +44,21 @@ STDMETHODIMP CameraFolder::EnumObjects(HWND, SHCONTF, IEnumIDList** ppenum) {
     return E_NOTIMPL;
 }
 
-// Pictures are the only children, and none is a folder.
-STDMETHODIMP CameraFolder::BindToObject(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
-    if (ppv) *ppv = nullptr;
-    return E_INVALIDARG;
+// Pictures are the only children, none a folder: a picture binds to a stream
+// of its bytes (a file dialog that needs a file copies it from there).
+STDMETHODIMP CameraFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFIID riid, void** ppv) {
+    if (!ppv) return E_POINTER;
+    *ppv = nullptr;
+    if (!ItemId::IsPicture(pidl) || ItemId::Next(pidl)) return E_INVALIDARG;
+    if (!IsEqualIID(riid, IID_IStream)) return E_NOINTERFACE;
+    std::string path = PictureFile(ItemId::NameOf(pidl));
+    if (path.empty()) return E_FAIL;
+    return SHCreateStreamOnFileEx(WidePath(path).c_str(), STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL, FALSE,
+                                  nullptr, reinterpret_cast<IStream**>(ppv));
 }
 
-STDMETHODIMP CameraFolder::BindToStorage(PCUIDLIST_RELATIVE, IBindCtx*, REFIID, void** ppv) {
-    if (ppv) *ppv = nullptr;
-    return E_NOTIMPL;
+STDMETHODIMP CameraFolder::BindToStorage(PCUIDLIST_RELATIVE pidl, IBindCtx* pbc, REFIID riid, void** ppv) {
+    return BindToObject(pidl, pbc, riid, ppv);
 }
 
 STDMETHODIMP CameraFolder::CompareIDs(LPARAM, PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) {
@@ -76,11 +85,11 @@ STDMETHODIMP CameraFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
     return shellView->QueryInterface(riid, ppv) == S_OK ? S_OK : E_NOINTERFACE;
 }
 
-// Pictures are not files until a copy renders them.
+// Pictures are not files until a copy renders them; each binds to a stream.
 STDMETHODIMP CameraFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY apidl, SFGAOF* rgfInOut) {
     if (!rgfInOut) return E_POINTER;
     if (apidl)
-        *rgfInOut &= SFGAO_CANCOPY;
+        *rgfInOut &= SFGAO_CANCOPY | SFGAO_STREAM;
     else
         *rgfInOut = SFGAO_FOLDER | SFGAO_BROWSABLE;
     return S_OK;
@@ -97,12 +106,16 @@ std::string CameraFolder::PictureFile(const std::string& name) {
     if (known != pictureFiles_.end() && GetFileAttributesW(WidePath(known->second).c_str()) != INVALID_FILE_ATTRIBUTES)
         return known->second;
     if (!IsConnected()) Connect(true);
-    CameraImage* image = IsConnected() ? OpenImage(name) : nullptr;
-    if (!image) return "";
+    CameraImage* image = IsConnected() && Idle() ? OpenImage(name) : nullptr;
+    if (!image) return "";  // none, or a fetch of this folder is running (its progress box pumps messages)
     TransferBatch batch;
     batch.folder = renderFolder_;
+    batch.owner = GetAncestor(GetActiveWindow(), GA_ROOT);
     std::string path;
-    if (!TransferImage(batch, image, path, 0, nullptr)) return "";
+    SetIdle(0);
+    bool fetched = TransferImage(batch, image, path, 0, nullptr);
+    SetIdle(1);
+    if (!fetched) return "";
     renderFolder_ = batch.folder;
     return pictureFiles_[name] = path;
 }
@@ -114,7 +127,8 @@ STDMETHODIMP CameraFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, 
         std::string path = PictureFile(ItemId::NameOf(pidl));
         return path.empty() ? E_FAIL : PutWideName(Narrow(WidePath(path).c_str()), name);
     }
-    return ItemDisplayName(pidl, flags, flags & SHGDN_FORPARSING ? ParsingPathOf(Absolute()) : L"", name);
+    bool whole = (flags & SHGDN_FORPARSING) && !(flags & SHGDN_INFOLDER);
+    return ItemDisplayName(pidl, flags, whole ? ParsingPathOf(Absolute()) : L"", name);
 }
 
 STDMETHODIMP CameraFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* ppidl) {

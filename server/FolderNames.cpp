@@ -71,14 +71,17 @@ HRESULT ItemDisplayName(PCUIDLIST_RELATIVE list, SHGDNF flags, const std::wstrin
     return PutWideName(Narrow(path.c_str()), name);
 }
 
+// Asks about a copy: the shell may place this folder again meanwhile.
 std::wstring ParsingPathOf(PCIDLIST_ABSOLUTE absolute) {
     ComRef<IShellFolder> desktop;
     STRRET name = {};
     wchar_t* text = nullptr;
-    if (!absolute || FAILED(SHGetDesktopFolder(desktop.Put())) ||
-        FAILED(desktop->GetDisplayNameOf(absolute, SHGDN_FORPARSING, &name)) ||
-        FAILED(StrRetToStrW(&name, absolute, &text)))
-        return {};
+    PIDLIST_ABSOLUTE copy = absolute ? ILCloneFull(absolute) : nullptr;
+    bool named = copy && SUCCEEDED(SHGetDesktopFolder(desktop.Put())) &&
+                 SUCCEEDED(desktop->GetDisplayNameOf(copy, SHGDN_FORPARSING, &name)) &&
+                 SUCCEEDED(StrRetToStrW(&name, copy, &text));
+    ILFree(copy);
+    if (!named) return {};
     std::wstring path(text);
     CoTaskMemFree(text);
     return path;

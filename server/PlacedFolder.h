@@ -3,6 +3,8 @@
 // answered through both persist faces so the shell can build items under it.
 #include <shlobj.h>
 
+#include <cstring>
+
 #include "base/ComObject.h"
 
 template <class Object, unsigned Policy, class... Faces>
@@ -14,6 +16,10 @@ public:
         return S_OK;
     }
     STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override {
+        // The shell places a folder again on every bind: the list it holds may be in use.
+        if (pidl && absolute_ && ILGetSize(pidl) == ILGetSize(absolute_) &&
+            std::memcmp(pidl, absolute_, ILGetSize(pidl)) == 0)
+            return S_OK;
         PIDLIST_ABSOLUTE copy = pidl ? ILCloneFull(pidl) : nullptr;
         if (pidl && !copy) return E_OUTOFMEMORY;
         ILFree(absolute_);
@@ -28,7 +34,10 @@ public:
         return *pidl ? S_OK : E_OUTOFMEMORY;
     }
     STDMETHODIMP SetIDList(PCIDLIST_ABSOLUTE pidl) override { return Initialize(pidl); }
-    STDMETHODIMP GetIDList(PIDLIST_ABSOLUTE* pidl) override { return GetCurFolder(pidl); }
+    STDMETHODIMP GetIDList(PIDLIST_ABSOLUTE* pidl) override {
+        HRESULT hr = GetCurFolder(pidl);
+        return hr == S_FALSE ? E_FAIL : hr;
+    }
 
     PCIDLIST_ABSOLUTE Absolute() const { return absolute_; }
 

@@ -145,8 +145,11 @@ STDMETHODIMP RootFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
 
 STDMETHODIMP RootFolder::GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,
                                          SFGAOF* rgfInOut) {
-    if (!apidl) return S_OK;
     if (!rgfInOut) return E_POINTER;
+    if (!apidl || !cidl) {
+        *rgfInOut &= kSourceAttributes;
+        return S_OK;
+    }
     SFGAOF common = cidl ? kSourceAttributes : 0;
     for (UINT i = 0; i < cidl; ++i) {
         int child = FindChild(apidl[i]);
@@ -167,7 +170,8 @@ STDMETHODIMP RootFolder::GetUIObjectOf(HWND, UINT cidl, PCUITEMID_CHILD_ARRAY ap
 }
 
 STDMETHODIMP RootFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
-    return ItemDisplayName(pidl, flags, flags & SHGDN_FORPARSING ? ParsingPathOf(Absolute()) : L"", name);
+    bool whole = (flags & SHGDN_FORPARSING) && !(flags & SHGDN_INFOLDER);
+    return ItemDisplayName(pidl, flags, whole ? ParsingPathOf(Absolute()) : L"", name);
 }
 
 STDMETHODIMP RootFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* ppidl) {

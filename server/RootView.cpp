@@ -307,8 +307,10 @@ BOOL RootView::OnNotify(NMHDR* header) {
             return OpenItem(FirstSelected());
         case LVN_ITEMCHANGED: {
             // A file dialog reads the selection as it changes.
+            auto* change = reinterpret_cast<NMLISTVIEW*>(header);
             ComRef<ICommDlgBrowser> dialog;
-            if (browser_ && SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) && dialog)
+            if ((change->uChanged & LVIF_STATE) && ((change->uOldState ^ change->uNewState) & LVIS_SELECTED) &&
+                browser_ && SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) && dialog)
                 dialog->OnStateChange(this, CDBOSC_SELCHANGE);
             return FALSE;
         }

@@ -109,7 +109,8 @@ STDMETHODIMP SourceFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
 }
 
 STDMETHODIMP SourceFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
-    return ItemDisplayName(pidl, flags, flags & SHGDN_FORPARSING ? ParsingPathOf(Absolute()) : L"", name);
+    bool whole = (flags & SHGDN_FORPARSING) && !(flags & SHGDN_INFOLDER);
+    return ItemDisplayName(pidl, flags, whole ? ParsingPathOf(Absolute()) : L"", name);
 }
 
 STDMETHODIMP SourceFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,

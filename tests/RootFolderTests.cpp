@@ -122,8 +122,8 @@ TEST_F(RootFolderTest, ChildrenByName) {
         EXPECT_EQ(path + ("," + std::to_string(index)), self + ("," + std::to_string(row.icon)));
         EXPECT_EQ(icon->Extract(path, index, nullptr, nullptr, 32), S_FALSE);
     }
-    SFGAOF untouched = 0x1234;
-    EXPECT_TRUE(root->GetAttributesOf(0, nullptr, &untouched) == S_OK && untouched == 0x1234u);
+    SFGAOF own = ~0u;
+    EXPECT_TRUE(root->GetAttributesOf(0, nullptr, &own) == S_OK && own == (kFolder | SFGAO_HASSUBFOLDER));
 }
 
 // The last item's name, but the whole path for parsing (the shell adds no

@@ -110,9 +110,9 @@ bool CaptureTime(const ImageInfo& info, FILETIME* time) {
     unsigned year, month, day, hour, minute, second;
     if (std::sscanf(text.c_str(), "%4u:%2u:%2u %2u:%2u:%2u", &year, &month, &day, &hour, &minute, &second) != 6)
         return false;
-    SYSTEMTIME local = {WORD(year), WORD(month), 0, WORD(day), WORD(hour), WORD(minute), WORD(second), 0};
-    FILETIME localTime;
-    return SystemTimeToFileTime(&local, &localTime) && LocalFileTimeToFileTime(&localTime, time);
+    // The offset of the day it was taken on, not of today.
+    SYSTEMTIME local = {WORD(year), WORD(month), 0, WORD(day), WORD(hour), WORD(minute), WORD(second), 0}, universal;
+    return TzSpecificLocalTimeToSystemTime(nullptr, &local, &universal) && SystemTimeToFileTime(&universal, time);
 }
 
 }  // namespace

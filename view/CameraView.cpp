@@ -88,6 +88,7 @@ CameraView::~CameraView() {
         if (window_) RevokeDragDrop(window_);
         dropTarget_->Release();
     }
+    if (window_) StopListeningForKeys(window_);
     ForgetWindow();
     if (menu_) DestroyMenu(menu_);
     if (fileDialog_) fileDialog_->Release();

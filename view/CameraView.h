@@ -23,6 +23,8 @@ public:
     static const InterfaceRow<CameraView> kInterfaces[2];
 
     // Commands of the view window.
+    static constexpr UINT kSelectionNews = WM_APP + 1;
+
     enum Command : int {
         kCopy = 10001, kRotate = 10002, kDelete = 10003, kSelectAll = 10004, kPrint = 10005,
         kAbout = 10006, kSelectFolder = 10010, kSettings = 10011, kRefresh = 10012, kFill = 10016,
@@ -114,6 +116,7 @@ private:
     ImageControl* control_ = nullptr;
     HMENU menu_ = nullptr;
     bool suppressSelectionEvents_ = false;
+    bool selectionNewsPosted_ = false;  // the file dialog hears of changes once they settle
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;
     IDropTarget* dropTarget_ = nullptr;

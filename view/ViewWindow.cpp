@@ -80,7 +80,9 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
         }
     }
     UpdateCommandStates();
-    if (fileDialog_) fileDialog_->OnStateChange(this, CDBOSC_SELCHANGE);
+    // A file dialog reads the selection's names, which may fetch pictures:
+    // never inside the click that changed it, and once for a burst of changes.
+    if (fileDialog_ && !selectionNewsPosted_) selectionNewsPosted_ = PostMessageA(window_, kSelectionNews, 0, 0);
 }
 
 // A file dialog has the first word: it opens the picture for its program. A
@@ -222,6 +224,10 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
             return FALSE;
         case WM_COMMAND:
             return view->OnCommand(LOWORD(wParam));
+        case kSelectionNews:
+            view->selectionNewsPosted_ = false;
+            if (view->fileDialog_) view->fileDialog_->OnStateChange(view, CDBOSC_SELCHANGE);
+            return TRUE;
         case WM_SIZE: {
             RECT bounds;
             GetWindowRect(window, &bounds);

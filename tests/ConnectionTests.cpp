@@ -15,6 +15,7 @@
 #include "support/DialogAnswerer.h"
 #include "support/IdLists.h"
 #include "support/TestCard.h"
+#include "support/TestPictures.h"
 
 namespace {
 
@@ -85,10 +86,14 @@ TEST_F(Connection, ConnectOpensOnceThenOnlyChecks) {
     CameraImage* image = folder->OpenImage("img_0001.jpg");
     folder->Connect(true);
     EXPECT_EQ(folder->OpenImage("img_0001.jpg"), image);  // the same connection still
-    RemoveTree(card_.Folder());  // the card is pulled
+    std::string pulled = card_.Folder() + "-pulled";
+    ASSERT_TRUE(MoveFileA(card_.Folder().c_str(), pulled.c_str()));  // the card is pulled
     folder->Connect(false);
     EXPECT_FALSE(folder->IsConnected());
     EXPECT_EQ(folder->GetImageCount(), 0);
+    ASSERT_TRUE(MoveFileA(pulled.c_str(), card_.Folder().c_str()));  // and put back: read again
+    folder->Connect(false);
+    EXPECT_EQ(folder->GetImageCount(), 3);
 }
 
 TEST_F(Connection, DiskFolderUsesTheCurrentFolder) {
@@ -130,8 +135,9 @@ TEST_F(Connection, FolderDropTargetRefusesUntilConnectedAndCopiesOnDrop) {
     ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IDropTarget, target.PutVoid()), S_OK);
     EXPECT_FALSE(folder->IsConnected());  // no connection for a drop target
     std::string outside = MakeTempDir("drop");
-    card_.Write(outside + "\\extra.jpg", {0xFF, 0xD8, 0xFF, 0xD9});
-    IDataObject* drop = MakeFileDrop({outside + "\\extra.jpg"});
+    card_.Write(outside + "\\img_0001.jpg", {0xFF, 0xD8, 0xFF, 0xD9});  // named like a card picture
+    card_.Write(outside + "\\readme.txt", {'x'});
+    IDataObject* drop = MakeFileDrop({outside + "\\img_0001.jpg", outside + "\\readme.txt"});
     // The effects DragEnter and Drop answer to a copy.
     auto effects = [&] {
         DWORD enter = DROPEFFECT_COPY, dropped = DROPEFFECT_COPY;
@@ -144,6 +150,8 @@ TEST_F(Connection, FolderDropTargetRefusesUntilConnectedAndCopiesOnDrop) {
     EXPECT_TRUE(folder->IsConnected());
     EXPECT_EQ(effects(), (std::vector<DWORD>{DROPEFFECT_COPY, DROPEFFECT_COPY}));
     EXPECT_EQ(folder->GetImageCount(), 5);
+    EXPECT_EQ((Texts{folder->GetImageName(3), folder->GetImageName(4)}), (Texts{"img_0001 (2).jpg", "img_0001 (3).jpg"}));
+    EXPECT_GT(ReadFileBytes(card_.Folder() + "\\img_0001.jpg").size(), 4u) << "the card's own is kept";
     EXPECT_EQ(New<CameraFolder>(source.Get(), "C:\\nowhere")->AcceptData(drop, -1), -1);
     drop->Release();
     RemoveTree(outside);

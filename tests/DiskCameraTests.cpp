@@ -152,24 +152,6 @@ TEST_F(DiskCamera, DeletingOneAndAll) {
     EXPECT_NE(GetFileAttributesA((card_.Folder() + "\\notes.txt").c_str()), INVALID_FILE_ATTRIBUTES);
 }
 
-TEST_F(DiskCamera, DroppedFilesAreCopiedInWithoutOverwriting) {
-    std::string outside = MakeTempDir("drop");
-    card_.Write(outside + "\\img_0001.jpg", MakeJpeg(QuadrantBitmap(40, 30), {}));
-    card_.Write(outside + "\\readme.txt", {'x'});
-    IDataObject* drop = MakeFileDrop({outside + "\\img_0001.jpg", outside + "\\readme.txt"});
-    EXPECT_EQ(connection_->CanAcceptData(drop), 1);
-    EXPECT_EQ(connection_->AcceptData(drop, -1), 1);
-    EXPECT_EQ(connection_->AcceptData(drop, -1), 1);
-    drop->Release();
-    std::vector<std::string> names = Names();
-    ASSERT_EQ(names.size(), 5u);
-    EXPECT_EQ(names[3], "img_0001 (2).jpg");  // new pictures come last
-    EXPECT_EQ(names[4], "img_0001 (3).jpg");
-    EXPECT_GT(ReadFileBytes(card_.Folder() + "\\img_0001.jpg").size(),
-              ReadFileBytes(card_.Folder() + "\\img_0001 (2).jpg").size());  // original kept
-    RemoveTree(outside);
-}
-
 TEST_F(DiskCamera, LoaderThreadsCanReadAtOnce) {
     std::atomic<int> failures{0};
     std::vector<std::thread> loaders;

@@ -61,23 +61,6 @@ TEST_F(LongUse, OpeningFillingAndClosingAViewManyTimesGrowsNothing) {
     ExpectNoGrowth("cycles", before, 10, 8);
 }
 
-// A copy from a card gone from its drive fails; with the card back a Refresh finds all its pictures again.
-TEST_F(LongUse, ACardBackInItsDriveIsReadAgainAfterARefresh) {
-    ASSERT_NE(user_->Open(), nullptr);
-    std::string pulled = card_.Folder() + "-pulled";
-    user_->Command(CameraView::kSelectAll);
-    ASSERT_TRUE(MoveFileA(card_.Folder().c_str(), pulled.c_str()));
-    STGMEDIUM medium;
-    DialogAnswerer answerer(IDCANCEL);
-    EXPECT_EQ(user_->CopyOut(&medium), E_UNEXPECTED);
-    ASSERT_TRUE(MoveFileA(pulled.c_str(), card_.Folder().c_str()));
-    user_->Command(CameraView::kRefresh);
-    EXPECT_TRUE(WaitUntil([&] { return user_->View()->Control() && user_->View()->Control()->GetItemCount() == 3; }, 5000));
-    user_->Command(CameraView::kSelectAll);
-    EXPECT_EQ(user_->CopyOut(&medium), S_OK);
-    ReleaseStgMedium(&medium);
-}
-
 void LongUse::Monkey(unsigned actions) {
     static std::mt19937 random;
     unsigned seed = EnvNumber("ORVEX_MONKEY_SEED", std::random_device{}());

@@ -32,15 +32,6 @@ TEST(ItemIdLayout, SizeKindNameZeroThenTerminator) {
     EXPECT_EQ(IdListHolder::Size(AsList(two)), 18 + 8 + 2);
 }
 
-TEST(ItemIdLayout, MalformedItemsHaveNoName) {
-    std::vector<BYTE> tooLarge(300, 'A');
-    tooLarge[0] = 0x04, tooLarge[1] = 0x01;  // 260 bytes: larger than any item the module makes
-    for (const std::vector<BYTE>& bytes :
-         {std::vector<BYTE>{1, 0}, {3, 0, 0x29}, {5, 0, 'A', 'B', 0, 0, 0}, {5, 0, 0x31, 'B', 0, 0, 0}, tooLarge})
-        EXPECT_EQ(ItemId::NameOf(AsList(bytes)), nullptr) << bytes.size();
-    EXPECT_EQ(ItemId::NameOf(nullptr), nullptr);
-}
-
 TEST(IdListHolderCopy, WholeListOrNothingAndOwnItemsOnly) {
     IdListHolder holder("DSC001.JPG");
     BYTE buffer[32] = {0xEE};

@@ -202,7 +202,7 @@ TEST_F(CameraViewTest, KeysTurnOpenPrintSelectAllAndARefreshForgetsTheTurns) {
     host_->PressKey('A', true);
     EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 3 ");
 
-    EXPECT_EQ(view_->Refresh(), S_OK);
+    host_->PressKey(VK_F5);
     EXPECT_EQ(Status(), "Total images: 3    Selected: 0 |Removable Media|");
     EXPECT_EQ(view->Items()[1].rotation, 0);
 }

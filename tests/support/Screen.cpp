@@ -106,26 +106,3 @@ HWND FindDescendant(HWND parent, const char* className) {
 int CountChildren(HWND parent, const char* className) {
     return int(Windows(parent, [&](HWND window) { return OfClass(window, className); }).size());
 }
-
-// Saves what the screen shows as a PNG file.
-bool SaveScreenPng(const std::string& path) {
-    int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    BITMAPINFO info = {};
-    info.bmiHeader = {sizeof(BITMAPINFOHEADER), width, -height, 1, 32, BI_RGB, 0, 0, 0, 0, 0};
-    void* bits = nullptr;
-    HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
-    HGDIOBJ old = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, width, height, screen, 0, 0, SRCCOPY);
-    GdiFlush();
-    // The screen has no alpha: make every pixel opaque.
-    BYTE* pixels = static_cast<BYTE*>(bits);
-    for (int i = 0; i < width * height; ++i) pixels[i * 4 + 3] = 255;
-    bool written = WritePng(path, width, height, pixels);
-    SelectObject(memory, old);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return written;
-}

@@ -7,8 +7,6 @@
 
 // Writes a top-down 32-bit BGRA picture as a PNG file (through WIC).
 bool WritePng(const std::string& path, int width, int height, const BYTE* bgra);
-// Saves what the screen shows as a PNG file.
-bool SaveScreenPng(const std::string& path);
 // Pumps this thread's messages until `done` answers true or `timeoutMs` passes.
 bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 // The visible top-level windows of this process with window class `className`.

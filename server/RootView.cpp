@@ -294,15 +294,8 @@ BOOL RootView::OpenItem(int index) {
 
 BOOL RootView::OnNotify(NMHDR* header) {
     switch (header->code) {
-        case NM_DBLCLK: {
-            DWORD position = GetMessagePos();
-            LVHITTESTINFO hit = {};
-            hit.pt = {static_cast<short>(LOWORD(position)), static_cast<short>(HIWORD(position))};
-            ScreenToClient(listView_, &hit.pt);
-            int index = static_cast<int>(
-                SendMessageA(listView_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
-            return OpenItem(index);
-        }
+        case NM_DBLCLK:  // the list names the item it hit
+            return OpenItem(reinterpret_cast<NMITEMACTIVATE*>(header)->iItem);
         case NM_RETURN:
             return OpenItem(FirstSelected());
         case LVN_ITEMCHANGED: {

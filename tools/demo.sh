@@ -16,6 +16,8 @@ prepare='
     bin=$BUILD_DIR/bin
     WINEDEBUG=-all wine "$BUILD_DIR/OrvexView-Setup.exe" /S
     card="$WINEPREFIX/drive_c/OrvexCard"
+    # The tour pastes into an empty C:\Pasted.
+    rm -rf "$WINEPREFIX/drive_c/Pasted"
     [ -d "$card/DCIM" ] || wine "$bin/make-card.exe" "C:\\OrvexCard" 12 >/dev/null
     # Drive E: is the card, as Wine shows a removable drive.
     ln -sfn "$card" "$WINEPREFIX/dosdevices/e:"

@@ -257,19 +257,25 @@ std::string PickPictureInOpenDialog(const std::vector<std::string>& folders, int
         PostMessageA(dialog, WM_COMMAND, 0xA001, 0);  // the Up button (FCIDM_TB_UPFOLDER)
         steps.insert(steps.begin(), "OrvexView");
     }
-    for (const std::string& step : steps) {
+    // A double click that the view missed (it was still filling) is made again.
+    auto shown = [&](size_t step) {
+        int ignored = -1;
+        return step < steps.size() ? ListWithItem(dialog, steps[step], ignored) != nullptr
+                                   : FindDescendant(dialog, "LayoutImpWin") != nullptr;
+    };
+    for (size_t step = 0; step < steps.size(); ++step) {
         HWND list = nullptr;
         int index = -1;
-        if (!WaitUntil([&] { return (list = ListWithItem(dialog, step, index)) != nullptr; }, 10000))
-            return stuck("no list with " + step);
-        RECT item = {LVIR_ICON, 0, 0, 0};
-        SendMessageA(list, LVM_GETITEMRECT, WPARAM(index), LPARAM(&item));
-        POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
-        ClientToScreen(list, &at);
-        SetCursorPos(at.x, at.y);  // where the view looks for the item
-        ScreenToClient(list, &at);
-        for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})  // a double click
-            PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
+        if (!WaitUntil([&] { return (list = ListWithItem(dialog, steps[step], index)) != nullptr; }, 10000))
+            return stuck("no list with " + steps[step]);
+        for (int attempt = 0; attempt < 3; ++attempt) {
+            RECT item = {LVIR_ICON, 0, 0, 0};
+            SendMessageA(list, LVM_GETITEMRECT, WPARAM(index), LPARAM(&item));
+            POINT at = {(item.left + item.right) / 2, (item.top + item.bottom) / 2};
+            for (UINT message : {WM_LBUTTONDOWN, WM_LBUTTONUP, WM_LBUTTONDBLCLK, WM_LBUTTONUP})
+                PostMessageA(list, message, message == WM_LBUTTONUP ? 0 : MK_LBUTTON, MAKELPARAM(at.x, at.y));
+            if (WaitUntil([&] { return shown(step + 1); }, 4000)) break;
+        }
     }
     HWND cell = nullptr;
     WaitUntil([&] {

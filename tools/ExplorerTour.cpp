@@ -166,9 +166,11 @@ bool SelectCopyAndPaste(ExplorerSession& explorer, const std::string& out) {
         WaitUntil([] { return false; }, 300);
     }
     Shot(out + "\\select.png");
-    SendKey('A', true);
-    SendKey('C', true);
+    const WPARAM kSelectAll = 10004, kCopy = 10001;  // the background menu's commands
+    SendMessageA(GetParent(grid), WM_COMMAND, kSelectAll, 0);
+    SendMessageA(GetParent(grid), WM_COMMAND, kCopy, 0);
     WaitUntil([] { return false; }, 500);
+    int expected = CountChildren(grid, "SimpleControlWin");
     CreateDirectoryA("C:\\Pasted", nullptr);
     if (!explorer.GoTo("C:\\Pasted")) return false;
     WaitUntil([&] { return FindDescendant(explorer.Window(), "SHELLDLL_DefView") != nullptr; }, 10000);
@@ -177,11 +179,13 @@ bool SelectCopyAndPaste(ExplorerSession& explorer, const std::string& out) {
     int files = 0;
     WaitUntil([&] {
         RemoteListView list(FindDescendant(FindDescendant(explorer.Window(), "SHELLDLL_DefView"), "SysListView32"));
-        return (files = list.Count()) >= CountChildren(grid, "SimpleControlWin");
+        return (files = list.Count()) >= expected;
     }, 20000);
     std::printf("pasted into C:\\Pasted: %d files\n", files);
+    // Wine's folder view lists pasted files as they were created (empty): F5 shows them afresh.
     WaitUntil([] { return false; }, 1000);
-    SendKey(VK_F5);  // Wine's folder view lists files as they were created: empty
+    PostMessageA(FindDescendant(FindDescendant(explorer.Window(), "SHELLDLL_DefView"), "SysListView32"), WM_KEYDOWN, VK_F5, 1);
+    WaitUntil([] { return false; }, 1500);
     Shot(out + "\\pasted.png");
     explorer.Back();
     return files > 0 && CameraViewCells(explorer) > 0;
@@ -242,8 +246,10 @@ int main(int argc, char** argv) {
     PostMessageA(view, WM_COMMAND, kListView, 0);
     HWND list = nullptr;
     WaitUntil([&] { return (list = FindDescendant(explorer.Window(), "ListHelper")) != nullptr; }, 5000);
+    int rows = 0;
+    WaitUntil([&] { return list && (rows = int(SendMessageA(GetWindow(list, GW_CHILD), LVM_GETITEMCOUNT, 0, 0))) > 0; },
+              5000);
     WaitUntil([] { return false; }, 1500);  // details and fetches
-    int rows = list ? int(SendMessageA(GetWindow(list, GW_CHILD), LVM_GETITEMCOUNT, 0, 0)) : 0;
     std::printf("list view: %d rows\n", rows);
     Shot(out + "\\list.png");
     PostMessageA(view, WM_COMMAND, kThumbnailView, 0);  // the next demo opens on thumbnails again

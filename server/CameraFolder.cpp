@@ -2,12 +2,12 @@
 
 #include <shlwapi.h>
 
+#include "base/ItemId.h"
+#include "base/WideText.h"
 #include "server/FolderDropTarget.h"
 #include "server/FolderNames.h"
-#include "base/ItemId.h"
 #include "server/SourceFolder.h"
 #include "transfer/CopyToDisk.h"
-#include "base/WideText.h"
 #include "view/CameraView.h"
 
 const InterfaceRow<CameraFolder> CameraFolder::kInterfaces[6] = {

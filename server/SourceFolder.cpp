@@ -1,8 +1,8 @@
 #include "server/SourceFolder.h"
 
+#include "base/WideText.h"
 #include "server/CameraFolder.h"
 #include "server/FolderNames.h"
-#include "base/WideText.h"
 #include "server/ItemIcon.h"
 #include "server/RootView.h"
 #include "server/SourceIdEnumerator.h"

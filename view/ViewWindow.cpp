@@ -1,8 +1,8 @@
 // The camera view's window: commands, tooltips, the clipboard chain, the
 // control's notifications and the status bar.
-#include "print/PrintCommand.h"
 #include "base/Module.h"
 #include "base/WideText.h"
+#include "print/PrintCommand.h"
 #include "res/resource.h"
 #include "transfer/ImageDataObject.h"
 #include "view/AboutBox.h"

@@ -2,6 +2,7 @@
 #include <windows.h>
 
 #include <algorithm>
+#include <cstdint>
 #include <string>
 #include <vector>
 
@@ -13,6 +14,18 @@ inline double Now() {
     QueryPerformanceCounter(&counter);
     QueryPerformanceFrequency(&frequency);
     return double(counter.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+// Up to `limit` bytes from the start of file `path`; none if it cannot be read.
+inline std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit = SIZE_MAX) {
+    std::vector<uint8_t> bytes;
+    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (file == INVALID_HANDLE_VALUE) return bytes;
+    bytes.resize(std::min(size_t(GetFileSize(file, nullptr)), limit));
+    DWORD read = 0;
+    ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr);
+    CloseHandle(file);
+    return bytes.resize(read), bytes;
 }
 
 // The JPEG file names of `folder`, sorted.

@@ -15,20 +15,6 @@
 
 namespace {
 
-std::vector<uint8_t> ReadBytes(const char* path, size_t limit = SIZE_MAX) {
-    std::vector<uint8_t> bytes;
-    FILE* file = std::fopen(path, "rb");
-    if (!file) return bytes;
-    std::fseek(file, 0, SEEK_END);
-    size_t size = std::min(size_t(std::ftell(file)), limit);
-    std::fseek(file, 0, SEEK_SET);
-    bytes.resize(size);
-    size_t read = std::fread(bytes.data(), 1, size, file);
-    bytes.resize(read);
-    std::fclose(file);
-    return bytes;
-}
-
 bool Make(const std::string& dir) {
     const struct { const char* name; int w, h; } kFiles[] = {{"12mp.jpg", 4000, 3000}, {"24mp.jpg", 6000, 4000}};
     for (const auto& f : kFiles) {

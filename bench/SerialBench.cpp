@@ -9,6 +9,22 @@
 #include "BenchClock.h"
 #include "camera/CameraService.h"
 
+namespace {
+
+// The bytes of picture `index` (`full`) or its thumbnail; 0 when the read fails.
+size_t Fetch(CameraConnection* connection, int index, int full) {
+    char name[260] = {};
+    connection->GetImageName(name, sizeof name, index);
+    HGLOBAL data = nullptr;
+    int freeIt = 0;
+    if (connection->OpenImage(name)->ReadData(&data, full, &freeIt, nullptr, nullptr) != kReadOk) return 0;
+    size_t size = GlobalSize(data);
+    GlobalFree(data);
+    return size;
+}
+
+}  // namespace
+
 int main() {
     auto* service = LoadService("serialcam.dll", "COM5,115200");
     if (!service || !service->Refresh()) return 1;
@@ -20,40 +36,24 @@ int main() {
     double start = Now();
     // On a worker thread, as the thumbnail loader reads them.
     HANDLE worker = CreateThread(nullptr, 0, [](void* context) -> DWORD {
-        auto* c = static_cast<CameraConnection*>(context);
-        char name[260] = {};
-        c->GetImageName(name, sizeof name, 0);
-        HGLOBAL data = nullptr;
-        int freeIt = 0;
-        c->OpenImage(name)->ReadData(&data, 0, &freeIt, nullptr, nullptr);
-        if (data) GlobalFree(data);
-        return 0;
+        return DWORD(Fetch(static_cast<CameraConnection*>(context), 0, 0));
     }, connection, 0, nullptr);
     WaitForSingleObject(worker, INFINITE);
     CloseHandle(worker);
     std::printf("one thumbnail on a worker thread: %.0f ms\n", Now() - start);
     start = Now();
     for (int i = 0; i < connection->GetImageCount(); ++i) {
-        char name[260] = {};
-        connection->GetImageName(name, sizeof name, i);
-        HGLOBAL data = nullptr;
-        int freeIt = 0;
-        if (connection->OpenImage(name)->ReadData(&data, 0, &freeIt, nullptr, nullptr) != kReadOk) return 1;
-        thumbBytes += GlobalSize(data);
-        GlobalFree(data);
+        size_t bytes = Fetch(connection, i, 0);
+        if (!bytes) return 1;
+        thumbBytes += bytes;
     }
     double thumbMs = Now() - start;
     double thumbNeedMs = double(thumbBytes) * 1000.0 / lineBytesPerSecond;
 
-    char name[260] = {};
-    connection->GetImageName(name, sizeof name, 0);
-    HGLOBAL data = nullptr;
-    int freeIt = 0;
     start = Now();
-    if (connection->OpenImage(name)->ReadData(&data, 1, &freeIt, nullptr, nullptr) != kReadOk) return 1;
+    size_t fullBytes = Fetch(connection, 0, 1);
+    if (!fullBytes) return 1;
     double fullMs = Now() - start;
-    size_t fullBytes = GlobalSize(data);
-    GlobalFree(data);
 
     double effective = double(fullBytes) * 1000.0 / fullMs;
     std::printf("thumbnails %d, %zu bytes: %.0f ms, the bytes need %.0f ms (ratio %.2f)\n",

@@ -26,14 +26,9 @@ namespace {
 
 double FloorMs(const std::string& folder, const std::vector<std::string>& names) {
     double start = Now();
-    std::vector<uint8_t> head(64 * 1024);
     for (const std::string& name : names) {
-        HANDLE file = CreateFileA((folder + "\\" + name).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, 0, nullptr);
-        DWORD read = 0;
-        ReadFile(file, head.data(), DWORD(head.size()), &read, nullptr);
-        CloseHandle(file);
-        pix::JpegHeader header = pix::ParseJpegHeader(head.data(), read);
+        std::vector<uint8_t> head = ReadBytes(folder + "\\" + name, 64 * 1024);
+        pix::JpegHeader header = pix::ParseJpegHeader(head.data(), head.size());
         pix::ExifInfo exif = pix::ParseTiff(head.data() + header.exifOffset, header.exifLength);
         pix::Bitmap thumb;
         int scale = 0;
@@ -113,14 +108,10 @@ int main(int argc, char** argv) {
     PROCESS_MEMORY_COUNTERS memory = {};
     GetProcessMemoryInfo(GetCurrentProcess(), &memory, sizeof memory);
 
-    std::printf("cells %d\n", count);
-    std::printf("floor_ms %.0f\n", floor);
-    std::printf("all_loaded_ms %.0f\n", all);
-    std::printf("ratio_to_floor %.2f\n", all / floor);
-    std::printf("first_screen_ms %.0f (%d cells)\n", firstScreen, screenful);
-    std::printf("adding_ms %.0f\n", added);
-    std::printf("peak_working_set_mb %.0f\n", double(memory.PeakWorkingSetSize) / (1024 * 1024));
-    std::printf("longest_ui_gap_ms %.0f\n", longestGap);
+    std::printf("cells %d\nfloor_ms %.0f\nall_loaded_ms %.0f\nratio_to_floor %.2f\nfirst_screen_ms %.0f (%d cells)\n",
+                count, floor, all, all / floor, firstScreen, screenful);
+    std::printf("adding_ms %.0f\npeak_working_set_mb %.0f\nlongest_ui_gap_ms %.0f\n", added,
+                double(memory.PeakWorkingSetSize) / (1024 * 1024), longestGap);
 
     control->DestroyControl();
     control->Destroy(1);

@@ -40,6 +40,9 @@ struct Picture {
     }
 };
 
+using Dims = std::pair<int, int>;
+Dims DimsOf(const Picture& picture) { return {picture.image->Width(), picture.image->Height()}; }
+
 // The four quadrant colours sit where an upright picture has them.
 void ExpectUpright(const Canvas& canvas, const char* what) {
     int w = canvas.Width(), h = canvas.Height();
@@ -55,12 +58,10 @@ void ExpectUpright(const Canvas& canvas, const char* what) {
 class ExifOrientations : public testing::TestWithParam<int> {};
 
 TEST_P(ExifOrientations, LoadGivesTheUprightPicture) {
-    ExifFields exif;
-    exif.orientation = GetParam();
     Picture picture;
+    ExifFields exif{GetParam(), "", 0, 0, {}, false};
     ASSERT_GE(picture.LoadPath(WriteTempFile("o.jpg", MakeJpeg(QuadrantBitmap(96, 64), exif))), 1);
-    EXPECT_EQ(picture.image->Width(), 96);
-    EXPECT_EQ(picture.image->Height(), 64);
+    EXPECT_EQ(DimsOf(picture), Dims(96, 64));
     ExpectUpright(*picture.Drawn(), "drawn");
 }
 
@@ -69,8 +70,7 @@ INSTANTIATE_TEST_SUITE_P(AllCodes, ExifOrientations, testing::Range(1, 9));
 TEST(CodecLoading, OddSizesGreyscaleProgressiveAndPng) {
     Picture odd;
     ASSERT_GE(odd.LoadBytes(MakeJpeg(QuadrantBitmap(67, 45), {})), 1);
-    EXPECT_EQ(odd.image->Width(), 67);
-    EXPECT_EQ(odd.image->Height(), 45);
+    EXPECT_EQ(DimsOf(odd), Dims(67, 45));
     ExpectUpright(*odd.Drawn(), "odd size");
 
     Picture progressive;
@@ -93,8 +93,7 @@ TEST(CodecRotation, QuarterTurnsExchangeWidthAndHeight) {
     Picture picture;
     ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(80, 40), {})), 1);
     EXPECT_EQ(Library()->Rotate(picture.image, -90, 1), 1);
-    EXPECT_EQ(picture.image->Width(), 40);
-    EXPECT_EQ(picture.image->Height(), 80);
+    EXPECT_EQ(DimsOf(picture), Dims(40, 80));
     // Clockwise: the bottom-left (blue) quadrant comes to the top left.
     auto turned = picture.Drawn();
     EXPECT_TRUE(Near(turned->At(10, 20), kQuadrants[2]));
@@ -151,10 +150,8 @@ TEST(CodecDib, PackedBottomUp24Bit) {
 TEST(CodecSaving, TurnedPicturesAreSavedUprightWithTheirExif) {
     struct Row { int width, height, orientation, turn, savedWidth, savedHeight; };
     for (const Row& row : {Row{64, 48, 6, -90, 48, 64}, Row{67, 45, 8, 0, 67, 45}}) {
-        ExifFields exif;
-        exif.orientation = row.orientation;
-        exif.dateTimeOriginal = "2023:01:02 03:04:05";
         Picture picture;
+        ExifFields exif{row.orientation, "2023:01:02 03:04:05", 0, 0, {}, false};
         ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(row.width, row.height), exif)), 1);
         if (row.turn) Library()->Rotate(picture.image, row.turn, 1);
         std::string path = WriteTempFile("saved.jpg", {});
@@ -164,8 +161,7 @@ TEST(CodecSaving, TurnedPicturesAreSavedUprightWithTheirExif) {
         std::vector<uint8_t> saved = ReadFileBytes(path);
         pix::JpegHeader header = pix::ParseJpegHeader(saved.data(), saved.size());
         ASSERT_TRUE(header.valid);
-        EXPECT_EQ(header.width, row.savedWidth);
-        EXPECT_EQ(header.height, row.savedHeight);
+        EXPECT_EQ(Dims(header.width, header.height), Dims(row.savedWidth, row.savedHeight));
         pix::ExifInfo info = pix::ParseTiff(saved.data() + header.exifOffset, header.exifLength);
         EXPECT_EQ(info.orientation, 1);
         EXPECT_EQ(info.dateTimeOriginal, "2023:01:02 03:04:05");

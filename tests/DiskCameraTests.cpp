@@ -41,13 +41,16 @@ protected:
         }
         return names;
     }
-    static pix::Bitmap Decoded(HGLOBAL data) {
+    // The thumbnail of `name` decoded, as its width, height and the green of its pixel at 60, 80.
+    std::vector<int> Thumbnail(const char* name) {
+        HGLOBAL data = nullptr;
+        int freeIt = 0, scale = 0;
+        EXPECT_EQ(connection_->OpenImage(name)->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
+        EXPECT_EQ(freeIt, 1);
         pix::Bitmap out;
-        int scale = 0;
-        auto* bytes = static_cast<const uint8_t*>(GlobalLock(data));
-        pix::DecodeJpeg(bytes, GlobalSize(data), 10000, 10000, out, &scale);
-        GlobalUnlock(data);
-        return out;
+        pix::DecodeJpeg(static_cast<const uint8_t*>(GlobalLock(data)), GlobalSize(data), 10000, 10000, out, &scale);
+        GlobalUnlock(data), GlobalFree(data);
+        return {out.width, out.height, out.height > 80 && out.Row(80)[60 * 3 + 1] > 200};
     }
 
     TestCard card_;
@@ -82,32 +85,18 @@ TEST_F(DiskCamera, InfoComesFromTheHeaders) {
     EXPECT_STREQ(info.name, "IMG_0002.JPG");
     EXPECT_GT(info.fileSize, 1000u);
     EXPECT_STREQ(info.captureDate, "2024:06:01 09:30:00");
-    EXPECT_EQ(info.width, 640);  // upright size of a picture stored turned
-    EXPECT_EQ(info.height, 480);
+    EXPECT_EQ(std::make_pair(info.width, info.height), std::make_pair(640, 480));  // upright; stored turned
     EXPECT_EQ(info.mask, kInfoName | kInfoSize | kInfoDate | kInfoDimensions);
 
     ASSERT_TRUE(connection_->OpenImage("IMG_0003.PNG")->GetInfo(&info));
-    EXPECT_EQ(info.width, 30);
-    EXPECT_EQ(info.height, 20);
+    EXPECT_EQ(std::make_pair(info.width, info.height), std::make_pair(30, 20));
     EXPECT_FALSE(info.mask & kInfoDate);
 }
 
 TEST_F(DiskCamera, ThumbnailsAreTheUprightExifThumbnailOrASmallPicture) {
-    HGLOBAL data = nullptr;
-    int freeIt = 0;
-    ASSERT_EQ(connection_->OpenImage("IMG_0002.JPG")->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
-    EXPECT_EQ(freeIt, 1);
-    pix::Bitmap thumb = Decoded(data);
-    GlobalFree(data);
-    EXPECT_EQ(thumb.width, 120);  // the 160 x 120 embedded thumbnail, turned upright
-    EXPECT_EQ(thumb.height, 160);
-    EXPECT_GT(thumb.Row(80)[60 * 3 + 1], 200);  // and it is the green embedded one
-
-    ASSERT_EQ(connection_->OpenImage("img_0001.jpg")->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
-    thumb = Decoded(data);
-    GlobalFree(data);
-    EXPECT_EQ(thumb.width, 160);
-    EXPECT_EQ(thumb.height, 120);
+    // The green 160 x 120 embedded thumbnail, turned upright.
+    EXPECT_EQ(Thumbnail("IMG_0002.JPG"), (std::vector<int>{120, 160, true}));
+    EXPECT_EQ(Thumbnail("img_0001.jpg"), (std::vector<int>{160, 120, false}));
 }
 
 // Full reads hand over the card's file; thumbnail files are made once and go

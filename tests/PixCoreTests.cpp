@@ -20,20 +20,10 @@ TEST(Resampling, PartsMatchTheWholeAtFractionalRatios) {
 
 TEST(ExifParsing, ReadsTheFieldsInBothByteOrders) {
     for (bool big : {false, true}) {
-        ExifFields fields;
-        fields.orientation = 6;
-        fields.dateTimeOriginal = "2024:05:17 10:11:12";
-        fields.pixelWidth = 4000;
-        fields.pixelHeight = 3000;
-        fields.thumbnail = {0xFF, 0xD8, 0xFF, 0xD9};
-        fields.bigEndian = big;
-        std::vector<uint8_t> tiff = MakeTiff(fields);
+        std::vector<uint8_t> tiff = MakeTiff({6, "2024:05:17 10:11:12", 4000, 3000, {0xFF, 0xD8, 0xFF, 0xD9}, big});
         pix::ExifInfo info = pix::ParseTiff(tiff.data(), tiff.size());
-        EXPECT_TRUE(info.present);
-        EXPECT_EQ(info.orientation, 6);
+        EXPECT_TRUE(info.present && info.orientation == 6 && info.pixelWidth == 4000u && info.pixelHeight == 3000u);
         EXPECT_EQ(info.dateTimeOriginal, "2024:05:17 10:11:12");
-        EXPECT_EQ(info.pixelWidth, 4000u);
-        EXPECT_EQ(info.pixelHeight, 3000u);
         ASSERT_EQ(info.thumbnailLength, 4u);
         EXPECT_EQ(tiff[info.thumbnailOffset], 0xFF);
 
@@ -43,10 +33,7 @@ TEST(ExifParsing, ReadsTheFieldsInBothByteOrders) {
 }
 
 TEST(ExifParsing, DamagedBlocksGiveDefaultsWithoutReadingPastThem) {
-    ExifFields fields;
-    fields.orientation = 3;
-    fields.thumbnail.assign(100, 0xAB);
-    std::vector<uint8_t> tiff = MakeTiff(fields);
+    std::vector<uint8_t> tiff = MakeTiff({3, "", 0, 0, std::vector<uint8_t>(100, 0xAB), false});
     for (size_t cut = 0; cut < tiff.size(); ++cut) {
         std::vector<uint8_t> part(tiff.begin(), tiff.begin() + long(cut));
         pix::ExifInfo info = pix::ParseTiff(part.data(), part.size());
@@ -59,14 +46,11 @@ TEST(ExifParsing, DamagedBlocksGiveDefaultsWithoutReadingPastThem) {
 }
 
 TEST(JpegHeaders, SizeAndExifWithoutDecoding) {
-    ExifFields fields;
-    fields.orientation = 8;
-    std::vector<uint8_t> jpeg = MakeJpeg(QuadrantBitmap(67, 45), fields);
+    std::vector<uint8_t> jpeg = MakeJpeg(QuadrantBitmap(67, 45), {8, "", 0, 0, {}, false});
     pix::JpegHeader header = pix::ParseJpegHeader(jpeg.data(), jpeg.size());
     ASSERT_TRUE(header.valid);
-    EXPECT_EQ(header.width, 45);  // stored turned: the upright picture is 67 wide
-    EXPECT_EQ(header.height, 67);
-    EXPECT_EQ(header.components, 3);
+    EXPECT_EQ(std::vector<int>({header.width, header.height, header.components}), std::vector<int>({45, 67, 3}))
+        << "stored turned: the upright picture is 67 wide";
     EXPECT_FALSE(header.progressive);
     ASSERT_NE(header.exifOffset, 0u);
     EXPECT_EQ(pix::ParseTiff(jpeg.data() + header.exifOffset, header.exifLength).orientation, 8);

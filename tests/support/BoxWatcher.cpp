@@ -7,28 +7,18 @@
 BoxWatcher::BoxWatcher(int answer, DWORD delayMs)
     : answer_(answer), delayMs_(delayMs), thread_([this] { Watch(); }) {}
 
-BoxWatcher::~BoxWatcher() {
-    done_ = true;
-    thread_.join();
-}
+BoxWatcher::~BoxWatcher() { done_ = true, thread_.join(); }
 
-std::vector<std::string> BoxWatcher::Texts() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return texts_;
-}
+std::vector<std::string> BoxWatcher::Texts() { std::lock_guard<std::mutex> hold(lock_); return texts_; }
 
-int BoxWatcher::Count() {
-    std::lock_guard<std::mutex> hold(lock_);
-    return int(texts_.size());
-}
+int BoxWatcher::Count() { std::lock_guard<std::mutex> hold(lock_); return int(texts_.size()); }
 
 void BoxWatcher::Watch() {
     while (!done_) {
         {
             // A closed box's handle may come back for the next one.
             std::lock_guard<std::mutex> hold(lock_);
-            answered_.erase(std::remove_if(answered_.begin(), answered_.end(),
-                                           [](HWND h) { return !IsWindow(h); }),
+            answered_.erase(std::remove_if(answered_.begin(), answered_.end(), [](HWND h) { return !IsWindow(h); }),
                             answered_.end());
         }
         std::vector<HWND> found = OwnWindowsOfClass("#32770");

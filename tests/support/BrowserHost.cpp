@@ -2,6 +2,8 @@
 
 #include <commctrl.h>
 
+#include <utility>
+
 #include "support/MenuWatcher.h"
 
 namespace {
@@ -20,18 +22,13 @@ void RegisterHostClass(WNDPROC procedure) {
     RegisterClassA(&cls);
 }
 
-bool IsViewCommand(WPARAM wParam) {
-    return LOWORD(wParam) <= FCIDM_SHVIEWLAST;  // FCIDM_SHVIEWFIRST is 0
-}
-
 }  // namespace
 
 BrowserHost::BrowserHost() {
     RegisterHostClass(HostProc);
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    window_ = CreateWindowExA(0, kHostClass, "Test browser",
-                              WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr, nullptr,
-                              instance, nullptr);
+    window_ = CreateWindowExA(0, kHostClass, "Test browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr,
+                              nullptr, instance, nullptr);
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | WS_VISIBLE | TBSTYLE_TOOLTIPS | TBSTYLE_FLAT,
                                0, 0, 0, 0, window_, nullptr, instance, nullptr);
@@ -48,8 +45,7 @@ BrowserHost::~BrowserHost() {
 }
 
 HRESULT BrowserHost::Open(IShellView* view) {
-    view_ = view;
-    view_->AddRef();
+    (view_ = view)->AddRef();
     FOLDERSETTINGS settings = {FVM_ICON, 0};
     RECT area = {};
     HRESULT result = view_->CreateViewWindow(nullptr, &settings, this, &area, &viewWindow_);
@@ -61,9 +57,7 @@ void BrowserHost::Close() {
     if (!view_) return;
     SetMenu(window_, nullptr);  // the view destroys the menu it merged
     view_->DestroyViewWindow();
-    view_->Release();
-    view_ = nullptr;
-    viewWindow_ = nullptr;
+    std::exchange(view_, nullptr)->Release(), viewWindow_ = nullptr;
 }
 
 // The view fills the client area between the toolbar and the status bar.
@@ -82,14 +76,11 @@ LRESULT CALLBACK BrowserHost::HostProc(HWND window, UINT message, WPARAM wParam,
     auto* host = reinterpret_cast<BrowserHost*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (host && host->viewWindow_) {
         if (message == WM_SIZE) host->Layout();
-        // Menu and toolbar commands in the view's range belong to the view.
-        if (message == WM_COMMAND && IsViewCommand(wParam))
+        // Menu and toolbar commands in the view's range (FCIDM_SHVIEWFIRST is 0), and tool tips, belong to the view.
+        UINT notice = message == WM_NOTIFY ? reinterpret_cast<NMHDR*>(lParam)->code : 0;
+        if ((message == WM_COMMAND && LOWORD(wParam) <= FCIDM_SHVIEWLAST) || notice == TTN_NEEDTEXTA ||
+            notice == TTN_NEEDTEXTW)
             return SendMessageA(host->viewWindow_, message, wParam, lParam);
-        if (message == WM_NOTIFY) {
-            auto* header = reinterpret_cast<NMHDR*>(lParam);
-            if (header->code == TTN_NEEDTEXTA || header->code == TTN_NEEDTEXTW)
-                return SendMessageA(host->viewWindow_, message, wParam, lParam);
-        }
     }
     return DefWindowProcA(window, message, wParam, lParam);
 }
@@ -101,7 +92,6 @@ bool BrowserHost::ButtonEnabled(int command) const {
 bool BrowserHost::ButtonChecked(int command) const {
     return SendMessageA(toolbar_, TB_ISBUTTONCHECKED, WPARAM(command), 0) != 0;
 }
-
 
 std::string BrowserHost::StatusText(int part) const {
     char text[512] = {};
@@ -131,13 +121,10 @@ void BrowserHost::PressKey(WORD key, bool control) {
 }
 
 STDMETHODIMP BrowserHost::QueryInterface(REFIID riid, void** ppv) {
-    if (IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) ||
-        IsEqualIID(riid, IID_IShellBrowser)) {
-        *ppv = static_cast<IShellBrowser*>(this);
-        return S_OK;
-    }
-    *ppv = nullptr;
-    return E_NOINTERFACE;
+    bool ours =
+        IsEqualIID(riid, IID_IUnknown) || IsEqualIID(riid, IID_IOleWindow) || IsEqualIID(riid, IID_IShellBrowser);
+    *ppv = ours ? static_cast<IShellBrowser*>(this) : nullptr;
+    return ours ? S_OK : E_NOINTERFACE;
 }
 
 STDMETHODIMP BrowserHost::GetWindow(HWND* window) {
@@ -183,8 +170,7 @@ STDMETHODIMP BrowserHost::QueryActiveShellView(IShellView** view) {
 }
 
 STDMETHODIMP BrowserHost::SetToolbarItems(LPTBBUTTONSB buttons, UINT count, UINT) {
-    while (SendMessageA(toolbar_, TB_DELETEBUTTON, 0, 0)) {
-    }
+    while (SendMessageA(toolbar_, TB_DELETEBUTTON, 0, 0)) continue;
     SendMessageA(toolbar_, TB_ADDBUTTONSA, count, reinterpret_cast<LPARAM>(buttons));
     Layout();
     return S_OK;

@@ -24,10 +24,7 @@ struct Medium {
         if (data->GetData(&format, &medium) != S_OK) medium = {};
         if (medium.tymed == TYMED_HGLOBAL) block = static_cast<BYTE*>(GlobalLock(medium.hGlobal));
     }
-    ~Medium() {
-        if (block) GlobalUnlock(medium.hGlobal);
-        ReleaseStgMedium(&medium);
-    }
+    ~Medium() { if (block) GlobalUnlock(medium.hGlobal); ReleaseStgMedium(&medium); }
     STGMEDIUM medium = {};
     BYTE* block = nullptr;
 };

@@ -1,21 +1,18 @@
 #include "support/DialogAnswerer.h"
 
 #include <algorithm>
+#include <utility>
 
 namespace {
 thread_local DialogAnswerer* current = nullptr;
 }  // namespace
 
 DialogAnswerer::DialogAnswerer(int answer) : answer_(answer) {
-    previous_ = current;
-    current = this;
+    previous_ = std::exchange(current, this);
     hook_ = SetWindowsHookExA(WH_CBT, Hook, nullptr, GetCurrentThreadId());
 }
 
-DialogAnswerer::~DialogAnswerer() {
-    UnhookWindowsHookEx(hook_);
-    current = previous_;
-}
+DialogAnswerer::~DialogAnswerer() { UnhookWindowsHookEx(hook_), current = previous_; }
 
 LRESULT CALLBACK DialogAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
     if (code == HCBT_ACTIVATE && current) {
@@ -28,8 +25,7 @@ LRESULT CALLBACK DialogAnswerer::Hook(int code, WPARAM wParam, LPARAM lParam) {
 }
 
 void DialogAnswerer::Answer(HWND dialog) {
-    for (HWND seen : answered_)
-        if (seen == dialog) return;
+    if (std::find(answered_.begin(), answered_.end(), dialog) != answered_.end()) return;
     answered_.push_back(dialog);
     // Wine activates a task-modal message box from inside its set-up, before
     // the text is in: such a box is read and answered once the set-up is done.

@@ -17,14 +17,8 @@
 
 class FetchLog {
 public:
-    void Add(const std::string& name) {
-        std::lock_guard<std::mutex> hold(lock_);
-        names_.push_back(name);
-    }
-    std::vector<std::string> Names() {
-        std::lock_guard<std::mutex> hold(lock_);
-        return names_;
-    }
+    void Add(const std::string& name) { std::lock_guard<std::mutex> hold(lock_); names_.push_back(name); }
+    std::vector<std::string> Names() { std::lock_guard<std::mutex> hold(lock_); return names_; }
 
 private:
     std::mutex lock_;
@@ -35,9 +29,7 @@ class FakeImage final : public CameraImage {
 public:
     FakeImage(std::string name, std::vector<uint8_t> jpeg, FetchLog* log = nullptr)
         : name_(std::move(name)), jpeg_(std::move(jpeg)), log_(log) {}
-    ~FakeImage() {
-        if (!file_.empty()) DeleteFileA(file_.c_str());
-    }
+    ~FakeImage() { if (!file_.empty()) DeleteFileA(file_.c_str()); }
 
     std::atomic<int> failuresLeft{0};
     std::atomic<int> delayMs{0};
@@ -67,8 +59,7 @@ public:
         lstrcpynA(out->name, name_.c_str(), sizeof out->name);
         out->fileSize = fileSize;
         lstrcpynA(out->captureDate, "2024:01:02 03:04:05", sizeof out->captureDate);
-        out->width = 640;
-        out->height = 480;
+        out->width = 640, out->height = 480;
         return true;
     }
     void Reserved5() override {}
@@ -91,14 +82,9 @@ private:
         if (sendTo) SendMessageA(sendTo, WM_NULL, 0, 0);
         if (duringRead) duringRead();
         if (delayMs) Sleep(DWORD(delayMs.load()));
-        if (progress && cb) {
-            for (int code = 0; code <= 2; ++code)
-                if (!cb(code, code == 1 ? 50 : 0, nullptr, context)) return kReadCancelled;
-        }
-        if (failuresLeft > 0) {
-            --failuresLeft;
-            return -1;
-        }
+        for (int code = 0; progress && cb && code <= 2; ++code)
+            if (!cb(code, code == 1 ? 50 : 0, nullptr, context)) return kReadCancelled;
+        if (failuresLeft > 0) return --failuresLeft, -1;
         if (log_) log_->Add(name_);
         return kReadOk;
     }
@@ -115,9 +101,7 @@ class FakeConnection final : public CameraConnection {
 public:
     FakeConnection(std::vector<FakeImage*> images, uint16_t caps) : images_(std::move(images)), caps_(caps) {}
 
-    void Destroy(int flags) override {
-        if (flags & 1) delete this;
-    }
+    void Destroy(int flags) override { if (flags & 1) delete this; }
     void Reserved2() override {}
     void GetConnectionId(char* buffer, int size) override { lstrcpynA(buffer, "FAKE", size); }
     int GetImageCount() override { return int(images_.size()); }
@@ -135,9 +119,7 @@ public:
         auto at = Find(name);
         if (at != images_.end() && (caps_ & kCanDeleteSingle)) images_.erase(at);
     }
-    void DeleteAllImages() override {
-        if (caps_ & kCanDeleteAll) images_.clear();
-    }
+    void DeleteAllImages() override { if (caps_ & kCanDeleteAll) images_.clear(); }
     int GetCaptionLineCount() override { return 1; }
     uint16_t GetCapabilities() override { return caps_; }
     int CheckConnection() override { return 0; }
@@ -158,9 +140,7 @@ class FakeService final : public CameraService {
 public:
     FakeService(std::vector<std::unique_ptr<FakeImage>> images, uint16_t caps)
         : images_(std::move(images)), caps_(caps) {}
-    void Destroy(int flags) override {
-        if (flags & 1) delete this;
-    }
+    void Destroy(int flags) override { if (flags & 1) delete this; }
     CameraConnection* OpenConnection(const char* folder) override {
         if (!folder || lstrcmpA(folder, "FAKE") != 0) return nullptr;
         std::vector<FakeImage*> images;
@@ -170,9 +150,7 @@ public:
     bool Refresh() override { return true; }
     unsigned GetFolderCount() override { return 1; }
     bool GetFolderName(unsigned index, char* buffer, int size) override {
-        if (index != 0) return false;
-        lstrcpynA(buffer, "FAKE", size);
-        return true;
+        return index == 0 && lstrcpynA(buffer, "FAKE", size);
     }
     FakeImage* Image(size_t index) { return images_[index].get(); }
 

@@ -5,8 +5,7 @@
 const char kFolderClassKey[] = "CLSID\\{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}";
 
 ScopedRegKey::ScopedRegKey(HKEY root, const std::string& path) : root_(root), path_(path) {
-    LONG status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr,
-                                  &key_, nullptr);
+    LONG status = RegCreateKeyExA(root, path.c_str(), 0, nullptr, 0, KEY_ALL_ACCESS, nullptr, &key_, nullptr);
     EXPECT_EQ(status, ERROR_SUCCESS) << path;
 }
 
@@ -20,8 +19,7 @@ void ScopedRegKey::SetString(const char* name, const std::string& value) {
 }
 
 void ScopedRegKey::SetValue(const char* name, DWORD type, const void* data, DWORD size) {
-    EXPECT_EQ(RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size),
-              ERROR_SUCCESS);
+    EXPECT_EQ(RegSetValueExA(key_, name, 0, type, static_cast<const BYTE*>(data), size), ERROR_SUCCESS);
 }
 
 ScopedModuleRegistration::ScopedModuleRegistration(const std::string& dllPath)

@@ -16,8 +16,8 @@ struct Released {
 
 bool WritePng(const std::string& path, int width, int height, const BYTE* bgra) {
     Released<IWICImagingFactory> factory;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWICImagingFactory, reinterpret_cast<void**>(&factory))))
+    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                reinterpret_cast<void**>(&factory))))
         return false;
     Released<IWICStream> stream;
     Released<IWICBitmapEncoder> encoder;
@@ -29,12 +29,9 @@ bool WritePng(const std::string& path, int width, int height, const BYTE* bgra) 
            SUCCEEDED(stream->InitializeFromFilename(wide.c_str(), GENERIC_WRITE)) &&
            SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
            SUCCEEDED(encoder->Initialize(stream.ptr, WICBitmapEncoderNoCache)) &&
-           SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) &&
-           SUCCEEDED(frame->Initialize(nullptr)) &&
-           SUCCEEDED(frame->SetSize(width, height)) &&
-           SUCCEEDED(frame->SetPixelFormat(&format)) &&
-           SUCCEEDED(frame->WritePixels(height, stride, stride * height,
-                                        const_cast<BYTE*>(bgra))) &&
+           SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
+           SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
+           SUCCEEDED(frame->WritePixels(height, stride, stride * height, const_cast<BYTE*>(bgra))) &&
            SUCCEEDED(frame->Commit()) && SUCCEEDED(encoder->Commit());
 }
 
@@ -43,10 +40,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs) {
     while (!done()) {
         if (GetTickCount() - start > timeoutMs) return false;
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-            TranslateMessage(&msg);
-            DispatchMessageA(&msg);
-        }
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) TranslateMessage(&msg), DispatchMessageA(&msg);
         Sleep(20);
     }
     return true;
@@ -64,10 +58,7 @@ std::vector<HWND> Windows(HWND parent, const WindowTest& test) {
         if ((*s->test)(window)) s->found.push_back(window);
         return TRUE;
     };
-    if (parent)
-        EnumChildWindows(parent, collect, reinterpret_cast<LPARAM>(&search));
-    else
-        EnumWindows(collect, reinterpret_cast<LPARAM>(&search));
+    parent ? EnumChildWindows(parent, collect, LPARAM(&search)) : EnumWindows(collect, LPARAM(&search));
     return search.found;
 }
 

@@ -10,9 +10,7 @@ TestCard::TestCard() : root_(MakeTempDir("card")) {
     CreateDirectoryA(Folder().c_str(), nullptr);
     CreateDirectoryA(SecondFolder().c_str(), nullptr);
 
-    ExifFields withThumbnail;
-    withThumbnail.orientation = 6;
-    withThumbnail.dateTimeOriginal = "2024:06:01 09:30:00";
+    ExifFields withThumbnail{6, "2024:06:01 09:30:00", 0, 0, {}, false};
     pix::Bitmap green;
     green.Allocate(160, 120);
     for (int y = 0; y < 120; ++y)
@@ -36,18 +34,13 @@ void TestCard::Write(const std::string& path, const std::vector<uint8_t>& bytes)
 void RemoveTree(const std::string& path) {
     WIN32_FIND_DATAA found;
     HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    if (search != INVALID_HANDLE_VALUE) {
-        do {
-            std::string name = found.cFileName;
-            if (name == "." || name == "..") continue;
-            std::string child = path + "\\" + name;
-            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                RemoveTree(child);
-            else
-                DeleteFileA(child.c_str());
-        } while (FindNextFileA(search, &found));
-        FindClose(search);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
+        std::string name = found.cFileName, child = path + "\\" + name;
+        if (name == "." || name == "..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
+        else DeleteFileA(child.c_str());
     }
+    if (search != INVALID_HANDLE_VALUE) FindClose(search);
     RemoveDirectoryA(path.c_str());
 }
 

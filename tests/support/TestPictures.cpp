@@ -120,8 +120,7 @@ std::vector<uint8_t> MakeJpeg(const pix::Bitmap& upright, const ExifFields& exif
     out.insert(out.end(), {0xFF, 0xE1, uint8_t(segment >> 8), uint8_t(segment), 'E', 'x', 'i', 'f', 0, 0});
     out.insert(out.end(), tiff.begin(), tiff.end());
     out.insert(out.end(), jpeg + 2, jpeg + size);
-    tjFree(jpeg);
-    tjDestroy(handle);
+    tjFree(jpeg), tjDestroy(handle);
     return out;
 }
 
@@ -182,11 +181,7 @@ Canvas::Canvas(int width, int height, COLORREF fill) : width_(width), height_(he
     DeleteObject(brush);
 }
 
-Canvas::~Canvas() {
-    SelectObject(dc_, old_);
-    DeleteObject(bitmap_);
-    DeleteDC(dc_);
-}
+Canvas::~Canvas() { SelectObject(dc_, old_), DeleteObject(bitmap_), DeleteDC(dc_); }
 
 Color Canvas::At(int x, int y) const {
     GdiFlush();

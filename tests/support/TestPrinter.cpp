@@ -1,6 +1,6 @@
 #include "support/TestPrinter.h"
 
-#include <vector>
+#include <string>
 
 namespace {
 
@@ -21,9 +21,7 @@ bool PrinterExists() {
     HANDLE printer = nullptr;
     char name[sizeof kTestPrinterName];
     lstrcpyA(name, kTestPrinterName);
-    if (!OpenPrinterA(name, &printer, nullptr)) return false;
-    ClosePrinter(printer);
-    return true;
+    return OpenPrinterA(name, &printer, nullptr) && ClosePrinter(printer);
 }
 
 }  // namespace
@@ -56,13 +54,11 @@ int RunHostProgram(const std::string& commandLine, DWORD timeoutMs) {
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};
-    std::vector<char> line(commandLine.begin(), commandLine.end());
-    line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
+    std::string line = commandLine;
+    if (!CreateProcessA(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr, &startup, &process))
         return -1;
     DWORD code = DWORD(-1);
     if (WaitForSingleObject(process.hProcess, timeoutMs) == WAIT_OBJECT_0) GetExitCodeProcess(process.hProcess, &code);
-    CloseHandle(process.hProcess);
-    CloseHandle(process.hThread);
+    CloseHandle(process.hProcess), CloseHandle(process.hThread);
     return int(code);
 }

@@ -1,6 +1,6 @@
 #include "server/FolderNames.h"
 
-#include <shlwapi.h>
+#include <cstring>
 
 #include "base/ComObject.h"
 #include "base/ItemId.h"
@@ -71,18 +71,26 @@ HRESULT ItemDisplayName(PCUIDLIST_RELATIVE list, SHGDNF flags, const std::wstrin
     return PutWideName(Narrow(path.c_str()), name);
 }
 
-// Asks about a copy: the shell may place this folder again meanwhile.
+// Made from the list itself: the shell's own GUID items ("::{...}") and the
+// module's names. Asking the shell back would hand it a list it may not check.
 std::wstring ParsingPathOf(PCIDLIST_ABSOLUTE absolute) {
-    ComRef<IShellFolder> desktop;
-    STRRET name = {};
-    wchar_t* text = nullptr;
-    PIDLIST_ABSOLUTE copy = absolute ? ILCloneFull(absolute) : nullptr;
-    bool named = copy && SUCCEEDED(SHGetDesktopFolder(desktop.Put())) &&
-                 SUCCEEDED(desktop->GetDisplayNameOf(copy, SHGDN_FORPARSING, &name)) &&
-                 SUCCEEDED(StrRetToStrW(&name, copy, &text));
-    ILFree(copy);
-    if (!named) return {};
-    std::wstring path(text);
-    CoTaskMemFree(text);
+    constexpr USHORT kGuidItemSize = 20;  // size, kind 0x1F, sort order, GUID
+    std::wstring path;
+    for (LPCITEMIDLIST item = absolute; item && item->mkid.cb; item = ILGetNext(item)) {
+        const BYTE* bytes = reinterpret_cast<const BYTE*>(item);
+        std::wstring part;
+        if (item->mkid.cb == kGuidItemSize && bytes[2] == 0x1F) {
+            GUID guid;
+            wchar_t text[40] = {};
+            std::memcpy(&guid, bytes + 4, sizeof guid);
+            StringFromGUID2(guid, text, 40);
+            part = std::wstring(L"::") + text;
+        } else if (const char* name = ItemId::NameOf(item)) {
+            part = Widen(name);
+        } else {
+            return {};
+        }
+        path += (path.empty() ? L"" : L"\\") + part;
+    }
     return path;
 }

@@ -24,7 +24,8 @@ bool ItemNames(PCUIDLIST_RELATIVE list, std::vector<std::string>& names);
 // form outside the folder, else the last item's name.
 HRESULT ItemDisplayName(PCUIDLIST_RELATIVE list, SHGDNF flags, const std::wstring& ownPath, STRRET* name);
 
-// The desktop's parsing name of `absolute`, empty when it has none.
+// The parsing path of an absolute list made of the shell's GUID items and the
+// module's own ("::{...}\\::{...}\\name"); empty for any other list.
 std::wstring ParsingPathOf(PCIDLIST_ABSOLUTE absolute);
 
 // CompareIDs' answer for the module's list order.

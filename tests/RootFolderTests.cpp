@@ -136,9 +136,19 @@ TEST_F(RootFolderTest, DisplayNamesAndPlace) {
     EXPECT_TRUE(placed->GetClassID(&clsid) == S_OK && IsEqualCLSID(clsid, CLSID_CameraExplorer));
     PIDLIST_ABSOLUTE place = reinterpret_cast<PIDLIST_ABSOLUTE>(1);
     EXPECT_TRUE(placed->GetCurFolder(&place) == S_FALSE && !place);
-    EXPECT_EQ(placed->Initialize(AsList(two)), S_OK);
-    EXPECT_TRUE(placed->GetCurFolder(&place) == S_OK && IdListHolder::Compare(place, AsList(two)) == 0);
+    std::vector<BYTE> junction;  // the shell's GUID items: My Computer, then ours
+    for (const wchar_t* id : {L"{20D04FE0-3AEA-1069-A2D8-08002B30309D}", L"{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"}) {
+        BYTE item[20] = {20, 0, 0x1F, 0x50};
+        CLSIDFromString(id, reinterpret_cast<CLSID*>(item + 4));
+        junction.insert(junction.end(), item, item + 20);
+    }
+    junction.insert(junction.end(), {0, 0});
+    EXPECT_EQ(placed->Initialize(AsList(junction)), S_OK);
+    EXPECT_TRUE(placed->GetCurFolder(&place) == S_OK && ILGetSize(place) == junction.size() &&
+                !memcmp(place, junction.data(), junction.size()));
     CoTaskMemFree(place);
+    EXPECT_EQ(name(two, SHGDN_FORPARSING),
+              "::{20D04FE0-3AEA-1069-A2D8-08002B30309D}\\::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}\\Digital Camera\\COM1");
     EXPECT_EQ(root->CompareIDs(0, AsList(two), AsList(two)), 0);
     EXPECT_EQ(root->CompareIDs(0, AsList(one), AsList(two)), 1);
 }

@@ -22,9 +22,10 @@ std::string Narrow(const wchar_t* wide) {
     return utf8;
 }
 
-HRESULT PutWideName(const std::string& utf8, STRRET* name) {
+HRESULT PutWideName(const std::string& utf8, STRRET* name) { return PutWideName(Widen(utf8), name); }
+
+HRESULT PutWideName(const std::wstring& wide, STRRET* name) {
     if (!name) return E_POINTER;
-    std::wstring wide = Widen(utf8);
     size_t bytes = (wide.size() + 1) * sizeof(wchar_t);
     auto* copy = static_cast<wchar_t*>(CoTaskMemAlloc(bytes));
     if (!copy) return E_OUTOFMEMORY;

@@ -125,10 +125,9 @@ std::string CameraFolder::PictureFile(const std::string& name) {
 STDMETHODIMP CameraFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
     if (ItemId::IsPicture(pidl) && !ItemId::Next(pidl) && (flags & SHGDN_INFOLDER) && (flags & SHGDN_FORPARSING)) {
         std::string path = PictureFile(ItemId::NameOf(pidl));
-        return path.empty() ? E_FAIL : PutWideName(Narrow(WidePath(path).c_str()), name);
+        return path.empty() ? E_FAIL : PutWideName(WidePath(path), name);
     }
-    bool whole = (flags & SHGDN_FORPARSING) && !(flags & SHGDN_INFOLDER);
-    return ItemDisplayName(pidl, flags, whole ? ParsingPathOf(Absolute()) : L"", name);
+    return ItemDisplayName(pidl, flags, Absolute(), name);
 }
 
 STDMETHODIMP CameraFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* ppidl) {

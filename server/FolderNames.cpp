@@ -61,14 +61,14 @@ HRESULT CompareItemLists(PCUIDLIST_RELATIVE first, PCUIDLIST_RELATIVE second) {
     return MAKE_HRESULT(SEVERITY_SUCCESS, 0, USHORT(short(IdListHolder::Compare(first, second))));
 }
 
-HRESULT ItemDisplayName(PCUIDLIST_RELATIVE list, SHGDNF flags, const std::wstring& ownPath, STRRET* name) {
+HRESULT ItemDisplayName(PCUIDLIST_RELATIVE list, SHGDNF flags, PCIDLIST_ABSOLUTE place, STRRET* name) {
     if (!name) return E_POINTER;
     std::vector<std::string> names;
     if (!ItemNames(list, names)) return E_INVALIDARG;
     if (!(flags & SHGDN_FORPARSING) || (flags & SHGDN_INFOLDER)) return PutWideName(names.back(), name);
-    std::wstring path = ownPath;
+    std::wstring path = ParsingPathOf(place);
     for (const std::string& item : names) path += L"\\" + Widen(item);
-    return PutWideName(Narrow(path.c_str()), name);
+    return PutWideName(path, name);
 }
 
 // Made from the list itself: the shell's own GUID items ("::{...}") and the

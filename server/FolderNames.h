@@ -19,10 +19,10 @@ HRESULT ParseChildPath(IShellFolder* folder, LPCWSTR path, const ChildFinder& fi
 // The names of every item of `list`; false when one is not the module's.
 bool ItemNames(PCUIDLIST_RELATIVE list, std::vector<std::string>& names);
 
-// The display name of `list` below a folder whose own parsing path is
-// `ownPath`: the full path (which the shell does not prefix) for the parsing
-// form outside the folder, else the last item's name.
-HRESULT ItemDisplayName(PCUIDLIST_RELATIVE list, SHGDNF flags, const std::wstring& ownPath, STRRET* name);
+// The display name of `list` below the folder placed at `place`: the full
+// parsing path (which the shell does not prefix) for the parsing form outside
+// the folder, else the last item's name.
+HRESULT ItemDisplayName(PCUIDLIST_RELATIVE list, SHGDNF flags, PCIDLIST_ABSOLUTE place, STRRET* name);
 
 // The parsing path of an absolute list made of the shell's GUID items and the
 // module's own ("::{...}\\::{...}\\name"); empty for any other list.

@@ -17,9 +17,8 @@ public:
     }
     STDMETHODIMP Initialize(PCIDLIST_ABSOLUTE pidl) override {
         // The shell places a folder again on every bind: the list it holds may be in use.
-        if (pidl && absolute_ && ILGetSize(pidl) == ILGetSize(absolute_) &&
-            std::memcmp(pidl, absolute_, ILGetSize(pidl)) == 0)
-            return S_OK;
+        UINT size = pidl ? ILGetSize(pidl) : 0;
+        if (absolute_ && size && size == ILGetSize(absolute_) && std::memcmp(pidl, absolute_, size) == 0) return S_OK;
         PIDLIST_ABSOLUTE copy = pidl ? ILCloneFull(pidl) : nullptr;
         if (pidl && !copy) return E_OUTOFMEMORY;
         ILFree(absolute_);

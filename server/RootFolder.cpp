@@ -150,7 +150,7 @@ STDMETHODIMP RootFolder::GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,
         *rgfInOut &= kSourceAttributes;
         return S_OK;
     }
-    SFGAOF common = cidl ? kSourceAttributes : 0;
+    SFGAOF common = kSourceAttributes;
     for (UINT i = 0; i < cidl; ++i) {
         int child = FindChild(apidl[i]);
         if (child < 0) return E_INVALIDARG;
@@ -170,8 +170,7 @@ STDMETHODIMP RootFolder::GetUIObjectOf(HWND, UINT cidl, PCUITEMID_CHILD_ARRAY ap
 }
 
 STDMETHODIMP RootFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
-    bool whole = (flags & SHGDN_FORPARSING) && !(flags & SHGDN_INFOLDER);
-    return ItemDisplayName(pidl, flags, whole ? ParsingPathOf(Absolute()) : L"", name);
+    return ItemDisplayName(pidl, flags, Absolute(), name);
 }
 
 STDMETHODIMP RootFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF, PITEMID_CHILD* ppidl) {

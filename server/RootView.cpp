@@ -275,14 +275,18 @@ int RootView::FirstSelected() const {
     return -1;
 }
 
+ComRef<ICommDlgBrowser> RootView::DialogBrowser() const {
+    ComRef<ICommDlgBrowser> dialog;
+    if (!browser_ || FAILED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid()))) dialog.Reset();
+    return dialog;
+}
+
 BOOL RootView::OpenItem(int index) {
     if (index < 0 || index >= static_cast<int>(names_.size())) return TRUE;
     // A browser that did not take the default action leaves it to the view
     // (a file dialog that has not read the selection fails it).
-    ComRef<ICommDlgBrowser> dialog;
-    if (browser_ && SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) &&
-        dialog && dialog->OnDefaultCommand(this) == S_OK)
-        return TRUE;
+    ComRef<ICommDlgBrowser> dialog = DialogBrowser();
+    if (dialog && dialog->OnDefaultCommand(this) == S_OK) return TRUE;
     LPITEMIDLIST copy = MakeItemIdList(names_[index].c_str());
     if (!copy) return FALSE;
     // The browser may destroy this view inside BrowseObject.
@@ -301,9 +305,8 @@ BOOL RootView::OnNotify(NMHDR* header) {
         case LVN_ITEMCHANGED: {
             // A file dialog reads the selection as it changes.
             auto* change = reinterpret_cast<NMLISTVIEW*>(header);
-            ComRef<ICommDlgBrowser> dialog;
-            if ((change->uChanged & LVIF_STATE) && ((change->uOldState ^ change->uNewState) & LVIS_SELECTED) &&
-                browser_ && SUCCEEDED(browser_->QueryInterface(IID_ICommDlgBrowser, dialog.PutVoid())) && dialog)
+            bool selection = (change->uChanged & LVIF_STATE) && ((change->uOldState ^ change->uNewState) & LVIS_SELECTED);
+            if (ComRef<ICommDlgBrowser> dialog = selection ? DialogBrowser() : ComRef<ICommDlgBrowser>())
                 dialog->OnStateChange(this, CDBOSC_SELCHANGE);
             return FALSE;
         }

@@ -50,6 +50,8 @@ private:
     void UpdateStatus();
     bool IsRootView() const;
     BOOL OpenItem(int index);
+    // The browser's file-dialog face; any browser that answers it hears of the selection.
+    ComRef<ICommDlgBrowser> DialogBrowser() const;
     int FirstSelected() const;
 
     std::vector<std::string> names_;

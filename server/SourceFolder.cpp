@@ -109,8 +109,7 @@ STDMETHODIMP SourceFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
 }
 
 STDMETHODIMP SourceFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
-    bool whole = (flags & SHGDN_FORPARSING) && !(flags & SHGDN_INFOLDER);
-    return ItemDisplayName(pidl, flags, whole ? ParsingPathOf(Absolute()) : L"", name);
+    return ItemDisplayName(pidl, flags, Absolute(), name);
 }
 
 STDMETHODIMP SourceFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,

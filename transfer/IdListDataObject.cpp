@@ -43,7 +43,8 @@ STDMETHODIMP IdListDataObject::GetData(FORMATETC* format, STGMEDIUM* medium) {
     Put32(at, items_.size());
     size_t offset = header;
     Put32(at + 4, offset);
-    offset += size_t(parent_.CopyTo(at + offset, int(size - offset)) > 0 ? parent_.Size() : 2);
+    int parentSize = parent_.CopyTo(at + offset, int(size - offset));
+    offset += size_t(parentSize > 0 ? parentSize : 2);  // none: the desktop's empty list, zeroed already
     for (size_t i = 0; i < items_.size(); ++i) {
         Put32(at + 8 + 4 * i, offset);
         offset += size_t(items_[i].CopyTo(at + offset, int(size - offset)));

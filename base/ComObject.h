@@ -44,12 +44,12 @@ public:
 
     STDMETHODIMP_(ULONG) AddRef() override {
         if (Policy & kCountReferences) ModuleObjectUp();
-        return ++references_;
+        return ULONG(InterlockedIncrement(&references_));
     }
 
     STDMETHODIMP_(ULONG) Release() override {
         if (Policy & kCountReferences) ModuleObjectDown();
-        ULONG left = --references_;
+        ULONG left = ULONG(InterlockedDecrement(&references_));
         if (left == 0) delete this;
         return left;
     }
@@ -66,7 +66,7 @@ protected:
     }
 
 private:
-    ULONG references_ = 0;
+    volatile LONG references_ = 0;
 };
 
 // Hands out a freshly made object the way every creator here does: AddRef,

@@ -1,5 +1,7 @@
 #include "base/Module.h"
 
+#include <mutex>
+#include <new>
 #include <vector>
 
 #include "base/RegKey.h"
@@ -61,9 +63,51 @@ void ReadProductInfo() {
     GlobalFree(memory);
 }
 
-void ModuleStartup(HINSTANCE instance) {
-    theModule.instance = instance;
-    ReadProductInfo();
+void ModuleStartup(HINSTANCE instance) { theModule.instance = instance; }
+
+namespace {
+std::once_flag productInfoRead;
+
+struct ThreadStart {
+    DWORD (*work)(void*);
+    void* context;
+    HMODULE pin;
+};
+
+// The module is released only after the last instruction of ours has run.
+DWORD WINAPI ModuleThread(LPVOID start) {
+    ThreadStart own = *static_cast<ThreadStart*>(start);
+    delete static_cast<ThreadStart*>(start);
+    DWORD result = own.work(own.context);
+    ModuleObjectDown();
+    if (own.pin) FreeLibraryAndExitThread(own.pin, result);
+    return result;
+}
+}  // namespace
+
+const std::string& ProductName() {
+    std::call_once(productInfoRead, ReadProductInfo);
+    return theModule.productName;
+}
+
+const std::string& ProductVersion() {
+    std::call_once(productInfoRead, ReadProductInfo);
+    return theModule.productVersion;
+}
+
+HANDLE StartModuleThread(DWORD (*work)(void*), void* context, DWORD* threadId) {
+    auto* start = new (std::nothrow) ThreadStart{work, context, nullptr};
+    if (!start) return nullptr;
+    GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS, reinterpret_cast<LPCWSTR>(&ModuleThread),
+                       &start->pin);
+    ModuleObjectUp();
+    HANDLE thread = CreateThread(nullptr, 0, ModuleThread, start, 0, threadId);
+    if (!thread) {
+        ModuleObjectDown();
+        if (start->pin) FreeLibrary(start->pin);
+        delete start;
+    }
+    return thread;
 }
 
 void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes, int stockBrush) {

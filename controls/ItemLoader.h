@@ -1,10 +1,13 @@
 #pragma once
 // The background worker of an image control: fetches what is missing,
-// selected items first, and stops on request while the interface thread
-// keeps handling its messages.
+// selected items first. The interface thread never waits for it without end:
+// a stop is a request every driver read answers within a moment, and a
+// control that goes away leaves the worker to finish on its own.
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
+#include <mutex>
 
 #include "camera/CameraService.h"
 
@@ -31,22 +34,35 @@ public:
     ItemLoader& operator=(const ItemLoader&) = delete;
 
     void Start();
-    // Asks the worker to stop and waits, handling this thread's messages.
+    // Asks the worker to stop and waits until it has, before the items change.
+    // Only messages other threads send are handled meanwhile (the worker's own
+    // requests among them): no user action can run, or re-enter, here.
     void Stop();
+    // Asks the worker to stop and returns at once. True when a worker still
+    // runs: it calls `finish` on its own thread once it is done (the control
+    // then frees itself there). False: no worker runs and `finish` is dropped.
+    bool Abandon(std::function<void()> finish);
     bool Running() const { return thread_ != nullptr; }
     bool StopRequested() const { return stop_ != 0; }
 
     // The loader whose worker is the calling thread, or null; with KeepGoing
-    // as a driver's progress callback, a read ends soon after Stop.
+    // as a driver's progress callback, a read ends soon after a stop request.
     static ItemLoader* OfThisThread();
     static BOOL KeepGoing(int code, int value, const char* text, void* loader);
 
 private:
-    static DWORD WINAPI ThreadProc(LPVOID loader);
+    static DWORD Work(void* loader);
     void Run();
     bool LoadWithHelp(int index);
+    // Ends the worker's error box as Cancel would: nobody is left to answer it.
+    void CloseWorkerBoxes() const;
 
     LoaderItems* items_;
     HANDLE thread_ = nullptr;
+    DWORD threadId_ = 0;
     std::atomic<int> stop_{0};
+    unsigned run_ = 0;  // counts starts
+    std::mutex endLock_;  // the worker's end against Abandon
+    bool ended_ = false;
+    std::function<void()> finish_;
 };

@@ -147,8 +147,7 @@ void LayoutImp::RestartLoader() {
 }
 
 void LayoutImp::DestroyControl() {
-    loader_.Stop();
-    if (window_) DestroyWindow(window_);  // WM_DESTROY deletes this object
+    if (window_) DestroyWindow(window_);  // WM_NCDESTROY lets this object go
 }
 
 void LayoutImp::Notify() {
@@ -317,10 +316,13 @@ LRESULT CALLBACK LayoutImp::WindowProc(HWND window, UINT message, WPARAM wParam,
     auto* layout = reinterpret_cast<LayoutImp*>(GetWindowLongPtrA(window, GWLP_USERDATA));
     if (!layout) return DefWindowProcA(window, message, wParam, lParam);
     switch (message) {
-        case WM_DESTROY:
+        case WM_NCDESTROY:  // the cells' windows are gone too: nothing of this thread reaches the object
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
             layout->window_ = nullptr;
-            delete layout;
+            layout->sink_ = nullptr;
+            layout->EndRubberBand();
+            // A worker still reading a picture frees the object when it is done.
+            if (!layout->loader_.Abandon([layout] { delete layout; })) delete layout;
             return 0;
         case WM_SIZE:
             if (!IsWindowVisible(window)) break;

@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ComObject.h"
 #include "controls/ImageControl.h"
 #include "controls/ItemLoader.h"
 #include "controls/ThumbnailCell.h"
@@ -36,6 +37,7 @@ public:
     void RestartLoader();
     void DestroyControl();
     void SetSink(ImageControlSink* sink) { sink_ = sink; }
+    void KeepOwner(IUnknown* owner) { owner_ = ComRef<IUnknown>::Share(owner); }
     HWND Window() const { return window_; }
 
     // Read-only views for the selection code and for tests.
@@ -94,6 +96,7 @@ private:
     };
 
     ImageControlSink* sink_ = nullptr;
+    ComRef<IUnknown> owner_;
     HWND window_ = nullptr;
     int orientation_ = 1;
     int scrollPos_ = 0, scrollMax_ = 0;

@@ -11,7 +11,6 @@ namespace {
 
 const char kFrameClass[] = "ListHelper";
 constexpr int kObjectOffset = 8;
-bool rightClickReported = false;  // shared by every list: NM_RCLICK swallows the WM_CONTEXTMENU after it
 
 struct Column {
     UINT text;
@@ -37,8 +36,11 @@ HIMAGELIST MakeIcons() {
 
 ListHelper::~ListHelper() = default;
 
+// A worker still reading a file frees the helper when it is done.
 void ListHelper::Destroy(int flags) {
-    if (flags & 1) delete this;
+    if (!(flags & 1)) return;
+    sink_ = nullptr;
+    if (!loader_.Abandon([this] { delete this; })) delete this;
 }
 
 int ListHelper::Find(const char* name) const {
@@ -56,7 +58,8 @@ BOOL ListHelper::CreateControl(int, const char*, DWORD, const RECT* rect, HWND p
                              theModule.instance, nullptr);
     if (!frame_) return TRUE;
     SetWindowLongPtrA(frame_, kObjectOffset, reinterpret_cast<LONG_PTR>(this));
-    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | (multiSelect_ ? 0 : LVS_SINGLESEL);
+    // The icons are ours: the list must not free them too.
+    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS | (multiSelect_ ? 0 : LVS_SINGLESEL);
     list_ = CreateWindowExA(0, WC_LISTVIEWA, "", style, 0, 0, width, height, frame_, nullptr,
                             theModule.instance, nullptr);
     SetFocus(list_);
@@ -168,14 +171,12 @@ void ListHelper::RestartLoader() {
     loader_.Start();
 }
 
+// The records stay for a worker still reading; the helper's Destroy frees them.
 void ListHelper::DestroyControl() {
-    loader_.Stop();
-    records_.clear();
-    if (list_) {
-        auto icons = reinterpret_cast<HIMAGELIST>(SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0));
-        if (icons) ImageList_Destroy(icons);
-    }
+    HIMAGELIST icons =
+        list_ ? reinterpret_cast<HIMAGELIST>(SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0)) : nullptr;
     if (frame_) DestroyWindow(frame_);
+    if (icons) ImageList_Destroy(icons);
     frame_ = list_ = nullptr;
 }
 
@@ -231,7 +232,7 @@ LRESULT ListHelper::OnNotify(const NMHDR* header) {
         case NM_RCLICK: {
             int row = HitTest();
             sink_->ContextMenuRequested(0, row >= 0 && row < GetItemCount() ? records_[size_t(row)].name.c_str() : "");
-            rightClickReported = true;
+            rightClickReported_ = true;
             break;
         }
         case NM_DBLCLK: {
@@ -277,8 +278,8 @@ LRESULT CALLBACK ListHelper::WindowProc(HWND window, UINT message, WPARAM wParam
             if (helper->sink_) helper->OnNotify(reinterpret_cast<const NMHDR*>(lParam));
             break;
         case WM_CONTEXTMENU: {
-            if (rightClickReported) {
-                rightClickReported = false;
+            if (helper->rightClickReported_) {
+                helper->rightClickReported_ = false;
                 return 0;
             }
             if (!helper->sink_) return 0;

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "base/ComObject.h"
 #include "controls/ImageControl.h"
 #include "controls/ItemLoader.h"
 
@@ -31,6 +32,7 @@ public:
     void RestartLoader() override;
     void DestroyControl() override;
     void SetSink(ImageControlSink* sink) override { sink_ = sink; }
+    void KeepOwner(IUnknown* owner) override { owner_ = ComRef<IUnknown>::Share(owner); }
 
     // LoaderItems, on the worker thread.
     int LoaderItemCount() override { return GetItemCount(); }
@@ -57,9 +59,11 @@ private:
     void SetText(int row, int column, const std::string& text);
 
     ImageControlSink* sink_ = nullptr;
+    ComRef<IUnknown> owner_;
     std::vector<ListItem> records_;
     HWND list_ = nullptr;
     HWND frame_ = nullptr;
     int multiSelect_ = 1;
+    bool rightClickReported_ = false;  // NM_RCLICK swallows the WM_CONTEXTMENU after it
     ItemLoader loader_{this};
 };

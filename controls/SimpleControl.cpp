@@ -242,6 +242,7 @@ LRESULT CALLBACK SimpleControl::WindowProc(HWND window, UINT message, WPARAM wPa
         cell->Paint();
         return 0;
     }
+    if (message == WM_NCDESTROY) cell->window_ = nullptr;  // the cell may be freed later, on a worker
     bool onPicture = short(HIWORD(lParam)) <= cell->pictureHeight_;
     UINT code = 0;
     switch (message) {

@@ -39,7 +39,7 @@ private:
     void DrawCaption(HDC dc, const RECT& frame);
     std::string NumberCaption() const;
 
-    HWND window_ = nullptr;
+    std::atomic<HWND> window_{nullptr};
     CameraImage* image_;
     int number_;
     int width_ = 0;

@@ -79,3 +79,7 @@ void ThumbnailControl::DestroyControl() {
 void ThumbnailControl::SetSink(ImageControlSink* sink) {
     if (layout_) layout_->SetSink(sink);
 }
+
+void ThumbnailControl::KeepOwner(IUnknown* owner) {
+    if (layout_) layout_->KeepOwner(owner);
+}

@@ -27,6 +27,7 @@ public:
     void RestartLoader() override;
     void DestroyControl() override;
     void SetSink(ImageControlSink* sink) override;
+    void KeepOwner(IUnknown* owner) override;
 
     LayoutImp* Layout() const { return layout_; }
 

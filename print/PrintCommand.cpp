@@ -4,6 +4,7 @@
 
 #include <string>
 
+#include "base/ComObject.h"
 #include "base/Module.h"
 #include "print/ContactSheet.h"
 #include "print/FixedLayout.h"
@@ -85,8 +86,9 @@ UINT_PTR CALLBACK PrintHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
     return FALSE;
 }
 
-void PrintImages(HWND viewWindow, FolderConnection* folder, const std::vector<ViewItem>& items) {
+void PrintImages(HWND viewWindow, FolderConnection* folder, std::vector<ViewItem> items, IUnknown* folderObject) {
     if (items.empty()) return;
+    ComRef<IUnknown> keepFolder = ComRef<IUnknown>::Share(folderObject);
     PRINTDLGA dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = viewWindow;

@@ -11,8 +11,11 @@
 
 // Prints `items` of the view whose window is `viewWindow` (the dialog's owner;
 // its parent owns the progress dialogs). Returns once the job has been
-// spooled or abandoned; nothing happens for a view without images.
-void PrintImages(HWND viewWindow, FolderConnection* folder, const std::vector<ViewItem>& items);
+// spooled or abandoned; nothing happens for a view without images. The job
+// works on its own copy of the items and references `folderObject` (the
+// folder's COM identity): the user may leave the view while it prints.
+void PrintImages(HWND viewWindow, FolderConnection* folder, std::vector<ViewItem> items,
+                 IUnknown* folderObject = nullptr);
 
 // Keeps the layout buttons of the print dialog in step with "CurrentLayout".
 UINT_PTR CALLBACK PrintHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam);

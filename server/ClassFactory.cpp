@@ -15,17 +15,15 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** p
     bool persistFace = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown);
     if (!persistFace && !IsEqualIID(riid, IID_IShellFolder)) return E_NOINTERFACE;
 
-    RootFolder* root = GetRootFolder();
+    RootFolder* root = new (std::nothrow) RootFolder;
     if (!root) return E_OUTOFMEMORY;
-    IUnknown* face = persistFace ? static_cast<IUnknown*>(static_cast<IPersistFolder*>(root))
-                                 : static_cast<IUnknown*>(static_cast<IExtFolder*>(root));
-    return HandOut(face, riid, ppv);
+    return HandOut(root, riid, ppv);
 }
 
 STDMETHODIMP ClassFactory::LockServer(BOOL lock) {
     if (lock)
-        ++theModule.lockCount;
+        InterlockedIncrement(&theModule.lockCount);
     else
-        --theModule.lockCount;
+        InterlockedDecrement(&theModule.lockCount);
     return S_OK;
 }

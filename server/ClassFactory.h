@@ -1,7 +1,7 @@
 #pragma once
 #include "base/ComObject.h"
 
-// Makes the single root folder for the folder class.
+// Makes a root folder of the folder class for each caller.
 class ClassFactory : public ComObject<ClassFactory, kCountBoth, IClassFactory> {
 public:
     static const InterfaceRow<ClassFactory> kInterfaces[2];

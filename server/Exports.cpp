@@ -1,13 +1,11 @@
 // The module's entry points; nothing else is exported.
 #include "server/ClassFactory.h"
 
+// Under the loader lock nothing but the instance handle is kept.
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
-    try {
-        ModuleStartup(instance);
-    } catch (...) {
-        // Out of memory while reading the product strings: the module stays loadable.
-    }
+    ModuleStartup(instance);
+    DisableThreadLibraryCalls(instance);
     return TRUE;
 }
 

@@ -1,6 +1,7 @@
 #include "server/RootFolder.h"
 
 #include <cstring>
+#include <mutex>
 
 #include "base/WideText.h"
 #include "res/resource.h"
@@ -13,8 +14,8 @@
 
 namespace {
 
-RootFolder* theRoot = nullptr;
-std::string childNames[RootFolder::kChildCount];
+std::string childNames[RootFolder::kChildCount];  // written once, before any root exists
+std::once_flag childNamesLoaded;
 
 const UINT kChildNameIds[RootFolder::kChildCount] = {IDS_DIGITAL_CAMERA, IDS_REMOVABLE_MEDIA,
                                                      IDS_HARD_DISK};
@@ -38,29 +39,14 @@ const InterfaceRow<RootFolder> RootFolder::kInterfaces[6] = {
     PLACED_FOLDER_ROWS(RootFolder),
 };
 
-RootFolder* GetRootFolder() {
-    if (theRoot) return theRoot;
-    try {
-        theRoot = new RootFolder;
-    } catch (const std::bad_alloc&) {
-        theRoot = nullptr;
-    }
-    return theRoot;
-}
-
-RootFolder* LiveRootFolder() { return theRoot; }
-
 RootFolder::RootFolder() {
-    LoadChildNames();
+    std::call_once(childNamesLoaded, LoadChildNames);
     remoteFolder_ = ComRef<SourceFolder>::Share(new SourceFolder(SourceFolder::kRemote));
     localFolder_ = ComRef<SourceFolder>::Share(new SourceFolder(SourceFolder::kLocal));
     viewerFolder_ = ComRef<SourceFolder>::Share(new SourceFolder(SourceFolder::kImageViewer));
 }
 
-RootFolder::~RootFolder() {
-    if (theRoot == this) theRoot = nullptr;
-    ownList_.reset();
-}
+RootFolder::~RootFolder() = default;
 
 const std::string& RootFolder::ChildName(int index) { return childNames[index]; }
 
@@ -140,7 +126,7 @@ STDMETHODIMP RootFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IShellView) || !ownList_) return E_NOINTERFACE;
-    return HandOutView(new (std::nothrow) RootView(this), ppv);
+    return HandOutView(new (std::nothrow) RootView(this, true), ppv);
 }
 
 STDMETHODIMP RootFolder::GetAttributesOf(UINT cidl, PCUITEMID_CHILD_ARRAY apidl,

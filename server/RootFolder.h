@@ -8,7 +8,9 @@
 #include "server/PlacedFolder.h"
 #include "server/SourceFolder.h"
 
-// The junction point of the extension: its three children are the image sources.
+// The junction point of the extension: its three children are the image
+// sources. Each CreateInstance makes its own, so browser windows on their own
+// threads share no folder object.
 class RootFolder : public PlacedFolder<RootFolder, kCountLife, IExtFolder> {
 public:
     static const InterfaceRow<RootFolder> kInterfaces[6];
@@ -53,8 +55,3 @@ private:
     ComRef<SourceFolder> localFolder_;
     ComRef<SourceFolder> viewerFolder_;
 };
-
-// The live root, made on first request; null when it cannot be made.
-RootFolder* GetRootFolder();
-// The live root, or null when none lives (never makes one).
-RootFolder* LiveRootFolder();

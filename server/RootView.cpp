@@ -66,16 +66,11 @@ HRESULT HandOutView(RootView* view, void** ppv) {
     return *ppv ? S_OK : E_OUTOFMEMORY;
 }
 
-RootView::RootView(IExtFolder* folder) : folder_(ComRef<IExtFolder>::Share(folder)) {}
+RootView::RootView(IExtFolder* folder, bool isRoot) : folder_(ComRef<IExtFolder>::Share(folder)), isRoot_(isRoot) {}
 
 RootView::~RootView() {
     ForgetWindow();
     if (menu_) DestroyMenu(menu_);
-}
-
-bool RootView::IsRootView() const {
-    RootFolder* root = LiveRootFolder();
-    return root && static_cast<IExtFolder*>(root) == folder_.Get();
 }
 
 STDMETHODIMP RootView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,
@@ -84,7 +79,7 @@ STDMETHODIMP RootView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* setti
     *phwnd = nullptr;
     if (window_) return E_UNEXPECTED;
     if (settings) folderSettings_ = *settings;
-    browser_ = browser;
+    browser_ = ComRef<IShellBrowser>::Share(browser);
     HWND parent = nullptr;
     if (browser_) browser_->GetWindow(&parent);
 
@@ -116,6 +111,7 @@ STDMETHODIMP RootView::DestroyViewWindow() {
         DestroyWindow(listView_);
         listView_ = nullptr;
     }
+    browser_.Reset();
     if (!window_) return E_UNEXPECTED;
     DestroyWindow(window_);
     window_ = nullptr;
@@ -148,7 +144,7 @@ STDMETHODIMP RootView::GetItemObject(UINT item, REFIID riid, void** ppv) {
 
 void RootView::BuildMenusAndToolbar() {
     if (!browser_) return;
-    bool root = IsRootView();
+    bool root = isRoot_;
     if (menu_) DestroyMenu(menu_);
     menu_ = CreateMenu();
     OLEMENUGROUPWIDTHS widths = {};
@@ -164,13 +160,13 @@ void RootView::BuildMenusAndToolbar() {
     int submenus = GetMenuItemCount(menu_);
     if (HMENU help = submenus > 0 ? GetSubMenu(menu_, submenus - 1) : nullptr) {
         AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
-        std::string about = LoadModuleString(IDS_MENU_ABOUT) + theModule.productName;
+        std::string about = LoadModuleString(IDS_MENU_ABOUT) + ProductName();
         AppendMenuA(help, MF_STRING, kAbout, about.c_str());
     }
     browser_->SetMenuSB(menu_, nullptr, window_);
 
     TBADDBITMAP bitmap = {theModule.instance, IDB_ROOT_TOOLBAR};
-    LRESULT image = SendToBrowser(browser_, FCW_TOOLBAR, TB_ADDBITMAP, 1,
+    LRESULT image = SendToBrowser(browser_.Get(), FCW_TOOLBAR, TB_ADDBITMAP, 1,
                                   reinterpret_cast<LPARAM>(&bitmap));
     TBBUTTON buttons[3] = {};
     buttons[0].fsStyle = BTNS_SEP;
@@ -180,7 +176,7 @@ void RootView::BuildMenusAndToolbar() {
     buttons[1].fsStyle = BTNS_BUTTON;
     buttons[2].fsStyle = BTNS_SEP;
     browser_->SetToolbarItems(buttons, 3, FCT_MERGE);
-    SendToBrowser(browser_, FCW_TOOLBAR, TB_ENABLEBUTTON, kSettings, MAKELONG(root, 0));
+    SendToBrowser(browser_.Get(), FCW_TOOLBAR, TB_ENABLEBUTTON, kSettings, MAKELONG(root, 0));
 }
 
 void RootView::CreateListView() {
@@ -210,7 +206,7 @@ void RootView::RefreshList() {
 
     if (!folder_->IsReady()) {
         std::string caption =
-            theModule.productName + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
+            ProductName() + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
         MessageBoxA(window_, LoadModuleString(IDS_CONNECTION_ERROR).c_str(), caption.c_str(),
                     MB_ICONHAND);
         return;
@@ -244,7 +240,7 @@ void RootView::RefreshList() {
 
 void RootView::UpdateStatus() {
     std::string first, second;
-    if (IsRootView()) {
+    if (isRoot_) {
         second = LoadModuleString(IDS_PRODUCT_STATUS);
     } else {
         char count[64];
@@ -263,10 +259,10 @@ void RootView::UpdateStatus() {
     ReleaseDC(window_, dc);
 
     int parts[3] = {firstSize.cx, firstSize.cx + secondSize.cx, -1};
-    SendToBrowser(browser_, FCW_STATUS, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
-    SendToBrowser(browser_, FCW_STATUS, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(first.c_str()));
-    SendToBrowser(browser_, FCW_STATUS, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(second.c_str()));
-    SendToBrowser(browser_, FCW_STATUS, SB_SETTEXTA, 2, reinterpret_cast<LPARAM>(""));
+    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
+    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(first.c_str()));
+    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(second.c_str()));
+    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTA, 2, reinterpret_cast<LPARAM>(""));
 }
 
 int RootView::FirstSelected() const {

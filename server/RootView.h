@@ -13,7 +13,8 @@ class RootView : public ViewBase<RootView> {
 public:
     static const InterfaceRow<RootView> kInterfaces[2];
 
-    explicit RootView(IExtFolder* folder);
+    // `isRoot`: the view of the root folder rather than of a source.
+    RootView(IExtFolder* folder, bool isRoot);
     ~RootView() override;
 
     STDMETHODIMP ContextSensitiveHelp(BOOL) override { return E_NOTIMPL; }
@@ -48,7 +49,6 @@ private:
     void RefreshList();
     void FillImageLists();
     void UpdateStatus();
-    bool IsRootView() const;
     BOOL OpenItem(int index);
     // The browser's file-dialog face; any browser that answers it hears of the selection.
     ComRef<ICommDlgBrowser> DialogBrowser() const;
@@ -56,6 +56,7 @@ private:
 
     std::vector<std::string> names_;
     ComRef<IExtFolder> folder_;
+    bool isRoot_;
     HWND listView_ = nullptr;
     HMENU menu_ = nullptr;
     FOLDERSETTINGS folderSettings_ = {};

@@ -88,7 +88,7 @@ STDMETHODIMP SourceFolder::CreateViewObject(HWND, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
     if (!IsEqualIID(riid, IID_IShellView)) return E_NOINTERFACE;
-    return HandOutView(new (std::nothrow) RootView(this), ppv);
+    return HandOutView(new (std::nothrow) RootView(this, false), ppv);
 }
 
 STDMETHODIMP SourceFolder::GetAttributesOf(UINT, PCUITEMID_CHILD_ARRAY apidl, SFGAOF* rgfInOut) {

@@ -42,6 +42,11 @@ if [ ! -f "$WINEPREFIX/.orvex-ready" ]; then
     wine reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f </dev/null >/dev/null 2>&1
     touch "$WINEPREFIX/.orvex-ready"
 fi
+# A crash prints its backtrace and ends the program instead of waiting in a dialog.
+if [ ! -f "$WINEPREFIX/.orvex-crash-log" ]; then
+    wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f </dev/null >/dev/null 2>&1
+    touch "$WINEPREFIX/.orvex-crash-log"
+fi
 wine cmd /c exit </dev/null >/dev/null 2>&1
 
 "$@"

@@ -100,7 +100,7 @@ HGLOBAL CopyBlock(HGLOBAL source) {
 
 int ShowAcquisitionError() {
     return MessageBoxA(nullptr, LoadModuleString(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
-                       theModule.productName.c_str(), MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
+                       ProductName().c_str(), MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
 }
 
 // Decodes the full image into `picture`, preferring the driver's file.

@@ -80,9 +80,15 @@ void ProgressDialog::SetTitle(const std::string& text) {
     if (dialog_) SetWindowTextA(dialog_, text.c_str());
 }
 
+// A quit request ends the transfer and goes back to the loop it was meant for.
 void ProgressDialog::Pump() {
     MSG msg;
     while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        if (msg.message == WM_QUIT) {
+            cancelled_ = 1;
+            PostQuitMessage(int(msg.wParam));
+            return;
+        }
         if (dialog_ && IsDialogMessageA(dialog_, &msg)) continue;
         TranslateMessage(&msg);
         DispatchMessageA(&msg);

@@ -7,8 +7,8 @@ namespace {
 
 INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
-        std::string title = LoadModuleString(IDS_ABOUT) + " " + theModule.productName + " - " +
-                            LoadModuleString(IDS_VERSION) + " " + theModule.productVersion;
+        std::string title = LoadModuleString(IDS_ABOUT) + " " + ProductName() + " - " +
+                            LoadModuleString(IDS_VERSION) + " " + ProductVersion();
         SetWindowTextA(dialog, title.c_str());
         return TRUE;
     }

@@ -90,6 +90,7 @@ CameraView::~CameraView() {
     }
     if (window_) StopListeningForKeys(window_);
     ForgetWindow();
+    LeaveOle();
     if (menu_) DestroyMenu(menu_);
     if (fileDialog_) fileDialog_->Release();
     folderObject_->Release();
@@ -143,16 +144,20 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
     *phwnd = nullptr;
     if (window_) return E_UNEXPECTED;
     if (settings) folderSettings_ = *settings;
-    browser_ = browser;
+    browser_ = ComRef<IShellBrowser>::Share(browser);
     if (!browser_) return E_INVALIDARG;
-    fileDialog_ = FileDialogOf(browser_);
+    fileDialog_ = FileDialogOf(browser_.Get());
     HWND parent = nullptr;
     browser_->GetWindow(&parent);
-    OleInitialize(nullptr);
+    oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
     BuildMenusAndToolbar();
 
     window_ = CreateDialogParamA(theModule.instance, MAKEINTRESOURCEA(IDD_VIEW), parent, WindowProc, 0);
-    if (!window_) return E_OUTOFMEMORY;
+    if (!window_) {
+        LeaveOle();
+        browser_.Reset();
+        return E_OUTOFMEMORY;
+    }
     SetWindowLongPtrA(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
     dropTarget_ = CreateViewDropTarget(folder_, this);
     if (dropTarget_) RegisterDragDrop(window_, dropTarget_);
@@ -193,11 +198,17 @@ STDMETHODIMP CameraView::DestroyViewWindow() {
         DestroyWindow(window_);
         windowDestroyed_ = true;
     }
-    OleUninitialize();
+    LeaveOle();
     if (menu_) DestroyMenu(menu_);
     menu_ = nullptr;
     items_.clear();
+    browser_.Reset();
     return S_OK;
+}
+
+void CameraView::LeaveOle() {
+    if (oleInitialized_) OleUninitialize();
+    oleInitialized_ = false;
 }
 
 std::string CameraView::GetViewType() {
@@ -249,7 +260,7 @@ void CameraView::FillView() {
             UpdateCommandStates();
             return;
         }
-        std::string caption = theModule.productName + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
+        std::string caption = ProductName() + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
         MessageBoxA(window_, LoadModuleString(IDS_CONNECTION_ERROR).c_str(), caption.c_str(), MB_ICONHAND);
         return;
     }
@@ -260,6 +271,7 @@ void CameraView::FillView() {
         control_ = CreateImageControl(GetViewType() == "List" ? 0 : 1);
         if (!control_) return;  // the report list comes with the list helper
         control_->SetSink(this);
+        control_->KeepOwner(folderObject_);
         if (!control_->CreateControl(0, "", WS_VISIBLE, &client, window_, 0)) return;
     } else {
         control_->RemoveAllItems();
@@ -404,7 +416,7 @@ void CameraView::BuildMenusAndToolbar() {
     }
     if (help) {
         AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(help, MF_STRING, kAbout, (LoadModuleString(IDS_MENU_ABOUT) + theModule.productName).c_str());
+        AppendMenuA(help, MF_STRING, kAbout, (LoadModuleString(IDS_MENU_ABOUT) + ProductName()).c_str());
     }
     browser_->SetMenuSB(menu_, nullptr, window_);
 

@@ -102,6 +102,8 @@ private:
     INT_PTR OnNotify(NMHDR* header);
     void BuildItems();
     void DropControl();
+    // Balances the view's own OleInitialize, once.
+    void LeaveOle();
     bool DeleteAllOnly();
     LRESULT Toolbar(UINT message, WPARAM wParam, LPARAM lParam);
     std::string CountsText();
@@ -119,6 +121,7 @@ private:
     bool selectionNewsPosted_ = false;  // the file dialog hears of changes once they settle
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;
+    bool oleInitialized_ = false;
     IDropTarget* dropTarget_ = nullptr;
     char tipText_[64] = {};
 };

@@ -49,7 +49,7 @@ protected:
         return state != uiState_ && !focusSwap;
     }
 
-    IShellBrowser* browser_ = nullptr;  // borrowed from CreateViewWindow
+    ComRef<IShellBrowser> browser_;  // from CreateViewWindow until DestroyViewWindow
     HWND window_ = nullptr;
     bool windowDestroyed_ = false;  // the handle is kept after DestroyViewWindow; it may be reused
     UINT uiState_ = 0xFACE0FF1;  // no SVUIA_ state

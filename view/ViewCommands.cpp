@@ -11,10 +11,11 @@
 
 namespace {
 
-// The viewer lives on its own once created: its frame deletes it.
-void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder) {
+// The viewer lives on its own once created: its frame deletes it. It keeps
+// the folder, which may outlive the view.
+void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder, IUnknown* folderObject) {
     if (!image) return;
-    auto* viewer = new (std::nothrow) FullResViewer(image, rotation, folder);
+    auto* viewer = new (std::nothrow) FullResViewer(image, rotation, folder, folderObject);
     if (!viewer) return;
     viewer->Create(nullptr);
 }
@@ -23,13 +24,14 @@ void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* fold
 
 void CameraView::OpenItem(const std::string& name) {
     int rotation = control_ ? control_->GetItemRotation(name.c_str()) : 0;
-    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_);
+    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_, folderObject_);
 }
 
 void CameraView::PreviewCommand() {
     for (const ViewItem& item : items_) {
         if (!item.selected) continue;
-        ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(item.name) : nullptr, item.rotation, folder_);
+        ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(item.name) : nullptr, item.rotation, folder_,
+                           folderObject_);
         return;
     }
 }

@@ -131,7 +131,7 @@ void CameraView::ContextMenuRequested(int, const char* name) {
         add(LoadModuleString(IDS_POPUP_PRINT), kPrint, total != 0);
         add(LoadModuleString(IDS_MENU_SETTINGS), kSettings);
         separator();
-        add(LoadModuleString(IDS_MENU_ABOUT) + theModule.productName, kAbout);
+        add(LoadModuleString(IDS_MENU_ABOUT) + ProductName(), kAbout);
     }
     TrackPopupMenu(popup, TPM_RIGHTBUTTON, at.x, at.y, 0, window_, nullptr);
     DestroyMenu(popup);
@@ -183,7 +183,7 @@ INT_PTR CameraView::OnCommand(int command) {
             PropertiesCommand();
             return TRUE;
         case kPrint:
-            PrintImages(window_, folder_, items_);
+            PrintImages(window_, folder_, items_, folderObject_);
             return TRUE;
         default:
             return FALSE;
@@ -222,8 +222,11 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
             view->UpdateCommandStates();
             if (view->nextClipboardViewer_) SendMessageA(view->nextClipboardViewer_, message, wParam, lParam);
             return FALSE;
-        case WM_COMMAND:
+        case WM_COMMAND: {
+            // A command that pumps messages may see the browser leave the view meanwhile.
+            ComRef<IShellView> keep = ComRef<IShellView>::Share(view);
             return view->OnCommand(LOWORD(wParam));
+        }
         case kSelectionNews:
             view->selectionNewsPosted_ = false;
             if (view->fileDialog_) view->fileDialog_->OnStateChange(view, CDBOSC_SELCHANGE);

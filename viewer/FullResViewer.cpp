@@ -23,10 +23,12 @@ constexpr float kMaxZoom = 4.0f;
 
 }  // namespace
 
-FullResViewer::FullResViewer(CameraImage* image, int rotation, FolderConnection* folder)
-    : folder_(folder), image_(image), rotation_(rotation) {}
+FullResViewer::FullResViewer(CameraImage* image, int rotation, FolderConnection* folder, IUnknown* folderObject)
+    : folder_(folder), folderObject_(ComRef<IUnknown>::Share(folderObject)), image_(image), rotation_(rotation) {
+    ModuleObjectUp();
+}
 
-FullResViewer::~FullResViewer() = default;
+FullResViewer::~FullResViewer() { ModuleObjectDown(); }
 
 bool FullResViewer::Create(HWND parent) {
     if (Build(parent)) return true;
@@ -94,7 +96,7 @@ bool FullResViewer::Load(HWND owner) {
     Fetched fetched;
     while ((fetched = FetchOnce(owner)) == Fetched::kReadError) {
         int answer = MessageBoxA(nullptr, LoadModuleString(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
-                                 theModule.productName.c_str(), kErrorBoxFlags);
+                                 ProductName().c_str(), kErrorBoxFlags);
         if (answer != IDRETRY) {
             fetched = Fetched::kFailed;
             break;
@@ -148,7 +150,7 @@ FullResViewer::Fetched FullResViewer::LoadFromFile(const char* path, int deleteW
     if (deleteWhenDone) DeleteFileA(path);
     if (loaded >= 1) return Fetched::kLoaded;
     std::string text = LoadModuleString(IDS_CANNOT_READ_FILE) + path;
-    std::string caption = theModule.productName + " " + LoadModuleString(IDS_ERROR);
+    std::string caption = ProductName() + " " + LoadModuleString(IDS_ERROR);
     MessageBoxA(frame_, text.c_str(), caption.c_str(), MB_ICONHAND);
     return Fetched::kFailed;
 }

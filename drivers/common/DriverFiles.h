@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdint>
 #include <cstring>
+#include <mutex>
 #include <string>
 #include <vector>
 
@@ -52,8 +53,10 @@ public:
     ScratchFolder(const ScratchFolder&) = delete;
     ScratchFolder& operator=(const ScratchFolder&) = delete;
 
-    // A new file name, or "" when no folder can be made.
+    // A new file name, or "" when no folder can be made. Loader threads of
+    // two views of one folder may ask at once.
     std::string NewPath() {
+        std::lock_guard<std::mutex> hold(lock_);
         if (folder_.empty()) {
             char temp[MAX_PATH];
             DWORD length = GetTempPathA(MAX_PATH, temp);
@@ -72,6 +75,7 @@ private:
     std::string prefix_;
     std::string folder_;
     int count_ = 0;
+    std::mutex lock_;
 };
 
 }  // namespace driverfiles

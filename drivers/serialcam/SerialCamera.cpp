@@ -1,8 +1,11 @@
 #include "SerialCamera.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
+#include <future>
 #include <map>
+#include <thread>
 
 #include "common/DriverFiles.h"
 
@@ -62,15 +65,13 @@ void CameraLine::Retune(int speed) {
     folder_.clear();
 }
 
-LineUse::LineUse(CameraLine& line, Mode mode) : line_(line) {
-    DWORD self = GetCurrentThreadId();
-    if (line_.owner_ == self) return;
-    if (mode == kIfFree) {
-        if (!line_.lock_.try_lock()) return;
-    } else {
-        line_.lock_.lock();
-    }
-    line_.owner_ = self;
+LineUse::LineUse(CameraLine& line, Mode mode, DWORD caller, const std::atomic<bool>* cancel) : line_(line) {
+    if (line_.owner_ == caller) return;
+    constexpr auto kSlice = std::chrono::milliseconds(50);
+    bool taken = mode == kIfFree ? line_.lock_.try_lock() : line_.lock_.try_lock_for(kSlice * 4);
+    while (!taken && mode == kWait && !(cancel && *cancel)) taken = line_.lock_.try_lock_for(kSlice);
+    if (!taken) return;
+    line_.owner_ = caller;
     held_ = true;
 }
 
@@ -118,10 +119,12 @@ SerialImage::~SerialImage() {
     if (!thumbnailFile_.empty()) DeleteFileA(thumbnailFile_.c_str());
 }
 
+// The size needs the line: a line busy with a download answers nothing now
+// (a list asks again on its next pass).
 bool SerialImage::GetInfo(ImageInfo* out) {
     if (!out) return false;
     if (size_ == 0) {
-        LineUse use(*owner_->Line());
+        LineUse use(*owner_->Line(), LineUse::kBrief);
         uint32_t size = 0;
         if (!use || !owner_->Select(name_) || !owner_->Line()->Link()->GetInt(SierraLink::kPictureSize, size)) return false;
         size_ = size;
@@ -133,10 +136,29 @@ bool SerialImage::GetInfo(ImageInfo* out) {
     return true;
 }
 
-// Codes 0, 1 (percent) and 2 go to the callback; its "stop" ends the read with -2.
+// Codes 0, 1 (percent) and 2 go to the callback; its "stop" ends the read
+// with -2, also while the read still waits for the line.
 int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext) {
     if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
-    LineUse use(*owner_->Line());
+    std::atomic<int> percent{0};
+    std::atomic<bool> cancel{false};
+    DWORD caller = GetCurrentThreadId();
+    if (!cb) return Exchange(fullImage, bytes, caller, percent, cancel);
+    std::packaged_task<int()> task([&] { return Exchange(fullImage, bytes, caller, percent, cancel); });
+    std::future<int> result = task.get_future();
+    std::thread exchange(std::move(task));
+    while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+        if (!cancel && !Report(cb, cbContext, 1, percent)) cancel = true;
+    exchange.join();
+    int read = result.get();
+    if (read == kReadOk && !(Report(cb, cbContext, 1, percent) && Report(cb, cbContext, 2, 100))) return kReadCancelled;
+    return read;
+}
+
+int SerialImage::Exchange(bool fullImage, std::vector<uint8_t>& bytes, DWORD caller, std::atomic<int>& percent,
+                          const std::atomic<bool>& cancel) {
+    LineUse use(*owner_->Line(), LineUse::kWait, caller, &cancel);
+    if (cancel) return kReadCancelled;
     if (!use) return -1;
     CameraLine* line = owner_->Line();
     uint32_t total = 0;
@@ -147,8 +169,8 @@ int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCall
     }
     bool cancelled = false;
     auto progress = [&](size_t received) {
-        int percent = total ? int(std::min<uint64_t>(100, uint64_t(received) * 100 / total)) : 0;
-        return Report(cb, cbContext, 1, percent);
+        percent = total ? int(std::min<uint64_t>(100, uint64_t(received) * 100 / total)) : 0;
+        return !cancel;
     };
     SierraLink::Register data = fullImage ? SierraLink::kPictureData : SierraLink::kThumbnailData;
     if (!line->Link()->GetString(data, bytes, progress, &cancelled)) {
@@ -159,7 +181,7 @@ int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCall
         line->Recover();  // the camera may still be sending: bring the line back to order
         return -1;
     }
-    return Report(cb, cbContext, 2, 100) ? kReadOk : kReadCancelled;
+    return kReadOk;
 }
 
 int SerialImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb, void* cbContext) {

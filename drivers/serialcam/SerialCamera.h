@@ -3,7 +3,9 @@
 // folders, a connection lists one folder's pictures, and each picture reads
 // its thumbnail and full bytes over the line. One line serves all of them,
 // so every exchange holds the line's lock: loader threads and the
-// user-interface thread take turns.
+// user-interface thread take turns. A read with a progress callback talks to
+// the camera from a thread of its own, so that the callback (which may pump
+// messages) never runs with the lock held and can end a wait for the line.
 #include <windows.h>
 
 #include <atomic>
@@ -53,19 +55,22 @@ private:
 
     std::string port_;
     int speed_;
-    std::mutex lock_;
-    std::atomic<DWORD> owner_{0};  // the thread holding lock_
+    std::timed_mutex lock_;
+    std::atomic<DWORD> owner_{0};  // the thread the exchange holding lock_ runs for
     SierraLink link_;
     std::string folder_;  // the camera's current folder as we last set it
 };
 
-// Holds the line for one exchange. A thread that holds it already (a
-// progress callback pumped messages into another call) is refused instead
-// of deadlocked: the line is in the middle of a packet.
+// Holds the line for one exchange run for thread `caller`. A caller whose
+// exchange holds it already (its progress callback pumped messages into
+// another call) is refused instead of deadlocked: the line is mid-packet.
 class LineUse {
 public:
-    enum Mode { kWait, kIfFree };
-    explicit LineUse(CameraLine& line, Mode mode = kWait);
+    // kWait: until the line is free or `*cancel` is set; kBrief: a moment;
+    // kIfFree: not at all.
+    enum Mode { kWait, kBrief, kIfFree };
+    explicit LineUse(CameraLine& line, Mode mode = kWait, DWORD caller = GetCurrentThreadId(),
+                     const std::atomic<bool>* cancel = nullptr);
     ~LineUse();
     LineUse(const LineUse&) = delete;
     LineUse& operator=(const LineUse&) = delete;
@@ -100,6 +105,9 @@ public:
 
 private:
     int Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext);
+    // The exchange itself, for thread `caller`; `percent` follows the data, `cancel` ends it.
+    int Exchange(bool fullImage, std::vector<uint8_t>& bytes, DWORD caller, std::atomic<int>& percent,
+                 const std::atomic<bool>& cancel);
 
     SerialConnection* owner_;
     std::string name_;

@@ -48,18 +48,22 @@ bool ItemLoader::Abandon(std::function<void()> finish) {
     if (!thread_) return false;
     stop_ = 1;
     CloseWorkerBoxes();
+    HANDLE thread = thread_;
     bool running;
     {
+        // Once `finish` is published the worker may free this object: nothing here is touched after.
         std::lock_guard<std::mutex> hold(endLock_);
         running = !ended_;
-        if (running) finish_ = std::move(finish);
+        if (running) {
+            thread_ = nullptr;
+            finish_ = std::move(finish);
+        }
     }
     if (!running) {
         Stop();  // the worker is past its last use of this object: only its thread's end is left
         return false;
     }
-    CloseHandle(thread_);
-    thread_ = nullptr;
+    CloseHandle(thread);
     return true;
 }
 

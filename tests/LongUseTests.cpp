@@ -37,6 +37,27 @@ void ExpectNoGrowth(const char* what, std::pair<size_t, size_t> before, size_t h
     EXPECT_LE(Usage().second, before.second + megabytes * 1024) << what;
 }
 
+// A browser window on the calling thread, as Windows' explorer gives each window its own: through a root of its
+// own to the card's folder, its view opened, filled for `ms` and closed.
+void VisitOnThisThread(DWORD ms) {
+    OleInitialize(nullptr);
+    {
+        ComRef<IShellFolder> root = CoreTest::InitializedRoot(), folder;
+        ComRef<IShellView> view;
+        PIDLIST_RELATIVE list = nullptr;
+        wchar_t path[] = L"Removable Media\\100TEST";
+        if (SUCCEEDED(root->ParseDisplayName(nullptr, nullptr, path, nullptr, &list, nullptr)) &&
+            SUCCEEDED(root->BindToObject(list, nullptr, IID_IShellFolder, folder.PutVoid())) &&
+            SUCCEEDED(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()))) {
+            BrowserHost host;
+            EXPECT_EQ(host.Open(view.Get()), S_OK);
+            host.Pump(ms);
+        }
+        ILFree(list);
+    }
+    OleUninitialize();
+}
+
 class LongUse : public CoreTest {
 protected:
     void SetUp() override { CoreTest::SetUp(), user_ = std::make_unique<ViewUser>(card_.Root(), false); }
@@ -61,6 +82,15 @@ TEST_F(LongUse, OpeningFillingAndClosingAViewManyTimesGrowsNothing) {
     ExpectNoGrowth("cycles", before, 10, 8);
 }
 
+// Two windows on two threads visit the same card again and again; the counts come back to where they were.
+TEST_F(LongUse, TwoWindowsOnTwoThreadsVisitTheSameCameraAgainAndAgain) {
+    auto visits = [] {
+        for (unsigned i = 0, n = EnvNumber("ORVEX_CYCLES", 200); i < n; ++i) VisitOnThisThread(i % 8 ? 5 : 100);
+    };
+    std::thread first(visits), second(visits);
+    first.join(), second.join();
+}
+
 void LongUse::Monkey(unsigned actions) {
     static std::mt19937 random;
     unsigned seed = EnvNumber("ORVEX_MONKEY_SEED", std::random_device{}());
@@ -73,6 +103,9 @@ void LongUse::Monkey(unsigned actions) {
     ASSERT_NE(user_->Open(), nullptr);
     // An action that does not come back is a hang: say which, and end the run.
     std::atomic<unsigned> current{0}, done{0};
+    std::thread secondWindow([&] {
+        for (unsigned k = 0; !done; ++k) VisitOnThisThread(k * 37 % 300);
+    });
     std::atomic<DWORD> since{GetTickCount()};
     std::thread watchdog([&] {
         for (; !done; Sleep(200))
@@ -81,8 +114,8 @@ void LongUse::Monkey(unsigned actions) {
                     TerminateProcess(GetCurrentProcess(), 3);
     });
     auto before = Usage();
-    for (unsigned i = 0; i < actions && user_->View(); current = ++i, since = GetTickCount()) {
-        if (random() % 80 == 0)
+    for (unsigned i = 0; i < actions; current = ++i, since = GetTickCount()) {
+        if (!user_->View() || random() % 80 == 0)
             EXPECT_NE(user_->Open(), nullptr) << "a new visit, action " << i << " of seed " << seed;
         else
             user_->RandomAction(random);
@@ -94,7 +127,7 @@ void LongUse::Monkey(unsigned actions) {
         for (; files < 4; ++files)
             card_.Write(user_->pictures + "\\REFILL" + std::to_string(i * 4 + files) + ".jpg", MakeJpeg(QuadrantBitmap(320, 240), {}));
     }
-    done = 1, watchdog.join(), user_->Leave();
+    done = 1, watchdog.join(), secondWindow.join(), user_->Leave();
     if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();  // our data on the clipboard holds the folder
     ExpectNoGrowth("monkey", before, 20, 16);
 }

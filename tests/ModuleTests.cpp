@@ -15,6 +15,7 @@
 #include <thread>
 
 #include "base/ComObject.h"
+#include "support/BrowserHost.h"
 #include "support/ExplorerSession.h"
 #include "support/MenuWatcher.h"
 #include "support/ScopedRegistry.h"
@@ -139,6 +140,34 @@ protected:
     ScopedRegKey settings_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings"};
     ScopedRegKey local_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\Orvex Cameras\\Memory Card\\Local"};
 };
+
+// A picture's viewer outlives the view that opened it: COM's unloading of idle servers leaves the module in
+// place until the viewer has closed too.
+using ModuleLifetime = ExplorerSmoke;
+
+TEST_F(ModuleLifetime, AnOpenViewerKeepsTheModuleLoaded) {
+    ComRef<IShellFolder> root, folder;
+    ComRef<IShellView> view;
+    ASSERT_EQ(CoCreateInstance(kFolderClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder, root.PutVoid()), S_OK);
+    PIDLIST_RELATIVE list = nullptr;
+    wchar_t path[] = L"Removable Media\\100TEST";
+    ASSERT_EQ(root->ParseDisplayName(nullptr, nullptr, path, nullptr, &list, nullptr), S_OK);
+    EXPECT_EQ(root->BindToObject(list, nullptr, IID_IShellFolder, folder.PutVoid()), S_OK);
+    ILFree(list);
+    ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()), S_OK);
+    auto host = std::make_unique<BrowserHost>();
+    ASSERT_EQ(host->Open(view.Get()), S_OK);
+    HWND cell = nullptr;
+    WaitUntil([&] { return (cell = FindDescendant(host->Window(), "SimpleControlWin")) != nullptr; }, 5000);
+    SendMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+    host.reset(), view.Reset(), folder.Reset(), root.Reset();
+    HWND viewer = FindWindowA("FrameHelperWin", nullptr);
+    ASSERT_NE(viewer, nullptr);
+    WaitUntil([] { return CoFreeUnusedLibraries(), false; }, 500);
+    ASSERT_NE(GetModuleHandleA("orvexview.dll"), nullptr) << "unloaded under the viewer";
+    SendMessageA(viewer, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(WaitUntil([] { return CoFreeUnusedLibraries(), !GetModuleHandleA("orvexview.dll"); }, 3000));
+}
 
 using Names = std::vector<std::string>;
 

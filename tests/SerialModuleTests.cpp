@@ -78,16 +78,18 @@ protected:
                thumb.end()[-1] == 0xD9 && std::search(picture.begin(), picture.end(), thumb.begin(), thumb.end()) != picture.end();
     }
     long ErrorBoxes() const { return std::count(answerer_.Captions().begin(), answerer_.Captions().end(), theModule.productName); }
-    // Does `action` while the user presses Cancel on the progress box a moment into the camera's next
-    // stall: how long after the cancel the action came back. The camera's stall is waited out.
-    static DWORD CancelledInAStall(const std::function<void()>& action) {
+    // Does `action` while the user presses Cancel on the progress box (or, with `quit`, the program is told to
+    // quit) a moment into the camera's next stall: how long after that the action came back. The stall is waited out.
+    static DWORD CancelledInAStall(const std::function<void()>& action, bool quit = false) {
         int before = CameraLogCount("fail: stalling");
         std::atomic<DWORD> cancelledAt{0};
+        DWORD program = GetCurrentThreadId();
         std::thread user([&] {
             if (!WaitUntil([&] { return CameraLogCount("fail: stalling") > before; }, 10000)) return;
             Sleep(300);
             cancelledAt = GetTickCount();
-            PostMessageA(FindWindowA("#32770", nullptr), WM_COMMAND, IDCANCEL, 0);
+            quit ? PostThreadMessageA(program, WM_QUIT, 7, 0)
+                 : PostMessageA(FindWindowA("#32770", nullptr), WM_COMMAND, IDCANCEL, 0);
             Sleep(4200);  // the rest of the stall
         });
         action();
@@ -212,9 +214,10 @@ TEST_F(SerialThumbnailStall, LeavingTheFolderEndsTheStalledReadAtOnce) {
     EXPECT_TRUE(answerer_.Captions().empty());
 }
 
-// The camera stalls in the middle of each of the next three pictures (their thumbnails are smaller;
-// --stall-after 20000 --stall-seconds 4 --stall-times 3): the user's Cancel ends the wait at once, whatever
-// waits for the picture, nothing half-made stays and nothing is fetched again; then a picture arrives whole.
+// The camera stalls in the middle of each of the next four pictures (their thumbnails are smaller;
+// --stall-after 20000 --stall-seconds 4 --stall-times 4): the user's Cancel, or the program's quit, ends the wait
+// at once, whatever waits for the picture, nothing half-made stays and nothing is fetched again; then a picture
+// arrives whole.
 using SerialPictureStall = SerialModule;
 
 TEST_F(SerialPictureStall, EachFetchTheCameraStallsOnEndsAtTheUsersCancel) {
@@ -226,6 +229,9 @@ TEST_F(SerialPictureStall, EachFetchTheCameraStallsOnEndsAtTheUsersCancel) {
     EXPECT_EQ(CameraLogCount("get string 14"), pictureRequests + 1);
     EXPECT_TRUE(OwnWindowsOfClass("FrameHelperWin").empty());
     EXPECT_EQ(ErrorBoxes(), 0);
+    EXPECT_LT(CancelledInAStall([&] { user_->Command(CameraView::kPreview); }, true), 2000u) << "quitting";
+    MSG quit = {};
+    EXPECT_TRUE(PeekMessageA(&quit, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE) && quit.wParam == 7) << "the quit reaches the loop";
 
     user_->Click(0);
     STGMEDIUM medium;
@@ -243,6 +249,27 @@ TEST_F(SerialPictureStall, EachFetchTheCameraStallsOnEndsAtTheUsersCancel) {
     user_->Command(CameraView::kPreview);
     EXPECT_EQ(OwnWindowsOfClass("FrameHelperWin").size(), 1u);
     EXPECT_EQ(ErrorBoxes(), boxes);
+}
+
+// The camera paces its bytes at the line's speed (--pace-factor 1): the user previews a picture while thumbnails
+// still arrive and goes Back during the download. The browser answers at once; the picture still arrives.
+using SerialPacedLine = SerialModule;
+
+TEST_F(SerialPacedLine, GoingBackDuringADownloadAnswersAtOnce) {
+    ASSERT_NE(user_->Open(), nullptr);
+    user_->Click(1);
+    static ViewUser* user;
+    static DWORD took;
+    user = user_.get(), took = ~0u;
+    SetTimer(nullptr, 0, 1500, [](HWND, UINT, UINT_PTR timer, DWORD) {
+        KillTimer(nullptr, timer);
+        DWORD start = GetTickCount();
+        user->host.reset(), user->view.Reset(), user->folder.Reset();  // the browser lets the view go
+        took = GetTickCount() - start;
+    });
+    user_->Command(CameraView::kPreview);
+    EXPECT_LT(took, 1000u);
+    EXPECT_EQ(OwnWindowsOfClass("FrameHelperWin").size(), 1u);
 }
 
 }  // namespace

@@ -14,6 +14,7 @@ protected:
         EXPECT_EQ(theModule.objectCount, startCount_) << "objects leaked";
     }
 
+public:
     // The root folder's folder face, as the class factory hands it out.
     static ComRef<IShellFolder> NewRoot() {
         ComRef<IClassFactory> factory;
@@ -32,6 +33,6 @@ protected:
         return root;
     }
 
-private:
+protected:
     LONG startCount_ = 0;
 };

@@ -69,6 +69,20 @@ HRESULT ViewUser::CopyOut(STGMEDIUM* medium) {
     return data ? data->GetData(&files, medium) : E_OUTOFMEMORY;
 }
 
+// The browser lets the view go from inside the next progress box's message loop.
+void ViewUser::LeaveDuringTheNextTransfer() {
+    static ViewUser* leaving;
+    leaving = this;
+    KillTimer(nullptr, leaveTimer);
+    leaveTimer = SetTimer(nullptr, 0, 10, [](HWND, UINT, UINT_PTR, DWORD) {
+        HWND box = nullptr;
+        while ((box = FindWindowExA(nullptr, box, "#32770", nullptr)) && !FindWindowExA(box, nullptr, PROGRESS_CLASSA, nullptr)) {}
+        if (!box) return;
+        KillTimer(nullptr, std::exchange(leaving->leaveTimer, 0));
+        leaving->host.reset(), leaving->view.Reset(), leaving->folder.Reset();
+    });
+}
+
 void ViewUser::RandomAction(std::mt19937& random) {
     const int commands[] = {CameraView::kCopy, CameraView::kRotate, CameraView::kDelete, CameraView::kSelectAll, CameraView::kRefresh,
                             CameraView::kPaste, CameraView::kThumbnailView, CameraView::kListView, CameraView::kProperties, CameraView::kPreview};
@@ -77,7 +91,8 @@ void ViewUser::RandomAction(std::mt19937& random) {
     WPARAM modifiers = (random() % 3 == 0 ? MK_CONTROL : 0) | (random() % 4 == 0 ? MK_SHIFT : 0);
     HWND target = Target(view.Get(), index);
     POINT screen = {10, 10};
-    switch (unsigned action = random() % 9; action) {
+    STGMEDIUM medium;
+    switch (unsigned action = random() % 10; action) {
         case 0: case 1: case 2: Click(index, action == 2 ? 0 : modifiers, action == 2); break;
         case 3: host->PressKey(keyList[random() % 10], random() % 4 == 0); break;
         case 4: case 5: Command(commands[random() % 10]); break;
@@ -86,9 +101,14 @@ void ViewUser::RandomAction(std::mt19937& random) {
             SetCursorPos(int(random() % 1280), int(random() % 960));
             View()->BeginDrag();
             break;
+        case 8:  // the user goes elsewhere while a picture is read for the viewer, a print or a copy
+            LeaveDuringTheNextTransfer();
+            Command(random() % 2 ? CameraView::kPrint : CameraView::kPreview);
+            if (view && CopyOut(&medium) == S_OK) ReleaseStgMedium(&medium);
+            break;
         default:  // a real right click: the context menu, which a MenuWatcher closes
             if (target && ClientToScreen(target, &screen)) SendClick(screen, true);
     }
-    host->Pump(5);
+    if (host) host->Pump(5);
     for (HWND viewer : OwnWindowsOfClass("FrameHelperWin")) DestroyWindow(viewer);
 }

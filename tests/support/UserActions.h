@@ -18,7 +18,7 @@ unsigned EnvNumber(const char* name, unsigned fallback);
 struct ViewUser {
     // The disk card at `cardRoot`, or with `serial` the same model over the camera simulator on COM5.
     ViewUser(const std::string& cardRoot, bool serial);
-    ~ViewUser() { Leave(); }
+    ~ViewUser() { Leave(), KillTimer(nullptr, leaveTimer); }
     CameraView* Open();  // a new visit to the folder; null when no view came
     void Leave();        // closes the view and any picture viewer it opened
     void Command(int command);  // as the browser's menu or toolbar sends it
@@ -26,6 +26,7 @@ struct ViewUser {
     void Click(int index, WPARAM modifiers = 0, bool twice = false);
     HRESULT CopyOut(STGMEDIUM* medium);  // the selection's files, as a program the copy was pasted into asks
     void RandomAction(std::mt19937& random);
+    void LeaveDuringTheNextTransfer();
     CameraView* View() const { return static_cast<CameraView*>(view.Get()); }
 
     CardModelKeys keys;
@@ -35,4 +36,5 @@ struct ViewUser {
     ComRef<IShellView> view;
     std::unique_ptr<BrowserHost> host;
     std::string folderName = "100TEST", pictures;  // the folder's name and where its files lie
+    UINT_PTR leaveTimer = 0;
 };

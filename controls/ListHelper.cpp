@@ -58,8 +58,8 @@ BOOL ListHelper::CreateControl(int, const char*, DWORD, const RECT* rect, HWND p
                              theModule.instance, nullptr);
     if (!frame_) return TRUE;
     SetWindowLongPtrA(frame_, kObjectOffset, reinterpret_cast<LONG_PTR>(this));
-    // The icons are ours: the list must not free them too.
-    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_SHAREIMAGELISTS | (multiSelect_ ? 0 : LVS_SINGLESEL);
+    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | (multiSelect_ ? 0 : LVS_SINGLESEL);
+    style |= LVS_SHAREIMAGELISTS;  // the icons are ours: the list must not free them too
     list_ = CreateWindowExA(0, WC_LISTVIEWA, "", style, 0, 0, width, height, frame_, nullptr,
                             theModule.instance, nullptr);
     SetFocus(list_);

@@ -46,13 +46,13 @@ void VisitOnThisThread(DWORD ms) {
         ComRef<IShellView> view;
         PIDLIST_RELATIVE list = nullptr;
         wchar_t path[] = L"Removable Media\\100TEST";
-        if (SUCCEEDED(root->ParseDisplayName(nullptr, nullptr, path, nullptr, &list, nullptr)) &&
-            SUCCEEDED(root->BindToObject(list, nullptr, IID_IShellFolder, folder.PutVoid())) &&
-            SUCCEEDED(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()))) {
-            BrowserHost host;
-            EXPECT_EQ(host.Open(view.Get()), S_OK);
-            host.Pump(ms);
-        }
+        bool opened = SUCCEEDED(root->ParseDisplayName(nullptr, nullptr, path, nullptr, &list, nullptr)) &&
+                      SUCCEEDED(root->BindToObject(list, nullptr, IID_IShellFolder, folder.PutVoid())) &&
+                      SUCCEEDED(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()));
+        EXPECT_TRUE(opened);
+        BrowserHost host;
+        EXPECT_EQ(opened ? host.Open(view.Get()) : E_FAIL, S_OK);
+        host.Pump(ms);
         ILFree(list);
     }
     OleUninitialize();

@@ -7,8 +7,8 @@
 // the view's "List View" command (what its background menu sends), viewer.png after
 // a double click on the first thumbnail, print.png (the print dialog, its
 // contact sheet going to the PostScript printer on FILE:), then serial.png (the "Digital Camera"
-// folder served by the camera simulator on COM1) and progress.png (a picture
-// coming over the line), and open-dialog.png (a program's Open dialog with a
+// folder served by the camera simulator on COM1), progress.png (a picture
+// coming over the line), back-during-transfer.png (Back pressed meanwhile), and open-dialog.png (a program's Open dialog with a
 // camera picture chosen). Used by make demo.
 #include <objbase.h>
 #include <commctrl.h>
@@ -92,9 +92,17 @@ bool SerialCameraSteps(ExplorerSession& explorer, const std::string& out) {
     if (progress) GetWindowTextA(progress, title, sizeof title);
     std::printf("progress: %s\n", progress ? title : "no dialog");
     Shot(out + "\\progress.png");
+    // Back while the picture still comes: explorer answers at once and the transfer goes on.
+    explorer.Back();
+    DWORD_PTR ignored = 0;
+    bool answers = SendMessageTimeoutA(explorer.Window(), WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 1000, &ignored) != 0;
+    WaitUntil([] { return false; }, 1500);
+    std::printf("back during the transfer: explorer %s, progress %s\n", answers ? "answers" : "HANGS",
+                IsWindow(progress) ? "still shown" : "gone");
+    Shot(out + "\\back-during-transfer.png");
     if (progress) PostMessageA(progress, WM_COMMAND, IDCANCEL, 0);
     WaitUntil([] { return false; }, 2000);
-    return cells > 0 && progress;
+    return cells > 0 && progress && answers;
 }
 
 // The card folder printed as a contact sheet: the print dialog with its four

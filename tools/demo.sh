@@ -55,5 +55,5 @@ if [ -s "$build/demo/FILE:" ]; then
         -sOutputFile="$build/demo/contact-sheet.png" "$build/demo/FILE:"
     rm -f "$build/demo/FILE:"
 fi
-echo "screenshots: $build/demo/{mycomputer,root,removable,camera,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress}.png"
+echo "screenshots: $build/demo/{mycomputer,root,removable,camera,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer}.png"
 echo "contact sheet: $build/demo/contact-sheet.pdf"

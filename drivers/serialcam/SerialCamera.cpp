@@ -81,6 +81,16 @@ LineUse::~LineUse() {
     line_.lock_.unlock();
 }
 
+std::vector<std::string> CameraLine::KnownFolders() {
+    std::lock_guard<std::mutex> hold(foldersLock_);
+    return knownFolders_;
+}
+
+void CameraLine::SetKnownFolders(const std::vector<std::string>& folders) {
+    std::lock_guard<std::mutex> hold(foldersLock_);
+    knownFolders_ = folders;
+}
+
 SierraLink* CameraLine::Link() {
     if (link_.IsStarted()) return &link_;
     folder_.clear();
@@ -335,15 +345,21 @@ bool SerialService::Refresh() {
     bool read = false;
     {
         LineUse use(*line_);
+        if (!use) {  // this thread's own download holds the line
+            std::lock_guard<std::mutex> hold(foldersLock_);
+            folders_ = line_->KnownFolders();
+            return !folders_.empty();
+        }
         uint32_t count = 0;
-        SierraLink* link = use ? line_->Link() : nullptr;
+        SierraLink* link = line_->Link();
         read = link && line_->SelectFolder(kRootFolder) && link->GetInt(SierraLink::kSubfolderCount, count);
         for (uint32_t i = 1; read && i <= count && i <= 999; ++i) {
             std::vector<uint8_t> name;
             if (!link->SetInt(SierraLink::kSubfolderCount, i) || !link->GetString(SierraLink::kFolder, name)) break;
             folders.push_back(Text(name));
         }
-        if (use) line_->ForgetFolder();  // picking a subfolder changed what the camera reports
+        line_->ForgetFolder();  // picking a subfolder changed what the camera reports
+        if (read) line_->SetKnownFolders(folders);
     }
     std::lock_guard<std::mutex> hold(foldersLock_);
     folders_ = std::move(folders);

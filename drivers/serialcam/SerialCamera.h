@@ -48,6 +48,10 @@ public:
     }
     // With the line held: the camera's current folder changed behind our back.
     void ForgetFolder() { folder_.clear(); }
+    // The camera's folders as last read: a service made while the line is
+    // busy (the user went back during a download) starts from them.
+    std::vector<std::string> KnownFolders();
+    void SetKnownFolders(const std::vector<std::string>& folders);
 
 private:
     friend class LineUse;
@@ -59,6 +63,8 @@ private:
     std::atomic<DWORD> owner_{0};  // the thread the exchange holding lock_ runs for
     SierraLink link_;
     std::string folder_;  // the camera's current folder as we last set it
+    std::mutex foldersLock_;
+    std::vector<std::string> knownFolders_;
 };
 
 // Holds the line for one exchange run for thread `caller`. A caller whose

@@ -14,6 +14,7 @@
 #include "support/BoxWatcher.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
+#include "support/IdLists.h"
 #include "support/MenuWatcher.h"
 #include "support/Screen.h"
 #include "support/TestCard.h"
@@ -42,20 +43,16 @@ void ExpectNoGrowth(const char* what, std::pair<size_t, size_t> before, size_t h
 void VisitOnThisThread(DWORD ms) {
     OleInitialize(nullptr);
     {
-        ComRef<IShellFolder> root = CoreTest::InitializedRoot(), folder;
+        ComRef<IShellFolder> folder;
         ComRef<IShellView> view;
-        PIDLIST_RELATIVE list = nullptr;
-        wchar_t path[] = L"Removable Media\\100TEST";
-        bool opened = SUCCEEDED(root->ParseDisplayName(nullptr, nullptr, path, nullptr, &list, nullptr)) &&
-                      SUCCEEDED(root->BindToObject(list, nullptr, IID_IShellFolder, folder.PutVoid())) &&
+        bool opened = SUCCEEDED(CoreTest::InitializedRoot()->BindToObject(AsList(ListBytes({"Removable Media", "100TEST"})),
+                                                                          nullptr, IID_IShellFolder, folder.PutVoid())) &&
                       SUCCEEDED(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()));
-        EXPECT_TRUE(opened);
         BrowserHost host;
         EXPECT_EQ(opened ? host.Open(view.Get()) : E_FAIL, S_OK);
         // Off screen, out of the monkey's drags: a drop between views of two threads has hung inside Wine's OLE.
         SetWindowPos(host.Window(), nullptr, -3000, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         host.Pump(ms);
-        ILFree(list);
     }
     OleUninitialize();
 }

@@ -17,6 +17,7 @@
 #include "base/ComObject.h"
 #include "support/BrowserHost.h"
 #include "support/ExplorerSession.h"
+#include "support/IdLists.h"
 #include "support/MenuWatcher.h"
 #include "support/ScopedRegistry.h"
 #include "support/Screen.h"
@@ -149,11 +150,8 @@ TEST_F(ModuleLifetime, AnOpenViewerKeepsTheModuleLoaded) {
     ComRef<IShellFolder> root, folder;
     ComRef<IShellView> view;
     ASSERT_EQ(CoCreateInstance(kFolderClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder, root.PutVoid()), S_OK);
-    PIDLIST_RELATIVE list = nullptr;
-    wchar_t path[] = L"Removable Media\\100TEST";
-    ASSERT_EQ(root->ParseDisplayName(nullptr, nullptr, path, nullptr, &list, nullptr), S_OK);
-    EXPECT_EQ(root->BindToObject(list, nullptr, IID_IShellFolder, folder.PutVoid()), S_OK);
-    ILFree(list);
+    EXPECT_EQ(root->BindToObject(AsList(ListBytes({"Removable Media", "100TEST"})), nullptr, IID_IShellFolder,
+                                 folder.PutVoid()), S_OK);
     ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()), S_OK);
     auto host = std::make_unique<BrowserHost>();
     ASSERT_EQ(host->Open(view.Get()), S_OK);

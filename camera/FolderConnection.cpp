@@ -1,5 +1,6 @@
 #include "camera/FolderConnection.h"
 
+#include "base/ComObject.h"
 #include "camera/SettingsDialog.h"
 
 using ConfigStore::ModelKey;
@@ -51,9 +52,14 @@ FolderConnection::FolderConnection(const std::string& connectionText, const std:
 
 FolderConnection::~FolderConnection() { CloseConnection(); }
 
-void FolderConnection::CloseConnection() {
-    if (connection_) connection_->Destroy(1);
-    connection_ = nullptr;
+void FolderConnection::CloseConnection() { connection_.reset(); }
+
+std::shared_ptr<void> FolderConnection::Keeper(IUnknown* folderObject) const {
+    struct Kept {
+        ComRef<IUnknown> folder;  // holds the driver library: it goes last
+        std::shared_ptr<CameraConnection> connection;
+    };
+    return std::make_shared<Kept>(Kept{ComRef<IUnknown>::Share(folderObject), connection_});
 }
 
 void FolderConnection::ReadSettingsForReload(std::string& viewerPath, std::string& localPath,
@@ -141,7 +147,8 @@ void FolderConnection::Connect(bool reload) {
     CloseConnection();
     if (!service_) service_ = ParentService();
     if (!service_) return;
-    connection_ = service_->OpenConnection(connectionText_.c_str());
+    if (CameraConnection* opened = service_->OpenConnection(connectionText_.c_str()))
+        connection_.reset(opened, [](CameraConnection* connection) { connection->Destroy(1); });
 }
 
 int FolderConnection::EditSettings(HWND parent) {

@@ -6,6 +6,7 @@
 #include <objidl.h>
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
 #include "camera/CameraService.h"
@@ -54,6 +55,10 @@ public:
     void DeleteAllImages();
 
     bool IsConnected() const { return connection_ != nullptr; }
+    // Keeps `folderObject` (the folder's COM identity) and today's connection,
+    // with the images it handed out, alive for as long as the result is held:
+    // a loader or viewer may outlive the view, and a reconnect the connection.
+    std::shared_ptr<void> Keeper(IUnknown* folderObject) const;
     int GetImageCount();
     int CanAcceptData(IDataObject* data);
     int AcceptData(IDataObject* data, int index);
@@ -72,7 +77,7 @@ private:
                                std::string& remotePath);
     void ReadPathOfKind(std::string& viewerPath, std::string& localPath, std::string& remotePath);
 
-    CameraConnection* connection_ = nullptr;
+    std::shared_ptr<CameraConnection> connection_;  // freed by the driver's Destroy
     CameraService* service_ = nullptr;
     std::string driverText_;
     std::string connectionText_;

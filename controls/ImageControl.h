@@ -2,7 +2,8 @@
 // The control behind which the camera view shows its images: thumbnails or a
 // report list. Items are known by their names.
 #include <windows.h>
-#include <unknwn.h>
+
+#include <memory>
 
 class CameraImage;
 
@@ -40,9 +41,9 @@ public:
     virtual void RestartLoader() = 0;
     virtual void DestroyControl() = 0;
     virtual void SetSink(ImageControlSink* sink) = 0;
-    // The object that owns the items' images: referenced until the control's
-    // last loader is done with them, which may be after the control has gone.
-    virtual void KeepOwner(IUnknown* owner) = 0;
+    // What keeps the items' images alive: held until the control's last
+    // loader is done with them, which may be after the control has gone.
+    virtual void KeepAlive(std::shared_ptr<void> keeper) = 0;
 
 protected:
     ~ImageControl() = default;

@@ -5,6 +5,7 @@
 
 namespace {
 constexpr UINT kErrorBoxFlags = MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST;
+constexpr DWORD kStopSlice = 100;
 thread_local ItemLoader* runningHere = nullptr;
 }  // namespace
 
@@ -17,31 +18,42 @@ BOOL ItemLoader::KeepGoing(int, int, const char*, void* loader) {
 void ItemLoader::Start() {
     if (thread_) return;
     stop_ = 0;
-    ended_ = false;
-    finish_ = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(endLock_);
+        ended_ = false;
+        finish_ = nullptr;
+    }
     ++run_;
     thread_ = StartModuleThread(Work, this, &threadId_);
 }
 
+// A message sent meanwhile may stop (and start) the loader again: each round
+// waits on a handle of its own and closes the loader's only if it is still
+// the one it came for, until no worker runs. The error box the worker may be
+// about to open is closed on every slice of the wait.
 void ItemLoader::Stop() {
-    if (!thread_) return;
-    stop_ = 1;
-    CloseWorkerBoxes();
-    // A message sent meanwhile may stop (and start) the loader again: this
-    // call waits on a handle of its own and closes the loader's only if it
-    // is still the one it came for.
-    unsigned run = run_;
-    HANDLE thread = nullptr;
-    if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
-        return;
-    while (MsgWaitForMultipleObjectsEx(1, &thread, INFINITE, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE) == WAIT_OBJECT_0 + 1) {
-        MSG msg;
-        PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+    while (thread_) {
+        stop_ = 1;
+        unsigned run = run_;
+        HANDLE thread = nullptr;
+        if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
+            thread = nullptr;
+        for (;;) {
+            CloseWorkerBoxes();
+            DWORD woke = MsgWaitForMultipleObjectsEx(1, thread ? &thread : &thread_, kStopSlice, QS_SENDMESSAGE,
+                                                     MWMO_INPUTAVAILABLE);
+            if (woke == WAIT_OBJECT_0 + 1) {
+                MSG msg;
+                PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+            } else if (woke != WAIT_TIMEOUT) {
+                break;
+            }
+        }
+        if (thread) CloseHandle(thread);
+        if (run != run_ || !thread_) continue;
+        CloseHandle(thread_);
+        thread_ = nullptr;
     }
-    CloseHandle(thread);
-    if (run != run_ || !thread_) return;
-    CloseHandle(thread_);
-    thread_ = nullptr;
 }
 
 bool ItemLoader::Abandon(std::function<void()> finish) {
@@ -98,8 +110,7 @@ void ItemLoader::Run() {
     int count = items_->LoaderItemCount();
     bool attempted;
     do {
-        items_->LoaderBeforeSweep();
-        attempted = false;
+        attempted = items_->LoaderBeforeSweep();
         bool succeeded = false;
         for (int i = 0; i < count && !stop_ && !succeeded; ++i) {
             if (!items_->LoaderIsSelected(i) || items_->LoaderHasData(i)) continue;

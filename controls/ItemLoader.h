@@ -19,8 +19,9 @@ public:
     virtual bool LoaderIsSelected(int index) = 0;
     // Fetches one item; true on success. Runs on the worker thread.
     virtual bool LoaderFetch(int index) = 0;
-    // Runs before each sweep (the list's details pass); nothing by default.
-    virtual void LoaderBeforeSweep() {}
+    // Runs before each sweep (the list's details pass); true while some
+    // item's details could not be had yet (another sweep comes then).
+    virtual bool LoaderBeforeSweep() { return false; }
 
 protected:
     ~LoaderItems() = default;

@@ -318,9 +318,9 @@ LRESULT CALLBACK LayoutImp::WindowProc(HWND window, UINT message, WPARAM wParam,
     switch (message) {
         case WM_NCDESTROY:  // the cells' windows are gone too: nothing of this thread reaches the object
             SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            layout->EndRubberBand();  // while it still has a window to draw on
             layout->window_ = nullptr;
             layout->sink_ = nullptr;
-            layout->EndRubberBand();
             // A worker still reading a picture frees the object when it is done.
             if (!layout->loader_.Abandon([layout] { delete layout; })) delete layout;
             return 0;

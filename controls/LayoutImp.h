@@ -8,7 +8,6 @@
 #include <string>
 #include <vector>
 
-#include "base/ComObject.h"
 #include "controls/ImageControl.h"
 #include "controls/ItemLoader.h"
 #include "controls/ThumbnailCell.h"
@@ -37,7 +36,7 @@ public:
     void RestartLoader();
     void DestroyControl();
     void SetSink(ImageControlSink* sink) { sink_ = sink; }
-    void KeepOwner(IUnknown* owner) { owner_ = ComRef<IUnknown>::Share(owner); }
+    void KeepAlive(std::shared_ptr<void> keeper) { keeper_ = std::move(keeper); }
     HWND Window() const { return window_; }
 
     // Read-only views for the selection code and for tests.
@@ -96,7 +95,7 @@ private:
     };
 
     ImageControlSink* sink_ = nullptr;
-    ComRef<IUnknown> owner_;
+    std::shared_ptr<void> keeper_;
     HWND window_ = nullptr;
     int orientation_ = 1;
     int scrollPos_ = 0, scrollMax_ = 0;

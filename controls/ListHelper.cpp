@@ -10,6 +10,8 @@
 namespace {
 
 const char kFrameClass[] = "ListHelper";
+constexpr int kInfoTries = 40;
+constexpr DWORD kInfoPause = 250;
 constexpr int kObjectOffset = 8;
 
 struct Column {
@@ -95,7 +97,7 @@ void ListHelper::AddItem(CameraImage* image, const char* name, int) {
     SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
     SetText(row, 0, "Pic " + std::to_string(row + 1));
     for (int column = 1; column < 4; ++column) SetText(row, column, "");
-    records_.push_back({name ? name : "", image, 0, 0, 0, 0});
+    records_.push_back({name ? name : "", image, 0, 0, 0, 0, 0});
     if (wasRunning) loader_.Start();
 }
 
@@ -181,11 +183,18 @@ void ListHelper::DestroyControl() {
 }
 
 // Details pass: the columns from each image's header details.
-void ListHelper::LoaderBeforeSweep() {
+// A camera busy with a download answers no details for a while: they are
+// asked again, a while apart, a bounded number of times.
+bool ListHelper::LoaderBeforeSweep() {
+    bool missing = false;
     for (size_t i = 0; i < records_.size() && !loader_.StopRequested(); ++i) {
         ListItem& record = records_[i];
         ImageInfo info = {};
-        if (record.infoFetched || !record.image || !record.image->GetInfo(&info)) continue;
+        if (record.infoFetched || !record.image) continue;
+        if (!record.image->GetInfo(&info)) {
+            missing = missing || ++record.infoTries < kInfoTries;
+            continue;
+        }
         int row = int(i);
         if (info.mask & kInfoName) SetText(row, 0, std::string(info.name, strnlen(info.name, sizeof info.name)));
         if (info.mask & kInfoSize) SetText(row, 1, FormatFileSize(int(info.fileSize)));
@@ -195,6 +204,8 @@ void ListHelper::LoaderBeforeSweep() {
             SetText(row, 3, FormatImageSize(info.width, info.height));
         record.infoFetched = 1;
     }
+    if (missing) Sleep(kInfoPause);
+    return missing;
 }
 
 // The file of a row; the path is not kept and the file is never deleted here.

@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "base/ComObject.h"
+#include <atomic>
+#include <memory>
+
 #include "controls/ImageControl.h"
 #include "controls/ItemLoader.h"
 
@@ -32,14 +34,14 @@ public:
     void RestartLoader() override;
     void DestroyControl() override;
     void SetSink(ImageControlSink* sink) override { sink_ = sink; }
-    void KeepOwner(IUnknown* owner) override { owner_ = ComRef<IUnknown>::Share(owner); }
+    void KeepAlive(std::shared_ptr<void> keeper) override { keeper_ = std::move(keeper); }
 
     // LoaderItems, on the worker thread.
     int LoaderItemCount() override { return GetItemCount(); }
     bool LoaderHasData(int index) override { return records_[size_t(index)].fileFetched; }
     bool LoaderIsSelected(int index) override { return records_[size_t(index)].selected; }
     bool LoaderFetch(int index) override;
-    void LoaderBeforeSweep() override;
+    bool LoaderBeforeSweep() override;
 
 private:
     struct ListItem {
@@ -49,6 +51,7 @@ private:
         int fileFetched;
         int infoFetched;
         volatile int selected;
+        int infoTries;
     };
 
     ~ListHelper();
@@ -59,9 +62,9 @@ private:
     void SetText(int row, int column, const std::string& text);
 
     ImageControlSink* sink_ = nullptr;
-    ComRef<IUnknown> owner_;
+    std::shared_ptr<void> keeper_;
     std::vector<ListItem> records_;
-    HWND list_ = nullptr;
+    std::atomic<HWND> list_{nullptr};  // read by a worker that may outlive the window
     HWND frame_ = nullptr;
     int multiSelect_ = 1;
     bool rightClickReported_ = false;  // NM_RCLICK swallows the WM_CONTEXTMENU after it

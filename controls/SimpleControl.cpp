@@ -94,9 +94,12 @@ BOOL SimpleControl::PrepareImage() {
             GetImageLibrary()->Rotate(picture_->Get(), rotation_, 1);
         Fit();
     }
-    // Painting happens on the interface thread: the lock is not held here.
-    InvalidateRect(window_, nullptr, FALSE);
-    UpdateWindow(window_);
+    // Painting happens on the interface thread: the lock is not held here. A
+    // cell whose window has gone paints nothing (a null window is the screen).
+    if (HWND window = window_) {
+        InvalidateRect(window, nullptr, FALSE);
+        UpdateWindow(window);
+    }
     return TRUE;
 }
 

@@ -80,6 +80,6 @@ void ThumbnailControl::SetSink(ImageControlSink* sink) {
     if (layout_) layout_->SetSink(sink);
 }
 
-void ThumbnailControl::KeepOwner(IUnknown* owner) {
-    if (layout_) layout_->KeepOwner(owner);
+void ThumbnailControl::KeepAlive(std::shared_ptr<void> keeper) {
+    if (layout_) layout_->KeepAlive(std::move(keeper));
 }

@@ -27,7 +27,7 @@ public:
     void RestartLoader() override;
     void DestroyControl() override;
     void SetSink(ImageControlSink* sink) override;
-    void KeepOwner(IUnknown* owner) override;
+    void KeepAlive(std::shared_ptr<void> keeper) override;
 
     LayoutImp* Layout() const { return layout_; }
 

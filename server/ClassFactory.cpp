@@ -12,9 +12,6 @@ STDMETHODIMP ClassFactory::CreateInstance(IUnknown* outer, REFIID riid, void** p
     *ppv = nullptr;
     if (outer) return CLASS_E_NOAGGREGATION;
 
-    bool persistFace = IsEqualIID(riid, IID_IPersistFolder) || IsEqualIID(riid, IID_IUnknown);
-    if (!persistFace && !IsEqualIID(riid, IID_IShellFolder)) return E_NOINTERFACE;
-
     RootFolder* root = new (std::nothrow) RootFolder;
     if (!root) return E_OUTOFMEMORY;
     return HandOut(root, riid, ppv);

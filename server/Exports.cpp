@@ -5,14 +5,13 @@
 extern "C" BOOL WINAPI DllMain(HINSTANCE instance, DWORD reason, LPVOID) {
     if (reason != DLL_PROCESS_ATTACH) return TRUE;
     ModuleStartup(instance);
-    DisableThreadLibraryCalls(instance);
     return TRUE;
 }
 
 extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void** ppv) {
     if (!ppv) return E_POINTER;
     *ppv = nullptr;
-    if (memcmp(&rclsid, &CLSID_CameraExplorer, sizeof(CLSID)) != 0) return E_FAIL;
+    if (memcmp(&rclsid, &CLSID_CameraExplorer, sizeof(CLSID)) != 0) return CLASS_E_CLASSNOTAVAILABLE;
     return HandOut(new (std::nothrow) ClassFactory, riid, ppv);
 }
 

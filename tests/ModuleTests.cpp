@@ -71,8 +71,8 @@ TEST_F(ClassFactoryTest, RefusalsLeaveNothingBehind) {
         EXPECT_EQ(out, nullptr);
     };
     struct Row { const CLSID* clsid; const IID* iid; HRESULT result; };
-    for (const Row& row : {Row{&kSecondClass, &IID_IClassFactory, E_FAIL},
-                           Row{&CLSID_ShellDesktop, &IID_IUnknown, E_FAIL},
+    for (const Row& row : {Row{&kSecondClass, &IID_IClassFactory, CLASS_E_CLASSNOTAVAILABLE},
+                           Row{&CLSID_ShellDesktop, &IID_IUnknown, CLASS_E_CLASSNOTAVAILABLE},
                            Row{&kFolderClass, &IID_IShellFolder, E_NOINTERFACE}})
         refused(row.result, [&](void** out) { return dll_.getClassObject(*row.clsid, *row.iid, out); });
     auto factory = Factory();
@@ -142,8 +142,8 @@ protected:
     ScopedRegKey local_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\Orvex Cameras\\Memory Card\\Local"};
 };
 
-// A picture's viewer outlives the view that opened it: COM's unloading of idle servers leaves the module in
-// place until the viewer has closed too.
+// A picture's viewer outlives the view that opened it (the browser went elsewhere): COM's unloading of idle
+// servers leaves the module in place until the viewer has closed too.
 using ModuleLifetime = ExplorerSmoke;
 
 TEST_F(ModuleLifetime, AnOpenViewerKeepsTheModuleLoaded) {
@@ -158,7 +158,7 @@ TEST_F(ModuleLifetime, AnOpenViewerKeepsTheModuleLoaded) {
     HWND cell = nullptr;
     WaitUntil([&] { return (cell = FindDescendant(host->Window(), "SimpleControlWin")) != nullptr; }, 5000);
     SendMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
-    host.reset(), view.Reset(), folder.Reset(), root.Reset();
+    host->Close(), view.Reset(), folder.Reset(), root.Reset();
     HWND viewer = FindWindowA("FrameHelperWin", nullptr);
     ASSERT_NE(viewer, nullptr);
     WaitUntil([] { return CoFreeUnusedLibraries(), false; }, 500);

@@ -271,11 +271,11 @@ void CameraView::FillView() {
         control_ = CreateImageControl(GetViewType() == "List" ? 0 : 1);
         if (!control_) return;  // the report list comes with the list helper
         control_->SetSink(this);
-        control_->KeepOwner(folderObject_);
         if (!control_->CreateControl(0, "", WS_VISIBLE, &client, window_, 0)) return;
     } else {
         control_->RemoveAllItems();
     }
+    control_->KeepAlive(folder_->Keeper(folderObject_));
     int height = width + 8 + kCaptionLineHeight * folder_->GetCapabilities().captionLines;
     control_->SetLayout(10, 2, short(width), short(height), 1, RGB(255, 255, 255), InFileDialog() ? 0 : 1);
     ShowSourceStatus();

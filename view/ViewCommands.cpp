@@ -12,26 +12,28 @@
 namespace {
 
 // The viewer lives on its own once created: its frame deletes it. It keeps
-// the folder, which may outlive the view.
-void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder, IUnknown* folderObject) {
+// the folder, which may outlive the view, and goes with the browser window
+// that owns it (a thread that ends would take its window without a word).
+void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* folder, IUnknown* folderObject, HWND owner) {
     if (!image) return;
-    auto* viewer = new (std::nothrow) FullResViewer(image, rotation, folder, folderObject);
+    auto* viewer = new (std::nothrow) FullResViewer(image, rotation, folder, folder->Keeper(folderObject));
     if (!viewer) return;
-    viewer->Create(nullptr);
+    viewer->Create(owner);
 }
 
 }  // namespace
 
 void CameraView::OpenItem(const std::string& name) {
     int rotation = control_ ? control_->GetItemRotation(name.c_str()) : 0;
-    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_, folderObject_);
+    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_, folderObject_,
+                       GetAncestor(window_, GA_ROOT));
 }
 
 void CameraView::PreviewCommand() {
     for (const ViewItem& item : items_) {
         if (!item.selected) continue;
         ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(item.name) : nullptr, item.rotation, folder_,
-                           folderObject_);
+                           folderObject_, GetAncestor(window_, GA_ROOT));
         return;
     }
 }

@@ -23,8 +23,8 @@ constexpr float kMaxZoom = 4.0f;
 
 }  // namespace
 
-FullResViewer::FullResViewer(CameraImage* image, int rotation, FolderConnection* folder, IUnknown* folderObject)
-    : folder_(folder), folderObject_(ComRef<IUnknown>::Share(folderObject)), image_(image), rotation_(rotation) {
+FullResViewer::FullResViewer(CameraImage* image, int rotation, FolderConnection* folder, std::shared_ptr<void> keeper)
+    : folder_(folder), keeper_(std::move(keeper)), image_(image), rotation_(rotation) {
     ModuleObjectUp();
 }
 
@@ -54,7 +54,7 @@ bool FullResViewer::Build(HWND parent) {
     if (!pane_) return false;
     SetWindowLongPtrA(pane_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
-    if (!Load(parent)) return false;
+    if (!Load(nullptr)) return false;  // an ownerless progress box: the browser stays usable meanwhile
     ChooseZoomAndPlace();
     ShowWindow(frame_, SW_SHOW);
     ShowWindow(pane_, SW_SHOW);

@@ -7,7 +7,6 @@
 #include <memory>
 #include <string>
 
-#include "base/ComObject.h"
 #include "camera/CameraService.h"
 #include "imaging/ImageLibrary.h"
 
@@ -18,9 +17,9 @@ public:
     enum Command { kRotate = 10013, kZoomIn = 10014, kZoomOut = 10015 };
 
     // `image` must not be null. The image and the folder live as long as
-    // `folderObject` (the folder's COM identity), which the viewer references;
-    // the viewer keeps the module loaded while it lives.
-    FullResViewer(CameraImage* image, int rotation, FolderConnection* folder, IUnknown* folderObject = nullptr);
+    // `keeper` (the folder's Keeper) is held, by the viewer; the viewer keeps
+    // the module loaded while it lives.
+    FullResViewer(CameraImage* image, int rotation, FolderConnection* folder, std::shared_ptr<void> keeper = {});
     ~FullResViewer();
     FullResViewer(const FullResViewer&) = delete;
     FullResViewer& operator=(const FullResViewer&) = delete;
@@ -60,7 +59,7 @@ private:
     void Paint();
 
     FolderConnection* folder_;
-    ComRef<IUnknown> folderObject_;
+    std::shared_ptr<void> keeper_;
     std::unique_ptr<ImageHolder> holder_;
     RECT imageRect_ = {};
     int hRange_ = 0, vRange_ = 0;

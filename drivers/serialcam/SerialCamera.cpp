@@ -56,9 +56,10 @@ std::shared_ptr<CameraLine> CameraLine::Shared(const std::string& port, int spee
     return line;
 }
 
-// A new speed setting: the session ends now and the next exchange starts one at that speed.
+// A new speed setting: the session ends now and the next exchange starts one
+// at that speed (a line busy with a download keeps its speed).
 void CameraLine::Retune(int speed) {
-    LineUse use(*this);
+    LineUse use(*this, LineUse::kBrief);
     if (speed == speed_ || !use) return;
     speed_ = speed;
     if (link_.IsStarted()) link_.Stop();
@@ -81,14 +82,14 @@ LineUse::~LineUse() {
     line_.lock_.unlock();
 }
 
-std::vector<std::string> CameraLine::KnownFolders() {
-    std::lock_guard<std::mutex> hold(foldersLock_);
-    return knownFolders_;
+std::vector<std::string> CameraLine::KnownNames(const std::string& folder) {
+    std::lock_guard<std::mutex> hold(knownLock_);
+    return known_[folder];
 }
 
-void CameraLine::SetKnownFolders(const std::vector<std::string>& folders) {
-    std::lock_guard<std::mutex> hold(foldersLock_);
-    knownFolders_ = folders;
+void CameraLine::SetKnownNames(const std::string& folder, const std::vector<std::string>& names) {
+    std::lock_guard<std::mutex> hold(knownLock_);
+    known_[folder] = names;
 }
 
 SierraLink* CameraLine::Link() {
@@ -157,8 +158,9 @@ int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCall
     std::packaged_task<int()> task([&] { return Exchange(fullImage, bytes, caller, percent, cancel); });
     std::future<int> result = task.get_future();
     std::thread exchange(std::move(task));
+    // The caller keeps pumping until the exchange has wound down, also after its cancel.
     while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-        if (!cancel && !Report(cb, cbContext, 1, percent)) cancel = true;
+        if (!Report(cb, cbContext, 1, percent)) cancel = true;
     exchange.join();
     int read = result.get();
     if (read == kReadOk && !(Report(cb, cbContext, 1, percent) && Report(cb, cbContext, 2, 100))) return kReadCancelled;
@@ -243,10 +245,16 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
 
 // ---- SerialConnection
 
+// Opened while a download holds the line, a folder shows the names read last.
 SerialConnection::SerialConnection(std::shared_ptr<CameraLine> line, std::string folder)
     : line_(std::move(line)), folder_(std::move(folder)) {
-    LineUse use(*line_);
-    if (use) Scan();
+    LineUse use(*line_, LineUse::kBrief);
+    if (use) {
+        Scan();
+    } else {
+        std::lock_guard<std::mutex> hold(namesLock_);
+        names_ = line_->KnownNames(folder_);
+    }
 }
 
 void SerialConnection::Destroy(int flags) {
@@ -264,6 +272,7 @@ bool SerialConnection::Scan() {
                    line_->Link()->GetString(SierraLink::kPictureName, name);
         if (complete) names.push_back(Text(name));
     }
+    if (complete) line_->SetKnownNames(folder_, names);
     std::lock_guard<std::mutex> hold(namesLock_);
     names_ = std::move(names);
     return complete;
@@ -344,10 +353,10 @@ bool SerialService::Refresh() {
     std::vector<std::string> folders;
     bool read = false;
     {
-        LineUse use(*line_);
-        if (!use) {  // this thread's own download holds the line
+        LineUse use(*line_, LineUse::kBrief);
+        if (!use) {  // a download holds the line: the folders as last read
             std::lock_guard<std::mutex> hold(foldersLock_);
-            folders_ = line_->KnownFolders();
+            folders_ = line_->KnownNames(kRootFolder);
             return !folders_.empty();
         }
         uint32_t count = 0;
@@ -359,7 +368,7 @@ bool SerialService::Refresh() {
             folders.push_back(Text(name));
         }
         line_->ForgetFolder();  // picking a subfolder changed what the camera reports
-        if (read) line_->SetKnownFolders(folders);
+        if (read) line_->SetKnownNames(kRootFolder, folders);
     }
     std::lock_guard<std::mutex> hold(foldersLock_);
     folders_ = std::move(folders);

@@ -9,6 +9,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -48,10 +49,10 @@ public:
     }
     // With the line held: the camera's current folder changed behind our back.
     void ForgetFolder() { folder_.clear(); }
-    // The camera's folders as last read: a service made while the line is
-    // busy (the user went back during a download) starts from them.
-    std::vector<std::string> KnownFolders();
-    void SetKnownFolders(const std::vector<std::string>& folders);
+    // The names of a camera folder (its subfolders for the root) as last read:
+    // what is opened while a download holds the line starts from them.
+    std::vector<std::string> KnownNames(const std::string& folder);
+    void SetKnownNames(const std::string& folder, const std::vector<std::string>& names);
 
 private:
     friend class LineUse;
@@ -63,8 +64,8 @@ private:
     std::atomic<DWORD> owner_{0};  // the thread the exchange holding lock_ runs for
     SierraLink link_;
     std::string folder_;  // the camera's current folder as we last set it
-    std::mutex foldersLock_;
-    std::vector<std::string> knownFolders_;
+    std::mutex knownLock_;
+    std::map<std::string, std::vector<std::string>> known_;
 };
 
 // Holds the line for one exchange run for thread `caller`. A caller whose

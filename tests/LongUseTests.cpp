@@ -50,7 +50,8 @@ void VisitOnThisThread(DWORD ms) {
                       SUCCEEDED(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()));
         BrowserHost host;
         EXPECT_EQ(opened ? host.Open(view.Get()) : E_FAIL, S_OK);
-        // Off screen, out of the monkey's drags: a drop between views of two threads has hung inside Wine's OLE.
+        // Off screen, out of the monkey's drags: a drop onto a window whose thread has just ended its OLE (as
+        // this one does after each visit) has hung inside Wine's DoDragDrop; drops between live threads work.
         SetWindowPos(host.Window(), nullptr, -3000, 0, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
         host.Pump(ms);
     }

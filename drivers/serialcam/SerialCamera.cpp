@@ -69,7 +69,7 @@ void CameraLine::Retune(int speed) {
 LineUse::LineUse(CameraLine& line, Mode mode, DWORD caller, const std::atomic<bool>* cancel) : line_(line) {
     if (line_.owner_ == caller) return;
     constexpr auto kSlice = std::chrono::milliseconds(50);
-    bool taken = mode == kIfFree ? line_.lock_.try_lock() : line_.lock_.try_lock_for(kSlice * 4);
+    bool taken = mode == kIfFree ? line_.lock_.try_lock() : line_.lock_.try_lock_for(kSlice * 20);
     while (!taken && mode == kWait && !(cancel && *cancel)) taken = line_.lock_.try_lock_for(kSlice);
     if (!taken) return;
     line_.owner_ = caller;

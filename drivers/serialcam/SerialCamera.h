@@ -73,7 +73,7 @@ private:
 // another call) is refused instead of deadlocked: the line is mid-packet.
 class LineUse {
 public:
-    // kWait: until the line is free or `*cancel` is set; kBrief: a moment;
+    // kWait: until the line is free or `*cancel` is set; kBrief: a second at most;
     // kIfFree: not at all.
     enum Mode { kWait, kBrief, kIfFree };
     explicit LineUse(CameraLine& line, Mode mode = kWait, DWORD caller = GetCurrentThreadId(),

@@ -130,7 +130,7 @@ bool ItemLoader::LoadWithHelp(int index) {
         if (stop_) return false;  // the control is going: nobody is left to ask
         int answer = MessageBoxA(nullptr, LoadModuleString(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
                                  ProductName().c_str(), kErrorBoxFlags);
-        if (answer != IDRETRY) {
+        if (answer != IDRETRY || stop_) {  // a box that came up as the control went counts as Cancel
             stop_ = 1;
             return false;
         }

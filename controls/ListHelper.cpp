@@ -192,7 +192,7 @@ bool ListHelper::LoaderBeforeSweep() {
         ImageInfo info = {};
         if (record.infoFetched || !record.image) continue;
         if (!record.image->GetInfo(&info)) {
-            missing = missing || ++record.infoTries < kInfoTries;
+            if (++record.infoTries < kInfoTries) missing = true;
             continue;
         }
         int row = int(i);
@@ -204,7 +204,7 @@ bool ListHelper::LoaderBeforeSweep() {
             SetText(row, 3, FormatImageSize(info.width, info.height));
         record.infoFetched = 1;
     }
-    if (missing) Sleep(kInfoPause);
+    if (missing && !loader_.StopRequested()) Sleep(kInfoPause);
     return missing;
 }
 

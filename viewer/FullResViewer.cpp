@@ -42,8 +42,9 @@ bool FullResViewer::Create(HWND parent) {
 
 bool FullResViewer::Build(HWND parent) {
     RegisterModuleClass(kFrameClass, FrameProc, kClassStyle, 0, LTGRAY_BRUSH);
+    // Owned only once loaded: a browser closed during the download must not take the viewer from under it.
     frame_ = CreateWindowExA(0, kFrameClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
-                             parent, nullptr, theModule.instance, nullptr);
+                             nullptr, nullptr, theModule.instance, nullptr);
     if (!frame_) return false;
     SetWindowLongPtrA(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     CreateToolbar();
@@ -55,6 +56,7 @@ bool FullResViewer::Build(HWND parent) {
     SetWindowLongPtrA(pane_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
     if (!Load(nullptr)) return false;  // an ownerless progress box: the browser stays usable meanwhile
+    if (parent && IsWindow(parent)) SetWindowLongPtrA(frame_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
     ChooseZoomAndPlace();
     ShowWindow(frame_, SW_SHOW);
     ShowWindow(pane_, SW_SHOW);

@@ -69,7 +69,7 @@ void CameraLine::Retune(int speed) {
 LineUse::LineUse(CameraLine& line, Mode mode, DWORD caller, const std::atomic<bool>* cancel) : line_(line) {
     if (line_.owner_ == caller) return;
     constexpr auto kSlice = std::chrono::milliseconds(50);
-    bool taken = mode == kIfFree ? line_.lock_.try_lock() : line_.lock_.try_lock_for(kSlice * 20);
+    bool taken = mode == kIfFree ? line_.lock_.try_lock() : line_.lock_.try_lock_for(kSlice * (mode == kSecond ? 20 : 4));
     while (!taken && mode == kWait && !(cancel && *cancel)) taken = line_.lock_.try_lock_for(kSlice);
     if (!taken) return;
     line_.owner_ = caller;
@@ -248,7 +248,7 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
 // Opened while a download holds the line, a folder shows the names read last.
 SerialConnection::SerialConnection(std::shared_ptr<CameraLine> line, std::string folder)
     : line_(std::move(line)), folder_(std::move(folder)) {
-    LineUse use(*line_, LineUse::kBrief);
+    LineUse use(*line_, LineUse::kSecond);
     if (use) {
         Scan();
     } else {
@@ -272,7 +272,8 @@ bool SerialConnection::Scan() {
                    line_->Link()->GetString(SierraLink::kPictureName, name);
         if (complete) names.push_back(Text(name));
     }
-    if (complete) line_->SetKnownNames(folder_, names);
+    // A list read only in part may place names where the camera does not: none is kept then.
+    line_->SetKnownNames(folder_, complete ? names : std::vector<std::string>());
     std::lock_guard<std::mutex> hold(namesLock_);
     names_ = std::move(names);
     return complete;
@@ -353,7 +354,7 @@ bool SerialService::Refresh() {
     std::vector<std::string> folders;
     bool read = false;
     {
-        LineUse use(*line_, LineUse::kBrief);
+        LineUse use(*line_, LineUse::kSecond);
         if (!use) {  // a download holds the line: the folders as last read
             std::lock_guard<std::mutex> hold(foldersLock_);
             folders_ = line_->KnownNames(kRootFolder);

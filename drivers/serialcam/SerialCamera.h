@@ -73,9 +73,9 @@ private:
 // another call) is refused instead of deadlocked: the line is mid-packet.
 class LineUse {
 public:
-    // kWait: until the line is free or `*cancel` is set; kBrief: a second at most;
-    // kIfFree: not at all.
-    enum Mode { kWait, kBrief, kIfFree };
+    // kWait: until the line is free or `*cancel` is set; kBrief: a moment;
+    // kSecond: a second at most; kIfFree: not at all.
+    enum Mode { kWait, kBrief, kSecond, kIfFree };
     explicit LineUse(CameraLine& line, Mode mode = kWait, DWORD caller = GetCurrentThreadId(),
                      const std::atomic<bool>* cancel = nullptr);
     ~LineUse();

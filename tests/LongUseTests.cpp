@@ -106,10 +106,13 @@ void LongUse::Monkey(unsigned actions) {
     std::thread secondWindow([&] {
         for (unsigned k = 0; !done; ++k) VisitOnThisThread(k * 37 % 300);
     });
+    // A long action that still answers (a picture takes half a minute on a paced serial line) is no hang.
     std::atomic<DWORD> since{GetTickCount()};
+    HWND pulse = CreateWindowExA(0, "STATIC", "", 0, 0, 0, 0, 0, HWND_MESSAGE, nullptr, nullptr, nullptr);
     std::thread watchdog([&] {
+        DWORD_PTR answer = 0;
         for (; !done; Sleep(200))
-            if (GetTickCount() - since > 30000)
+            if (GetTickCount() - since > 30000 && !SendMessageTimeoutA(pulse, WM_NULL, 0, 0, SMTO_NORMAL, 5000, &answer))
                 std::printf("monkey: action %u of seed %u hangs\n", current.load(), seed), fflush(stdout),
                     TerminateProcess(GetCurrentProcess(), 3);
     });
@@ -127,7 +130,7 @@ void LongUse::Monkey(unsigned actions) {
         for (; files < 4; ++files)
             card_.Write(user_->pictures + "\\REFILL" + std::to_string(i * 4 + files) + ".jpg", MakeJpeg(QuadrantBitmap(320, 240), {}));
     }
-    done = 1, watchdog.join(), secondWindow.join(), user_->Leave();
+    done = 1, watchdog.join(), secondWindow.join(), user_->Leave(), DestroyWindow(pulse);
     if (OpenClipboard(nullptr)) EmptyClipboard(), CloseClipboard();  // our data on the clipboard holds the folder
     ExpectNoGrowth("monkey", before, 20, 16);
 }

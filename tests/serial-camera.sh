@@ -24,7 +24,7 @@ for _ in $(seq 100); do [ -s "$work/pty" ] && break; sleep 0.1; done
 ln -sfn "$(readlink -f "$work/host")" "$WINEPREFIX/dosdevices/com5"
 ln -sfn "$(readlink -f "$work/host")" "$WINEPREFIX/dosdevices/lpt1"
 status=0
-ORVEX_SERIAL_CARD="C:\\$name\\card" ORVEX_SERIAL_LOG="C:\\$name\\camera.log" WINEDEBUG=-all wine "$tests" --gtest_filter="$filter" || status=$?
+ORVEX_SERIAL_CARD="C:\\$name\\card" ORVEX_SERIAL_LOG="C:\\$name\\camera.log" WINEDEBUG=${TEST_WINEDEBUG:--all} wine "$tests" --gtest_filter="$filter" || status=$?
 [ $status -eq 0 ] || tail -40 "$work/camera.log" >&2
 [ -z "${KEEP_CAMERA_LOG:-}" ] || cp "$work/camera.log" "$KEEP_CAMERA_LOG"
 exit $status

@@ -158,10 +158,22 @@ int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCall
     std::packaged_task<int()> task([&] { return Exchange(fullImage, bytes, caller, percent, cancel); });
     std::future<int> result = task.get_future();
     std::thread exchange(std::move(task));
-    // The caller keeps pumping until the exchange has wound down, also after its cancel.
-    while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-        if (!Report(cb, cbContext, 1, percent)) cancel = true;
-    exchange.join();
+    {
+        // Whatever the callback's messages do (even throw), the exchange ends before this frame does.
+        struct Joined {
+            std::thread& thread;
+            std::atomic<bool>& cancel;
+            ~Joined() {
+                if (!thread.joinable()) return;
+                cancel = true;
+                thread.join();
+            }
+        } joined{exchange, cancel};
+        // The caller keeps pumping until the exchange has wound down, also after its cancel.
+        while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
+            if (!Report(cb, cbContext, 1, percent)) cancel = true;
+        exchange.join();
+    }
     int read = result.get();
     if (read == kReadOk && !(Report(cb, cbContext, 1, percent) && Report(cb, cbContext, 2, 100))) return kReadCancelled;
     return read;

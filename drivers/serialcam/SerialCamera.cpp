@@ -148,8 +148,17 @@ bool SerialImage::GetInfo(ImageInfo* out) {
 }
 
 // Codes 0, 1 (percent) and 2 go to the callback; its "stop" ends the read
-// with -2, also while the read still waits for the line.
+// with -2, also while the read still waits for the line. Nothing thrown
+// crosses the driver table: a failure spoils this read only.
 int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext) {
+    try {
+        return FetchOrThrow(fullImage, bytes, cb, cbContext);
+    } catch (...) {
+        return -1;
+    }
+}
+
+int SerialImage::FetchOrThrow(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext) {
     if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
     std::atomic<int> percent{0};
     std::atomic<bool> cancel{false};

@@ -1,5 +1,8 @@
 #include "camera/FolderConnection.h"
 
+#include <map>
+#include <mutex>
+
 #include "base/ComObject.h"
 #include "camera/SettingsDialog.h"
 
@@ -21,8 +24,23 @@ void Group(Reads&& reads) {
 
 }  // namespace
 
-CameraService* LoadDriver(const std::string& sourceKind, HMODULE* module) {
-    *module = nullptr;
+namespace {
+
+// A driver, once loaded, stays until the module may unload: each load of a library with a static
+// runtime takes a thread-local slot its unload never gives back, and a process has about a thousand.
+std::mutex driversLock;
+std::map<std::string, HMODULE> drivers;
+
+HMODULE DriverLibrary(const std::string& path) {
+    std::lock_guard<std::mutex> hold(driversLock);
+    HMODULE& library = drivers[path];
+    if (!library) library = LoadLibraryA(path.c_str());
+    return library;
+}
+
+}  // namespace
+
+CameraService* LoadDriver(const std::string& sourceKind) {
     std::string text;
     try {
         text = ConfigStore::DriverText(sourceKind);
@@ -35,16 +53,18 @@ CameraService* LoadDriver(const std::string& sourceKind, HMODULE* module) {
     // Longer parts cannot name a file or an argument a driver takes.
     if (path.size() > kMaxPathPart || argument.size() > kMaxPathPart) return nullptr;
 
-    HMODULE library = LoadLibraryA(path.c_str());
+    HMODULE library = DriverLibrary(path);
     if (!library) return nullptr;
     auto create = reinterpret_cast<CreateServiceFunction>(
         reinterpret_cast<void*>(GetProcAddress(library, kCreateServiceExport)));
-    if (!create) {
-        FreeLibrary(library);
-        return nullptr;
-    }
-    *module = library;
-    return create(argument.c_str());
+    return create ? create(argument.c_str()) : nullptr;
+}
+
+void UnloadDrivers() {
+    std::lock_guard<std::mutex> hold(driversLock);
+    for (auto& [path, library] : drivers)
+        if (library) FreeLibrary(library);
+    drivers.clear();
 }
 
 FolderConnection::FolderConnection(const std::string& connectionText, const std::string& kind)
@@ -56,7 +76,7 @@ void FolderConnection::CloseConnection() { connection_.reset(); }
 
 std::shared_ptr<void> FolderConnection::Keeper(IUnknown* folderObject) const {
     struct Kept {
-        ComRef<IUnknown> folder;  // holds the driver library: it goes last
+        ComRef<IUnknown> folder;  // holds the module and so its driver: it goes last
         std::shared_ptr<CameraConnection> connection;
     };
     return std::make_shared<Kept>(Kept{ComRef<IUnknown>::Share(folderObject), connection_});

@@ -12,9 +12,10 @@
 #include "camera/CameraService.h"
 #include "camera/ConfigStore.h"
 
-// Loads the camera driver of a source kind; the module handle comes back in
-// `module` (null when nothing stayed loaded). Null when no service was made.
-CameraService* LoadDriver(const std::string& sourceKind, HMODULE* module);
+// Makes a service of the camera driver of a source kind; null when none was made.
+// Drivers stay loaded until UnloadDrivers, which only an idle module may call.
+CameraService* LoadDriver(const std::string& sourceKind);
+void UnloadDrivers();
 
 struct CameraCapabilities {
     int captionLines;

@@ -22,12 +22,11 @@ SourceFolder::SourceFolder(const char* kind) : kind_(kind) {}
 
 SourceFolder::~SourceFolder() {
     if (service_) service_->Destroy(1);
-    if (driverModule_) FreeLibrary(driverModule_);
 }
 
 CameraService* SourceFolder::GetService() {
     if (!service_) {
-        service_ = LoadDriver(kind_, &driverModule_);
+        service_ = LoadDriver(kind_);
         if (service_) service_->Refresh();
     }
     return service_;
@@ -121,6 +120,6 @@ STDMETHODIMP SourceFolder::SetNameOf(HWND, PCUITEMID_CHILD, LPCWSTR, SHGDNF,
 IdListHolder* STDMETHODCALLTYPE SourceFolder::GetOwnIdList() { return ownList_.get(); }
 
 BYTE STDMETHODCALLTYPE SourceFolder::IsReady() {
-    if (!service_) service_ = LoadDriver(kind_, &driverModule_);
+    if (!service_) service_ = LoadDriver(kind_);
     return service_ && service_->Refresh();
 }

@@ -49,5 +49,4 @@ private:
     std::unique_ptr<IdListHolder> ownList_;
     std::string kind_;
     CameraService* service_ = nullptr;
-    HMODULE driverModule_ = nullptr;
 };

@@ -62,17 +62,15 @@ TEST_F(Connection, DriverTextsAndValuesThatReadAsDefaults) {
 }
 
 TEST_F(Connection, LoadDriverSplitsPathAndArgument) {
-    HMODULE module = nullptr;
-    CameraService* service = LoadDriver("Local", &module);
-    ASSERT_TRUE(service && module);
+    CameraService* service = LoadDriver("Local");
+    ASSERT_TRUE(service);
     service->Refresh();
     EXPECT_EQ(service->GetFolderCount(), 2u);  // the argument named the card root
     service->Destroy(1);
-    FreeLibrary(module);
     serial_.SetString("Path", "no-such-driver.dll");
-    EXPECT_TRUE(LoadDriver("Remote", &module) == nullptr && module == nullptr);
+    EXPECT_EQ(LoadDriver("Remote"), nullptr);
     keys_.local->SetString("Path", BinPath("orvexview.dll"));  // no driver export
-    EXPECT_TRUE(LoadDriver("Local", &module) == nullptr && module == nullptr);
+    EXPECT_EQ(LoadDriver("Local"), nullptr);
 }
 
 TEST_F(Connection, ConnectOpensOnceThenOnlyChecks) {

@@ -167,6 +167,25 @@ TEST_F(ModuleLifetime, AnOpenViewerKeepsTheModuleLoaded) {
     EXPECT_TRUE(WaitUntil([] { return CoFreeUnusedLibraries(), !GetModuleHandleA("orvexview.dll"); }, 3000));
 }
 
+// Each load of a driver costs the process a thread-local slot for good: a driver is loaded once, however many
+// visits, and goes with the module.
+TEST_F(ModuleLifetime, ADriverStaysLoadedUntilTheModuleMayUnload) {
+    for (int visit = 0; visit < 2; ++visit) {
+        ComRef<IShellFolder> root, folder;
+        ComRef<IEnumIDList> items;
+        ASSERT_EQ(CoCreateInstance(kFolderClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder, root.PutVoid()), S_OK);
+        ASSERT_EQ(root->BindToObject(AsList(ListBytes({"Removable Media"})), nullptr, IID_IShellFolder, folder.PutVoid()),
+                  S_OK);
+        LPITEMIDLIST first = nullptr;
+        ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put()), S_OK);
+        EXPECT_EQ(items->Next(1, &first, nullptr), S_OK);  // the card's folders come from its driver
+        CoTaskMemFree(first), items.Reset(), folder.Reset(), root.Reset();
+        EXPECT_NE(GetModuleHandleA("diskcam.dll"), nullptr) << "visit " << visit;
+    }
+    EXPECT_TRUE(WaitUntil([] { return CoFreeUnusedLibraries(), !GetModuleHandleA("orvexview.dll"); }, 3000));
+    EXPECT_EQ(GetModuleHandleA("diskcam.dll"), nullptr);
+}
+
 using Names = std::vector<std::string>;
 
 // The names of the files a copy put on the clipboard, as a second program reads them.

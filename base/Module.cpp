@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "base/RegKey.h"
+#include "base/WideText.h"
 
 ModuleState theModule;
 
@@ -29,14 +30,13 @@ std::string RegisteredModulePath() {
     }
 }
 
-bool QueryVersionString(void* block, const char* name, std::string& out) {
-    char* text = nullptr;
+bool QueryVersionString(void* block, const wchar_t* name, std::string& out) {
+    wchar_t* text = nullptr;
     UINT length = 0;
-    std::string query = std::string("\\StringFileInfo\\040904B0\\") + name;
-    if (!VerQueryValueA(block, query.c_str(), reinterpret_cast<void**>(&text), &length) ||
-        !text || length == 0)
+    std::wstring query = std::wstring(L"\\StringFileInfo\\040904B0\\") + name;
+    if (!VerQueryValueW(block, query.c_str(), reinterpret_cast<void**>(&text), &length) || !text || length == 0)
         return false;
-    out.assign(text, strnlen(text, length));
+    out = Narrow(std::wstring(text, wcsnlen(text, length)).c_str());
     return true;
 }
 
@@ -46,17 +46,17 @@ void ReadProductInfo() {
     theModule.productName = kDefaultProductName;
     theModule.productVersion = kDefaultProductVersion;
 
-    std::string path = RegisteredModulePath();
+    std::wstring path = Widen(RegisteredModulePath());
     DWORD ignored = 0;
-    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    DWORD size = GetFileVersionInfoSizeW(path.c_str(), &ignored);
     if (size == 0) return;
 
     HGLOBAL memory = GlobalAlloc(GMEM_MOVEABLE, size);
     if (!memory) return;
     if (void* block = GlobalLock(memory)) {
-        if (GetFileVersionInfoA(path.c_str(), 0, size, block)) {
-            QueryVersionString(block, "ProductName", theModule.productName);
-            QueryVersionString(block, "ProductVersion", theModule.productVersion);
+        if (GetFileVersionInfoW(path.c_str(), 0, size, block)) {
+            QueryVersionString(block, L"ProductName", theModule.productName);
+            QueryVersionString(block, L"ProductVersion", theModule.productVersion);
         }
         GlobalUnlock(memory);
     }
@@ -110,8 +110,8 @@ HANDLE StartModuleThread(DWORD (*work)(void*), void* context, DWORD* threadId) {
     return thread;
 }
 
-void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes, int stockBrush) {
-    WNDCLASSA cls = {};
+void RegisterModuleClass(const wchar_t* name, WNDPROC procedure, UINT style, int extraBytes, int stockBrush) {
+    WNDCLASSW cls = {};
     cls.style = style;
     cls.lpfnWndProc = procedure;
     cls.cbWndExtra = extraBytes;
@@ -120,11 +120,13 @@ void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int ex
     cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
     cls.hbrBackground = static_cast<HBRUSH>(GetStockObject(stockBrush));
     cls.lpszClassName = name;
-    RegisterClassA(&cls);
+    RegisterClassW(&cls);
 }
 
-std::string LoadModuleString(UINT id) {
-    char buffer[1024];
-    int length = LoadStringA(theModule.instance, id, buffer, sizeof buffer);
-    return std::string(buffer, length > 0 ? length : 0);
+std::string LoadModuleString(UINT id) { return Narrow(LoadModuleText(id).c_str()); }
+
+std::wstring LoadModuleText(UINT id) {
+    const wchar_t* text = nullptr;  // the resource itself, not zero-terminated
+    int length = LoadStringW(theModule.instance, id, reinterpret_cast<wchar_t*>(&text), 0);
+    return length > 0 && text ? std::wstring(text, size_t(length)) : std::wstring();
 }

@@ -36,8 +36,9 @@ HANDLE StartModuleThread(DWORD (*work)(void*), void* context, DWORD* threadId = 
 
 // Registers a window class of the module (a stock brush as background, white
 // unless told, arrow cursor); registering it again fails harmlessly.
-void RegisterModuleClass(const char* name, WNDPROC procedure, UINT style, int extraBytes = 0,
+void RegisterModuleClass(const wchar_t* name, WNDPROC procedure, UINT style, int extraBytes = 0,
                          int stockBrush = WHITE_BRUSH);
 
-// Loads string `id` from the module's string table ("" when missing).
+// String `id` of the module's string table ("" when missing), as UTF-8 or as Windows takes it.
 std::string LoadModuleString(UINT id);
+std::wstring LoadModuleText(UINT id);

@@ -4,6 +4,7 @@
 #include <mutex>
 
 #include "base/ComObject.h"
+#include "base/WideText.h"
 #include "camera/SettingsDialog.h"
 
 using ConfigStore::ModelKey;
@@ -34,7 +35,7 @@ std::map<std::string, HMODULE> drivers;
 HMODULE DriverLibrary(const std::string& path) {
     std::lock_guard<std::mutex> hold(driversLock);
     HMODULE& library = drivers[path];
-    if (!library) library = LoadLibraryA(path.c_str());
+    if (!library) library = LoadLibraryW(Widen(path).c_str());
     return library;
 }
 

@@ -1,10 +1,10 @@
 #include "controls/ItemLoader.h"
 
-#include "res/resource.h"
+#include <vector>
+
 #include "base/Module.h"
 
 namespace {
-constexpr UINT kErrorBoxFlags = MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST;
 constexpr DWORD kStopSlice = 100;
 thread_local ItemLoader* runningHere = nullptr;
 }  // namespace
@@ -24,13 +24,12 @@ void ItemLoader::Start() {
         finish_ = nullptr;
     }
     ++run_;
-    thread_ = StartModuleThread(Work, this, &threadId_);
+    thread_ = StartModuleThread(Work, this);
 }
 
 // A message sent meanwhile may stop (and start) the loader again: each round
 // waits on a handle of its own and closes the loader's only if it is still
-// the one it came for, until no worker runs. The error box the worker may be
-// about to open is closed on every slice of the wait.
+// the one it came for, until no worker runs.
 void ItemLoader::Stop() {
     while (thread_) {
         stop_ = 1;
@@ -39,7 +38,6 @@ void ItemLoader::Stop() {
         if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
             thread = nullptr;
         for (;;) {
-            CloseWorkerBoxes();
             DWORD woke = MsgWaitForMultipleObjectsEx(1, thread ? &thread : &thread_, kStopSlice, QS_SENDMESSAGE,
                                                      MWMO_INPUTAVAILABLE);
             if (woke == WAIT_OBJECT_0 + 1) {
@@ -59,7 +57,6 @@ void ItemLoader::Stop() {
 bool ItemLoader::Abandon(std::function<void()> finish) {
     if (!thread_) return false;
     stop_ = 1;
-    CloseWorkerBoxes();
     HANDLE thread = thread_;
     bool running;
     {
@@ -79,16 +76,6 @@ bool ItemLoader::Abandon(std::function<void()> finish) {
     return true;
 }
 
-void ItemLoader::CloseWorkerBoxes() const {
-    EnumThreadWindows(
-        threadId_,
-        [](HWND window, LPARAM) -> BOOL {
-            PostMessageW(window, WM_COMMAND, IDCANCEL, 0);
-            return TRUE;
-        },
-        0);
-}
-
 DWORD ItemLoader::Work(void* context) {
     auto* loader = static_cast<ItemLoader*>(context);
     runningHere = loader;
@@ -105,35 +92,29 @@ DWORD ItemLoader::Work(void* context) {
 }
 
 // After every success the sweep starts again from the first item, so what the
-// user selected meanwhile comes next.
+// user selected meanwhile comes next. A picture that cannot be read stays a
+// placeholder until the next start; the others go on without asking anyone.
 void ItemLoader::Run() {
     int count = items_->LoaderItemCount();
+    std::vector<bool> failed(size_t(count > 0 ? count : 0));
+    auto fetch = [&](int i) {
+        bool fetched = items_->LoaderFetch(i);
+        if (!fetched && !stop_) failed[size_t(i)] = true;
+        return fetched;
+    };
     bool attempted;
     do {
         attempted = items_->LoaderBeforeSweep();
         bool succeeded = false;
         for (int i = 0; i < count && !stop_ && !succeeded; ++i) {
-            if (!items_->LoaderIsSelected(i) || items_->LoaderHasData(i)) continue;
+            if (failed[size_t(i)] || !items_->LoaderIsSelected(i) || items_->LoaderHasData(i)) continue;
             attempted = true;
-            succeeded = LoadWithHelp(i);
+            succeeded = fetch(i);
         }
         for (int i = 0; i < count && !stop_ && !succeeded; ++i) {
-            if (items_->LoaderHasData(i)) continue;
+            if (failed[size_t(i)] || items_->LoaderHasData(i)) continue;
             attempted = true;
-            succeeded = LoadWithHelp(i);
+            succeeded = fetch(i);
         }
     } while (attempted && !stop_);
-}
-
-bool ItemLoader::LoadWithHelp(int index) {
-    while (!items_->LoaderFetch(index)) {
-        if (stop_) return false;  // the control is going: nobody is left to ask
-        int answer = MessageBoxA(nullptr, LoadModuleString(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
-                                 ProductName().c_str(), kErrorBoxFlags);
-        if (answer != IDRETRY || stop_) {  // a box that came up as the control went counts as Cancel
-            stop_ = 1;
-            return false;
-        }
-    }
-    return true;
 }

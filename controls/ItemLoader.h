@@ -54,13 +54,9 @@ public:
 private:
     static DWORD Work(void* loader);
     void Run();
-    bool LoadWithHelp(int index);
-    // Ends the worker's error box as Cancel would: nobody is left to answer it.
-    void CloseWorkerBoxes() const;
 
     LoaderItems* items_;
     HANDLE thread_ = nullptr;
-    DWORD threadId_ = 0;
     std::atomic<int> stop_{0};
     unsigned run_ = 0;  // counts starts
     std::mutex endLock_;  // the worker's end against Abandon

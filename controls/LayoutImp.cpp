@@ -5,7 +5,7 @@
 
 namespace {
 
-const char kLayoutClass[] = "LayoutImpWin";
+const wchar_t kLayoutClass[] = L"LayoutImpWin";
 constexpr int kLineStep = 10;
 constexpr int kExtentPad = 3;
 constexpr int kWrapSlack = 5;
@@ -23,11 +23,11 @@ LayoutImp::~LayoutImp() {
 BOOL LayoutImp::CreateControl(const RECT* rect, HWND parent) {
     if (!rect) return FALSE;
     RegisterModuleClass(kLayoutClass, WindowProc, CS_HREDRAW | CS_VREDRAW);
-    window_ = CreateWindowExA(0, kLayoutClass, "", WS_CHILD | WS_VISIBLE, 0, 0,
+    window_ = CreateWindowExW(0, kLayoutClass, L"", WS_CHILD | WS_VISIBLE, 0, 0,
                               rect->right - rect->left + 1, rect->bottom - rect->top + 1, parent,
                               nullptr, theModule.instance, nullptr);
     if (!window_) return FALSE;
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     UpdateWindow(window_);
     return TRUE;
 }
@@ -313,11 +313,11 @@ LRESULT LayoutImp::OnNotify(ThumbnailCell* cell, const NMHDR* header) {
 }
 
 LRESULT CALLBACK LayoutImp::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* layout = reinterpret_cast<LayoutImp*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!layout) return DefWindowProcA(window, message, wParam, lParam);
+    auto* layout = reinterpret_cast<LayoutImp*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!layout) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_NCDESTROY:  // the cells' windows are gone too: nothing of this thread reaches the object
-            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
             layout->EndRubberBand();  // while it still has a window to draw on
             layout->window_ = nullptr;
             layout->sink_ = nullptr;
@@ -365,5 +365,5 @@ LRESULT CALLBACK LayoutImp::WindowProc(HWND window, UINT message, WPARAM wParam,
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }

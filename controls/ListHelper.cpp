@@ -2,14 +2,16 @@
 
 #include <commctrl.h>
 
+#include "base/Dpi.h"
 #include "base/Module.h"
 #include "base/SizeText.h"
+#include "base/WideText.h"
 #include "camera/CameraService.h"
 #include "res/resource.h"
 
 namespace {
 
-const char kFrameClass[] = "ListHelper";
+const wchar_t kFrameClass[] = L"ListHelper";
 constexpr int kInfoTries = 40;
 constexpr DWORD kInfoPause = 250;
 constexpr int kObjectOffset = 8;
@@ -24,10 +26,10 @@ const Column kColumns[4] = {{IDS_COLUMN_FILE_NAME, LVCFMT_LEFT, 180},
                             {IDS_COLUMN_CAPTURE_DATE, LVCFMT_LEFT, 120},
                             {IDS_COLUMN_IMAGE_SIZE, LVCFMT_LEFT, 120}};
 
-HIMAGELIST MakeIcons() {
-    HIMAGELIST icons = ImageList_Create(16, 16, ILC_COLOR, 1, 0);
+HIMAGELIST MakeIcons(int size) {
+    HIMAGELIST icons = ImageList_Create(size, size, ILC_COLOR32 | ILC_MASK, 1, 0);
     for (UINT id : {IDI_IMAGE_NEW, IDI_IMAGE}) {
-        HICON icon = static_cast<HICON>(LoadImageA(theModule.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, 16, 16, 0));
+        HICON icon = static_cast<HICON>(LoadImageW(theModule.instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
         ImageList_AddIcon(icons, icon);
         DestroyIcon(icon);
     }
@@ -56,45 +58,46 @@ BOOL ListHelper::CreateControl(int, const char*, DWORD, const RECT* rect, HWND p
     if (!rect) return TRUE;
     RegisterModuleClass(kFrameClass, WindowProc, 0, 30);
     int width = rect->right - rect->left + 1, height = rect->bottom - rect->top + 1;
-    frame_ = CreateWindowExA(0, kFrameClass, "", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent, nullptr,
+    frame_ = CreateWindowExW(0, kFrameClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent, nullptr,
                              theModule.instance, nullptr);
     if (!frame_) return TRUE;
-    SetWindowLongPtrA(frame_, kObjectOffset, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(frame_, kObjectOffset, reinterpret_cast<LONG_PTR>(this));
     DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | (multiSelect_ ? 0 : LVS_SINGLESEL);
     style |= LVS_SHAREIMAGELISTS;  // the icons are ours: the list must not free them too
-    list_ = CreateWindowExA(0, WC_LISTVIEWA, "", style, 0, 0, width, height, frame_, nullptr,
+    list_ = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, width, height, frame_, nullptr,
                             theModule.instance, nullptr);
     SetFocus(list_);
     for (int i = 0; i < 4; ++i) {
-        std::string text = LoadModuleString(kColumns[i].text);
-        LVCOLUMNA column = {};
+        std::wstring text = LoadModuleText(kColumns[i].text);
+        LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = kColumns[i].format;
-        column.cx = kColumns[i].width;
+        column.cx = Scaled(kColumns[i].width, WindowDpi(frame_));
         column.pszText = &text[0];
         column.iSubItem = i;
-        SendMessageA(list_, LVM_INSERTCOLUMNA, i, reinterpret_cast<LPARAM>(&column));
+        SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
-    SendMessageA(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(MakeIcons()));
+    SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(MakeIcons(Scaled(16, WindowDpi(frame_)))));
     return TRUE;
 }
 
 void ListHelper::SetText(int row, int column, const std::string& text) {
-    LVITEMA item = {};
+    std::wstring wide = Widen(text);
+    LVITEMW item = {};
     item.iSubItem = column;
-    item.pszText = const_cast<char*>(text.c_str());
-    SendMessageA(list_, LVM_SETITEMTEXTA, row, reinterpret_cast<LPARAM>(&item));
+    item.pszText = &wide[0];
+    SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
 }
 
 void ListHelper::AddItem(CameraImage* image, const char* name, int) {
     bool wasRunning = loader_.Running();
     loader_.Stop();
-    int row = int(SendMessageA(list_, LVM_GETITEMCOUNT, 0, 0));
-    LVITEMA item = {};
+    int row = int(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
+    LVITEMW item = {};
     item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
     item.iItem = row;
-    item.pszText = const_cast<char*>("");
-    SendMessageA(list_, LVM_INSERTITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    item.pszText = const_cast<wchar_t*>(L"");
+    SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
     SetText(row, 0, "Pic " + std::to_string(row + 1));
     for (int column = 1; column < 4; ++column) SetText(row, column, "");
     records_.push_back({name ? name : "", image, 0, 0, 0, 0, 0});
@@ -106,7 +109,7 @@ void ListHelper::RemoveItem(const char* name) {
     loader_.Stop();
     int row = Find(name);
     if (row >= 0) {
-        SendMessageA(list_, LVM_DELETEITEM, row, 0);
+        SendMessageW(list_, LVM_DELETEITEM, row, 0);
         records_.erase(records_.begin() + row);
         UpdateWindow(list_);
     }
@@ -115,7 +118,7 @@ void ListHelper::RemoveItem(const char* name) {
 
 void ListHelper::RemoveAllItems() {
     loader_.Stop();
-    SendMessageA(list_, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
     records_.clear();
     UpdateWindow(list_);
 }
@@ -129,20 +132,20 @@ int ListHelper::GetSelectedCount() {
 void ListHelper::SetLayout(short, short, short, short, short, COLORREF, int multiSelect) {
     multiSelect_ = multiSelect != 0;
     if (!list_) return;
-    LONG_PTR style = GetWindowLongPtrA(list_, GWL_STYLE);
+    LONG_PTR style = GetWindowLongPtrW(list_, GWL_STYLE);
     style = multiSelect_ ? (style & ~LONG_PTR(LVS_SINGLESEL)) : (style | LVS_SINGLESEL);
-    SetWindowLongPtrA(list_, GWL_STYLE, style);
+    SetWindowLongPtrW(list_, GWL_STYLE, style);
 }
 
 void ListHelper::SelectItem(const char* name, int select) {
     int row = Find(name);
     if (row < 0) return;
-    LVITEMA item = {};
+    LVITEMW item = {};
     item.mask = LVIF_STATE;
     item.iItem = row;
     item.state = select ? LVIS_SELECTED : 0;
     item.stateMask = LVIS_SELECTED;
-    SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
 }
 
 int ListHelper::IsItemSelected(const char* name) {
@@ -176,7 +179,7 @@ void ListHelper::RestartLoader() {
 // The records stay for a worker still reading; the helper's Destroy frees them.
 void ListHelper::DestroyControl() {
     HIMAGELIST icons =
-        list_ ? reinterpret_cast<HIMAGELIST>(SendMessageA(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0)) : nullptr;
+        list_ ? reinterpret_cast<HIMAGELIST>(SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0)) : nullptr;
     if (frame_) DestroyWindow(frame_);
     if (icons) ImageList_Destroy(icons);
     frame_ = list_ = nullptr;
@@ -217,11 +220,11 @@ bool ListHelper::LoaderFetch(int index) {
                                                   ItemLoader::OfThisThread()) != kReadOk)
         return false;
     record.fileFetched = 1;
-    LVITEMA item = {};
+    LVITEMW item = {};
     item.mask = LVIF_IMAGE;
     item.iItem = index;
     item.iImage = 1;
-    SendMessageA(list_, LVM_SETITEMA, 0, reinterpret_cast<LPARAM>(&item));
+    SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
     return true;
 }
 
@@ -230,7 +233,7 @@ int ListHelper::HitTest() const {
     LVHITTESTINFO hit = {};
     hit.pt = {short(LOWORD(position)), short(HIWORD(position))};
     ScreenToClient(list_, &hit.pt);
-    return int(SendMessageA(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    return int(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
 }
 
 LRESULT ListHelper::OnNotify(const NMHDR* header) {
@@ -275,8 +278,8 @@ LRESULT ListHelper::OnNotify(const NMHDR* header) {
 }
 
 LRESULT CALLBACK ListHelper::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* helper = reinterpret_cast<ListHelper*>(GetWindowLongPtrA(window, kObjectOffset));
-    if (!helper) return DefWindowProcA(window, message, wParam, lParam);
+    auto* helper = reinterpret_cast<ListHelper*>(GetWindowLongPtrW(window, kObjectOffset));
+    if (!helper) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_SIZE:
             if (HWND list = ::GetWindow(window, GW_CHILD))
@@ -302,5 +305,5 @@ LRESULT CALLBACK ListHelper::WindowProc(HWND window, UINT message, WPARAM wParam
         default:
             break;
     }
-    return DefWindowProcA(window, message, wParam, lParam);
+    return DefWindowProcW(window, message, wParam, lParam);
 }

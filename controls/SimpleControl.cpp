@@ -2,10 +2,11 @@
 
 #include "controls/ItemLoader.h"
 #include "base/Module.h"
+#include "base/WideText.h"
 
 namespace {
 
-const char kCellClass[] = "SimpleControlWin";
+const wchar_t kCellClass[] = L"SimpleControlWin";
 constexpr int kPlaceholderInset = 10;
 
 void Line(HDC dc, int x1, int y1, int x2, int y2) {
@@ -14,11 +15,10 @@ void Line(HDC dc, int x1, int y1, int x2, int y2) {
 }
 
 HFONT CaptionFont() {
-    LOGFONTA font = {};
-    if (SystemParametersInfoA(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0))
-        if (HFONT made = CreateFontIndirectA(&font)) return made;
-    BYTE charset = GetSystemDefaultLCID() == 0x411 ? SHIFTJIS_CHARSET : DEFAULT_CHARSET;
-    return CreateFontA(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, charset, OUT_DEFAULT_PRECIS,
+    LOGFONTW font = {};
+    if (SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0))
+        if (HFONT made = CreateFontIndirectW(&font)) return made;
+    return CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, nullptr);
 }
 
@@ -47,10 +47,10 @@ BOOL SimpleControl::CreateCell(int, int, const RECT* rect, HWND parent, int) {
     captionHeight_ = h > w ? h - w : 0;
     pictureHeight_ = h - captionHeight_;
     width_ = w;
-    window_ = CreateWindowExA(0, kCellClass, "", WS_CHILD, 0, 0, w, h, parent, nullptr,
+    window_ = CreateWindowExW(0, kCellClass, L"", WS_CHILD, 0, 0, w, h, parent, nullptr,
                               theModule.instance, nullptr);
     if (!window_) return FALSE;
-    SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     pictureRect_ = {};
     return TRUE;
 }
@@ -67,7 +67,7 @@ std::unique_ptr<ImageHolder> SimpleControl::Fetch() {
         auto holder = std::make_unique<ImageHolder>();
         path[sizeof path - 1] = '\0';
         if (holder->Get()) images->LoadFile(path, holder->Get());
-        if (deleteWhenDone) DeleteFileA(path);
+        if (deleteWhenDone) DeleteFileW(Widen(path).c_str());
         return holder;
     }
     if (read == kReadCancelled) return nullptr;
@@ -232,15 +232,15 @@ void SimpleControl::DrawCaption(HDC dc, const RECT& frame) {
     FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SetBkColor(dc, RGB(255, 255, 255));
     SetTextColor(dc, RGB(0, 0, 0));
-    std::string text = Caption();
-    DrawTextA(dc, text.c_str(), -1, &area, DT_WORD_ELLIPSIS | DT_NOPREFIX);
+    std::wstring text = Widen(Caption());
+    DrawTextW(dc, text.c_str(), -1, &area, DT_WORD_ELLIPSIS | DT_NOPREFIX);
     SelectObject(dc, oldFont);
     DeleteObject(font);
 }
 
 LRESULT CALLBACK SimpleControl::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* cell = reinterpret_cast<SimpleControl*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!cell) return DefWindowProcA(window, message, wParam, lParam);
+    auto* cell = reinterpret_cast<SimpleControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!cell) return DefWindowProcW(window, message, wParam, lParam);
     if (message == WM_PAINT) {
         cell->Paint();
         return 0;
@@ -254,11 +254,11 @@ LRESULT CALLBACK SimpleControl::WindowProc(HWND window, UINT message, WPARAM wPa
         case WM_LBUTTONDOWN: code = onPicture ? kCellLeftDown : kCellBelowPicturePress; break;
         case WM_RBUTTONUP: code = onPicture ? UINT(kCellRightUp) : 0u; break;
         case WM_RBUTTONDOWN: code = onPicture ? kCellRightDown : kCellBelowPicturePress; break;
-        default: return DefWindowProcA(window, message, wParam, lParam);
+        default: return DefWindowProcW(window, message, wParam, lParam);
     }
     if (code) {
         NMHDR header = {window, UINT_PTR(wParam), code};  // the keys held at the press
-        SendMessageA(GetParent(window), WM_NOTIFY, reinterpret_cast<WPARAM>(static_cast<ThumbnailCell*>(cell)),
+        SendMessageW(GetParent(window), WM_NOTIFY, reinterpret_cast<WPARAM>(static_cast<ThumbnailCell*>(cell)),
                      reinterpret_cast<LPARAM>(&header));
     }
     return 0;

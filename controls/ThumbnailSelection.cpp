@@ -125,8 +125,8 @@ bool LayoutImp::DetectDrag() {
     bool drag = false;
     while (GetCapture() == window_) {
         MSG msg;
-        if (!PeekMessageA(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) &&
-            !PeekMessageA(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
+        if (!PeekMessageW(&msg, nullptr, WM_MOUSEFIRST, WM_MOUSELAST, PM_REMOVE) &&
+            !PeekMessageW(&msg, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_REMOVE)) {
             // A release this window never hears of (taken by another, or a press
             // that was never physical) must not leave the browser waiting here.
             if (!ButtonStillDown()) break;

@@ -6,6 +6,7 @@
 
 #include "base/ComObject.h"
 #include "base/Module.h"
+#include "base/WideText.h"
 #include "print/ContactSheet.h"
 #include "print/FixedLayout.h"
 #include "print/PrintLayouts.h"
@@ -14,7 +15,7 @@
 
 namespace {
 
-constexpr char kDocumentName[] = "Vistrel Images";
+constexpr wchar_t kDocumentName[] = L"Vistrel Images";
 
 int CountSelected(const std::vector<ViewItem>& items) {
     int count = 0;
@@ -27,7 +28,7 @@ void ShowLayouts(HWND dialog) {
     try {
         std::string current = ReadCurrentLayout("");
         for (const LayoutRow& row : kLayoutRows) {
-            SetDlgItemTextA(dialog, row.radioId, ReadLayoutValue(row.subkey, "Title", "").c_str());
+            SetDlgItemTextW(dialog, row.radioId, Widen(ReadLayoutValue(row.subkey, "Title", "")).c_str());
             if (current == row.subkey) CheckRadioButton(dialog, kFirstLayoutRadio, kLastLayoutRadio, row.radioId);
         }
     } catch (...) {
@@ -89,14 +90,14 @@ UINT_PTR CALLBACK PrintHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 void PrintImages(HWND viewWindow, FolderConnection* folder, std::vector<ViewItem> items, IUnknown* folderObject) {
     if (items.empty()) return;
     ComRef<IUnknown> keepFolder = ComRef<IUnknown>::Share(folderObject);
-    PRINTDLGA dialog = {};
+    PRINTDLGW dialog = {};
     dialog.lStructSize = sizeof dialog;
     dialog.hwndOwner = viewWindow;
     dialog.Flags = PrintDialogFlags(CountSelected(items));
     dialog.hInstance = theModule.instance;
-    dialog.lpPrintTemplateName = MAKEINTRESOURCEA(IDD_PRINT);
+    dialog.lpPrintTemplateName = MAKEINTRESOURCEW(IDD_PRINT);
     dialog.lpfnPrintHook = PrintHookProc;
-    if (PrintDlgA(&dialog) != TRUE) return;
+    if (PrintDlgW(&dialog) != TRUE) return;
 
     PrintJob job;
     job.folder = folder;
@@ -104,14 +105,14 @@ void PrintImages(HWND viewWindow, FolderConnection* folder, std::vector<ViewItem
     job.items = &items;
     job.indices = PrintIndices(items, (dialog.Flags & PD_SELECTION) != 0);
     bool fixedLayout = UsesFixedLayout(job.layout);
-    DOCINFOA info = {};
+    DOCINFOW info = {};
     info.cbSize = sizeof info;
     info.lpszDocName = kDocumentName;
     job.docInfo = &info;
     SetMapMode(dialog.hDC, MM_TEXT);
     SpoolerDevice device(dialog.hDC);
     job.device = &device;
-    job.devMode = dialog.hDevMode ? static_cast<const DEVMODEA*>(GlobalLock(dialog.hDevMode)) : nullptr;
+    job.devMode = dialog.hDevMode ? static_cast<const DEVMODEW*>(GlobalLock(dialog.hDevMode)) : nullptr;
     Compose(job, fixedLayout);
     if (dialog.hDevMode) GlobalUnlock(dialog.hDevMode);
     DeleteDC(dialog.hDC);

@@ -8,7 +8,7 @@ public:
     virtual ~PrintDevice() = default;
 
     // The job id; 0 or less when no document was started.
-    virtual int StartDocument(const DOCINFOA* info) = 0;
+    virtual int StartDocument(const DOCINFOW* info) = 0;
     virtual void StartPage() = 0;
     virtual void EndPage() = 0;
     virtual void EndDocument() = 0;

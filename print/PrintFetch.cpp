@@ -1,5 +1,7 @@
 #include "print/PrintFetch.h"
 
+#include "base/WideText.h"
+
 namespace {
 
 bool LoadFromFile(ImageLibrary* library, Image* image, const char* path, int deleteWhenDone) {
@@ -7,7 +9,7 @@ bool LoadFromFile(ImageLibrary* library, Image* image, const char* path, int del
         library->LoadFile(path, image);  // a bad file shows as an image of no size
     } catch (...) {
     }
-    if (deleteWhenDone) DeleteFileA(path);
+    if (deleteWhenDone) DeleteFileW(Widen(path).c_str());
     return true;
 }
 

@@ -19,8 +19,8 @@ struct PrintJob {
     HWND progressOwner = nullptr;  // owner of the progress dialogs
     const std::vector<ViewItem>* items = nullptr;
     PrintDevice* device = nullptr;
-    const DOCINFOA* docInfo = nullptr;
-    const DEVMODEA* devMode = nullptr;  // handed along; the composers do not use it
+    const DOCINFOW* docInfo = nullptr;
+    const DEVMODEW* devMode = nullptr;  // handed along; the composers do not use it
     std::string layout;                 // subkey under "Print Layouts"
     std::vector<int> indices;           // into `items`, in item order
 

@@ -1,6 +1,6 @@
 #include "print/SpoolerDevice.h"
 
-int SpoolerDevice::StartDocument(const DOCINFOA* info) { return info ? StartDocA(dc_, info) : 0; }
+int SpoolerDevice::StartDocument(const DOCINFOW* info) { return info ? StartDocW(dc_, info) : 0; }
 
 void SpoolerDevice::StartPage() { ::StartPage(dc_); }
 

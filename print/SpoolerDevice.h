@@ -6,7 +6,7 @@ class SpoolerDevice final : public PrintDevice {
 public:
     explicit SpoolerDevice(HDC dc) : dc_(dc) {}
 
-    int StartDocument(const DOCINFOA* info) override;
+    int StartDocument(const DOCINFOW* info) override;
     void StartPage() override;
     void EndPage() override;
     void EndDocument() override;

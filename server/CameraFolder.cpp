@@ -53,7 +53,7 @@ STDMETHODIMP CameraFolder::BindToObject(PCUIDLIST_RELATIVE pidl, IBindCtx*, REFI
     if (!IsEqualIID(riid, IID_IStream)) return E_NOINTERFACE;
     std::string path = PictureFile(ItemId::NameOf(pidl));
     if (path.empty()) return E_FAIL;
-    return SHCreateStreamOnFileEx(WidePath(path).c_str(), STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL, FALSE,
+    return SHCreateStreamOnFileEx(Widen(path).c_str(), STGM_READ | STGM_SHARE_DENY_NONE, FILE_ATTRIBUTE_NORMAL, FALSE,
                                   nullptr, reinterpret_cast<IStream**>(ppv));
 }
 
@@ -103,7 +103,7 @@ STDMETHODIMP CameraFolder::GetUIObjectOf(HWND, UINT, PCUITEMID_CHILD_ARRAY, REFI
 
 std::string CameraFolder::PictureFile(const std::string& name) {
     auto known = pictureFiles_.find(name);
-    if (known != pictureFiles_.end() && GetFileAttributesW(WidePath(known->second).c_str()) != INVALID_FILE_ATTRIBUTES)
+    if (known != pictureFiles_.end() && GetFileAttributesW(Widen(known->second).c_str()) != INVALID_FILE_ATTRIBUTES)
         return known->second;
     if (!IsConnected()) Connect(true);
     CameraImage* image = IsConnected() && Idle() ? OpenImage(name) : nullptr;
@@ -125,7 +125,7 @@ std::string CameraFolder::PictureFile(const std::string& name) {
 STDMETHODIMP CameraFolder::GetDisplayNameOf(PCUITEMID_CHILD pidl, SHGDNF flags, STRRET* name) {
     if (ItemId::IsPicture(pidl) && !ItemId::Next(pidl) && (flags & SHGDN_INFOLDER) && (flags & SHGDN_FORPARSING)) {
         std::string path = PictureFile(ItemId::NameOf(pidl));
-        return path.empty() ? E_FAIL : PutWideName(WidePath(path), name);
+        return path.empty() ? E_FAIL : PutWideName(Widen(path), name);
     }
     return ItemDisplayName(pidl, flags, Absolute(), name);
 }

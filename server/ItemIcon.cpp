@@ -13,7 +13,10 @@ HRESULT ItemIcon::Create(int iconIndex, REFIID riid, void** ppv) {
 STDMETHODIMP ItemIcon::GetIconLocation(UINT, PSTR iconFile, UINT cchMax, int* index,
                                        UINT* outFlags) {
     if (!iconFile || !index || !outFlags || cchMax == 0) return E_INVALIDARG;
-    GetModuleFileNameA(theModule.instance, iconFile, cchMax);
+    // The A form of the interface answers in the ANSI code page.
+    wchar_t path[MAX_PATH] = {};
+    GetModuleFileNameW(theModule.instance, path, MAX_PATH);
+    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, iconFile, int(cchMax), nullptr, nullptr)) *iconFile = '\0';
     *index = iconIndex_;
     *outFlags = 0;
     return S_OK;

@@ -24,11 +24,7 @@ const SFGAOF kSourceAttributes = SFGAO_FOLDER | SFGAO_HASSUBFOLDER | SFGAO_BROWS
 const SFGAOF kDiskAttributes = SFGAO_FOLDER | SFGAO_BROWSABLE;
 
 void LoadChildNames() {
-    for (int i = 0; i < RootFolder::kChildCount; ++i) {
-        char buffer[128];
-        int length = LoadStringA(theModule.instance, kChildNameIds[i], buffer, sizeof buffer);
-        childNames[i].assign(buffer, length > 0 ? length : 0);
-    }
+    for (int i = 0; i < RootFolder::kChildCount; ++i) childNames[i] = LoadModuleString(kChildNameIds[i]);
 }
 
 }  // namespace

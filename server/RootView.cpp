@@ -1,5 +1,7 @@
 #include "server/RootView.h"
 
+#include "base/Dpi.h"
+#include "base/WideText.h"
 #include "res/resource.h"
 #include "server/RootFolder.h"
 #include "camera/ConfigStore.h"
@@ -20,7 +22,7 @@ HIMAGELIST MakeImageList(int size) {
     HIMAGELIST list = ImageList_Create(size, size, ILC_COLOR16 | ILC_MASK, 1, 1);
     for (UINT id : kListIcons) {
         HICON icon = static_cast<HICON>(
-            LoadImageA(theModule.instance, MAKEINTRESOURCEA(id), IMAGE_ICON, size, size, 0));
+            LoadImageW(theModule.instance, MAKEINTRESOURCEW(id), IMAGE_ICON, size, size, 0));
         ImageList_AddIcon(list, icon);
         DestroyIcon(icon);
     }
@@ -28,21 +30,22 @@ HIMAGELIST MakeImageList(int size) {
 }
 
 void AddColumn(HWND list, int index, UINT textId, int format, int width) {
-    std::string text = LoadModuleString(textId);
-    LVCOLUMNA column = {};
+    std::wstring text = LoadModuleText(textId);
+    LVCOLUMNW column = {};
     column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
     column.fmt = format;
-    column.cx = width;
+    column.cx = Scaled(width, WindowDpi(list));
     column.pszText = &text[0];
     column.iSubItem = index;
-    SendMessageA(list, LVM_INSERTCOLUMNA, index, reinterpret_cast<LPARAM>(&column));
+    SendMessageW(list, LVM_INSERTCOLUMNW, index, reinterpret_cast<LPARAM>(&column));
 }
 
-void SetItemText(HWND list, int item, int column, const char* text) {
-    LVITEMA entry = {};
+void SetItemText(HWND list, int item, int column, const std::string& text) {
+    std::wstring wide = Widen(text);
+    LVITEMW entry = {};
     entry.iSubItem = column;
-    entry.pszText = const_cast<char*>(text);
-    SendMessageA(list, LVM_SETITEMTEXTA, item, reinterpret_cast<LPARAM>(&entry));
+    entry.pszText = &wide[0];
+    SendMessageW(list, LVM_SETITEMTEXTW, item, reinterpret_cast<LPARAM>(&entry));
 }
 
 LRESULT SendToBrowser(IShellBrowser* browser, UINT control, UINT message, WPARAM wParam,
@@ -85,12 +88,12 @@ STDMETHODIMP RootView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* setti
 
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_LISTVIEW_CLASSES | ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    window_ = CreateDialogParamA(theModule.instance, MAKEINTRESOURCEA(IDD_VIEW), parent,
+    window_ = CreateDialogParamW(theModule.instance, MAKEINTRESOURCEW(IDD_VIEW), parent,
                                  DialogProc, 0);
     if (!window_) return E_OUTOFMEMORY;
 
-    SetWindowLongPtrA(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
-    PostMessageA(window_, WM_COMMAND, kCreateList, 0);
+    SetWindowLongPtrW(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    PostMessageW(window_, WM_COMMAND, kCreateList, 0);
     *phwnd = window_;
     if (rect)
         SetWindowPos(window_, nullptr, rect->left, rect->top, rect->right - rect->left,
@@ -101,12 +104,12 @@ STDMETHODIMP RootView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* setti
 
 STDMETHODIMP RootView::DestroyViewWindow() {
     if (listView_) {
-        SendMessageA(listView_, LVM_DELETEALLITEMS, 0, 0);
+        SendMessageW(listView_, LVM_DELETEALLITEMS, 0, 0);
         auto small = reinterpret_cast<HIMAGELIST>(
-            SendMessageA(listView_, LVM_SETIMAGELIST, LVSIL_SMALL, 0));
+            SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_SMALL, 0));
         if (small) ImageList_Destroy(small);
         auto normal = reinterpret_cast<HIMAGELIST>(
-            SendMessageA(listView_, LVM_SETIMAGELIST, LVSIL_NORMAL, 0));
+            SendMessageW(listView_, LVM_SETIMAGELIST, LVSIL_NORMAL, 0));
         if (normal) ImageList_Destroy(normal);
         DestroyWindow(listView_);
         listView_ = nullptr;
@@ -153,15 +156,13 @@ void RootView::BuildMenusAndToolbar() {
     if (HMENU view = GetSubMenu(menu_, 2)) {
         int count = GetMenuItemCount(view);
         if (count > 0) DeleteMenu(view, count - 1, MF_BYPOSITION);
-        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(view, MF_STRING | (root ? MF_ENABLED : MF_GRAYED), kSettings,
-                    LoadModuleString(IDS_MENU_SETTINGS).c_str());
+        AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(view, MF_STRING | (root ? MF_ENABLED : MF_GRAYED), kSettings, LoadModuleText(IDS_MENU_SETTINGS).c_str());
     }
     int submenus = GetMenuItemCount(menu_);
     if (HMENU help = submenus > 0 ? GetSubMenu(menu_, submenus - 1) : nullptr) {
-        AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
-        std::string about = LoadModuleString(IDS_MENU_ABOUT) + ProductName();
-        AppendMenuA(help, MF_STRING, kAbout, about.c_str());
+        AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(help, MF_STRING, kAbout, (LoadModuleText(IDS_MENU_ABOUT) + Widen(ProductName())).c_str());
     }
     browser_->SetMenuSB(menu_, nullptr, window_);
 
@@ -182,17 +183,17 @@ void RootView::BuildMenusAndToolbar() {
 void RootView::CreateListView() {
     RECT client;
     GetClientRect(window_, &client);
-    listView_ = CreateWindowExA(0, WC_LISTVIEWA, nullptr, 0x50000004, 0, 0, client.right + 1,
+    listView_ = CreateWindowExW(0, WC_LISTVIEWW, nullptr, 0x50000004, 0, 0, client.right + 1,
                                 client.bottom + 1, window_, nullptr, theModule.instance, nullptr);
     Refresh();
     SetFocus(listView_);
 }
 
 void RootView::FillImageLists() {
-    HIMAGELIST oldNormal = reinterpret_cast<HIMAGELIST>(SendMessageA(
-        listView_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(MakeImageList(32))));
-    HIMAGELIST oldSmall = reinterpret_cast<HIMAGELIST>(SendMessageA(
-        listView_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(MakeImageList(16))));
+    HIMAGELIST oldNormal = reinterpret_cast<HIMAGELIST>(SendMessageW(
+        listView_, LVM_SETIMAGELIST, LVSIL_NORMAL, reinterpret_cast<LPARAM>(MakeImageList(Scaled(32, WindowDpi(listView_))))));
+    HIMAGELIST oldSmall = reinterpret_cast<HIMAGELIST>(SendMessageW(
+        listView_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(MakeImageList(Scaled(16, WindowDpi(listView_))))));
     if (oldNormal) ImageList_Destroy(oldNormal);
     if (oldSmall) ImageList_Destroy(oldSmall);
 }
@@ -200,18 +201,17 @@ void RootView::FillImageLists() {
 void RootView::RefreshList() {
     if (!listView_) return;
     WaitCursor wait;
-    SendMessageA(listView_, LVM_DELETEALLITEMS, 0, 0);
+    SendMessageW(listView_, LVM_DELETEALLITEMS, 0, 0);
     names_.clear();
     itemCount_ = 0;
 
     if (!folder_->IsReady()) {
         std::string caption =
             ProductName() + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
-        MessageBoxA(window_, LoadModuleString(IDS_CONNECTION_ERROR).c_str(), caption.c_str(),
-                    MB_ICONHAND);
+        MessageBoxW(window_, LoadModuleText(IDS_CONNECTION_ERROR).c_str(), Widen(caption).c_str(), MB_ICONHAND);
         return;
     }
-    while (SendMessageA(listView_, LVM_DELETECOLUMN, 0, 0)) {
+    while (SendMessageW(listView_, LVM_DELETECOLUMN, 0, 0)) {
     }
     AddColumn(listView_, 0, IDS_COLUMN_FILE_NAME, LVCFMT_LEFT, 180);
     AddColumn(listView_, 1, IDS_COLUMN_FILE_SIZE, LVCFMT_RIGHT, 80);
@@ -222,11 +222,11 @@ void RootView::RefreshList() {
     LPITEMIDLIST item = nullptr;
     while (items->Next(1, &item, nullptr) == S_OK && item) {
         int child = RootFolder::FindChild(item);
-        LVITEMA entry = {};
+        LVITEMW entry = {};
         entry.mask = LVIF_IMAGE | LVIF_STATE;
         entry.iItem = static_cast<int>(names_.size());
         entry.iImage = child + 1;
-        int at = static_cast<int>(SendMessageA(listView_, LVM_INSERTITEMA, 0,
+        int at = static_cast<int>(SendMessageW(listView_, LVM_INSERTITEMW, 0,
                                                reinterpret_cast<LPARAM>(&entry)));
         const char* name = ItemId::NameOf(item);
         SetItemText(listView_, at, 0, name ? name : "");
@@ -243,9 +243,9 @@ void RootView::UpdateStatus() {
     if (isRoot_) {
         second = LoadModuleString(IDS_PRODUCT_STATUS);
     } else {
-        char count[64];
-        wsprintfA(count, LoadModuleString(IDS_FOLDER_COUNT).c_str(), itemCount_);
-        first = count;
+        wchar_t count[64];
+        wsprintfW(count, LoadModuleText(IDS_FOLDER_COUNT).c_str(), itemCount_);
+        first = Narrow(count);
         IdListHolder* own = folder_->GetOwnIdList();
         STRRET name = {};
         // The root's display name of the folder's own list, as SHGDN_NORMAL gives it.
@@ -254,20 +254,21 @@ void RootView::UpdateStatus() {
     }
     SIZE firstSize = {}, secondSize = {};
     HDC dc = GetDC(window_);
-    GetTextExtentPoint32A(dc, first.c_str(), static_cast<int>(first.size()), &firstSize);
-    GetTextExtentPoint32A(dc, second.c_str(), static_cast<int>(second.size()), &secondSize);
+    std::wstring firstText = Widen(first), secondText = Widen(second);
+    GetTextExtentPoint32W(dc, firstText.c_str(), static_cast<int>(firstText.size()), &firstSize);
+    GetTextExtentPoint32W(dc, secondText.c_str(), static_cast<int>(secondText.size()), &secondSize);
     ReleaseDC(window_, dc);
 
     int parts[3] = {firstSize.cx, firstSize.cx + secondSize.cx, -1};
     SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(parts));
-    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(first.c_str()));
-    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTA, 1, reinterpret_cast<LPARAM>(second.c_str()));
-    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTA, 2, reinterpret_cast<LPARAM>(""));
+    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(firstText.c_str()));
+    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTW, 1, reinterpret_cast<LPARAM>(secondText.c_str()));
+    SendToBrowser(browser_.Get(), FCW_STATUS, SB_SETTEXTW, 2, reinterpret_cast<LPARAM>(L""));
 }
 
 int RootView::FirstSelected() const {
     for (int i = 0; i < itemCount_; ++i)
-        if (SendMessageA(listView_, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED) return i;
+        if (SendMessageW(listView_, LVM_GETITEMSTATE, i, LVIS_SELECTED) & LVIS_SELECTED) return i;
     return -1;
 }
 
@@ -311,7 +312,7 @@ BOOL RootView::OnNotify(NMHDR* header) {
             UINT id = header->idFrom == kSettings ? IDS_TIP_SETTINGS
                       : header->idFrom == kRefresh ? IDS_TIP_REFRESH
                                                     : 0;
-            AnswerTooltip(header, id ? LoadModuleString(id) : "", tipText_);
+            AnswerTooltip(header, id, tipText_);
             return TRUE;
         }
         default:
@@ -344,7 +345,7 @@ bool RootView::OnCommand(int command) {
 
 INT_PTR CALLBACK RootView::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) return TRUE;
-    auto* view = reinterpret_cast<RootView*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* view = reinterpret_cast<RootView*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!view) return FALSE;
     switch (message) {
         case WM_COMMAND:

@@ -61,7 +61,7 @@ private:
     HMENU menu_ = nullptr;
     FOLDERSETTINGS folderSettings_ = {};
     int itemCount_ = 0;
-    char tipText_[64] = {};
+    wchar_t tipText_[80] = {};
 };
 
 // Hands a new view out as IShellView: the QueryInterface result when it

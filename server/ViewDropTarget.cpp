@@ -18,7 +18,7 @@ IDropTarget* CreateViewDropTarget(FolderConnection* folder, CameraView* view) {
 // that view in its private block's first 32 bits.
 bool ViewDropTarget::IsOwnData(IDataObject* data) {
     if (!data) return false;
-    FORMATETC format = {static_cast<CLIPFORMAT>(RegisterClipboardFormatA("Vistrel")), nullptr,
+    FORMATETC format = {static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"Vistrel")), nullptr,
                         DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
     if (data->QueryGetData(&format) != S_OK) return false;
     STGMEDIUM medium = {};

@@ -11,7 +11,6 @@
 #include <filesystem>
 #include <thread>
 
-#include "support/BoxWatcher.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
 #include "support/IdLists.h"
@@ -66,7 +65,6 @@ protected:
 
     TestCard card_;
     std::unique_ptr<ViewUser> user_;
-    BoxWatcher workerBoxes_{IDCANCEL, 300};  // the loader's error box opens on its worker thread, out of a hook's sight
 };
 
 TEST_F(LongUse, OpeningFillingAndClosingAViewManyTimesGrowsNothing) {

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "base/Module.h"
+#include "base/WideText.h"
 #include "imaging/ImageLibrary.h"
 #include "res/resource.h"
 #include "transfer/ProgressDialog.h"
@@ -17,18 +18,19 @@ namespace {
 int16_t unnamedCounter = 0;
 int16_t clashCounter = 0;
 
-bool Exists(const std::string& path) { return GetFileAttributesW(WidePath(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) { return GetFileAttributesW(Widen(path).c_str()) != INVALID_FILE_ATTRIBUTES; }
 
 void EnsureDirectory(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    std::wstring wide = Widen(path);
+    DWORD attributes = GetFileAttributesW(wide.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-        CreateDirectoryA(path.c_str(), nullptr);
+        CreateDirectoryW(wide.c_str(), nullptr);
 }
 
 std::string TempDirectory() {
-    char path[MAX_PATH + 1] = {};
-    DWORD length = GetTempPathA(MAX_PATH, path);
-    return length && length < MAX_PATH ? std::string(path, length) : std::string();
+    wchar_t path[MAX_PATH + 1] = {};
+    DWORD length = GetTempPathW(MAX_PATH, path);
+    return length && length < MAX_PATH ? Narrow(path) : std::string();
 }
 
 // A render folder is named "<process id>-<number>". It is left over when that
@@ -49,7 +51,7 @@ bool IsLeftover(const WIN32_FIND_DATAW& folder) {
 }
 
 void ClearLeftovers(const std::string& directory) {
-    std::wstring wide = WidePath(directory);
+    std::wstring wide = Widen(directory);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((wide + L"*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return;
@@ -57,9 +59,7 @@ void ClearLeftovers(const std::string& directory) {
     do {
         bool folder = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
         if (folder && wcscmp(found.cFileName, L".") && wcscmp(found.cFileName, L"..") && IsLeftover(found)) {
-            char name[MAX_PATH] = {};
-            if (WideCharToMultiByte(CP_ACP, 0, found.cFileName, -1, name, MAX_PATH, nullptr, nullptr))
-                leftovers.push_back(directory + name + "\\");
+            leftovers.push_back(directory + Narrow(found.cFileName) + "\\");
         }
     } while (FindNextFileW(search, &found));
     FindClose(search);
@@ -99,8 +99,8 @@ HGLOBAL CopyBlock(HGLOBAL source) {
 }
 
 int ShowAcquisitionError() {
-    return MessageBoxA(nullptr, LoadModuleString(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
-                       ProductName().c_str(), MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
+    return MessageBoxW(nullptr, LoadModuleText(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
+                       Widen(ProductName()).c_str(), MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST);
 }
 
 // Decodes the full image into `picture`, preferring the driver's file.
@@ -109,7 +109,7 @@ bool LoadFetched(ImageLibrary* library, CameraImage* image, Image* picture, int 
                  int deleteWhenDone, ProgressDialog* dialog) {
     if (fileResult == kReadOk) {
         bool loaded = library->LoadFile(file, picture) >= 1;
-        if (deleteWhenDone) DeleteFileA(file);
+        if (deleteWhenDone) DeleteFileW(Widen(file).c_str());
         return loaded;
     }
     HGLOBAL block = nullptr;
@@ -125,7 +125,7 @@ bool StoreFile(ImageLibrary* library, CameraImage* image, const std::string& fol
                int rotation, int fileResult, const char* file, int deleteWhenDone, ProgressDialog* dialog) {
     if (fileResult == kReadOk) {
         filePath = MakeTransferPath(image, folder);
-        std::wstring from = WidePath(file), to = WidePath(filePath);
+        std::wstring from = Widen(file), to = Widen(filePath);
         if (deleteWhenDone) {
             // The driver's own temporary file becomes ours, under the picture's name.
             if (!MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_COPY_ALLOWED)) {
@@ -185,13 +185,6 @@ std::string SafeFileName(const std::string& name) {
 
 }  // namespace
 
-std::wstring WidePath(const std::string& path) {
-    int length = MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), nullptr, 0);
-    std::wstring wide(size_t(std::max(length, 0)), L'\0');
-    if (length > 0) MultiByteToWideChar(CP_ACP, 0, path.data(), int(path.size()), &wide[0], length);
-    return wide;
-}
-
 std::string WorkDirectory() {
     std::string directory = TempDirectory() + "CAMEXP\\";
     EnsureDirectory(directory);
@@ -205,7 +198,7 @@ std::string MakeRenderFolder() {
     std::string work = WorkDirectory();
     for (int attempt = 0; attempt < 100; ++attempt) {
         std::string folder = work + std::to_string(GetCurrentProcessId()) + "-" + std::to_string(++made) + "\\";
-        if (CreateDirectoryW(WidePath(folder).c_str(), nullptr)) return folder;
+        if (CreateDirectoryW(Widen(folder).c_str(), nullptr)) return folder;
         if (GetLastError() != ERROR_ALREADY_EXISTS) break;
     }
     return "";
@@ -213,7 +206,7 @@ std::string MakeRenderFolder() {
 
 void RemoveRenderFolder(const std::string& folder) {
     if (folder.empty()) return;
-    std::wstring wide = WidePath(folder);
+    std::wstring wide = Widen(folder);
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((wide + L"*").c_str(), &found);
     if (search != INVALID_HANDLE_VALUE) {
@@ -225,11 +218,10 @@ void RemoveRenderFolder(const std::string& folder) {
     RemoveDirectoryW(wide.c_str());
 }
 
+// UTF-8 never uses an ASCII byte inside a longer character.
 int FindLastChar(const std::string& text, char c) {
-    int found = -1;
-    for (const char* at = text.c_str(); *at; at = CharNextA(at))
-        if (*at == c) found = int(at - text.c_str());
-    return found;
+    size_t found = text.rfind(c);
+    return found == std::string::npos ? -1 : int(found);
 }
 
 std::string UniqueTempName(const std::string& folder, const std::string& extension) {
@@ -268,7 +260,7 @@ std::string MakeTransferPath(CameraImage* image, const std::string& folder) {
 void DeleteTransferred(TransferBatch& batch) {
     for (TransferItem& item : batch.items) {
         if (item.filePath.empty()) continue;
-        DeleteFileW(WidePath(item.filePath).c_str());
+        DeleteFileW(Widen(item.filePath).c_str());
         item.filePath.clear();
     }
 }
@@ -291,7 +283,7 @@ bool TransferImage(TransferBatch& batch, CameraImage* image, std::string& filePa
         dialog.Close();
         if (stored) return true;
         if (!dib && !filePath.empty()) {  // half-made: a retry writes a new one
-            DeleteFileW(WidePath(filePath).c_str());
+            DeleteFileW(Widen(filePath).c_str());
             filePath.clear();
         }
         if (ShowAcquisitionError() != IDRETRY) return CancelBatch(batch);

@@ -3,9 +3,7 @@
 // full-resolution fetch per image, turned as the view shows it, named after
 // the image in the render folder of the data object that hands it out.
 //
-// Paths here are in the ANSI code page: they come from the drivers and go to
-// the codec library, whose contracts are char. WidePath converts them for the
-// wide calls.
+// Paths here are UTF-8, as the drivers and the codec library pass them.
 #include <windows.h>
 
 #include <string>
@@ -53,4 +51,3 @@ std::string MakeRenderFolder();
 // Deletes the folder's files and the folder; files still open elsewhere stay
 // (and the folder with them) until a later start of the module clears them.
 void RemoveRenderFolder(const std::string& folder);
-std::wstring WidePath(const std::string& path);

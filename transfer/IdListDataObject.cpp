@@ -6,7 +6,7 @@
 
 namespace {
 
-CLIPFORMAT IdListFormat() { return static_cast<CLIPFORMAT>(RegisterClipboardFormatA("Shell IDList Array")); }
+CLIPFORMAT IdListFormat() { return static_cast<CLIPFORMAT>(RegisterClipboardFormatW(L"Shell IDList Array")); }
 
 void Put32(BYTE* at, size_t value) {
     UINT narrow = UINT(value);

@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "base/WideText.h"
 #include "transfer/FormatEnumerator.h"
 
 namespace {
@@ -78,7 +79,7 @@ HRESULT HandOver(HGLOBAL block, STGMEDIUM* medium) {
 HGLOBAL FileList(const std::vector<std::string>& paths) {
     std::wstring names;
     for (const std::string& path : paths) {
-        std::wstring wide = WidePath(path);
+        std::wstring wide = Widen(path);
         if (wide.empty() || wide.size() >= MAX_PATH) return nullptr;  // readers take paths into MAX_PATH buffers
         names += wide + L'\0';
     }
@@ -100,7 +101,7 @@ HGLOBAL PreferredEffect() {
 }
 
 bool Rendered(const TransferItem& item) {
-    return !item.filePath.empty() && GetFileAttributesW(WidePath(item.filePath).c_str()) != INVALID_FILE_ATTRIBUTES;
+    return !item.filePath.empty() && GetFileAttributesW(Widen(item.filePath).c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
 // The camera's capture time, a local "YYYY:MM:DD HH:MM:SS", as a file time.
@@ -263,7 +264,7 @@ HGLOBAL ImageDataObject::RenderPlaceholder() {
     if (batch_.folder.empty()) batch_.folder = MakeRenderFolder();
     std::string path = PlaceholderPath();
     if (path.empty()) return nullptr;
-    HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_WRITE, FILE_SHARE_READ, nullptr, OPEN_ALWAYS,
                               FILE_ATTRIBUTE_ARCHIVE, nullptr);
     if (file != INVALID_HANDLE_VALUE) CloseHandle(file);
     return FileList({path});
@@ -277,7 +278,7 @@ HGLOBAL ImageDataObject::RenderIdListArray() {
     size_t header = sizeof(UINT) * (batch_.items.size() + 2), size = header + sizeof(USHORT);
     std::vector<AbsoluteIdList> children;
     for (const TransferItem& item : batch_.items) {
-        children.emplace_back(ILCreateFromPathW(WidePath(item.filePath).c_str()));
+        children.emplace_back(ILCreateFromPathW(Widen(item.filePath).c_str()));
         if (!children.back()) return nullptr;
         size += ILGetSize(children.back().get());
     }
@@ -327,12 +328,12 @@ HGLOBAL ImageDataObject::RenderDescriptor() {
         if (item.rotation != 0 || size == 0 || name.empty() || Rendered(item)) {
             WIN32_FILE_ATTRIBUTE_DATA file;
             if (!FetchOne(item, image) ||
-                !GetFileAttributesExW(WidePath(item.filePath).c_str(), GetFileExInfoStandard, &file))
+                !GetFileAttributesExW(Widen(item.filePath).c_str(), GetFileExInfoStandard, &file))
                 return nullptr;
             size = (ULONGLONG(file.nFileSizeHigh) << 32) | file.nFileSizeLow;
             name = item.filePath.substr(item.filePath.find_last_of('\\') + 1);
         }
-        std::wstring wide = WidePath(name);
+        std::wstring wide = Widen(name);
         if (wide.empty() || wide.size() >= MAX_PATH) return nullptr;
         FILEDESCRIPTORW& descriptor = descriptors[i];
         descriptor.dwFlags = FD_FILESIZE | FD_PROGRESSUI;
@@ -363,6 +364,6 @@ HRESULT ImageDataObject::RenderContents(size_t index, IStream** stream) {
         // This driver reads pictures into files only.
     }
     if (!FetchOne(item, image)) return E_UNEXPECTED;
-    return SHCreateStreamOnFileEx(WidePath(item.filePath).c_str(), STGM_READ | STGM_SHARE_DENY_NONE,
+    return SHCreateStreamOnFileEx(Widen(item.filePath).c_str(), STGM_READ | STGM_SHARE_DENY_NONE,
                                   FILE_ATTRIBUTE_NORMAL, FALSE, nullptr, stream);
 }

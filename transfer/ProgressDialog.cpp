@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include "base/Module.h"
+#include "base/WideText.h"
 #include "res/resource.h"
 
 ProgressDialog::ProgressDialog() { SetCaptionText(""); }
@@ -21,17 +22,17 @@ BOOL ProgressDialog::Open(HWND owner) {
         EnableWindow(owner, FALSE);
         ownerDisabled_ = 1;
     }
-    dialog_ = CreateDialogParamA(theModule.instance, MAKEINTRESOURCEA(IDD_PROGRESS), owner, DialogProc, 0);
+    dialog_ = CreateDialogParamW(theModule.instance, MAKEINTRESOURCEW(IDD_PROGRESS), owner, DialogProc, 0);
     if (!dialog_) {
         if (ownerDisabled_) EnableWindow(owner_, TRUE);
         ownerDisabled_ = 0;
         return 0;
     }
-    SetWindowLongPtrA(dialog_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(dialog_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
     bar_ = GetDlgItem(dialog_, IDC_PROGRESS_BAR);
-    SendMessageA(bar_, PBM_SETRANGE, 0, MAKELPARAM(rangeMin_, rangeMax_));
-    SendMessageA(bar_, PBM_SETSTEP, WPARAM(step_), 0);
-    SendMessageA(bar_, PBM_SETPOS, WPARAM(rangeMin_), 0);
+    SendMessageW(bar_, PBM_SETRANGE, 0, MAKELPARAM(rangeMin_, rangeMax_));
+    SendMessageW(bar_, PBM_SETSTEP, WPARAM(step_), 0);
+    SendMessageW(bar_, PBM_SETPOS, WPARAM(rangeMin_), 0);
     return 1;
 }
 
@@ -40,7 +41,7 @@ void ProgressDialog::Close() {
     if (ownerDisabled_) EnableWindow(owner_, TRUE);
     ownerDisabled_ = 0;
     if (dialog_) {
-        SetWindowLongPtrA(dialog_, DWLP_USER, 0);
+        SetWindowLongPtrW(dialog_, DWLP_USER, 0);
         DestroyWindow(dialog_);
     }
     dialog_ = nullptr;
@@ -50,17 +51,17 @@ void ProgressDialog::Close() {
 void ProgressDialog::SetRange(int low, int high) {
     rangeMin_ = low;
     rangeMax_ = high;
-    if (bar_) SendMessageA(bar_, PBM_SETRANGE, 0, MAKELPARAM(low, high));
+    if (bar_) SendMessageW(bar_, PBM_SETRANGE, 0, MAKELPARAM(low, high));
 }
 
 void ProgressDialog::SetStep(int step) {
     step_ = step;
-    if (bar_) SendMessageA(bar_, PBM_SETSTEP, WPARAM(step), 0);
+    if (bar_) SendMessageW(bar_, PBM_SETSTEP, WPARAM(step), 0);
 }
 
 void ProgressDialog::SetPosition(int position) {
     Pump();
-    if (bar_) SendMessageA(bar_, PBM_SETPOS, WPARAM(position), 0);
+    if (bar_) SendMessageW(bar_, PBM_SETPOS, WPARAM(position), 0);
     ShowPercent(position);
 }
 
@@ -69,29 +70,29 @@ void ProgressDialog::ShowPercent(int position) {
     if (!dialog_ || rangeMax_ == rangeMin_) return;
     int percent = (position - rangeMin_) * 100 / (rangeMax_ - rangeMin_);
     if (percent != 100) percent %= 100;
-    std::string text = std::to_string(percent) + "%";
+    std::wstring text = std::to_wstring(percent) + L"%";
     HWND label = GetDlgItem(dialog_, IDC_PROGRESS_PERCENT);
-    char shown[17] = {};
-    GetWindowTextA(label, shown, 16);
-    if (text != shown) SetWindowTextA(label, text.c_str());
+    wchar_t shown[17] = {};
+    GetWindowTextW(label, shown, 16);
+    if (text != shown) SetWindowTextW(label, text.c_str());
 }
 
 void ProgressDialog::SetTitle(const std::string& text) {
-    if (dialog_) SetWindowTextA(dialog_, text.c_str());
+    if (dialog_) SetWindowTextW(dialog_, Widen(text).c_str());
 }
 
 // A quit request ends the transfer and goes back to the loop it was meant for.
 void ProgressDialog::Pump() {
     MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+    while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE)) {
         if (msg.message == WM_QUIT) {
             cancelled_ = 1;
             PostQuitMessage(int(msg.wParam));
             return;
         }
-        if (dialog_ && IsDialogMessageA(dialog_, &msg)) continue;
+        if (dialog_ && IsDialogMessageW(dialog_, &msg)) continue;
         TranslateMessage(&msg);
-        DispatchMessageA(&msg);
+        DispatchMessageW(&msg);
     }
 }
 
@@ -102,7 +103,7 @@ int ProgressDialog::PumpAndCheckCancel() {
 
 INT_PTR CALLBACK ProgressDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM) {
     if (message != WM_COMMAND || LOWORD(wParam) != IDCANCEL) return FALSE;
-    auto* dialog = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* dialog = reinterpret_cast<ProgressDialog*>(GetWindowLongPtrW(window, DWLP_USER));
     if (dialog) dialog->cancelled_ = 1;
     return FALSE;
 }

@@ -2,6 +2,7 @@
 
 #include "res/resource.h"
 #include "base/Module.h"
+#include "base/WideText.h"
 
 namespace {
 
@@ -9,7 +10,7 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
     if (message == WM_INITDIALOG) {
         std::string title = LoadModuleString(IDS_ABOUT) + " " + ProductName() + " - " +
                             LoadModuleString(IDS_VERSION) + " " + ProductVersion();
-        SetWindowTextA(dialog, title.c_str());
+        SetWindowTextW(dialog, Widen(title).c_str());
         return TRUE;
     }
     // A click closes it; Enter and Escape do too, as in any dialog.
@@ -24,5 +25,5 @@ INT_PTR CALLBACK AboutProc(HWND dialog, UINT message, WPARAM wParam, LPARAM) {
 }  // namespace
 
 INT_PTR ShowAboutBox(HWND owner) {
-    return DialogBoxParamA(theModule.instance, MAKEINTRESOURCEA(IDD_ABOUT), owner, AboutProc, 0);
+    return DialogBoxParamW(theModule.instance, MAKEINTRESOURCEW(IDD_ABOUT), owner, AboutProc, 0);
 }

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/Dpi.h"
 #include "base/Module.h"
 #include "camera/ConfigStore.h"
 #include "imaging/ImageLibrary.h"
@@ -103,7 +104,7 @@ STDMETHODIMP CameraView::GetWindow(HWND* window) {
 }
 
 STDMETHODIMP CameraView::TranslateAccelerator(MSG* msg) {
-    return window_ && accelerators_ && msg && ::TranslateAcceleratorA(window_, accelerators_, msg) ? S_OK
+    return window_ && accelerators_ && msg && ::TranslateAcceleratorW(window_, accelerators_, msg) ? S_OK
                                                                                                : S_FALSE;
 }
 
@@ -152,22 +153,22 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
     oleInitialized_ = SUCCEEDED(OleInitialize(nullptr));
     BuildMenusAndToolbar();
 
-    window_ = CreateDialogParamA(theModule.instance, MAKEINTRESOURCEA(IDD_VIEW), parent, WindowProc, 0);
+    window_ = CreateDialogParamW(theModule.instance, MAKEINTRESOURCEW(IDD_VIEW), parent, WindowProc, 0);
     if (!window_) {
         LeaveOle();
         browser_.Reset();
         return E_OUTOFMEMORY;
     }
-    SetWindowLongPtrA(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
     dropTarget_ = CreateViewDropTarget(folder_, this);
     if (dropTarget_) RegisterDragDrop(window_, dropTarget_);
     nextClipboardViewer_ = SetClipboardViewer(window_);
-    PostMessageA(window_, WM_COMMAND, kFill, 0);
+    PostMessageW(window_, WM_COMMAND, kFill, 0);
     *phwnd = window_;
     if (rect)
         SetWindowPos(window_, nullptr, rect->left, rect->top, rect->right - rect->left,
                      rect->bottom - rect->top, SWP_NOZORDER | SWP_SHOWWINDOW);
-    accelerators_ = LoadAcceleratorsA(theModule.instance, MAKEINTRESOURCEA(IDA_VIEW));
+    accelerators_ = LoadAcceleratorsW(theModule.instance, MAKEINTRESOURCEW(IDA_VIEW));
     ListenForKeys(window_, accelerators_);
     BuildItems();
     SetFocus(window_);
@@ -193,7 +194,7 @@ STDMETHODIMP CameraView::DestroyViewWindow() {
     if (fileDialog_) {
         fileDialog_->Release();
         fileDialog_ = nullptr;
-        PostMessageA(window_, WM_CLOSE, 0, 0);
+        PostMessageW(window_, WM_CLOSE, 0, 0);
     } else {
         DestroyWindow(window_);
         windowDestroyed_ = true;
@@ -261,10 +262,10 @@ void CameraView::FillView() {
             return;
         }
         std::string caption = ProductName() + " - " + LoadModuleString(IDS_CONNECTION_ERROR_CAPTION);
-        MessageBoxA(window_, LoadModuleString(IDS_CONNECTION_ERROR).c_str(), caption.c_str(), MB_ICONHAND);
+        MessageBoxW(window_, LoadModuleText(IDS_CONNECTION_ERROR).c_str(), Widen(caption).c_str(), MB_ICONHAND);
         return;
     }
-    int width = CellWidth();
+    int dpi = WindowDpi(window_), width = Scaled(CellWidth(), dpi);
     RECT client;
     GetClientRect(window_, &client);
     if (!control_) {
@@ -276,8 +277,9 @@ void CameraView::FillView() {
         control_->RemoveAllItems();
     }
     control_->KeepAlive(folder_->Keeper(folderObject_));
-    int height = width + 8 + kCaptionLineHeight * folder_->GetCapabilities().captionLines;
-    control_->SetLayout(10, 2, short(width), short(height), 1, RGB(255, 255, 255), InFileDialog() ? 0 : 1);
+    int height = width + Scaled(8 + kCaptionLineHeight * folder_->GetCapabilities().captionLines, dpi);
+    control_->SetLayout(short(Scaled(10, dpi)), short(Scaled(2, dpi)), short(width), short(height), 1,
+                        RGB(255, 255, 255), InFileDialog() ? 0 : 1);
     ShowSourceStatus();
     for (const ViewItem& item : items_)
         if (CameraImage* image = folder_->OpenImage(item.name)) control_->AddItem(image, item.name.c_str(), -1);
@@ -375,48 +377,48 @@ void CameraView::BuildMenusAndToolbar() {
     HMENU file = GetSubMenu(menu_, 0), edit = GetSubMenu(menu_, 1), view = GetSubMenu(menu_, 2);
     HMENU help = submenus > 0 ? GetSubMenu(menu_, submenus - 1) : nullptr;
     if (file) {
-        InsertMenuA(file, 0, MF_BYPOSITION | MF_STRING | (connected && count ? MF_ENABLED : MF_GRAYED), kPrint,
-                    LoadModuleString(IDS_MENU_PRINT).c_str());
-        InsertMenuA(file, 1, MF_BYPOSITION | MF_STRING | MF_GRAYED, kProperties,
-                    LoadModuleString(IDS_MENU_PROPERTIES).c_str());
-        InsertMenuA(file, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        InsertMenuW(file, 0, MF_BYPOSITION | MF_STRING | (connected && count ? MF_ENABLED : MF_GRAYED), kPrint,
+                    LoadModuleText(IDS_MENU_PRINT).c_str());
+        InsertMenuW(file, 1, MF_BYPOSITION | MF_STRING | MF_GRAYED, kProperties,
+                    LoadModuleText(IDS_MENU_PROPERTIES).c_str());
+        InsertMenuW(file, 2, MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
     }
     if (edit) {
         DeleteMenu(edit, 0, MF_BYPOSITION);
         DeleteMenu(edit, 0, MF_BYPOSITION);
-        AppendMenuA(edit, MF_STRING | MF_GRAYED, kCopy, LoadModuleString(IDS_MENU_COPY).c_str());
-        AppendMenuA(edit, MF_STRING | (CanPaste() ? MF_ENABLED : MF_GRAYED), kPaste,
-                    LoadModuleString(IDS_MENU_PASTE).c_str());
-        AppendMenuA(edit, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(edit, MF_STRING | (selected ? MF_ENABLED : MF_GRAYED), kRotate,
-                    LoadModuleString(IDS_MENU_ROTATE_SELECTED).c_str());
+        AppendMenuW(edit, MF_STRING | MF_GRAYED, kCopy, LoadModuleText(IDS_MENU_COPY).c_str());
+        AppendMenuW(edit, MF_STRING | (CanPaste() ? MF_ENABLED : MF_GRAYED), kPaste,
+                    LoadModuleText(IDS_MENU_PASTE).c_str());
+        AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(edit, MF_STRING | (selected ? MF_ENABLED : MF_GRAYED), kRotate,
+                    LoadModuleText(IDS_MENU_ROTATE_SELECTED).c_str());
         if (DeleteAllOnly())
-            AppendMenuA(edit, MF_STRING | (count ? MF_ENABLED : MF_GRAYED), kDelete,
-                        LoadModuleString(IDS_MENU_DELETE_ALL).c_str());
+            AppendMenuW(edit, MF_STRING | (count ? MF_ENABLED : MF_GRAYED), kDelete,
+                        LoadModuleText(IDS_MENU_DELETE_ALL).c_str());
         else
-            AppendMenuA(edit, MF_STRING | (connected && selected ? MF_ENABLED : MF_GRAYED), kDelete,
-                        LoadModuleString(IDS_MENU_DELETE_SELECTED).c_str());
-        AppendMenuA(edit, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(edit, MF_STRING | (connected && count ? MF_ENABLED : MF_GRAYED), kSelectAll,
-                    LoadModuleString(IDS_MENU_SELECT_ALL).c_str());
+            AppendMenuW(edit, MF_STRING | (connected && selected ? MF_ENABLED : MF_GRAYED), kDelete,
+                        LoadModuleText(IDS_MENU_DELETE_SELECTED).c_str());
+        AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(edit, MF_STRING | (connected && count ? MF_ENABLED : MF_GRAYED), kSelectAll,
+                    LoadModuleText(IDS_MENU_SELECT_ALL).c_str());
     }
     if (view) {
         int items = GetMenuItemCount(view);
         if (items > 0) DeleteMenu(view, items - 1, MF_BYPOSITION);
         bool thumbs = GetViewType() == "Thumbs";
-        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(view, MF_STRING, kSelectFolder, LoadModuleString(IDS_MENU_SELECT_FOLDER).c_str());
-        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(view, MF_STRING, kSettings, LoadModuleString(IDS_MENU_SETTINGS).c_str());
-        AppendMenuA(view, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(view, MF_STRING | (thumbs ? MF_CHECKED : 0), kThumbnailView,
-                    LoadModuleString(IDS_MENU_THUMBNAIL_VIEW).c_str());
-        AppendMenuA(view, MF_STRING | (thumbs ? 0 : MF_CHECKED), kListView,
-                    LoadModuleString(IDS_MENU_LIST_VIEW).c_str());
+        AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(view, MF_STRING, kSelectFolder, LoadModuleText(IDS_MENU_SELECT_FOLDER).c_str());
+        AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(view, MF_STRING, kSettings, LoadModuleText(IDS_MENU_SETTINGS).c_str());
+        AppendMenuW(view, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(view, MF_STRING | (thumbs ? MF_CHECKED : 0), kThumbnailView,
+                    LoadModuleText(IDS_MENU_THUMBNAIL_VIEW).c_str());
+        AppendMenuW(view, MF_STRING | (thumbs ? 0 : MF_CHECKED), kListView,
+                    LoadModuleText(IDS_MENU_LIST_VIEW).c_str());
     }
     if (help) {
-        AppendMenuA(help, MF_SEPARATOR, 0, nullptr);
-        AppendMenuA(help, MF_STRING, kAbout, (LoadModuleString(IDS_MENU_ABOUT) + ProductName()).c_str());
+        AppendMenuW(help, MF_SEPARATOR, 0, nullptr);
+        AppendMenuW(help, MF_STRING, kAbout, (LoadModuleText(IDS_MENU_ABOUT) + Widen(ProductName())).c_str());
     }
     browser_->SetMenuSB(menu_, nullptr, window_);
 
@@ -457,7 +459,7 @@ void CameraView::UpdateCommandStates() {
     int selected = control_ ? control_->GetSelectedCount() : 0;
     LRESULT ignored = 0;
     if (browser_)
-        browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, 0, reinterpret_cast<LPARAM>(CountsText().c_str()),
+        browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTW, 0, reinterpret_cast<LPARAM>(Widen(CountsText()).c_str()),
                                  &ignored);
     HMENU file = menu_ ? GetSubMenu(menu_, 0) : nullptr;
     HMENU edit = menu_ ? GetSubMenu(menu_, 1) : nullptr;

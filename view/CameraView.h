@@ -123,5 +123,5 @@ private:
     bool menusBuilt_ = false;
     bool oleInitialized_ = false;
     IDropTarget* dropTarget_ = nullptr;
-    char tipText_[64] = {};
+    wchar_t tipText_[80] = {};
 };

@@ -7,6 +7,8 @@
 #include <string>
 
 #include "base/ComObject.h"
+#include "base/Module.h"
+#include "base/WideText.h"
 
 // What both shell views share: counting (at life and at every reference),
 // QueryInterface by the view's table, and the window handle GetWindow gives.
@@ -35,7 +37,7 @@ protected:
     // a window pointing at a freed view.
     void ForgetWindow() {
         if (window_ && !windowDestroyed_ && IsWindow(window_)) {
-            SetWindowLongPtrA(window_, DWLP_USER, 0);
+            SetWindowLongPtrW(window_, DWLP_USER, 0);
             DestroyWindow(window_);
         }
         window_ = nullptr;
@@ -55,16 +57,16 @@ protected:
     UINT uiState_ = 0xFACE0FF1;  // no SVUIA_ state
 };
 
-// Answers a tooltip request with `text` kept in `buffer` (64 bytes that stay
-// valid after the notification): ANSI as it is, wide converted.
-inline void AnswerTooltip(NMHDR* header, const std::string& text, char (&buffer)[64]) {
-    lstrcpynA(buffer, text.c_str(), sizeof buffer);
+// Answers a tooltip request with string `id` kept in `buffer`, which stays valid after the
+// notification: wide as it is, in the ANSI code page for a tooltip that asks so.
+inline void AnswerTooltip(NMHDR* header, UINT id, wchar_t (&buffer)[80]) {
+    lstrcpynW(buffer, id ? LoadModuleText(id).c_str() : L"", 80);
     if (header->code == TTN_NEEDTEXTW) {
-        wchar_t wide[32] = {};
-        MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, wide, 31);
-        std::memcpy(buffer, wide, sizeof buffer);
-        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = reinterpret_cast<wchar_t*>(buffer);
-    } else {
-        reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = buffer;
+        reinterpret_cast<NMTTDISPINFOW*>(header)->lpszText = buffer;
+        return;
     }
+    char single[sizeof buffer] = {};
+    WideCharToMultiByte(CP_ACP, 0, buffer, -1, single, sizeof single - 1, nullptr, nullptr);
+    std::memcpy(buffer, single, sizeof buffer);
+    reinterpret_cast<NMTTDISPINFOA*>(header)->lpszText = reinterpret_cast<char*>(buffer);
 }

@@ -65,7 +65,7 @@ void CameraView::DragSelection() {
 namespace {
 
 bool AskYes(HWND owner, UINT text, UINT caption) {
-    return MessageBoxA(owner, LoadModuleString(text).c_str(), LoadModuleString(caption).c_str(), MB_YESNO) == IDYES;
+    return MessageBoxW(owner, LoadModuleText(text).c_str(), LoadModuleText(caption).c_str(), MB_YESNO) == IDYES;
 }
 
 }  // namespace
@@ -137,41 +137,32 @@ void CameraView::PropertiesCommand() {
 namespace {
 
 int CALLBACK OpenAtCurrentFolder(HWND dialog, UINT message, LPARAM, LPARAM data) {
-    if (message == BFFM_INITIALIZED) SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, data);
+    if (message == BFFM_INITIALIZED) SendMessageW(dialog, BFFM_SETSELECTIONW, TRUE, data);
     return 0;
 }
 
 }  // namespace
 
 int CameraView::SelectImageFolder(HWND owner) {
-    IMalloc* allocator = nullptr;
-    if (FAILED(SHGetMalloc(&allocator)) || !allocator) return 0;
-    auto* buffer = static_cast<char*>(allocator->Alloc(MAX_PATH));
-    if (!buffer) {
-        allocator->Release();
-        return 0;
-    }
-    buffer[0] = '\0';
-    std::string title = LoadModuleString(IDS_SELECT_IMAGE_FOLDER);
-    std::string current = folder_->GetCurrentFolder();
-    BROWSEINFOA browse = {};
+    wchar_t buffer[MAX_PATH] = {};
+    std::wstring title = LoadModuleText(IDS_SELECT_IMAGE_FOLDER);
+    std::wstring current = Widen(folder_->GetCurrentFolder());
+    BROWSEINFOW browse = {};
     browse.hwndOwner = owner;
     browse.pszDisplayName = buffer;
     browse.lpszTitle = title.c_str();
     browse.ulFlags = BIF_RETURNONLYFSDIRS;
     browse.lpfn = OpenAtCurrentFolder;
     browse.lParam = reinterpret_cast<LPARAM>(current.c_str());
-    if (LPITEMIDLIST chosen = SHBrowseForFolderA(&browse)) {
-        BOOL found = SHGetPathFromIDListA(chosen, buffer);
-        allocator->Free(chosen);
+    if (LPITEMIDLIST chosen = SHBrowseForFolderW(&browse)) {
+        BOOL found = SHGetPathFromIDListW(chosen, buffer);
+        CoTaskMemFree(chosen);
         if (found && buffer[0]) {
             folder_->SetKind("Viewer");
-            folder_->SetCurrentFolder(buffer);
+            folder_->SetCurrentFolder(Narrow(buffer));
             Refresh();
         }
     }
-    allocator->Free(buffer);
-    allocator->Release();
     return 1;
 }
 

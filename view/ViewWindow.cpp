@@ -33,8 +33,8 @@ std::string CameraView::CountsText() {
 }
 
 void CameraView::ShowSourceStatus() {
-    char counts[128];
-    wsprintfA(counts, LoadModuleString(IDS_STATUS_COUNTS).c_str(), folder_->GetImageCount(), 0);
+    wchar_t counts[128];
+    wsprintfW(counts, LoadModuleText(IDS_STATUS_COUNTS).c_str(), folder_->GetImageCount(), 0);
     std::string kind = folder_->GetKind(), name, detail;
     if (kind == "Viewer") {
         name = LoadModuleString(IDS_IMAGES_ON_DISK);
@@ -46,22 +46,22 @@ void CameraView::ShowSourceStatus() {
         std::string type = folder_->GetConnectionType();
         detail = type == "Serial" ? folder_->GetComPort() + "  " + folder_->GetComSpeed() + " bps" : type;
     }
-    SetStatusParts(counts, name, detail);
+    SetStatusParts(Narrow(counts), name, detail);
 }
 
 void CameraView::SetStatusParts(const std::string& a, const std::string& b, const std::string& c) {
     if (!browser_) return;
+    std::wstring texts[3] = {Widen(a), Widen(b), Widen(c)};
     SIZE first = {}, second = {};
     HDC dc = GetDC(window_);
-    GetTextExtentPoint32A(dc, a.c_str(), int(a.size()), &first);
-    GetTextExtentPoint32A(dc, b.c_str(), int(b.size()), &second);
+    GetTextExtentPoint32W(dc, texts[0].c_str(), int(texts[0].size()), &first);
+    GetTextExtentPoint32W(dc, texts[1].c_str(), int(texts[1].size()), &second);
     ReleaseDC(window_, dc);
     int edges[3] = {first.cx, first.cx + second.cx, -1};
     LRESULT ignored = 0;
     browser_->SendControlMsg(FCW_STATUS, SB_SETPARTS, 3, reinterpret_cast<LPARAM>(edges), &ignored);
-    const std::string* texts[3] = {&a, &b, &c};
     for (int i = 0; i < 3; ++i)
-        browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTA, i, reinterpret_cast<LPARAM>(texts[i]->c_str()),
+        browser_->SendControlMsg(FCW_STATUS, SB_SETTEXTW, i, reinterpret_cast<LPARAM>(texts[i].c_str()),
                                  &ignored);
 }
 
@@ -82,7 +82,7 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
     UpdateCommandStates();
     // A file dialog reads the selection's names, which may fetch pictures:
     // never inside the click that changed it, and once for a burst of changes.
-    if (fileDialog_ && !selectionNewsPosted_) selectionNewsPosted_ = PostMessageA(window_, kSelectionNews, 0, 0);
+    if (fileDialog_ && !selectionNewsPosted_) selectionNewsPosted_ = PostMessageW(window_, kSelectionNews, 0, 0);
 }
 
 // A file dialog has the first word: it opens the picture for its program. A
@@ -197,13 +197,13 @@ INT_PTR CameraView::OnNotify(NMHDR* header) {
         text = DeleteAllOnly() ? IDS_TIP_DELETE_ALL : IDS_TIP_DELETE_SELECTED;
     for (const TipRow& row : kTips)
         if (header->idFrom == UINT_PTR(row.command)) text = row.text;
-    AnswerTooltip(header, text ? LoadModuleString(text) : "", tipText_);
+    AnswerTooltip(header, text, tipText_);
     return TRUE;
 }
 
 INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) return TRUE;
-    auto* view = reinterpret_cast<CameraView*>(GetWindowLongPtrA(window, DWLP_USER));
+    auto* view = reinterpret_cast<CameraView*>(GetWindowLongPtrW(window, DWLP_USER));
     if (!view) return FALSE;
     switch (message) {
         case WM_PAINT: {
@@ -216,11 +216,11 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
             if (reinterpret_cast<HWND>(wParam) == view->nextClipboardViewer_)
                 view->nextClipboardViewer_ = reinterpret_cast<HWND>(lParam);
             else if (view->nextClipboardViewer_)
-                SendMessageA(view->nextClipboardViewer_, message, wParam, lParam);
+                SendMessageW(view->nextClipboardViewer_, message, wParam, lParam);
             return FALSE;
         case WM_DRAWCLIPBOARD:
             view->UpdateCommandStates();
-            if (view->nextClipboardViewer_) SendMessageA(view->nextClipboardViewer_, message, wParam, lParam);
+            if (view->nextClipboardViewer_) SendMessageW(view->nextClipboardViewer_, message, wParam, lParam);
             return FALSE;
         case WM_COMMAND: {
             // A command that pumps messages may see the browser leave the view meanwhile.

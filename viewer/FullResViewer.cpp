@@ -6,20 +6,38 @@
 #include <cmath>
 #include <cstdio>
 
+#include "base/Dpi.h"
 #include "base/Module.h"
+#include "base/WideText.h"
 #include "camera/FolderConnection.h"
 #include "res/resource.h"
 #include "transfer/ProgressDialog.h"
 
 namespace {
 
-const char kFrameClass[] = "FrameHelperWin";
-const char kPaneClass[] = "FullResWin";
+const wchar_t kFrameClass[] = L"FrameHelperWin";
+const wchar_t kPaneClass[] = L"FullResWin";
 constexpr UINT kClassStyle = CS_HREDRAW | CS_VREDRAW;
 constexpr UINT kErrorBoxFlags = MB_RETRYCANCEL | MB_ICONHAND | MB_TASKMODAL | MB_TOPMOST;
 constexpr int kFullImage = 1;
 constexpr float kMinZoom = 0.25f;
 constexpr float kMaxZoom = 4.0f;
+constexpr int kToolbarPictures = 3;
+
+// The strip's 16-pixel pictures at `size` pixels; the grey around them is see-through.
+HIMAGELIST ToolbarPictures(int size) {
+    auto strip = static_cast<HBITMAP>(LoadImageW(theModule.instance, MAKEINTRESOURCEW(IDB_VIEWER_TOOLBAR), IMAGE_BITMAP, 0, 0, 0));
+    HIMAGELIST pictures = ImageList_Create(size, size, ILC_COLOR24 | ILC_MASK, kToolbarPictures, 0);
+    HDC screen = GetDC(nullptr), from = CreateCompatibleDC(screen), to = CreateCompatibleDC(screen);
+    HBITMAP scaled = CreateCompatibleBitmap(screen, size * kToolbarPictures, size);
+    HGDIOBJ oldFrom = SelectObject(from, strip), oldTo = SelectObject(to, scaled);
+    SetStretchBltMode(to, COLORONCOLOR);  // whole pixels: the edges stay sharp
+    StretchBlt(to, 0, 0, size * kToolbarPictures, size, from, 0, 0, 16 * kToolbarPictures, 16, SRCCOPY);
+    SelectObject(from, oldFrom), SelectObject(to, oldTo);
+    ImageList_AddMasked(pictures, scaled, RGB(192, 192, 192));
+    DeleteObject(scaled), DeleteObject(strip), DeleteDC(from), DeleteDC(to), ReleaseDC(nullptr, screen);
+    return pictures;
+}
 
 }  // namespace
 
@@ -28,7 +46,10 @@ FullResViewer::FullResViewer(CameraImage* image, int rotation, FolderConnection*
     ModuleObjectUp();
 }
 
-FullResViewer::~FullResViewer() { ModuleObjectDown(); }
+FullResViewer::~FullResViewer() {
+    if (pictures_) ImageList_Destroy(pictures_);
+    ModuleObjectDown();
+}
 
 bool FullResViewer::Create(HWND parent) {
     if (Build(parent)) return true;
@@ -43,20 +64,20 @@ bool FullResViewer::Create(HWND parent) {
 bool FullResViewer::Build(HWND parent) {
     RegisterModuleClass(kFrameClass, FrameProc, kClassStyle, 0, LTGRAY_BRUSH);
     // Owned only once loaded: a browser closed during the download must not take the viewer from under it.
-    frame_ = CreateWindowExA(0, kFrameClass, "", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
+    frame_ = CreateWindowExW(0, kFrameClass, L"", WS_OVERLAPPEDWINDOW, CW_USEDEFAULT, CW_USEDEFAULT, 100, 100,
                              nullptr, nullptr, theModule.instance, nullptr);
     if (!frame_) return false;
-    SetWindowLongPtrA(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(frame_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     CreateToolbar();
 
     RegisterModuleClass(kPaneClass, PaneProc, kClassStyle, 0, LTGRAY_BRUSH);
-    pane_ = CreateWindowExA(0, kPaneClass, "", WS_CHILD, 0, 10, 50, 50, frame_, nullptr, theModule.instance,
+    pane_ = CreateWindowExW(0, kPaneClass, L"", WS_CHILD, 0, 10, 50, 50, frame_, nullptr, theModule.instance,
                             nullptr);
     if (!pane_) return false;
-    SetWindowLongPtrA(pane_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    SetWindowLongPtrW(pane_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
 
     if (!Load(nullptr)) return false;  // an ownerless progress box: the browser stays usable meanwhile
-    if (parent && IsWindow(parent)) SetWindowLongPtrA(frame_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
+    if (parent && IsWindow(parent)) SetWindowLongPtrW(frame_, GWLP_HWNDPARENT, reinterpret_cast<LONG_PTR>(parent));
     ChooseZoomAndPlace();
     ShowWindow(frame_, SW_SHOW);
     ShowWindow(pane_, SW_SHOW);
@@ -70,22 +91,22 @@ bool FullResViewer::Build(HWND parent) {
 void FullResViewer::CreateToolbar() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES};
     InitCommonControlsEx(&controls);
-    toolbar_ = CreateWindowExA(0, TOOLBARCLASSNAMEA, "", WS_CHILD | CCS_TOP, 0, 0, 0, 0, frame_, nullptr,
+    toolbar_ = CreateWindowExW(0, TOOLBARCLASSNAMEW, L"", WS_CHILD | CCS_TOP, 0, 0, 0, 0, frame_, nullptr,
                                theModule.instance, nullptr);
     if (!toolbar_) return;
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
-    SendMessageA(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
-    TBADDBITMAP strip = {theModule.instance, IDB_VIEWER_TOOLBAR};
-    int first = int(SendMessageA(toolbar_, TB_ADDBITMAP, 3, reinterpret_cast<LPARAM>(&strip)));
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(toolbar_, TB_BUTTONSTRUCTSIZE, sizeof(TBBUTTON), 0);
+    pictures_ = ToolbarPictures(Scaled(16, WindowDpi(frame_)));
+    SendMessageW(toolbar_, TB_SETIMAGELIST, 0, reinterpret_cast<LPARAM>(pictures_));
     const int commands[3] = {kRotate, kZoomIn, kZoomOut};
     TBBUTTON buttons[3] = {};
     for (int i = 0; i < 3; ++i) {
-        buttons[i].iBitmap = first + i;
+        buttons[i].iBitmap = i;
         buttons[i].idCommand = commands[i];
         buttons[i].fsState = TBSTATE_ENABLED;
         buttons[i].fsStyle = BTNS_BUTTON;
     }
-    SendMessageA(toolbar_, TB_ADDBUTTONS, 3, reinterpret_cast<LPARAM>(buttons));
+    SendMessageW(toolbar_, TB_ADDBUTTONS, 3, reinterpret_cast<LPARAM>(buttons));
 }
 
 // The guard keeps a message pumped during another transfer of the same
@@ -97,8 +118,8 @@ bool FullResViewer::Load(HWND owner) {
     if (!holder_) holder_ = std::make_unique<ImageHolder>();
     Fetched fetched;
     while ((fetched = FetchOnce(owner)) == Fetched::kReadError) {
-        int answer = MessageBoxA(nullptr, LoadModuleString(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
-                                 ProductName().c_str(), kErrorBoxFlags);
+        int answer = MessageBoxW(nullptr, LoadModuleText(IDS_IMAGE_ACQUISITION_ERROR).c_str(),
+                                 Widen(ProductName()).c_str(), kErrorBoxFlags);
         if (answer != IDRETRY) {
             fetched = Fetched::kFailed;
             break;
@@ -149,11 +170,11 @@ FullResViewer::Fetched FullResViewer::FetchOnce(HWND owner) {
 FullResViewer::Fetched FullResViewer::LoadFromFile(const char* path, int deleteWhenDone) {
     ImageLibrary* images = GetImageLibrary();
     int loaded = images && holder_->Get() ? images->LoadFile(path, holder_->Get()) : 0;
-    if (deleteWhenDone) DeleteFileA(path);
+    if (deleteWhenDone) DeleteFileW(Widen(path).c_str());
     if (loaded >= 1) return Fetched::kLoaded;
     std::string text = LoadModuleString(IDS_CANNOT_READ_FILE) + path;
     std::string caption = ProductName() + " " + LoadModuleString(IDS_ERROR);
-    MessageBoxA(frame_, text.c_str(), caption.c_str(), MB_ICONHAND);
+    MessageBoxW(frame_, Widen(text).c_str(), Widen(caption).c_str(), MB_ICONHAND);
     return Fetched::kFailed;
 }
 
@@ -175,7 +196,7 @@ void FullResViewer::ChooseZoomAndPlace() {
     int extraHeight = (window.bottom - window.top) - client.bottom + (bar.bottom - bar.top) + 1;
 
     RECT work = {};
-    SystemParametersInfoA(SPI_GETWORKAREA, 0, &work, 0);
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &work, 0);
     double fit = std::min(double(work.right - work.left - borderWidth) / holder_->Width(),
                           double(work.bottom - work.top - extraHeight) / holder_->Height());
     if (fit <= kMinZoom)
@@ -192,15 +213,14 @@ void FullResViewer::ChooseZoomAndPlace() {
 }
 
 void FullResViewer::SetTitle() {
-    char title[600];
-    snprintf(title, sizeof title, "%s - %s (%d%%)", name_.c_str(),
-             LoadModuleString(IDS_FULL_RESOLUTION_IMAGE).c_str(), int(zoom_ * 100));
-    SetWindowTextA(frame_, title);
+    std::string title = name_ + " - " + LoadModuleString(IDS_FULL_RESOLUTION_IMAGE) + " (" +
+                        std::to_string(int(zoom_ * 100)) + "%)";
+    SetWindowTextW(frame_, Widen(title).c_str());
 }
 
 void FullResViewer::UpdateButtons() {
-    SendMessageA(toolbar_, TB_ENABLEBUTTON, kZoomIn, MAKELONG(zoom_ < kMaxZoom, 0));
-    SendMessageA(toolbar_, TB_ENABLEBUTTON, kZoomOut, MAKELONG(zoom_ > kMinZoom, 0));
+    SendMessageW(toolbar_, TB_ENABLEBUTTON, kZoomIn, MAKELONG(zoom_ < kMaxZoom, 0));
+    SendMessageW(toolbar_, TB_ENABLEBUTTON, kZoomOut, MAKELONG(zoom_ > kMinZoom, 0));
 }
 
 void FullResViewer::OnCommand(int command) {
@@ -225,7 +245,7 @@ void FullResViewer::OnCommand(int command) {
 // The pane fills the client area below the toolbar.
 void FullResViewer::Resize(int cx, int cy) {
     if (!toolbar_ || !pane_) return;
-    SendMessageA(toolbar_, TB_AUTOSIZE, 0, 0);
+    SendMessageW(toolbar_, TB_AUTOSIZE, 0, 0);
     RECT bar;
     GetWindowRect(toolbar_, &bar);
     int top = bar.bottom - bar.top + 1;
@@ -240,8 +260,8 @@ void FullResViewer::FitPaneToFrame() {
 }
 
 LRESULT CALLBACK FullResViewer::FrameProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* viewer = reinterpret_cast<FullResViewer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!viewer) return DefWindowProcA(window, message, wParam, lParam);
+    auto* viewer = reinterpret_cast<FullResViewer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!viewer) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_COMMAND:
             viewer->OnCommand(LOWORD(wParam));
@@ -251,11 +271,11 @@ LRESULT CALLBACK FullResViewer::FrameProc(HWND window, UINT message, WPARAM wPar
             return 0;
         case WM_DESTROY:
             // The pane goes after the frame: it must not reach the deleted viewer.
-            SetWindowLongPtrA(window, GWLP_USERDATA, 0);
-            if (viewer->pane_) SetWindowLongPtrA(viewer->pane_, GWLP_USERDATA, 0);
+            SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+            if (viewer->pane_) SetWindowLongPtrW(viewer->pane_, GWLP_USERDATA, 0);
             delete viewer;
             return 0;
         default:
-            return DefWindowProcA(window, message, wParam, lParam);
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }

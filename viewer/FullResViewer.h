@@ -3,6 +3,7 @@
 // three-button toolbar above the "FullResWin" image pane, which draws the
 // picture at the viewer's zoom, centred when small and scrolled when large.
 #include <windows.h>
+#include <commctrl.h>
 
 #include <memory>
 #include <string>
@@ -68,6 +69,7 @@ private:
     CameraImage* image_;
     int rotation_;
     HWND pane_ = nullptr, frame_ = nullptr, toolbar_ = nullptr;
+    HIMAGELIST pictures_ = nullptr;  // the toolbar's, at the frame's DPI
     float zoom_ = 0.25f;
     std::string name_;
 };

@@ -22,8 +22,8 @@ void SetScrollPosition(HWND pane, int bar, int position) {
 }  // namespace
 
 LRESULT CALLBACK FullResViewer::PaneProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* viewer = reinterpret_cast<FullResViewer*>(GetWindowLongPtrA(window, GWLP_USERDATA));
-    if (!viewer) return DefWindowProcA(window, message, wParam, lParam);
+    auto* viewer = reinterpret_cast<FullResViewer*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+    if (!viewer) return DefWindowProcW(window, message, wParam, lParam);
     switch (message) {
         case WM_PAINT:
             viewer->Paint();
@@ -33,7 +33,7 @@ LRESULT CALLBACK FullResViewer::PaneProc(HWND window, UINT message, WPARAM wPara
             viewer->Scroll(message, LOWORD(wParam), static_cast<short>(HIWORD(wParam)));
             return 0;
         default:
-            return DefWindowProcA(window, message, wParam, lParam);
+            return DefWindowProcW(window, message, wParam, lParam);
     }
 }
 

@@ -24,7 +24,7 @@ public:
     MetafilePages(const MetafilePages&) = delete;
     MetafilePages& operator=(const MetafilePages&) = delete;
 
-    int StartDocument(const DOCINFOA*) override { return calls_.push_back("StartDoc"), 1; }
+    int StartDocument(const DOCINFOW*) override { return calls_.push_back("StartDoc"), 1; }
     void StartPage() override {
         calls_.push_back("StartPage");
         dc_ = CreateEnhMetaFileA(nullptr, nullptr, nullptr, nullptr);

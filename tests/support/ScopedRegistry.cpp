@@ -2,6 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "support/TestPaths.h"
+
 const char kFolderClassKey[] = "CLSID\\{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}";
 
 ScopedRegKey::ScopedRegKey(HKEY root, const std::string& path) : root_(root), path_(path) {
@@ -14,8 +16,10 @@ ScopedRegKey::~ScopedRegKey() {
     RegDeleteTreeA(root_, path_.c_str());
 }
 
-void ScopedRegKey::SetString(const char* name, const std::string& value) {
-    SetValue(name, REG_SZ, value.c_str(), static_cast<DWORD>(value.size() + 1));
+void ScopedRegKey::SetString(const char* name, const std::string& value) {  // UTF-8, stored as Windows keeps text
+    std::wstring wide = Utf16(value);
+    EXPECT_EQ(RegSetValueExW(key_, name ? Utf16(name).c_str() : nullptr, 0, REG_SZ, reinterpret_cast<const BYTE*>(wide.c_str()),
+                             DWORD((wide.size() + 1) * sizeof(wchar_t))), ERROR_SUCCESS);
 }
 
 void ScopedRegKey::SetValue(const char* name, DWORD type, const void* data, DWORD size) {

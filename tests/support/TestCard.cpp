@@ -5,10 +5,8 @@
 #include "support/TestPaths.h"
 #include "support/TestPictures.h"
 
-TestCard::TestCard() : root_(MakeTempDir("card")) {
-    CreateDirectoryA((root_ + "\\DCIM").c_str(), nullptr);
-    CreateDirectoryA(Folder().c_str(), nullptr);
-    CreateDirectoryA(SecondFolder().c_str(), nullptr);
+TestCard::TestCard(const char* prefix) : root_(MakeTempDir(prefix)) {
+    for (const std::string& folder : {root_ + "\\DCIM", Folder(), SecondFolder()}) CreateDirectoryW(Utf16(folder).c_str(), nullptr);
 
     ExifFields withThumbnail{6, "2024:06:01 09:30:00", 0, 0, {}, false};
     pix::Bitmap green;
@@ -24,24 +22,30 @@ TestCard::TestCard() : root_(MakeTempDir("card")) {
 
 TestCard::~TestCard() { RemoveTree(root_); }
 
-void TestCard::Write(const std::string& path, const std::vector<uint8_t>& bytes) const {
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+void TestCard::Write(const std::string& path, const std::vector<uint8_t>& bytes) {
+    HANDLE file = CreateFileW(Utf16(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
     DWORD written = 0;
     WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr);
     CloseHandle(file);
 }
 
 void RemoveTree(const std::string& path) {
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((path + "\\*").c_str(), &found);
-    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileA(search, &found)) {
-        std::string name = found.cFileName, child = path + "\\" + name;
-        if (name == "." || name == "..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(child);
-        else DeleteFileA(child.c_str());
+    std::wstring wide = Utf16(path);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((wide + L"\\*").c_str(), &found);
+    for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
+        std::wstring name = found.cFileName, child = wide + L"\\" + name;
+        if (name == L"." || name == L"..") continue;
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+            char utf8[MAX_PATH * 3] = {};
+            WideCharToMultiByte(CP_UTF8, 0, child.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
+            RemoveTree(utf8);
+        } else {
+            DeleteFileW(child.c_str());
+        }
     }
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
-    RemoveDirectoryA(path.c_str());
+    RemoveDirectoryW(wide.c_str());
 }
 
 // The shell's own data object over the files, as a drag from their folder
@@ -54,11 +58,11 @@ IDataObject* MakeFileDrop(const std::vector<std::string>& paths) {
     std::vector<LPITEMIDLIST> children;
     IDataObject* data = nullptr;
     SHGetDesktopFolder(&desktop);
-    std::wstring wide(folderPath.begin(), folderPath.end());
+    std::wstring wide = Utf16(folderPath);
     if (SUCCEEDED(desktop->ParseDisplayName(nullptr, nullptr, &wide[0], nullptr, &folderList, nullptr)) &&
         SUCCEEDED(desktop->BindToObject(folderList, nullptr, IID_IShellFolder, reinterpret_cast<void**>(&folder)))) {
         for (const std::string& path : paths) {
-            std::wstring name(path.begin() + long(folderPath.size()) + 1, path.end());
+            std::wstring name = Utf16(path.substr(folderPath.size() + 1));
             LPITEMIDLIST child = nullptr;
             if (SUCCEEDED(folder->ParseDisplayName(nullptr, nullptr, &name[0], nullptr, &child, nullptr)))
                 children.push_back(child);

@@ -9,7 +9,7 @@
 
 class TestCard {
 public:
-    TestCard();
+    explicit TestCard(const char* prefix = "card");  // UTF-8
     ~TestCard();
     TestCard(const TestCard&) = delete;
     TestCard& operator=(const TestCard&) = delete;
@@ -17,7 +17,7 @@ public:
     const std::string& Root() const { return root_; }
     std::string Folder() const { return root_ + "\\DCIM\\100TEST"; }
     std::string SecondFolder() const { return root_ + "\\DCIM\\101TEST"; }
-    void Write(const std::string& path, const std::vector<uint8_t>& bytes) const;
+    static void Write(const std::string& path, const std::vector<uint8_t>& bytes);
 
 private:
     std::string root_;

@@ -149,8 +149,7 @@ std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& b
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
     std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
-                              nullptr);
+    HANDLE file = CreateFileW(Utf16(path).c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     bytes.resize(GetFileSize(file, nullptr));
     DWORD read = 0;

@@ -94,8 +94,10 @@ void LongUse::Monkey(unsigned actions) {
     unsigned seed = EnvNumber("ORVEX_MONKEY_SEED", std::random_device{}());
     std::printf("monkey: %u actions, seed %u (ORVEX_MONKEY_SEED=%u replays it)\n", actions, seed, seed), random.seed(seed);
     DialogAnswerer answerer(IDCANCEL);  // delete confirmations, error and property boxes answered at random
-    answerer.OnDialog([](HWND, void* a) {
-        static_cast<DialogAnswerer*>(a)->SetAnswer(std::array{IDYES, IDNO, IDOK, IDCANCEL}[random() % 4]);
+    answerer.OnDialog([](HWND dialog, void* a) {  // with a button the dialog has: the print dialog has no Yes
+        int answer = std::array{IDYES, IDNO, IDOK, IDCANCEL}[random() % 4];
+        for (int other : {IDCANCEL, IDOK, IDNO}) answer = GetDlgItem(dialog, answer) ? answer : other;
+        static_cast<DialogAnswerer*>(a)->SetAnswer(answer);
     }, &answerer);
     MenuWatcher menus;
     ASSERT_NE(user_->Open(), nullptr);

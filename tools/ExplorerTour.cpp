@@ -221,14 +221,27 @@ bool OpenDialogSteps(const std::string& cardFolder, const std::string& out) {
     return opened;
 }
 
+// "Hard Disk" on a folder whose own name and whose pictures' names are not ASCII.
+bool AnyNameSteps(ExplorerSession& explorer, const std::string& out) {
+    if (!explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}") || explorer.ViewItems("Hard Disk").size() < 3 ||
+        !explorer.Open(2))
+        return false;
+    int cells = CameraViewCells(explorer);
+    std::printf("hard disk folder of any names: %d thumbnails\n", cells);
+    Shot(out + "\\any-name.png");
+    return cells > 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-    if (argc != 2) {
-        std::fprintf(stderr, "usage: explorer_tour <output folder>\n");
+    if (argc < 2) {
+        std::fprintf(stderr, "usage: explorer_tour <output folder> [hidpi]\n");
         return 2;
     }
     std::string out = argv[1];
+    // At another DPI only the way to the camera view, whose shot is camera-hidpi.png; the full tour comes after.
+    bool hidpi = argc > 2 && std::string(argv[2]) == "hidpi";
     CoInitialize(nullptr);
     ExplorerSession explorer("C:\\");
     if (!explorer.Window() || !OpenFromMyComputer(explorer, out)) return 1;
@@ -245,8 +258,8 @@ int main(int argc, char** argv) {
     if (media == root || !explorer.Open(0)) return 1;
     int cells = CameraViewCells(explorer);
     std::printf("camera view: %d thumbnails\n", cells);
-    Shot(out + "\\camera.png");
-    if (cells == 0) return 1;
+    Shot(out + (hidpi ? "\\camera-hidpi.png" : "\\camera.png"));
+    if (cells == 0 || hidpi) return cells == 0;
     bool pasted = SelectCopyAndPaste(explorer, out);
 
     const WPARAM kListView = 10019, kThumbnailView = 10018;
@@ -280,6 +293,7 @@ int main(int argc, char** argv) {
     bool printed = ContactSheetSteps(explorer, out);
     bool picked = OpenDialogSteps(media[0], out);
     bool serial = SerialCameraSteps(explorer, out);
+    bool anyName = AnyNameSteps(explorer, out);
     CoUninitialize();
-    return rows > 0 && viewer && pasted && printed && picked && serial ? 0 : 1;
+    return rows > 0 && viewer && pasted && printed && picked && serial && anyName ? 0 : 1;
 }

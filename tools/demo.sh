@@ -22,8 +22,17 @@ prepare='
     # Drive E: is the card, as Wine shows a removable drive.
     ln -sfn "$card" "$WINEPREFIX/dosdevices/e:"
     wine reg add "HKLM\\Software\\Wine\\Drives" /v "e:" /d floppy /f >/dev/null 2>&1
+    # "Hard Disk" shows a folder of the names people give, in scripts the ANSI code page lacks.
+    names="$WINEPREFIX/drive_c/Fotos Ärger 写真"
+    mkdir -p "$names"
+    pictures=("$card"/DCIM/100ORVEX/*.JPG)
+    i=0
+    for name in "Ärger am Strand" "Фото с моря" "Ωραία μέρα" "花見 2026" "😀 Geburtstag" "Crème brûlée"; do
+        cp "${pictures[$i]}" "$names/$name.JPG"
+        i=$((i + 1))
+    done
     wine reg add "HKLM\\Software\\Pictavia\\Orvex Cameras\\ImageViewer" /v CurrentFolder \
-        /d "C:\\OrvexCard\\DCIM\\101ORVEX" /f >/dev/null 2>&1
+        /d "C:\\Fotos Ärger 写真" /f >/dev/null 2>&1
     # The camera model whose card is drive E: and whose camera is on COM1.
     wine reg add "HKLM\\Software\\Pictavia\\OrvexView\\Settings" /v Camera /d "Serial Camera" /f >/dev/null 2>&1'
 # Wine learns a drive's type when it starts: the card is seen from the next session on.
@@ -47,7 +56,12 @@ fi
 # The tour prints to the PostScript printer on FILE:, which Wine writes to a
 # file of that name in explorer's current folder.
 rm -f "$build/demo/FILE:"
+# First the way to the camera view at 192 DPI (Wine gives a program the DPI set when it starts), then the tour.
+dpi='HKCU\Control Panel\Desktop'
 (cd "$build/demo" && "$root/tools/wine-session.sh" bash -c "$camera; $walk"'
+    wine reg add "'"$dpi"'" /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
+    wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" hidpi | tr -d "\r"
+    wine reg delete "'"$dpi"'" /v LogPixels /f >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"')
 if [ -s "$build/demo/FILE:" ]; then
     gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$build/demo/contact-sheet.pdf" "$build/demo/FILE:"
@@ -55,5 +69,5 @@ if [ -s "$build/demo/FILE:" ]; then
         -sOutputFile="$build/demo/contact-sheet.png" "$build/demo/FILE:"
     rm -f "$build/demo/FILE:"
 fi
-echo "screenshots: $build/demo/{mycomputer,root,removable,camera,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer}.png"
+echo "screenshots: $build/demo/{mycomputer,root,removable,camera,camera-hidpi,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer,any-name}.png"
 echo "contact sheet: $build/demo/contact-sheet.pdf"

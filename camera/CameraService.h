@@ -4,6 +4,9 @@
 // and every object is called through the tables below, in this slot order.
 // Drivers may come from other compilers, so the destroy slot is an ordinary
 // virtual taking the delete flag (1 = free), not a C++ destructor.
+// All text crossing these tables (names, paths, the create argument, the char
+// fields of ImageInfo) is UTF-8. A name too long for its field is not handed
+// out: a driver leaves such a picture or folder out rather than cut its name.
 #include <windows.h>
 #include <objidl.h>
 

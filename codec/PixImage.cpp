@@ -14,14 +14,14 @@ constexpr int kReencodeQuality = 92;
 constexpr uint64_t kKeptRenditionPixels = 4ull * 1000 * 1000;
 
 bool WriteWholeFile(const char* path, const std::vector<uint8_t>& bytes) {
-    HANDLE file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    HANDLE file = CreateFileW(WidePath(path).c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     DWORD written = 0;
     bool ok = WriteFile(file, bytes.data(), DWORD(bytes.size()), &written, nullptr) &&
               written == bytes.size();
     CloseHandle(file);
-    if (!ok) DeleteFileA(path);
+    if (!ok) DeleteFileW(WidePath(path).c_str());
     return ok;
 }
 
@@ -45,6 +45,14 @@ void DrawBitmap(HDC dc, int x, int y, const Bitmap& bitmap) {
 }
 
 }  // namespace
+
+std::wstring WidePath(const char* utf8) {
+    int length = MultiByteToWideChar(CP_UTF8, 0, utf8, -1, nullptr, 0);
+    std::wstring wide(size_t(length > 0 ? length : 1), L'\0');
+    if (length > 0) MultiByteToWideChar(CP_UTF8, 0, utf8, -1, &wide[0], length);
+    wide.pop_back();  // the terminating zero
+    return wide;
+}
 
 PixImage::~PixImage() {
     if (palette_) DeleteObject(palette_);

@@ -12,6 +12,9 @@
 
 namespace pix {
 
+// The table's paths are UTF-8; Windows takes them as UTF-16.
+std::wstring WidePath(const char* utf8);
+
 // One picture: its encoded bytes, its orientation (as stored plus the turns
 // asked since), and decoded renditions made as large as drawing needs.
 // A loader thread may prepare it while the interface thread draws: every

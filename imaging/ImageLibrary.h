@@ -1,7 +1,9 @@
 #pragma once
-// The contract of the image codec library "pixcodec.dll": its export
+// The contract of the image codec library "pixcodec.dll", installed beside
+// the module: its export
 //   ImageLibrary* GetImgLib();
-// returns an object called through this table, in this slot order.
+// returns an object called through this table, in this slot order. Paths are
+// UTF-8.
 #include <windows.h>
 
 class Image {
@@ -38,7 +40,7 @@ protected:
 };
 
 typedef ImageLibrary* (*GetImageLibraryFunction)();
-constexpr char kImageLibraryName[] = "pixcodec.dll";
+constexpr wchar_t kImageLibraryFileName[] = L"pixcodec.dll";
 constexpr char kImageLibraryExport[] = "GetImgLib";
 constexpr int kSaveFormatJpeg = 10;
 

@@ -1,5 +1,7 @@
 ; The OrvexView installer: the module, its codec library and the camera
-; drivers into Program Files, and every registry key an installation owns.
+; drivers into one folder under Program Files (the module loads the codec from
+; its own folder: nothing goes into the system folder), and every registry key
+; an installation owns.
 ; The uninstaller removes all of it. Built by the "installer" target:
 ;   makensis -DBIN=<folder of the DLLs> -DOUTFILE=<setup.exe> -DVERSION=x.y.z.w orvexview.nsi
 Unicode true
@@ -72,10 +74,6 @@ Section "OrvexView"
   File "${BIN}/pixcodec.dll"
   File "${BIN}/diskcam.dll"
   File "${BIN}/serialcam.dll"
-  ; The module loads its codec library by name: it goes where every program finds it.
-  SetOutPath "$SYSDIR"
-  File "${BIN}/pixcodec.dll"
-  SetOutPath "$INSTDIR"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   ; The shell folder and its place under My Computer.
@@ -143,7 +141,6 @@ Section "Uninstall"
   Delete /REBOOTOK "$INSTDIR\pixcodec.dll"
   Delete /REBOOTOK "$INSTDIR\diskcam.dll"
   Delete /REBOOTOK "$INSTDIR\serialcam.dll"
-  Delete /REBOOTOK "$SYSDIR\pixcodec.dll"
   Delete "$INSTDIR\Uninstall.exe"
   RMDir /REBOOTOK "$INSTDIR"
   RMDir "$PROGRAMFILES64\Pictavia"

@@ -6,6 +6,7 @@
 #include <windows.h>
 #include <shellapi.h>
 #include <shlobj.h>
+#include <tlhelp32.h>
 
 #include <commdlg.h>
 #include <dlgs.h>
@@ -126,16 +127,22 @@ TEST_F(ClassFactoryTest, ExportsTwoEntriesAndImportsOnlySystemLibraries) {
 
 class ExplorerSmoke : public testing::Test {
 protected:
+    // A decoy under the codec's name (a driver: it lacks the codec's export) in the current folder, which is on
+    // the PATH too; explorer inherits both. The module loads the codec beside itself all the same.
     ExplorerSmoke() {
-        // The module loads its codec library by name: explorer finds it on the PATH.
-        char path[8192] = {};
-        GetEnvironmentVariableA("PATH", path, sizeof path);
-        SetEnvironmentVariableA("PATH", (BinDir() + ";" + path).c_str());
+        CopyFileA(BinPath("diskcam.dll").c_str(), (decoy_ + "\\pixcodec.dll").c_str(), FALSE);
+        GetCurrentDirectoryA(MAX_PATH, cwd_), GetEnvironmentVariableA("PATH", path_, sizeof path_);
+        SetCurrentDirectoryA(decoy_.c_str()), SetEnvironmentVariableA("PATH", (decoy_ + ";" + path_).c_str());
         settings_.SetString("Camera", "Memory Card");
         local_.SetString("Path", BinPath("diskcam.dll") + "," + card_.Root());
     }
-    ~ExplorerSmoke() override { RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia"); }
+    ~ExplorerSmoke() override {
+        RegDeleteTreeA(HKEY_LOCAL_MACHINE, "Software\\Pictavia");
+        SetEnvironmentVariableA("PATH", path_), SetCurrentDirectoryA(cwd_), RemoveTree(decoy_);
+    }
 
+    std::string decoy_ = MakeTempDir("decoy");
+    char cwd_[MAX_PATH] = {}, path_[8192] = {};
     ScopedModuleRegistration registration_{BinPath("orvexview.dll")};
     TestCard card_;
     ScopedRegKey settings_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings"};
@@ -241,6 +248,16 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     };
     ASSERT_TRUE(pictures()) << "the camera view did not open";
     EXPECT_EQ(explorer.Location(), "100TEST");
+    Names codecs;  // the module's own, never the decoy
+    DWORD explorerId = 0;
+    GetWindowThreadProcessId(explorer.Window(), &explorerId);
+    HANDLE modules = CreateToolhelp32Snapshot(TH32CS_SNAPMODULE, explorerId);
+    MODULEENTRY32 module = {};
+    module.dwSize = sizeof module;
+    for (bool more = Module32First(modules, &module); more; more = Module32Next(modules, &module))
+        if (!lstrcmpiA(module.szModule, "pixcodec.dll")) codecs.push_back(module.szExePath);
+    CloseHandle(modules);
+    EXPECT_EQ(codecs, Names{BinPath("pixcodec.dll")});
 
     auto click = [&](size_t cell, WORD heldKey = 0, bool right = false) {
         RECT box;

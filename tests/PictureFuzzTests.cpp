@@ -87,10 +87,8 @@ TEST(PictureFuzz, MutatedPicturesThroughTheDriverAndTheCodec) {
         int deleteWhenDone = 0;
         CameraImage* image = connection->OpenImage(name.c_str());
         if (image) image->GetInfo(&info);
-        if (image && image->ReadToFile(thumbnail, sizeof thumbnail, 0, &deleteWhenDone, nullptr, nullptr) == kReadOk) {
-            UseAsTheModuleDoes(library, thumbnail);
-            if (deleteWhenDone) DeleteFileA(thumbnail);
-        }
+        if (image && image->ReadToFile(thumbnail, sizeof thumbnail, 0, &deleteWhenDone, nullptr, nullptr) == kReadOk)
+            UseAsTheModuleDoes(library, thumbnail);  // the driver's own file: it goes with the connection
         UseAsTheModuleDoes(library, path);
         connection->Destroy(1), service->Destroy(1);
         DeleteFileA(path.c_str());

@@ -4,6 +4,7 @@
 #include <windows.h>
 #include <ole2.h>
 #include <shlobj.h>
+#include <shlwapi.h>
 
 #include <cstdio>
 #include <string>
@@ -11,15 +12,20 @@
 #include "base/ComObject.h"
 #include "base/ItemId.h"
 #include "base/Module.h"
+#include "base/WideText.h"
 #include "camera/FolderConnection.h"
 
 namespace {
 
+// In UTF-8, as every name is printed.
 std::string DisplayName(IShellFolder* folder, LPCITEMIDLIST item) {
     STRRET name = {};
-    if (FAILED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER, &name)) || name.uType != STRRET_OFFSET)
+    wchar_t* text = nullptr;
+    if (FAILED(folder->GetDisplayNameOf(item, SHGDN_INFOLDER, &name)) || FAILED(StrRetToStrW(&name, item, &text)))
         return "?";
-    return reinterpret_cast<const char*>(item) + name.uOffset;
+    std::string utf8 = Narrow(text);
+    CoTaskMemFree(text);
+    return utf8;
 }
 
 void PrintPictures(IShellFolder* shellFolder, const char* indent) {

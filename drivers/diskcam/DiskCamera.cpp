@@ -17,7 +17,11 @@ namespace diskcam {
 namespace {
 
 using driverfiles::CopyOut;
+using driverfiles::Exists;
+using driverfiles::Fits;
+using driverfiles::Narrow;
 using driverfiles::ToGlobal;
+using driverfiles::Widen;
 using driverfiles::WriteBytes;
 
 constexpr int kThumbnailSize = 160;
@@ -30,19 +34,20 @@ std::string Lower(std::string text) {
 }
 
 bool IsDirectory(const std::string& path) {
-    DWORD attributes = GetFileAttributesA(path.c_str());
+    DWORD attributes = driverfiles::Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// The names, in UTF-8, of the files or the folders in `folder`.
 std::vector<std::string> ListDirectory(const std::string& folder, bool directories) {
     std::vector<std::string> names;
-    WIN32_FIND_DATAA found;
-    HANDLE search = FindFirstFileA((folder + "\\*").c_str(), &found);
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         bool isDirectory = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        if (found.cFileName[0] != '.' && isDirectory == directories) names.push_back(found.cFileName);
-    } while (FindNextFileA(search, &found));
+        if (found.cFileName[0] != L'.' && isDirectory == directories) names.push_back(Narrow(found.cFileName));
+    } while (FindNextFileW(search, &found));
     FindClose(search);
     std::sort(names.begin(), names.end(),
               [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
@@ -51,7 +56,7 @@ std::vector<std::string> ListDirectory(const std::string& folder, bool directori
 
 std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit) {
     std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     LARGE_INTEGER size = {};
@@ -94,7 +99,7 @@ std::string FreeName(const std::string& folder, const std::string& name) {
     size_t dot = name.find_last_of('.');
     std::string stem = name.substr(0, dot), extension = dot == std::string::npos ? "" : name.substr(dot);
     std::string candidate = name;
-    for (int n = 2; GetFileAttributesA((folder + "\\" + candidate).c_str()) != INVALID_FILE_ATTRIBUTES; ++n)
+    for (int n = 2; Exists(folder + "\\" + candidate); ++n)
         candidate = stem + " (" + std::to_string(n) + ")" + extension;
     return candidate;
 }
@@ -141,7 +146,7 @@ const DiskImage::Header& DiskImage::ReadHeader() {
 bool DiskImage::GetInfo(ImageInfo* out) {
     if (!out) return false;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!GetFileAttributesExA(path_.c_str(), GetFileExInfoStandard, &attributes)) return false;
+    if (!GetFileAttributesExW(Widen(path_).c_str(), GetFileExInfoStandard, &attributes)) return false;
     std::lock_guard<std::mutex> hold(lock_);
     const Header& header = ReadHeader();
     *out = {};
@@ -241,7 +246,7 @@ public:
         return left;
     }
     HRESULT STDMETHODCALLTYPE ShowProperties(HWND owner) override {
-        MessageBoxA(owner, text_.c_str(), title_.c_str(), MB_OK | MB_ICONINFORMATION);
+        MessageBoxW(owner, Widen(text_).c_str(), Widen(title_).c_str(), MB_OK | MB_ICONINFORMATION);
         return S_OK;
     }
 
@@ -268,7 +273,7 @@ void DiskImage::QueryExtension(const GUID* iid, void** out) {
 }
 
 DiskImage::~DiskImage() {
-    if (!thumbnailFile_.empty()) DeleteFileA(thumbnailFile_.c_str());
+    if (!thumbnailFile_.empty()) driverfiles::Delete(thumbnailFile_);
 }
 
 // The thumbnail as a file of its own, written once and removed with the image,
@@ -283,17 +288,29 @@ std::string DiskImage::ThumbnailFile() {
     return thumbnailFile_;
 }
 
-// Full reads hand over the picture file itself, thumbnails their own file.
+// The picture's own file when its path fits `size` bytes, else a copy in the
+// scratch folder; "" when neither can be had.
+std::string DiskImage::FullFile(int size) {
+    if (Fits(path_, size)) return Exists(path_) ? path_ : std::string();
+    std::string copy = owner_->NewScratchPath();
+    return !copy.empty() && CopyFileW(Widen(path_).c_str(), Widen(copy).c_str(), FALSE) ? copy : std::string();
+}
+
+// Full reads hand over the picture file itself (a copy for the caller to
+// delete when its path is too long for the caller), thumbnails their own file.
 int DiskImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
                           void* cbContext) {
     if (!path || size <= 0) return -1;
     if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
-    bool present = !fullImage || GetFileAttributesA(path_.c_str()) != INVALID_FILE_ATTRIBUTES;
-    std::string file = !present ? std::string() : fullImage ? path_ : ThumbnailFile();
-    if (file.empty() || int(file.size()) >= size) return -1;
-    if (!Report(cb, cbContext, 2, 100)) return kReadCancelled;
+    std::string file = fullImage ? FullFile(size) : ThumbnailFile();
+    bool copied = fullImage && !file.empty() && file != path_;
+    int result = file.empty() || !Fits(file, size) ? -1 : Report(cb, cbContext, 2, 100) ? kReadOk : kReadCancelled;
+    if (result != kReadOk) {
+        if (copied) driverfiles::Delete(file);
+        return result;
+    }
     CopyOut(file, path, size);
-    if (deleteWhenDone) *deleteWhenDone = 0;
+    if (deleteWhenDone) *deleteWhenDone = copied;
     return kReadOk;
 }
 
@@ -318,9 +335,10 @@ void DiskConnection::Destroy(int flags) {
 }
 
 void DiskConnection::Scan() {
+    // A name longer than the table's name field is no picture this driver can hand out.
     std::vector<std::string> names;
     for (const std::string& name : ListDirectory(folder_, false))
-        if (IsPictureName(name)) names.push_back(name);
+        if (IsPictureName(name) && Fits(name, sizeof ImageInfo::name)) names.push_back(name);
     std::lock_guard<std::mutex> hold(lock_);
     names_ = std::move(names);
 }
@@ -351,14 +369,14 @@ void DiskConnection::DeleteImage(const char* name) {
     std::lock_guard<std::mutex> hold(lock_);
     auto at = std::find(names_.begin(), names_.end(), name);
     if (at == names_.end()) return;
-    if (DeleteFileA((folder_ + "\\" + name).c_str())) names_.erase(at);
+    if (driverfiles::Delete(folder_ + "\\" + name)) names_.erase(at);
 }
 
 void DiskConnection::DeleteAllImages() {
     std::lock_guard<std::mutex> hold(lock_);
     std::vector<std::string> kept;
     for (const std::string& name : names_)
-        if (!DeleteFileA((folder_ + "\\" + name).c_str())) kept.push_back(name);
+        if (!driverfiles::Delete(folder_ + "\\" + name)) kept.push_back(name);
     names_ = std::move(kept);
 }
 
@@ -371,10 +389,11 @@ std::vector<std::string> DiskConnection::DroppedPictures(IDataObject* data) {
     STGMEDIUM medium = {};
     if (FAILED(data->GetData(&format, &medium))) return files;
     if (auto drop = static_cast<HDROP>(GlobalLock(medium.hGlobal))) {
-        UINT count = DragQueryFileA(drop, 0xFFFFFFFF, nullptr, 0);
+        UINT count = DragQueryFileW(drop, 0xFFFFFFFF, nullptr, 0);
         for (UINT i = 0; i < count; ++i) {
-            char path[MAX_PATH] = {};
-            std::string file = DragQueryFileA(drop, i, path, MAX_PATH) ? path : "";
+            std::wstring path(DragQueryFileW(drop, i, nullptr, 0), L'\0');
+            bool read = !path.empty() && DragQueryFileW(drop, i, &path[0], UINT(path.size() + 1));
+            std::string file = read ? Narrow(path) : "";
             if (IsPictureName(file) && !IsDeviceName(file.substr(file.find_last_of("\\/") + 1)))
                 files.push_back(file);
         }
@@ -398,7 +417,9 @@ int DiskConnection::AcceptData(IDataObject* data, int) {
         std::string name = source.substr(source.find_last_of("\\/") + 1);
         std::lock_guard<std::mutex> hold(lock_);
         std::string free = FreeName(folder_, name);
-        if (!CopyFileA(source.c_str(), (folder_ + "\\" + free).c_str(), TRUE)) continue;
+        if (!Fits(free, sizeof ImageInfo::name) ||
+            !CopyFileW(Widen(source).c_str(), Widen(folder_ + "\\" + free).c_str(), TRUE))
+            continue;
         names_.push_back(free);
         ++taken;
     }
@@ -433,10 +454,10 @@ bool DiskService::Refresh() {
         roots.push_back(root_);
     } else {
         DWORD drives = GetLogicalDrives();
-        for (char letter = 'A'; letter <= 'Z'; ++letter) {
-            std::string drive = std::string(1, letter) + ":\\";
-            if ((drives >> (letter - 'A') & 1) && GetDriveTypeA(drive.c_str()) == DRIVE_REMOVABLE)
-                roots.push_back(drive.substr(0, 2));
+        for (wchar_t letter = L'A'; letter <= L'Z'; ++letter) {
+            const wchar_t drive[] = {letter, L':', L'\\', L'\0'};
+            if ((drives >> (letter - L'A') & 1) && GetDriveTypeW(drive) == DRIVE_REMOVABLE)
+                roots.push_back({char(letter), ':'});
         }
     }
     std::vector<Folder> folders;
@@ -444,7 +465,7 @@ bool DiskService::Refresh() {
         std::string dcim = root + "\\DCIM";
         for (const std::string& sub : ListDirectory(dcim, true)) {
             std::string name = root_.empty() ? sub + " (" + root + ")" : sub;
-            if (name.size() < 256) folders.push_back({name, dcim + "\\" + sub});
+            if (Fits(name, 256)) folders.push_back({name, dcim + "\\" + sub});
         }
     }
     std::lock_guard<std::mutex> hold(lock_);

@@ -49,6 +49,7 @@ private:
     const Header& ReadHeader();  // called with lock_ held
     bool Thumbnail(std::vector<uint8_t>& out);
     std::string ThumbnailFile();
+    std::string FullFile(int size);
 
     DiskConnection* owner_;
     std::string path_;

@@ -28,10 +28,10 @@ bool Report(ProgressCallback cb, void* context, int code, int value) {
 }
 
 std::string TempFile() {
-    char folder[MAX_PATH], path[MAX_PATH];
-    DWORD length = GetTempPathA(MAX_PATH, folder);
-    if (length == 0 || length >= MAX_PATH || !GetTempFileNameA(folder, "scm", 0, path)) return {};
-    return path;
+    wchar_t path[MAX_PATH];
+    std::string folder = driverfiles::TempFolder();
+    if (folder.empty() || !GetTempFileNameW(driverfiles::Widen(folder).c_str(), L"scm", 0, path)) return {};
+    return driverfiles::Narrow(path);
 }
 
 }  // namespace
@@ -127,7 +127,7 @@ bool CameraLine::Recover() {
 // ---- SerialImage
 
 SerialImage::~SerialImage() {
-    if (!thumbnailFile_.empty()) DeleteFileA(thumbnailFile_.c_str());
+    if (!thumbnailFile_.empty()) driverfiles::Delete(thumbnailFile_);
 }
 
 // The size needs the line: a line busy with a download answers nothing now
@@ -236,7 +236,7 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
     if (!path || size <= 0) return -1;
     if (!fullImage) {
         std::lock_guard<std::mutex> hold(fileLock_);
-        if (!thumbnailFile_.empty() && GetFileAttributesA(thumbnailFile_.c_str()) != INVALID_FILE_ATTRIBUTES) {
+        if (!thumbnailFile_.empty() && driverfiles::Exists(thumbnailFile_)) {
             CopyOut(thumbnailFile_, path, size);
             if (deleteWhenDone) *deleteWhenDone = 0;
             return kReadOk;
@@ -246,8 +246,8 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
     int result = Fetch(fullImage != 0, bytes, cb, cbContext);
     if (result != kReadOk) return result;
     std::string file = fullImage ? TempFile() : owner_->NewScratchPath();
-    if (file.empty() || int(file.size()) >= size || !WriteBytes(file, bytes)) {
-        if (!file.empty()) DeleteFileA(file.c_str());
+    if (file.empty() || !driverfiles::Fits(file, size) || !WriteBytes(file, bytes)) {
+        if (!file.empty()) driverfiles::Delete(file);
         return -1;
     }
     if (!fullImage) {
@@ -255,7 +255,7 @@ int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhen
         if (thumbnailFile_.empty()) {
             thumbnailFile_ = file;
         } else {  // another thread's arrived meanwhile and may be read now: keep that one
-            DeleteFileA(file.c_str());
+            driverfiles::Delete(file);
             file = thumbnailFile_;
         }
     }
@@ -273,8 +273,7 @@ SerialConnection::SerialConnection(std::shared_ptr<CameraLine> line, std::string
     if (use) {
         Scan();
     } else {
-        std::lock_guard<std::mutex> hold(namesLock_);
-        names_ = line_->KnownNames(folder_);
+        SetNames(line_->KnownNames(folder_));
     }
 }
 
@@ -295,9 +294,19 @@ bool SerialConnection::Scan() {
     }
     // A list read only in part may place names where the camera does not: none is kept then.
     line_->SetKnownNames(folder_, complete ? names : std::vector<std::string>());
+    SetNames(std::move(names));
+    return complete;
+}
+
+// A name longer than the table's name field is left out of the list; the
+// others keep their place in the camera's numbering.
+void SerialConnection::SetNames(std::vector<std::string> names) {
+    std::vector<std::string> shown;
+    for (const std::string& name : names)
+        if (driverfiles::Fits(name, sizeof ImageInfo::name)) shown.push_back(name);
     std::lock_guard<std::mutex> hold(namesLock_);
     names_ = std::move(names);
-    return complete;
+    shown_ = std::move(shown);
 }
 
 std::vector<std::string> SerialConnection::Names() {
@@ -316,18 +325,18 @@ void SerialConnection::GetConnectionId(char* buffer, int size) { CopyOut(folder_
 
 int SerialConnection::GetImageCount() {
     std::lock_guard<std::mutex> hold(namesLock_);
-    return int(names_.size());
+    return int(shown_.size());
 }
 
 void SerialConnection::GetImageName(char* buffer, int size, int index) {
     std::lock_guard<std::mutex> hold(namesLock_);
-    CopyOut(index >= 0 && size_t(index) < names_.size() ? names_[size_t(index)] : "", buffer, size);
+    CopyOut(index >= 0 && size_t(index) < shown_.size() ? shown_[size_t(index)] : "", buffer, size);
 }
 
 CameraImage* SerialConnection::OpenImage(const char* name) {
     if (!name) return nullptr;
     std::lock_guard<std::mutex> hold(namesLock_);
-    if (std::find(names_.begin(), names_.end(), name) == names_.end()) return nullptr;
+    if (std::find(shown_.begin(), shown_.end(), name) == shown_.end()) return nullptr;
     for (auto& image : images_)
         if (image->Name() == name) return image.get();
     images_.push_back(std::make_unique<SerialImage>(this, name));
@@ -387,7 +396,8 @@ bool SerialService::Refresh() {
         for (uint32_t i = 1; read && i <= count && i <= 999; ++i) {
             std::vector<uint8_t> name;
             if (!link->SetInt(SierraLink::kSubfolderCount, i) || !link->GetString(SierraLink::kFolder, name)) break;
-            folders.push_back(Text(name));
+            std::string folder = Text(name);
+            if (driverfiles::Fits(folder, 256)) folders.push_back(folder);  // else no name the table can carry
         }
         line_->ForgetFolder();  // picking a subfolder changed what the camera reports
         if (read) line_->SetKnownNames(kRootFolder, folders);

@@ -152,12 +152,14 @@ public:
 
 private:
     bool Scan();  // with the lock held
+    void SetNames(std::vector<std::string> names);
     std::vector<std::string> Names();
 
     std::shared_ptr<CameraLine> line_;
     std::string folder_;
     std::mutex namesLock_;  // the names need no line: readers never wait behind a download
     std::vector<std::string> names_;  // in the camera's order
+    std::vector<std::string> shown_;  // those the table's fields can carry
     std::vector<std::unique_ptr<SerialImage>> images_;  // handed out; live as long as the connection
     driverfiles::ScratchFolder scratch_{"serialcam"};
 };

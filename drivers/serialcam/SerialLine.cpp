@@ -1,5 +1,7 @@
 #include "SerialLine.h"
 
+#include "common/DriverFiles.h"
+
 namespace {
 
 // Each ReadFile returns after this long without bytes, so that cancels and
@@ -10,8 +12,8 @@ constexpr DWORD kReadSliceMs = 50;
 
 bool SerialLine::Open(const std::string& port, int speed) {
     Close();
-    std::string device = "\\\\.\\" + port;
-    handle_ = CreateFileA(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+    std::wstring device = L"\\\\.\\" + driverfiles::Widen(port);
+    handle_ = CreateFileW(device.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
     if (handle_ == INVALID_HANDLE_VALUE) return false;
     COMMTIMEOUTS timeouts = {};
     timeouts.ReadIntervalTimeout = MAXDWORD;

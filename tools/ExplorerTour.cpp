@@ -223,7 +223,7 @@ bool OpenDialogSteps(const std::string& cardFolder, const std::string& out) {
 
 // "Hard Disk" on a folder whose own name and whose pictures' names are not ASCII.
 bool AnyNameSteps(ExplorerSession& explorer, const std::string& out) {
-    if (!explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}") || explorer.ViewItems("Hard Disk").size() < 3 ||
+    if (!explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}") || explorer.ViewItems("Digital Camera").size() < 3 ||
         !explorer.Open(2))
         return false;
     int cells = CameraViewCells(explorer);

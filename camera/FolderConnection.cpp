@@ -27,8 +27,10 @@ void Group(Reads&& reads) {
 
 namespace {
 
-// A driver, once loaded, stays until the module may unload: each load of a library with a static
-// runtime takes a thread-local slot its unload never gives back, and a process has about a thousand.
+// A driver, once loaded, stays for the life of the process: each load of a library with a static runtime
+// takes a thread-local slot its unload never gives back, and a process has about a thousand. (Freeing
+// drivers when the module may unload would race a new window's load on another thread, and COM may ask
+// that question many times without unloading.)
 std::mutex driversLock;
 std::map<std::string, HMODULE> drivers;
 
@@ -59,13 +61,6 @@ CameraService* LoadDriver(const std::string& sourceKind) {
     auto create = reinterpret_cast<CreateServiceFunction>(
         reinterpret_cast<void*>(GetProcAddress(library, kCreateServiceExport)));
     return create ? create(argument.c_str()) : nullptr;
-}
-
-void UnloadDrivers() {
-    std::lock_guard<std::mutex> hold(driversLock);
-    for (auto& [path, library] : drivers)
-        if (library) FreeLibrary(library);
-    drivers.clear();
 }
 
 FolderConnection::FolderConnection(const std::string& connectionText, const std::string& kind)

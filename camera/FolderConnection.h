@@ -13,9 +13,8 @@
 #include "camera/ConfigStore.h"
 
 // Makes a service of the camera driver of a source kind; null when none was made.
-// Drivers stay loaded until UnloadDrivers, which only an idle module may call.
+// A driver, once loaded, is never unloaded.
 CameraService* LoadDriver(const std::string& sourceKind);
-void UnloadDrivers();
 
 struct CameraCapabilities {
     int captionLines;

@@ -1,6 +1,7 @@
 #include "controls/SimpleControl.h"
 
 #include "controls/ItemLoader.h"
+#include "base/Dpi.h"
 #include "base/Module.h"
 #include "base/WideText.h"
 
@@ -14,9 +15,14 @@ void Line(HDC dc, int x1, int y1, int x2, int y2) {
     LineTo(dc, x2, y2);
 }
 
-HFONT CaptionFont() {
+// The icon title font at the cell's DPI where Windows has one per window (10 and later).
+HFONT CaptionFont(HWND cell) {
+    using ForDpi = BOOL(WINAPI*)(UINT, UINT, void*, UINT, UINT);
+    static const auto forDpi = reinterpret_cast<ForDpi>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleW(L"user32.dll"), "SystemParametersInfoForDpi")));
     LOGFONTW font = {};
-    if (SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0))
+    if (forDpi ? forDpi(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0, UINT(WindowDpi(cell)))
+               : SystemParametersInfoW(SPI_GETICONTITLELOGFONT, sizeof font, &font, 0))
         if (HFONT made = CreateFontIndirectW(&font)) return made;
     return CreateFontW(12, 0, 0, 0, FW_NORMAL, FALSE, FALSE, FALSE, DEFAULT_CHARSET, OUT_DEFAULT_PRECIS,
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, nullptr);
@@ -226,7 +232,7 @@ void SimpleControl::Paint() {
 }
 
 void SimpleControl::DrawCaption(HDC dc, const RECT& frame) {
-    HFONT font = CaptionFont();
+    HFONT font = CaptionFont(window_);
     HGDIOBJ oldFont = SelectObject(dc, font);
     RECT area = {frame.left, frame.bottom + 2, frame.right, frame.bottom + captionHeight_ + 8};
     FillRect(dc, &area, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));

@@ -74,6 +74,8 @@ Section "OrvexView"
   File "${BIN}/pixcodec.dll"
   File "${BIN}/diskcam.dll"
   File "${BIN}/serialcam.dll"
+  ; Earlier versions put the codec into the system folder; it is loaded from beside the module now.
+  Delete /REBOOTOK "$SYSDIR\pixcodec.dll"
   WriteUninstaller "$INSTDIR\Uninstall.exe"
 
   ; The shell folder and its place under My Computer.

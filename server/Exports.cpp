@@ -1,5 +1,4 @@
 // The module's entry points; nothing else is exported.
-#include "camera/FolderConnection.h"
 #include "server/ClassFactory.h"
 
 // Under the loader lock nothing but the instance handle is kept.
@@ -17,7 +16,5 @@ extern "C" HRESULT WINAPI DllGetClassObject(REFCLSID rclsid, REFIID riid, void**
 }
 
 extern "C" HRESULT WINAPI DllCanUnloadNow() {
-    if (theModule.objectCount != 0 || theModule.lockCount != 0) return S_FALSE;
-    UnloadDrivers();
-    return S_OK;
+    return theModule.objectCount != 0 || theModule.lockCount != 0 ? S_FALSE : S_OK;
 }

@@ -16,7 +16,7 @@ STDMETHODIMP ItemIcon::GetIconLocation(UINT, PSTR iconFile, UINT cchMax, int* in
     // The A form of the interface answers in the ANSI code page.
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(theModule.instance, path, MAX_PATH);
-    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, iconFile, int(cchMax), nullptr, nullptr)) *iconFile = '\0';
+    if (!WideCharToMultiByte(CP_ACP, 0, path, -1, iconFile, int(cchMax), nullptr, nullptr)) return E_FAIL;
     *index = iconIndex_;
     *outFlags = 0;
     return S_OK;

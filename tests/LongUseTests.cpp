@@ -123,6 +123,7 @@ void LongUse::Monkey(unsigned actions) {
         else
             user_->RandomAction(random);
         if (i % 50 < 49) continue;  // deletes empty the card and pastes double it: a leak check needs the same data
+        answerer.Forget(), menus.Forget();
         size_t files = 0;
         std::error_code ignored;
         for (auto& file : std::filesystem::directory_iterator(user_->pictures, ignored))

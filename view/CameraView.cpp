@@ -133,10 +133,12 @@ STDMETHODIMP CameraView::GetItemObject(UINT, REFIID riid, void** ppv) {
     return HandOutIdLists(folderObject_, std::move(pictures), riid, ppv);
 }
 
+// A name longer than an item's ID list holds is left out: the shell could not name that picture.
 void CameraView::BuildItems() {
     items_.clear();
     for (int i = 0, n = folder_->GetImageCount(); i < n; ++i)
-        items_.push_back({0, 0, folder_->GetImageName(i)});
+        if (std::string name = folder_->GetImageName(i); name.size() <= size_t(ItemId::kMaxNameLength))
+            items_.push_back({0, 0, name});
 }
 
 STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* settings,

@@ -27,9 +27,9 @@ const TipRow kTips[] = {
 std::string CameraView::CountsText() {
     int total = control_ ? control_->GetItemCount() : 0;
     int selected = control_ ? control_->GetSelectedCount() : 0;
-    char text[128];
-    wsprintfA(text, LoadModuleString(IDS_STATUS_COUNTS).c_str(), total, selected);
-    return text;
+    wchar_t text[128];
+    wsprintfW(text, LoadModuleText(IDS_STATUS_COUNTS).c_str(), total, selected);
+    return Narrow(text);
 }
 
 void CameraView::ShowSourceStatus() {

@@ -47,6 +47,7 @@ FullResViewer::FullResViewer(CameraImage* image, int rotation, FolderConnection*
 }
 
 FullResViewer::~FullResViewer() {
+    if (toolbar_ && IsWindow(toolbar_)) SendMessageW(toolbar_, TB_SETIMAGELIST, 0, 0);  // it goes after the frame
     if (pictures_) ImageList_Destroy(pictures_);
     ModuleObjectDown();
 }

@@ -21,6 +21,8 @@ public:
     }
     const std::vector<std::string>& Captions() const { return captions_; }
     const std::vector<std::string>& Texts() const { return texts_; }
+    // A long run keeps no record of the dialogs gone (its memory check would count them).
+    void Forget() { captions_.clear(), texts_.clear(), answered_.clear(); }
 
 private:
     static LRESULT CALLBACK Hook(int code, WPARAM wParam, LPARAM lParam);

@@ -49,6 +49,11 @@ std::vector<std::vector<std::string>> MenuWatcher::Menus() {
     return menus_;
 }
 
+void MenuWatcher::Forget() {
+    std::lock_guard<std::mutex> hold(lock_);
+    menus_.clear();
+}
+
 void MenuWatcher::Watch() {
     HWND last = nullptr;
     while (!done_) {

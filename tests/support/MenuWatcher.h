@@ -19,6 +19,7 @@ public:
     MenuWatcher& operator=(const MenuWatcher&) = delete;
 
     std::vector<std::vector<std::string>> Menus();
+    void Forget();  // as DialogAnswerer::Forget
 
 private:
     void Watch();

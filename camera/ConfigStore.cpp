@@ -1,5 +1,8 @@
 #include "camera/ConfigStore.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace ConfigStore {
 
 const char kSettingsKey[] = "Software\\Pictavia\\OrvexView\\Settings";
@@ -7,8 +10,11 @@ const char kCamerasKey[] = "Software\\Pictavia\\Orvex Cameras\\";
 const char kImageViewer[] = "ImageViewer";
 
 std::string Read(const std::string& key, const char* value, const char* defaultText) {
-    RegKey open(HKEY_LOCAL_MACHINE, key, KEY_QUERY_VALUE);
-    return open.QueryString(value, defaultText);
+    return UserSettings::Read(key, value, defaultText);
+}
+
+void Write(const std::string& key, const char* value, const std::string& text) {
+    UserSettings::Write(key, value, text);
 }
 
 std::string ModelKey(const std::string& model, const std::string& sub) {
@@ -45,33 +51,20 @@ SettingsData ReadSettings() {
 }
 
 void SaveSettings(const SettingsData& data) {
+    Write(kSettingsKey, "Camera", data.cameraModel);
+    std::vector<std::string> parts;
     try {
-        RegKey settings(HKEY_LOCAL_MACHINE, kSettingsKey, KEY_ALL_ACCESS);
-        settings.SetString("Camera", data.cameraModel);
-        RegKey model(HKEY_LOCAL_MACHINE, ModelKey(data.cameraModel), KEY_ALL_ACCESS);
-        std::string sub;
-        for (DWORD i = 0; model.EnumSubkey(i, sub); ++i) {
-            if (sub != "Remote") continue;
-            RegKey remote(HKEY_LOCAL_MACHINE, ModelKey(data.cameraModel, "Remote"), KEY_ALL_ACCESS);
-            remote.SetString("RemoteConnectionType", data.connectionType);
-            if (data.connectionType == "Serial") {
-                RegKey serial(HKEY_LOCAL_MACHINE, ModelKey(data.cameraModel, "Remote\\Serial"),
-                              KEY_ALL_ACCESS);
-                serial.SetString("ComPort", data.comPort);
-                serial.SetString("ComSpeed", data.comSpeed);
-            }
-        }
+        parts = UserSettings::Subkeys(ModelKey(data.cameraModel));
     } catch (int) {
-        // A key the installation did not make: nothing more is written.
+        return;  // a model neither root knows: nothing more to keep
     }
+    if (std::find(parts.begin(), parts.end(), "Remote") == parts.end()) return;
+    Write(ModelKey(data.cameraModel, "Remote"), "RemoteConnectionType", data.connectionType);
+    if (data.connectionType != "Serial") return;
+    Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComPort", data.comPort);
+    Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComSpeed", data.comSpeed);
 }
 
-void SaveCurrentFolder(const std::string& path) {
-    try {
-        RegKey viewer(HKEY_LOCAL_MACHINE, ModelKey(kImageViewer), KEY_SET_VALUE);
-        viewer.SetString("CurrentFolder", path);
-    } catch (int) {
-    }
-}
+void SaveCurrentFolder(const std::string& path) { Write(ModelKey(kImageViewer), "CurrentFolder", path); }
 
 }  // namespace ConfigStore

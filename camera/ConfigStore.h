@@ -1,6 +1,8 @@
 #pragma once
-// Where the settings live: REG_SZ values under HKEY_LOCAL_MACHINE, read with
-// defaults. Keys are made by the installation; nothing here creates one.
+// Where the settings live: REG_SZ values, read with defaults, under the same
+// key paths in two roots. The installation writes the machine's defaults
+// under HKEY_LOCAL_MACHINE; what the user chooses goes under
+// HKEY_CURRENT_USER, which is read first (see UserSettings in base/RegKey.h).
 #include <windows.h>
 
 #include <string>
@@ -22,9 +24,11 @@ extern const char kSettingsKey[];  // "Software\Pictavia\OrvexView\Settings"
 extern const char kCamerasKey[];   // "Software\Pictavia\Orvex Cameras\" (with its backslash)
 extern const char kImageViewer[];  // the cameras subkey that is not a model
 
-// Reads one value of an HKEY_LOCAL_MACHINE key; raises int 0 when the key
-// cannot be opened.
+// Reads one value, the user's before the machine's; raises int 0 when
+// neither root has the key.
 std::string Read(const std::string& key, const char* value, const char* defaultText = "");
+// Writes one of the user's values.
+void Write(const std::string& key, const char* value, const std::string& text);
 // Cameras key + `model`, or + `model` + "\" + `sub` when `sub` is given.
 std::string ModelKey(const std::string& model, const std::string& sub = "");
 
@@ -37,11 +41,11 @@ std::string DriverText(const std::string& sourceKind);
 // be opened, leaving the rest empty.
 SettingsData ReadSettings();
 
-// Writes what the settings dialog chose; a key that cannot be opened ends the
-// writing there.
+// Writes what the settings dialog chose: the model, and for a model with a
+// remote connection its type, and a serial line's port and speed.
 void SaveSettings(const SettingsData& data);
 
-// Writes "CurrentFolder" of the disk-folder source; failures are swallowed.
+// Writes "CurrentFolder" of the disk-folder source.
 void SaveCurrentFolder(const std::string& path);
 
 }  // namespace ConfigStore

@@ -1,7 +1,11 @@
 #include "camera/SettingsDialog.h"
 
-#include "res/resource.h"
+#include <algorithm>
+#include <vector>
+
 #include "base/Module.h"
+#include "base/WideText.h"
+#include "res/resource.h"
 
 using ConfigStore::ModelKey;
 
@@ -11,27 +15,32 @@ const char kSelectCamera[] = "< Select Camera >";
 const int kRemoteControls[] = {IDC_REMOTE_GROUP, IDC_PORT_LABEL, IDC_SPEED_LABEL, IDC_TYPE_LABEL,
                                IDC_TYPE_LIST,    IDC_PORT_LIST,  IDC_SPEED_LIST};
 
-void Append(HWND dialog, int list, const std::string& text) {
-    SendDlgItemMessageA(dialog, list, CB_INSERTSTRING, WPARAM(-1), LPARAM(text.c_str()));
+LRESULT Send(HWND dialog, int list, UINT message, WPARAM wParam, LPARAM lParam) {
+    return SendDlgItemMessageW(dialog, list, message, wParam, lParam);
+}
+
+void Append(HWND dialog, int list, const std::string& text, WPARAM at = WPARAM(-1)) {
+    Send(dialog, list, CB_INSERTSTRING, at, LPARAM(Widen(text).c_str()));
 }
 
 void Select(HWND dialog, int list, const std::string& text) {
-    SendDlgItemMessageA(dialog, list, CB_SELECTSTRING, WPARAM(-1), LPARAM(text.c_str()));
+    Send(dialog, list, CB_SELECTSTRING, WPARAM(-1), LPARAM(Widen(text).c_str()));
+}
+
+std::string ItemText(HWND dialog, int list, LRESULT index) {
+    LRESULT length = Send(dialog, list, CB_GETLBTEXTLEN, WPARAM(index), 0);
+    if (length < 0) return "";
+    std::wstring text(size_t(length) + 1, L'\0');
+    Send(dialog, list, CB_GETLBTEXT, WPARAM(index), LPARAM(&text[0]));
+    return Narrow(text.c_str());
 }
 
 std::string Selected(HWND dialog, int list) {
-    LRESULT index = SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0);
-    if (index == CB_ERR) return "";
-    char text[256] = {};
-    LRESULT length = SendDlgItemMessageA(dialog, list, CB_GETLBTEXTLEN, index, 0);
-    if (length < 0 || length >= LRESULT(sizeof text)) return "";
-    SendDlgItemMessageA(dialog, list, CB_GETLBTEXT, index, LPARAM(text));
-    return text;
+    LRESULT index = Send(dialog, list, CB_GETCURSEL, 0, 0);
+    return index == CB_ERR ? "" : ItemText(dialog, list, index);
 }
 
-bool HasSelection(HWND dialog, int list) {
-    return SendDlgItemMessageA(dialog, list, CB_GETCURSEL, 0, 0) != CB_ERR;
-}
+bool HasSelection(HWND dialog, int list) { return Send(dialog, list, CB_GETCURSEL, 0, 0) != CB_ERR; }
 
 void Enable(HWND dialog, int control, bool enable) {
     EnableWindow(GetDlgItem(dialog, control), enable);
@@ -41,15 +50,25 @@ void EnableRemote(HWND dialog, bool enable) {
     for (int control : kRemoteControls) Enable(dialog, control, enable);
 }
 
-// Runs `body` for each subkey name of `key`; a missing key ends it quietly.
-template <class Body>
-void ForEachSubkey(const std::string& key, REGSAM access, Body&& body) {
+// The subkey names of `key` the user and the machine know; none when neither has it.
+std::vector<std::string> Subkeys(const std::string& key) {
     try {
-        RegKey open(HKEY_LOCAL_MACHINE, key, access);
-        std::string name;
-        for (DWORD i = 0; open.EnumSubkey(i, name); ++i) body(name);
+        return UserSettings::Subkeys(key);
     } catch (int) {
+        return {};
     }
+}
+
+bool HasRemote(const std::string& model) {
+    std::vector<std::string> parts = Subkeys(ModelKey(model));
+    return std::find(parts.begin(), parts.end(), "Remote") != parts.end();
+}
+
+// Enables the remote group and lists the model's connection types.
+void ShowRemote(HWND dialog, const std::string& model) {
+    EnableRemote(dialog, true);
+    Send(dialog, IDC_TYPE_LIST, CB_RESETCONTENT, 0, 0);
+    for (const std::string& type : Subkeys(ModelKey(model, "Remote"))) Append(dialog, IDC_TYPE_LIST, type);
 }
 
 void FillSpeeds(HWND dialog, const std::string& model) {
@@ -58,7 +77,7 @@ void FillSpeeds(HWND dialog, const std::string& model) {
         speeds = ConfigStore::Read(ModelKey(model, "Remote\\Serial"), "SupportedSpeed", "No Value");
     } catch (int) {
     }
-    SendDlgItemMessageA(dialog, IDC_SPEED_LIST, CB_RESETCONTENT, 0, 0);
+    Send(dialog, IDC_SPEED_LIST, CB_RESETCONTENT, 0, 0);
     int show = speeds.empty() ? SW_HIDE : SW_SHOW;
     ShowWindow(GetDlgItem(dialog, IDC_SPEED_LABEL), show);
     ShowWindow(GetDlgItem(dialog, IDC_SPEED_LIST), show);
@@ -97,10 +116,9 @@ void ApplyType(HWND dialog, const std::string& type) {
 }
 
 void OnInit(HWND dialog, SettingsData* data) {
-    SetWindowLongPtrA(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
-    ForEachSubkey(ConfigStore::kCamerasKey, KEY_ENUMERATE_SUB_KEYS, [&](const std::string& name) {
+    SetWindowLongPtrW(dialog, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(data));
+    for (const std::string& name : Subkeys(ConfigStore::kCamerasKey))
         if (name != ConfigStore::kImageViewer) Append(dialog, IDC_CAMERA_LIST, name);
-    });
     for (const char* port : {"AUTO", "COM1", "COM2", "COM3", "COM4"}) Append(dialog, IDC_PORT_LIST, port);
     Select(dialog, IDC_PORT_LIST, data->comPort);
     FillSpeeds(dialog, data->cameraModel);
@@ -108,44 +126,30 @@ void OnInit(HWND dialog, SettingsData* data) {
     if (!data->cameraModel.empty()) {
         Select(dialog, IDC_CAMERA_LIST, data->cameraModel);
     } else {
-        SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_INSERTSTRING, 0, LPARAM(kSelectCamera));
-        SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_SETCURSEL, 0, 0);
+        Append(dialog, IDC_CAMERA_LIST, kSelectCamera, 0);
+        Send(dialog, IDC_CAMERA_LIST, CB_SETCURSEL, 0, 0);
     }
-    ForEachSubkey(ModelKey(data->cameraModel), KEY_ENUMERATE_SUB_KEYS, [&](const std::string& name) {
-        if (name != "Remote") return;
-        EnableRemote(dialog, true);
-        ForEachSubkey(ModelKey(data->cameraModel, "Remote"), KEY_ENUMERATE_SUB_KEYS,
-                      [&](const std::string& type) { Append(dialog, IDC_TYPE_LIST, type); });
-        Select(dialog, IDC_TYPE_LIST, data->connectionType);
-        ApplyType(dialog, data->connectionType);
-    });
+    if (!HasRemote(data->cameraModel)) return;
+    ShowRemote(dialog, data->cameraModel);
+    Select(dialog, IDC_TYPE_LIST, data->connectionType);
+    ApplyType(dialog, data->connectionType);
 }
 
 void OnCameraChanged(HWND dialog) {
     EnableRemote(dialog, false);
-    char first[64] = {};
-    if (SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_GETLBTEXTLEN, 0, 0) < LRESULT(sizeof first)) {
-        SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_GETLBTEXT, 0, LPARAM(first));
-        if (std::string(first) == kSelectCamera)
-            SendDlgItemMessageA(dialog, IDC_CAMERA_LIST, CB_DELETESTRING, 0, 0);
-    }
+    if (ItemText(dialog, IDC_CAMERA_LIST, 0) == kSelectCamera) Send(dialog, IDC_CAMERA_LIST, CB_DELETESTRING, 0, 0);
     std::string model = Selected(dialog, IDC_CAMERA_LIST);
     FillSpeeds(dialog, model);
-    ForEachSubkey(ModelKey(model), KEY_ENUMERATE_SUB_KEYS, [&](const std::string& name) {
-        if (name != "Remote") return;
-        EnableRemote(dialog, true);
-        SendDlgItemMessageA(dialog, IDC_TYPE_LIST, CB_RESETCONTENT, 0, 0);
-        std::string stored;
-        try {
-            stored = ConfigStore::Read(ModelKey(model, "Remote"), "RemoteConnectionType");
-        } catch (int) {
-        }
-        ForEachSubkey(ModelKey(model, "Remote"), KEY_READ,
-                      [&](const std::string& type) { Append(dialog, IDC_TYPE_LIST, type); });
-        Select(dialog, IDC_TYPE_LIST, stored);
-        if (stored == "Serial") SelectStoredSerial(dialog, model);
-        ApplyType(dialog, stored);
-    });
+    if (!HasRemote(model)) return;
+    std::string stored;
+    try {
+        stored = ConfigStore::Read(ModelKey(model, "Remote"), "RemoteConnectionType");
+    } catch (int) {
+    }
+    ShowRemote(dialog, model);
+    Select(dialog, IDC_TYPE_LIST, stored);
+    if (stored == "Serial") SelectStoredSerial(dialog, model);
+    ApplyType(dialog, stored);
 }
 
 void OnTypeChanged(HWND dialog) {
@@ -175,7 +179,7 @@ void OnOk(HWND dialog, SettingsData* data) {
 }
 
 INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM lParam) {
-    auto* data = reinterpret_cast<SettingsData*>(GetWindowLongPtrA(dialog, GWLP_USERDATA));
+    auto* data = reinterpret_cast<SettingsData*>(GetWindowLongPtrW(dialog, GWLP_USERDATA));
     switch (message) {
         case WM_INITDIALOG:
             OnInit(dialog, reinterpret_cast<SettingsData*>(lParam));
@@ -202,7 +206,7 @@ INT_PTR CALLBACK SettingsProc(HWND dialog, UINT message, WPARAM wParam, LPARAM l
 
 INT_PTR RunSettingsDialog(HWND parent, SettingsData& data) {
     try {
-        return DialogBoxParamA(theModule.instance, MAKEINTRESOURCEA(IDD_CAMERA_SETTINGS), parent,
+        return DialogBoxParamW(theModule.instance, MAKEINTRESOURCEW(IDD_CAMERA_SETTINGS), parent,
                                SettingsProc, reinterpret_cast<LPARAM>(&data));
     } catch (...) {
         return -1;

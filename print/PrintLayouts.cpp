@@ -3,18 +3,13 @@
 #include "base/RegKey.h"
 
 std::string ReadCurrentLayout(const char* defaultText) {
-    RegKey key(HKEY_LOCAL_MACHINE, kLayoutsKey, KEY_QUERY_VALUE);
-    return key.QueryString("CurrentLayout", defaultText);
+    return UserSettings::Read(kLayoutsKey, "CurrentLayout", defaultText);
 }
 
-void WriteCurrentLayout(const std::string& subkey) {
-    RegKey key(HKEY_LOCAL_MACHINE, kLayoutsKey, KEY_SET_VALUE);
-    key.SetString("CurrentLayout", subkey);
-}
+void WriteCurrentLayout(const std::string& subkey) { UserSettings::Write(kLayoutsKey, "CurrentLayout", subkey); }
 
 std::string ReadLayoutValue(const std::string& subkey, const char* value, const char* defaultText) {
-    RegKey key(HKEY_LOCAL_MACHINE, kLayoutsKey + subkey, KEY_QUERY_VALUE);
-    return key.QueryString(value, defaultText);
+    return UserSettings::Read(kLayoutsKey + subkey, value, defaultText);
 }
 
 std::string ReadLayoutValueOr(const std::string& subkey, const char* value, const char* defaultText) {

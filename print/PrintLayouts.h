@@ -1,7 +1,8 @@
 #pragma once
 // The four print layouts: their dialog radio buttons, their registry keys
-// under "Print Layouts", and the values read from them. Keys are set up at
-// installation; only "CurrentLayout" is ever written here.
+// under "Print Layouts", and the values read from them, the user's before the
+// machine's. Keys are set up at installation; only the user's "CurrentLayout"
+// is ever written here.
 #include <windows.h>
 
 #include <string>
@@ -22,10 +23,11 @@ constexpr int kLastLayoutRadio = IDC_LAYOUT_SHEET;
 constexpr char kLayoutsKey[] = "Software\\Pictavia\\OrvexView\\Print Layouts\\";
 constexpr char kDefaultLayout[] = "Layout4";
 
-// These raise RegKey's error when a key cannot be opened.
+// These raise RegKey's error when neither root has the key.
 std::string ReadCurrentLayout(const char* defaultText);
-void WriteCurrentLayout(const std::string& subkey);
 std::string ReadLayoutValue(const std::string& subkey, const char* value, const char* defaultText);
+// Keeps the layout the user chose.
+void WriteCurrentLayout(const std::string& subkey);
 
 // As above, but a layout key that cannot be opened yields `defaultText`.
 std::string ReadLayoutValueOr(const std::string& subkey, const char* value, const char* defaultText);

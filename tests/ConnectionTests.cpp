@@ -47,15 +47,19 @@ protected:
     ScopedRegKey cardOnly_{HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Card Only", "Local")};
 };
 
-TEST_F(Connection, DriverTextsAndValuesThatReadAsDefaults) {
+// A value reads from the user's key when it is text there, else from the machine's, else as its default: text is
+// a REG_SZ of at most 1023 characters and its zero. Only a key that neither has is an error.
+TEST_F(Connection, DriverTextsAndValuesReadTheUsersThenTheMachinesThenTheDefault) {
     EXPECT_EQ(ConfigStore::DriverText("Remote"), "serialcam.dll,COM2,57600");
     EXPECT_EQ(ConfigStore::DriverText("Local"), BinPath("diskcam.dll") + "," + card_.Root());
     EXPECT_EQ(ConfigStore::DriverText("ImageViewer"), BinPath("diskcam.dll"));
     DWORD number = 7;
     keys_.model->SetValue("Connection", REG_DWORD, &number, sizeof number);
     EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
-    keys_.model->SetString("Connection", std::string(300, 'x'));
-    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), "dflt");
+    ScopedRegKey user(HKEY_CURRENT_USER, ConfigStore::ModelKey("Memory Card"));
+    user.SetString("Connection", std::string(1024, 'x'));
+    keys_.model->SetString("Connection", std::string(1023, 'x'));
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card"), "Connection", "dflt"), std::string(1023, 'x'));
     EXPECT_THROW(ConfigStore::Read("Software\\Pictavia\\Missing", "Any"), int);
     keys_.settings->SetString("Camera", "No Such Model");
     EXPECT_THROW(ConfigStore::DriverText("Local"), int);
@@ -103,9 +107,14 @@ TEST_F(Connection, DiskFolderUsesTheCurrentFolder) {
     ASSERT_TRUE(folder->IsConnected());
     EXPECT_EQ(folder->GetConnectionId(), card_.SecondFolder());
     folder->SetCurrentFolder(card_.Folder());
-    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("ImageViewer"), "CurrentFolder"), card_.Folder());
     folder->Connect(false);
     EXPECT_EQ(folder->GetImageCount(), 3);  // re-opened on the new folder
+    folder->SetCurrentFolder(u8"C:\\Фото\\Ålesund 東京\\" + std::string(300, 'n'));  // kept as UTF-16
+    std::wstring stored(400, L'\0');
+    DWORD size = DWORD(stored.size() * 2);
+    RegGetValueW(HKEY_CURRENT_USER, L"Software\\Pictavia\\Orvex Cameras\\ImageViewer", L"CurrentFolder", RRF_RT_REG_SZ,
+                 nullptr, &stored[0], &size);
+    EXPECT_EQ(stored.c_str(), L"C:\\Фото\\Ålesund 東京\\" + std::wstring(300, L'n'));
 }
 
 TEST_F(Connection, MissingKeysLeaveTheFolderUnconnectedWithoutAMessage) {
@@ -193,14 +202,16 @@ protected:
 };
 
 TEST_F(SettingsDialog, ThePromptGoesOnceACardModelIsPicked) {
+    ScopedRegKey usersOwnModel(HKEY_CURRENT_USER, ConfigStore::ModelKey("Zoom Cam")),
+        machineModelTheUserSet(HKEY_CURRENT_USER, ConfigStore::ModelKey("Memory Card"));  // each listed once
     SettingsData data;
     Answering answerer(IDOK, [](HWND dialog) {
-        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (Texts{"< Select Camera >", "Card Only", "Memory Card"}));
+        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (Texts{"< Select Camera >", "Card Only", "Memory Card", "Zoom Cam"}));
         EXPECT_EQ(Current(dialog, IDC_CAMERA_LIST), "< Select Camera >");
         EXPECT_EQ(Entries(dialog, IDC_PORT_LIST), (Texts{"AUTO", "COM1", "COM2", "COM3", "COM4"}));
         EXPECT_FALSE(Enabled(dialog, IDC_REMOTE_GROUP) || Enabled(dialog, IDC_TYPE_LIST));
         Pick(dialog, IDC_CAMERA_LIST, "Card Only");
-        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (Texts{"Card Only", "Memory Card"}));
+        EXPECT_EQ(Entries(dialog, IDC_CAMERA_LIST), (Texts{"Card Only", "Memory Card", "Zoom Cam"}));
         EXPECT_FALSE(Enabled(dialog, IDC_REMOTE_GROUP) || Shown(dialog, IDC_SPEED_LIST));
     });
     EXPECT_EQ(RunSettingsDialog(nullptr, data), 1);
@@ -228,33 +239,14 @@ TEST_F(SettingsDialog, ASerialModelOffersItsLinesAndParallelNeedsNoSpeed) {
     EXPECT_EQ((Texts{data.comPort, data.comSpeed, data.connectionType}), (Texts{"COM2", "9600", "Serial"}));
 }
 
-// A first connection without a camera asks; Cancel keeps whatever was picked.
+// A first connection without a camera asks; Cancel leaves no camera chosen.
 TEST_F(SettingsDialog, FirstConnectWithoutACameraAsksAndCancelLeavesNoConnection) {
     auto source = New<SourceFolder>("Local");
     auto folder = New<CameraFolder>(source.Get(), "C:\\");
-    {
-        Answering answerer(IDCANCEL, [](HWND dialog) { Pick(dialog, IDC_CAMERA_LIST, "Memory Card"); });
-        folder->Connect(true);
-    }
+    Answering answerer(IDCANCEL, [](HWND dialog) { Pick(dialog, IDC_CAMERA_LIST, "Memory Card"); });
+    folder->Connect(true);
     EXPECT_FALSE(folder->IsConnected());
     EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "");
-    SettingsData data{"Card Only", "COM2", "9600", "", ""};
-    Answering answerer(IDCANCEL, [](HWND dialog) { Pick(dialog, IDC_CAMERA_LIST, "Memory Card"); });
-    EXPECT_EQ(RunSettingsDialog(nullptr, data), 0);
-    EXPECT_EQ(data.cameraModel, "Card Only");
-}
-
-TEST_F(SettingsDialog, OkInEditSettingsSavesTheChoice) {
-    auto source = New<SourceFolder>("Remote");
-    auto folder = New<CameraFolder>(source.Get(), "COM");
-    Answering answerer(IDOK, [](HWND dialog) {
-        Pick(dialog, IDC_CAMERA_LIST, "Memory Card");
-        Pick(dialog, IDC_PORT_LIST, "COM4");
-    });
-    EXPECT_EQ(folder->EditSettings(nullptr), 1);
-    EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "Memory Card");
-    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Memory Card", "Remote\\Serial"), "ComPort"), "COM4");
-    EXPECT_EQ(folder->GetComPort(), "COM4");
 }
 
 }  // namespace

@@ -751,6 +751,7 @@ protected:
     std::unique_ptr<TestFolder> folder_;
     std::vector<ViewItem> items_;
     HWND browser_ = CreateWindowA("STATIC", "", WS_POPUP | WS_VISIBLE, 0, 0, 9, 9, nullptr, nullptr, nullptr, nullptr);
+    ScopedRegKey userLayouts_{HKEY_CURRENT_USER, kLayoutsKey};  // removes the layout a test's user chose
     ScopedRegKey layouts_{HKEY_LOCAL_MACHINE, kLayoutsKey};  // removes the keys below too
     std::vector<std::unique_ptr<ScopedRegKey>> keys_;
 };
@@ -1011,6 +1012,59 @@ TEST_F(PrintTest, TheSelectionPrintsOnPaperInTheLayoutChosenEarlier) {
         for (int i = 0; i < 4; ++i) EXPECT_NEAR(ink[size_t(i)], expected[size_t(i)], 2) << "half " << half;
     }
     for (const char* file : {"FILE:", "page.ppm"}) DeleteFileA(file);
+}
+
+// Every key, value name, type and data byte from `path` down: equal at two moments when nothing changed.
+std::wstring RegistryTree(HKEY root, const std::wstring& path) {
+    std::wstring tree = L"[" + path + L"]\n", name(16384, L'\0');
+    std::vector<BYTE> data(1 << 16);
+    HKEY key = nullptr;  // a missing key lists nothing
+    RegOpenKeyExW(root, path.c_str(), 0, KEY_READ, &key);
+    for (DWORD i = 0, length, type, size; length = DWORD(name.size()), size = DWORD(data.size()),
+         RegEnumValueW(key, i, &name[0], &length, nullptr, &type, data.data(), &size) == ERROR_SUCCESS; ++i)
+        tree += name.substr(0, length) + L' ' + std::to_wstring(type) + L' ' + std::wstring(&data[0], &data[0] + size) + L'\n';
+    for (DWORD i = 0, length; length = DWORD(name.size()),
+         RegEnumKeyExW(key, i, &name[0], &length, nullptr, nullptr, nullptr, nullptr) == ERROR_SUCCESS; ++i)
+        tree += RegistryTree(key, name.substr(0, length));
+    RegCloseKey(key);
+    return tree + L"[end]\n";
+}
+
+// What a user changes is theirs alone: the machine's keys stay as installed, and another user sees the machine's.
+TEST_F(CameraViewTest, WhatAUserChangesIsKeptForThatUserAloneAndTheMachinesKeysStayAsInstalled) {
+    ASSERT_TRUE(EnsureTestPrinter());
+    ScopedRegKey remote(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote"));
+    ScopedRegKey serial(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Memory Card", "Remote\\Serial"));
+    ScopedRegKey viewer(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey(ConfigStore::kImageViewer));
+    ScopedRegKey layouts(HKEY_LOCAL_MACHINE, kLayoutsKey);
+    remote.SetString("RemoteConnectionType", "Serial"), serial.SetString("ComSpeed", "115200");
+    viewer.SetString("Path", BinPath("diskcam.dll")), viewer.SetString("CurrentFolder", card_.Folder());
+    keys_->settings->SetString("ViewType", "Thumbs"), layouts.SetString("CurrentLayout", "Layout4");
+    const std::wstring machine = RegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Pictavia");
+
+    Open(), Command(CameraView::kListView);
+    DialogAnswerer settings(IDOK);
+    settings.OnDialog([](HWND box, void*) { SendDlgItemMessageA(box, IDC_SPEED_LIST, CB_SELECTSTRING, 0, LPARAM("9600")); },
+                      nullptr);
+    Command(CameraView::kSettings);
+    Seen seen{"", IDC_LAYOUT_TWO};
+    DialogAnswerer print(IDCANCEL);  // the layout is kept as it is clicked
+    print.OnDialog(Inspect, &seen);
+    Command(CameraView::kPrint);
+    UseSource(SourceFolder::kImageViewer), Open("");
+    std::string other = card_.SecondFolder();
+    DialogAnswerer folder(IDOK);
+    folder.OnDialog([](HWND dialog, void* path) { SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, LPARAM(path)); }, &other[0]);
+    Command(CameraView::kSelectFolder);
+    EXPECT_EQ(RegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Pictavia"), machine);
+
+    const struct { std::string key; const char* value; std::string user, machine; } kept[] = {
+        {ConfigStore::kSettingsKey, "ViewType", "List", "Thumbs"}, {kLayoutsKey, "CurrentLayout", "Layout2", "Layout4"},
+        {ConfigStore::ModelKey("Memory Card", "Remote\\Serial"), "ComSpeed", "9600", "115200"},
+        {ConfigStore::ModelKey(ConfigStore::kImageViewer), "CurrentFolder", other, card_.Folder()}};
+    for (const auto& k : kept) EXPECT_EQ(ConfigStore::Read(k.key, k.value), k.user);
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Pictavia");  // another user, who chose nothing yet
+    for (const auto& k : kept) EXPECT_EQ(ConfigStore::Read(k.key, k.value), k.machine);
 }
 
 std::unique_ptr<FakeImage> Picture(int width, int height) {

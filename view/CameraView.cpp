@@ -228,11 +228,7 @@ std::string CameraView::GetViewType() {
 void CameraView::SetViewType(const std::string& type) {
     if (type == GetViewType()) return;
     viewType_ = type;
-    try {
-        RegKey settings(HKEY_LOCAL_MACHINE, ConfigStore::kSettingsKey, KEY_SET_VALUE);
-        settings.SetString("ViewType", type);
-    } catch (int) {
-    }
+    ConfigStore::Write(ConfigStore::kSettingsKey, "ViewType", type);
     DropControl();
     FillView();
 }

@@ -39,6 +39,8 @@ protected:
     void SetUp() override {
         CoreTest::SetUp();
         ASSERT_EQ(GetACP(), 1252u) << "the names must not fit the ANSI code page";
+        for (const char* plain : {"IMG_0002.JPG", "img_0001.jpg", "IMG_0003.PNG", "notes.txt"})
+            DeleteFileW(Utf16(Folder(plain)).c_str());
         int shade = 0;
         for (const std::string& name : kNames) card_.Write(Folder(name), MakeJpeg(QuadrantBitmap(320 + 16 * shade++, 240), {}));
         std::string tooLong;
@@ -73,13 +75,17 @@ TEST_F(AnyName, EveryPictureKeepsItsNameAndBytesThroughEveryCommand) {
     user_->Command(CameraView::kListView);
     HWND list = FindDescendant(user_->host->Window(), "SysListView32");
     Names rows;
-    for (int row = 0; row < ListView_GetItemCount(list); ++row) {
-        wchar_t text[300] = {};
-        LVITEMW item = {};
-        item.pszText = text, item.cchTextMax = 300;
-        SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row), LPARAM(&item));
-        rows.push_back(Utf8(text));
-    }
+    WaitUntil([&] {  // the names come with the details
+        rows.clear();
+        for (int row = 0; row < ListView_GetItemCount(list); ++row) {
+            wchar_t text[300] = {};
+            LVITEMW item = {};
+            item.pszText = text, item.cchTextMax = 300;
+            SendMessageW(list, LVM_GETITEMTEXTW, WPARAM(row), LPARAM(&item));
+            rows.push_back(Utf8(text));
+        }
+        return Sorted(rows) == Sorted(kNames);
+    }, 5000);
     EXPECT_EQ(Sorted(rows), Sorted(kNames));
     user_->Command(CameraView::kThumbnailView);
 
@@ -92,8 +98,10 @@ TEST_F(AnyName, EveryPictureKeepsItsNameAndBytesThroughEveryCommand) {
     DestroyWindow(viewers[0]);
 
     user_->Command(CameraView::kSelectAll);  // copied out: every name and byte
-    STGMEDIUM medium;
-    ASSERT_EQ(user_->CopyOut(&medium), S_OK);
+    ComRef<IDataObject> data = ComRef<IDataObject>::Share(view->CreateDataObject(nullptr));  // its files go with it
+    FORMATETC files = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    ASSERT_EQ(data->GetData(&files, &medium), S_OK);
     Names copied;
     auto drop = static_cast<HDROP>(medium.hGlobal);
     for (UINT i = 0, n = DragQueryFileW(drop, ~0u, nullptr, 0); i < n; ++i) {
@@ -101,7 +109,7 @@ TEST_F(AnyName, EveryPictureKeepsItsNameAndBytesThroughEveryCommand) {
         DragQueryFileW(drop, i, path, MAX_PATH);
         std::string file = Utf8(path), name = file.substr(file.rfind('\\') + 1);
         copied.push_back(name);
-        EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(Folder(name))) << name;
+        EXPECT_EQ(ReadFileBytes(file), ReadFileBytes(Folder(name))) << file;
     }
     ReleaseStgMedium(&medium);
     EXPECT_EQ(Sorted(copied), Sorted(kNames));

@@ -164,7 +164,8 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
     SetWindowLongPtrW(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
     dropTarget_ = CreateViewDropTarget(folder_, this);
     if (dropTarget_) RegisterDragDrop(window_, dropTarget_);
-    nextClipboardViewer_ = SetClipboardViewer(window_);
+    // A listener, not a link of the old viewer chain: no message to pass on to other windows and threads.
+    AddClipboardFormatListener(window_);
     PostMessageW(window_, WM_COMMAND, kFill, 0);
     *phwnd = window_;
     if (rect)
@@ -192,7 +193,7 @@ STDMETHODIMP CameraView::DestroyViewWindow() {
     if (dropTarget_) dropTarget_->Release();
     dropTarget_ = nullptr;
     // What the view copied stays on the clipboard: its data object keeps the folder.
-    ChangeClipboardChain(window_, nextClipboardViewer_);
+    RemoveClipboardFormatListener(window_);
     if (fileDialog_) {
         fileDialog_->Release();
         fileDialog_ = nullptr;

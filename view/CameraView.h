@@ -111,7 +111,6 @@ private:
     FolderConnection* folder_;
     IUnknown* folderObject_;
     ICommDlgBrowser* fileDialog_ = nullptr;
-    HWND nextClipboardViewer_ = nullptr;
     HACCEL accelerators_ = nullptr;
     FOLDERSETTINGS folderSettings_ = {};
     std::string viewType_;

@@ -51,6 +51,7 @@ void CameraView::CopyCommand() {
     data->AddRef();
     OleSetClipboard(data);  // the clipboard keeps the only reference
     data->Release();
+    UpdateCommandStates();  // Paste at once; the clipboard's own news comes later
 }
 
 void CameraView::DragSelection() {

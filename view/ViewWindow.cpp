@@ -212,15 +212,8 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
             EndPaint(window, &paint);
             return TRUE;
         }
-        case WM_CHANGECBCHAIN:
-            if (reinterpret_cast<HWND>(wParam) == view->nextClipboardViewer_)
-                view->nextClipboardViewer_ = reinterpret_cast<HWND>(lParam);
-            else if (view->nextClipboardViewer_)
-                SendMessageW(view->nextClipboardViewer_, message, wParam, lParam);
-            return FALSE;
-        case WM_DRAWCLIPBOARD:
+        case WM_CLIPBOARDUPDATE:
             view->UpdateCommandStates();
-            if (view->nextClipboardViewer_) SendMessageW(view->nextClipboardViewer_, message, wParam, lParam);
             return FALSE;
         case WM_COMMAND: {
             // A command that pumps messages may see the browser leave the view meanwhile.

@@ -78,7 +78,8 @@ bool RegKey::EnumSubkey(DWORD index, std::string& name) const {
     DWORD length = ARRAYSIZE(buffer);
     LONG status = key_ ? RegEnumKeyExW(key_, index, buffer, &length, nullptr, nullptr, nullptr, nullptr)
                        : ERROR_NO_MORE_ITEMS;
-    if (status == ERROR_NO_MORE_ITEMS) return false;
+    // A name too long is skipped; any other failure (the key deleted meanwhile) ends the listing.
+    if (status != ERROR_SUCCESS && status != ERROR_MORE_DATA) return false;
     name = status == ERROR_SUCCESS ? Narrow(std::wstring(buffer, length).c_str()) : std::string();
     return true;
 }

@@ -13,8 +13,8 @@ std::string Read(const std::string& key, const char* value, const char* defaultT
     return UserSettings::Read(key, value, defaultText);
 }
 
-void Write(const std::string& key, const char* value, const std::string& text) {
-    UserSettings::Write(key, value, text);
+bool Write(const std::string& key, const char* value, const std::string& text) {
+    return UserSettings::Write(key, value, text);
 }
 
 std::string ModelKey(const std::string& model, const std::string& sub) {
@@ -50,19 +50,21 @@ SettingsData ReadSettings() {
     return data;
 }
 
+// The model's line first and the model last, so that a write that fails leaves the old choice whole.
 void SaveSettings(const SettingsData& data) {
-    Write(kSettingsKey, "Camera", data.cameraModel);
     std::vector<std::string> parts;
     try {
         parts = UserSettings::Subkeys(ModelKey(data.cameraModel));
     } catch (int) {
-        return;  // a model neither root knows: nothing more to keep
+        // a model neither root knows: only the choice itself is kept
     }
-    if (std::find(parts.begin(), parts.end(), "Remote") == parts.end()) return;
-    Write(ModelKey(data.cameraModel, "Remote"), "RemoteConnectionType", data.connectionType);
-    if (data.connectionType != "Serial") return;
-    Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComPort", data.comPort);
-    Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComSpeed", data.comSpeed);
+    bool remote = std::find(parts.begin(), parts.end(), "Remote") != parts.end();
+    bool serial = remote && data.connectionType == "Serial";
+    if (serial && !(Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComPort", data.comPort) &&
+                    Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComSpeed", data.comSpeed)))
+        return;
+    if (remote && !Write(ModelKey(data.cameraModel, "Remote"), "RemoteConnectionType", data.connectionType)) return;
+    Write(kSettingsKey, "Camera", data.cameraModel);
 }
 
 void SaveCurrentFolder(const std::string& path) { Write(ModelKey(kImageViewer), "CurrentFolder", path); }

@@ -27,8 +27,8 @@ extern const char kImageViewer[];  // the cameras subkey that is not a model
 // Reads one value, the user's before the machine's; raises int 0 when
 // neither root has the key.
 std::string Read(const std::string& key, const char* value, const char* defaultText = "");
-// Writes one of the user's values.
-void Write(const std::string& key, const char* value, const std::string& text);
+// Writes one of the user's values; false when it could not be kept.
+bool Write(const std::string& key, const char* value, const std::string& text);
 // Cameras key + `model`, or + `model` + "\" + `sub` when `sub` is given.
 std::string ModelKey(const std::string& model, const std::string& sub = "");
 

@@ -1054,7 +1054,8 @@ TEST_F(CameraViewTest, WhatAUserChangesIsKeptForThatUserAloneAndTheMachinesKeysS
     UseSource(SourceFolder::kImageViewer), Open("");
     std::string other = card_.SecondFolder();
     DialogAnswerer folder(IDOK);
-    folder.OnDialog([](HWND dialog, void* path) { SendMessageA(dialog, BFFM_SETSELECTIONA, TRUE, LPARAM(path)); }, &other[0]);
+    // Posted: it comes after the dialog's own start at the current folder, and before the answer.
+    folder.OnDialog([](HWND dialog, void* path) { PostMessageA(dialog, BFFM_SETSELECTIONA, TRUE, LPARAM(path)); }, &other[0]);
     Command(CameraView::kSelectFolder);
     EXPECT_EQ(RegistryTree(HKEY_LOCAL_MACHINE, L"Software\\Pictavia"), machine);
 

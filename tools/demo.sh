@@ -63,6 +63,13 @@ dpi='HKCU\Control Panel\Desktop'
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" hidpi | tr -d "\r"
     wine reg delete "'"$dpi"'" /v LogPixels /f >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"')
+# The tests share this prefix: the tour's installation, card drive and serial camera model go again.
+"$root/tools/wine-session.sh" bash -c '
+    wine "C:\\Program Files\\Pictavia\\OrvexView\\Uninstall.exe" /S >/dev/null 2>&1
+    dir="$WINEPREFIX/drive_c/Program Files/Pictavia/OrvexView"
+    for _ in $(seq 300); do [ -e "$dir" ] || break; sleep 0.1; done
+    wine reg delete "HKLM\\Software\\Wine\\Drives" /v "e:" /f >/dev/null 2>&1
+    rm -f "$WINEPREFIX/dosdevices/e:"'
 if [ -s "$build/demo/FILE:" ]; then
     gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$build/demo/contact-sheet.pdf" "$build/demo/FILE:"
     gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r60 -dFirstPage=1 -dLastPage=1 \

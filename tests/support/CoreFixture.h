@@ -9,8 +9,8 @@
 class CoreTest : public testing::Test {
 protected:
     void SetUp() override { startCount_ = theModule.objectCount; }
-    void TearDown() override {  // a loader the test left finishes on its own first
-        for (int i = 0; i < 100 && theModule.objectCount != startCount_; ++i) Sleep(30);
+    void TearDown() override {  // a loader the test left finishes on its own first (a dead line's handshake: seconds)
+        for (int i = 0; i < 300 && theModule.objectCount != startCount_; ++i) Sleep(30);
         EXPECT_EQ(theModule.objectCount, startCount_) << "objects leaked";
     }
 

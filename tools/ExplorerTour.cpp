@@ -15,6 +15,7 @@
 
 #include <commdlg.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <thread>
 
@@ -252,7 +253,13 @@ int main(int argc, char** argv) {
     Shot(out + "\\root.png");
     if (root.size() < 2 || !explorer.Open(1)) return 1;
     std::vector<std::string> media;
-    WaitUntil([&] { return (media = explorer.ViewItems()) != root; }, 10000);
+    // Read while the list is refilled, an item may still show the root's text, or none.
+    WaitUntil([&] {
+        media = explorer.ViewItems();
+        return !media.empty() && std::none_of(media.begin(), media.end(), [&](const std::string& item) {
+            return item.empty() || std::find(root.begin(), root.end(), item) != root.end();
+        });
+    }, 10000);
     Print("Removable Media", media);
     Shot(out + "\\removable.png");
     if (media == root || !explorer.Open(0)) return 1;

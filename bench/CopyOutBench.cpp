@@ -1,6 +1,5 @@
-// copyout_bench.exe <folder>: copies every picture of <folder> out through the
-// camera view's data object (CF_HDROP rendering, disk driver) and, beside it,
-// with plain CopyFileA, and prints both times and their ratio.
+// copyout_bench.exe <folder>: copies every picture of <folder> out through the camera view's data object (CF_HDROP
+// rendering, disk driver) and, beside it, with plain CopyFileA, and prints both times and their ratio.
 #include <windows.h>
 #include <objidl.h>
 
@@ -20,8 +19,7 @@ namespace {
 class DiskFolder final : public FolderConnection {
 public:
     explicit DiskFolder(const std::string& path)
-        : FolderConnection(path, "Local"),
-          service_(LoadService("diskcam.dll", "")) {}
+        : FolderConnection(path, "Local"), service_(LoadService("diskcam.dll", "")) {}
     ~DiskFolder() override {
         CloseConnection();
         if (service_) service_->Destroy(1);

@@ -1,10 +1,10 @@
-// serial_bench.exe: a paced camera simulator on COM5 at 115200 bps (see
-// bench/serial.sh). Prints the effective bytes per second of a full picture
-// against the line's 11,520 and the time for the thumbnails of a folder
-// against the time their bytes need on the line.
+// serial_bench.exe: a paced camera simulator on COM5 at 115200 bps (see bench/serial.sh). Prints the effective bytes
+// per second of a full picture against the line's 11,520 and the time for the thumbnails of a folder against the time
+// their bytes need on the line.
 #include <windows.h>
 
 #include <cstdio>
+#include <thread>
 
 #include "BenchClock.h"
 #include "camera/CameraService.h"
@@ -34,12 +34,7 @@ int main() {
 
     size_t thumbBytes = 0;
     double start = Now();
-    // On a worker thread, as the thumbnail loader reads them.
-    HANDLE worker = CreateThread(nullptr, 0, [](void* context) -> DWORD {
-        return DWORD(Fetch(static_cast<CameraConnection*>(context), 0, 0));
-    }, connection, 0, nullptr);
-    WaitForSingleObject(worker, INFINITE);
-    CloseHandle(worker);
+    std::thread([&] { Fetch(connection, 0, 0); }).join();  // on a worker thread, as the thumbnail loader reads them
     std::printf("one thumbnail on a worker thread: %.0f ms\n", Now() - start);
     start = Now();
     for (int i = 0; i < connection->GetImageCount(); ++i) {

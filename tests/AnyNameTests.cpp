@@ -26,12 +26,6 @@ using Names = std::vector<std::string>;
 
 const Names kNames = {u8"Ärger.JPG", u8"Фото.JPG", u8"Ωμέγα.JPG", u8"花.JPG", u8"😀 smile.JPG"};
 
-std::string Utf8(const wchar_t* wide) {
-    char text[1024] = {};
-    WideCharToMultiByte(CP_UTF8, 0, wide, -1, text, sizeof text, nullptr, nullptr);
-    return text;
-}
-
 Names Sorted(Names names) { return std::sort(names.begin(), names.end()), names; }
 
 class AnyName : public CoreTest {

@@ -2,7 +2,6 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
-#include <fstream>
 #include <memory>
 
 #include "core/Exif.h"
@@ -14,9 +13,7 @@
 namespace {
 
 ImageLibrary* Library() {
-    static HMODULE module = LoadLibraryA(BinPath("pixcodec.dll").c_str());
-    static auto get = reinterpret_cast<GetImageLibraryFunction>(
-        reinterpret_cast<void*>(GetProcAddress(module, "GetImgLib")));
+    static auto get = Export<GetImageLibraryFunction>("pixcodec.dll", kImageLibraryExport);
     return get ? get() : nullptr;
 }
 
@@ -51,8 +48,7 @@ void ExpectUpright(const Canvas& canvas, const char* what) {
     for (int q = 0; q < 4; ++q) {
         Color seen = canvas.At(xs[q % 2], ys[q / 2]);
         EXPECT_TRUE(Near(seen, kQuadrants[q]))
-            << what << ": quadrant " << q << " is " << int(seen.r) << "," << int(seen.g) << ","
-            << int(seen.b);
+            << what << ": quadrant " << q << " is " << int(seen.r) << "," << int(seen.g) << "," << int(seen.b);
     }
 }
 
@@ -69,19 +65,16 @@ TEST_P(ExifOrientations, LoadGivesTheUprightPicture) {
 INSTANTIATE_TEST_SUITE_P(AllCodes, ExifOrientations, testing::Range(1, 9));
 
 TEST(CodecLoading, OddSizesGreyscaleProgressiveAndPng) {
-    Picture odd;
-    ASSERT_GE(odd.LoadBytes(MakeJpeg(QuadrantBitmap(67, 45), {})), 1);
-    EXPECT_EQ(DimsOf(odd), Dims(67, 45));
-    ExpectUpright(*odd.Drawn(), "odd size");
-
-    Picture progressive;
-    ASSERT_GE(progressive.LoadBytes(MakeJpeg(QuadrantBitmap(40, 30), {}, kProgressive)), 1);
-    ExpectUpright(*progressive.Drawn(), "progressive");
+    for (JpegKind kind : {kBaseline, kProgressive}) {
+        Picture odd;
+        ASSERT_GE(odd.LoadBytes(MakeJpeg(QuadrantBitmap(67, 45), {}, kind)), 1);
+        EXPECT_EQ(DimsOf(odd), Dims(67, 45));
+        ExpectUpright(*odd.Drawn(), kind == kBaseline ? "odd size" : "progressive");
+    }
 
     Picture grey;
     ASSERT_GE(grey.LoadBytes(MakeJpeg(QuadrantBitmap(32, 32), {}, kGreyscale)), 1);
-    Color corner = grey.Drawn()->At(24, 24);  // white stays white in grey
-    EXPECT_TRUE(Near(corner, {255, 255, 255}));
+    EXPECT_TRUE(Near(grey.Drawn()->At(24, 24), {255, 255, 255}));  // white stays white in grey
 
     Picture png;
     ASSERT_GE(png.LoadBytes(MakePngWithAlpha(20, 10)), 1);
@@ -134,10 +127,8 @@ TEST(CodecDib, PackedBottomUp24Bit) {
     HGLOBAL dib = Library()->CreateDib(picture.image);
     ASSERT_NE(dib, nullptr);
     auto* header = static_cast<BITMAPINFOHEADER*>(GlobalLock(dib));
-    EXPECT_EQ(header->biSize, sizeof(BITMAPINFOHEADER));
-    EXPECT_EQ(header->biWidth, 30);
-    EXPECT_EQ(header->biHeight, 20);
-    EXPECT_EQ(header->biBitCount, 24);
+    EXPECT_EQ((std::vector<LONG>{LONG(header->biSize), header->biWidth, header->biHeight, header->biBitCount}),
+              (std::vector<LONG>{sizeof(BITMAPINFOHEADER), 30, 20, 24}));
     EXPECT_GE(GlobalSize(dib), sizeof(BITMAPINFOHEADER) + 92u * 20);
     const uint8_t* bottomRow = reinterpret_cast<const uint8_t*>(header + 1);
     EXPECT_GT(bottomRow[0], 200);  // the picture's bottom row starts blue
@@ -146,9 +137,8 @@ TEST(CodecDib, PackedBottomUp24Bit) {
     GlobalFree(dib);
 }
 
-// Saving writes the picture as shown, upright with orientation 1 and the
-// capture date kept: losslessly turned where the size allows, else re-encoded.
-// The table's paths are UTF-8, and this one leaves the ANSI code page.
+// Saving writes the picture as shown, upright with orientation 1 and the capture date kept: losslessly turned where the
+// size allows, else re-encoded. The table's paths are UTF-8, and this one leaves the ANSI code page.
 TEST(CodecSaving, TurnedPicturesAreSavedUprightWithTheirExif) {
     const auto file = std::filesystem::temp_directory_path() / std::filesystem::u8path("gespeichert Фото 花.jpg");
     const std::string path = file.u8string();
@@ -161,8 +151,7 @@ TEST(CodecSaving, TurnedPicturesAreSavedUprightWithTheirExif) {
         ASSERT_GE(Library()->SaveFile(path.c_str(), picture.image, 10), 1);
         EXPECT_EQ(Library()->SaveFile(path.c_str(), picture.image, 7), 0);  // only JPEG is written
 
-        std::ifstream written(file, std::ios::binary);
-        std::vector<uint8_t> saved{std::istreambuf_iterator<char>(written), {}};
+        std::vector<uint8_t> saved = ReadFileBytes(path);
         pix::JpegHeader header = pix::ParseJpegHeader(saved.data(), saved.size());
         ASSERT_TRUE(header.valid);
         EXPECT_EQ(Dims(header.width, header.height), Dims(row.savedWidth, row.savedHeight));
@@ -202,8 +191,7 @@ TEST(CodecBadInput, DamagedAndHugeFilesFailToLoadAndNothingElse) {
     EXPECT_EQ(Library()->SaveFile(WriteTempFile("none.jpg", {}).c_str(), missing.image, 10), 0);
 }
 
-// Every input the fuzzers ever crashed on, and their seeds, go through the
-// parsers and the library again.
+// Every input the fuzzers ever crashed on, and their seeds, go through the parsers and the library again.
 TEST(CodecBadInput, FuzzCorpusReplays) {
     std::vector<std::string> files;
     for (const char* folder : {"/tests/fuzz/seeds", "/tests/fuzz/crashers"})

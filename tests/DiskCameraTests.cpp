@@ -3,7 +3,6 @@
 
 #include <atomic>
 #include <filesystem>
-#include <fstream>
 #include <set>
 #include <thread>
 
@@ -16,10 +15,16 @@
 namespace {
 
 CameraService* NewService(const std::string& argument) {
-    static HMODULE driver = LoadLibraryA(BinPath("diskcam.dll").c_str());
-    static auto create = reinterpret_cast<CreateServiceFunction>(
-        reinterpret_cast<void*>(GetProcAddress(driver, "ExtCreateAccountService")));
+    static auto create = Export<CreateServiceFunction>("diskcam.dll", kCreateServiceExport);
     return create ? create(argument.c_str()) : nullptr;
+}
+
+std::vector<std::string> NamesOf(CameraConnection* connection) {
+    std::vector<std::string> names;
+    char name[260];
+    for (int i = 0; i < connection->GetImageCount(); ++i)
+        names.push_back((connection->GetImageName(name, sizeof name, i), name));
+    return names;
 }
 
 class DiskCamera : public testing::Test {
@@ -34,15 +39,6 @@ protected:
     void TearDown() override {
         if (connection_) connection_->Destroy(1);
         if (service_) service_->Destroy(1);
-    }
-    std::vector<std::string> Names() {
-        std::vector<std::string> names;
-        for (int i = 0; i < connection_->GetImageCount(); ++i) {
-            char name[260];
-            connection_->GetImageName(name, sizeof name, i);
-            names.push_back(name);
-        }
-        return names;
     }
     // The thumbnail of `name` decoded, as its width, height and the green of its pixel at 60, 80.
     std::vector<int> Thumbnail(const char* name) {
@@ -63,15 +59,11 @@ protected:
 
 TEST_F(DiskCamera, TheCardsFoldersAndPicturesInNameOrder) {
     ASSERT_EQ(service_->GetFolderCount(), 2u);
-    char name[256], id[260];
+    char name[256];
     EXPECT_FALSE(service_->GetFolderName(2, name, sizeof name));
     EXPECT_EQ(service_->OpenConnection("C:\\no\\such\\folder"), nullptr);
-
-    EXPECT_EQ(Names(), (std::vector<std::string>{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
-    connection_->GetConnectionId(id, sizeof id);
-    EXPECT_EQ(std::string(id), card_.Folder());
+    EXPECT_EQ(NamesOf(connection_), (std::vector<std::string>{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
     EXPECT_EQ(connection_->OpenImage("notes.txt"), nullptr);
-    EXPECT_EQ(connection_->OpenImage("IMG_0002.JPG"), connection_->OpenImage("IMG_0002.JPG"));
 }
 
 TEST_F(DiskCamera, InfoComesFromTheHeaders) {
@@ -122,7 +114,7 @@ TEST_F(DiskCamera, ReadsToFilesAndCancelledReads) {
 
 TEST_F(DiskCamera, DeletingOneAndAll) {
     connection_->DeleteImage("IMG_0002.JPG");
-    EXPECT_EQ(Names(), (std::vector<std::string>{"img_0001.jpg", "IMG_0003.PNG"}));
+    EXPECT_EQ(NamesOf(connection_), (std::vector<std::string>{"img_0001.jpg", "IMG_0003.PNG"}));
     EXPECT_EQ(GetFileAttributesA((card_.Folder() + "\\IMG_0002.JPG").c_str()), INVALID_FILE_ATTRIBUTES);
     connection_->DeleteAllImages();
     EXPECT_EQ(connection_->GetImageCount(), 0);
@@ -166,13 +158,8 @@ TEST(DiskCameraNames, ACardNamedInManyScriptsIsListedAndReadWhole) {
     for (const std::string& name : pictures) {
         pix::Bitmap distinct = QuadrantBitmap(200 + int(contents.size()), 150);
         contents.push_back(name.find(".png") != name.npos ? MakePngWithAlpha(30, 20) : MakeJpeg(distinct, {}));
-        std::ofstream(card / fs::u8path(name), std::ios::binary)
-            .write(reinterpret_cast<const char*>(contents.back().data()), std::streamsize(contents.back().size()));
+        TestCard::Write((card / fs::u8path(name)).u8string(), contents.back());
     }
-    auto fileBytes = [](const char* path) {
-        std::ifstream file(fs::u8path(path), std::ios::binary);
-        return std::vector<uint8_t>(std::istreambuf_iterator<char>(file), {});
-    };
 
     CameraService* service = NewService(root.u8string());
     char text[260] = {};
@@ -181,10 +168,9 @@ TEST(DiskCameraNames, ACardNamedInManyScriptsIsListedAndReadWhole) {
     EXPECT_EQ(text, folder);
     CameraConnection* connection = service->OpenConnection(folder.c_str());
     ASSERT_NE(connection, nullptr);
-    std::set<std::string> listed;
-    for (int i = 0; i < connection->GetImageCount(); ++i)
-        listed.insert((connection->GetImageName(text, sizeof text, i), text));
-    EXPECT_EQ(listed, std::set<std::string>(pictures.begin(), pictures.end()));
+    std::vector<std::string> listed = NamesOf(connection);
+    EXPECT_EQ(std::set<std::string>(listed.begin(), listed.end()),
+              std::set<std::string>(pictures.begin(), pictures.end()));
 
     for (size_t i = 0; i < pictures.size(); ++i) {
         const std::string& name = pictures[i];
@@ -202,7 +188,7 @@ TEST(DiskCameraNames, ACardNamedInManyScriptsIsListedAndReadWhole) {
             GlobalUnlock(data), GlobalFree(data);
             EXPECT_TRUE(!full || bytes == contents[i]) << name;
             ASSERT_EQ(image->ReadToFile(path, sizeof path, full, &deleteIt, nullptr, nullptr), 0) << name;
-            EXPECT_EQ(fileBytes(path), bytes) << name << (full ? " whole" : " thumbnail");
+            EXPECT_EQ(ReadFileBytes(path), bytes) << name << (full ? " whole" : " thumbnail");
             EXPECT_EQ(deleteIt, full && i + 1 == pictures.size()) << name;
             if (deleteIt) fs::remove(fs::u8path(path));
         }

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <algorithm>
 #include <array>
+#include <memory>
 #include <random>
 
 #include "support/CoreFixture.h"
@@ -18,30 +19,20 @@
 
 namespace {
 
-// Bytes placed so that their last byte is the last readable byte before a
-// guard page: reading one byte past them crashes the test.
-class GuardedBytes {
-public:
-    explicit GuardedBytes(const std::vector<BYTE>& bytes) {
-        SYSTEM_INFO info;
-        GetSystemInfo(&info);
-        size_t page = info.dwPageSize;
-        size_t pages = (bytes.size() + page - 1) / page + 1;
-        base_ = static_cast<BYTE*>(VirtualAlloc(nullptr, pages * page, MEM_COMMIT, PAGE_READWRITE));
-        DWORD old;
-        VirtualProtect(base_ + (pages - 1) * page, page, PAGE_NOACCESS, &old);
-        data_ = base_ + (pages - 1) * page - bytes.size();
-        memcpy(data_, bytes.data(), bytes.size());
-    }
-    ~GuardedBytes() { VirtualFree(base_, 0, MEM_RELEASE); }
-    GuardedBytes(const GuardedBytes&) = delete;
-    GuardedBytes& operator=(const GuardedBytes&) = delete;
-    LPCITEMIDLIST List() const { return reinterpret_cast<LPCITEMIDLIST>(data_); }
-
-private:
-    BYTE* base_ = nullptr;
-    BYTE* data_ = nullptr;
-};
+// `bytes` as a list whose last byte is the last readable one before a guard page (x86-64's pages are 4 KB): reading
+// one byte past it crashes the test. Null for no bytes.
+std::shared_ptr<const ITEMIDLIST> Guarded(const std::vector<BYTE>& bytes) {
+    if (bytes.empty()) return nullptr;
+    constexpr size_t kPage = 4096;
+    size_t guard = (bytes.size() + kPage - 1) / kPage * kPage;
+    auto* base = static_cast<BYTE*>(VirtualAlloc(nullptr, guard + kPage, MEM_COMMIT, PAGE_READWRITE));
+    DWORD old;
+    VirtualProtect(base + guard, kPage, PAGE_NOACCESS, &old);
+    BYTE* data = base + guard - bytes.size();
+    memcpy(data, bytes.data(), bytes.size());
+    auto release = [base](LPCITEMIDLIST) { VirtualFree(base, 0, MEM_RELEASE); };
+    return {reinterpret_cast<LPCITEMIDLIST>(data), release};
+}
 
 using Items = std::vector<std::vector<BYTE>>;  // each item's bytes after its size field
 
@@ -96,8 +87,8 @@ protected:
     // Everything every folder does with a list it is given, alone and after one of its own, and a new
     // root's initialization; empty bytes are a null list. Objects that come back are released at once.
     void WalkAll(const std::vector<BYTE>& bytes) {
-        std::unique_ptr<GuardedBytes> guarded = bytes.empty() ? nullptr : std::make_unique<GuardedBytes>(bytes);
-        LPCITEMIDLIST list = guarded ? guarded->List() : nullptr;
+        std::shared_ptr<const ITEMIDLIST> guarded = Guarded(bytes);
+        LPCITEMIDLIST list = guarded.get();
         char text[MAX_PATH];
         for (size_t f = 0; f < folders_.size(); ++f) {
             IShellFolder* folder = folders_[f].Get();
@@ -172,8 +163,8 @@ class HostileIdLists : public ListWalk, public testing::WithParamInterface<Hosti
 TEST_P(HostileIdLists, NoFolderReadsPastThemOrTakesThemForItsOwn) {
     const HostileCase& c = GetParam();
     if (c.bytes.empty() || Chains(c.bytes)) WalkAll(c.bytes);
-    GuardedBytes guarded(c.bytes.empty() ? Bytes("", {0, 0}) : c.bytes);
-    LPCITEMIDLIST item = c.bytes.empty() ? nullptr : guarded.List();
+    std::shared_ptr<const ITEMIDLIST> guarded = Guarded(c.bytes);
+    LPCITEMIDLIST item = guarded.get();
     IShellFolder *root = folders_[0].Get(), *source = folders_[1].Get();
     SFGAOF attributes = ~0u;
     EXPECT_EQ(root->GetAttributesOf(1, &item, &attributes), c.namesChild ? S_OK : E_INVALIDARG);

@@ -1,6 +1,5 @@
-// What the installer leaves in the Wine prefix, and what its uninstaller
-// takes away. tests/install-check.sh runs the "Installed" cases after a
-// silent install and the "Uninstalled" cases after a silent uninstall.
+// What the installer leaves in the Wine prefix, and what its uninstaller takes away. tests/install-check.sh runs the
+// "Installed" cases after a silent install and the "Uninstalled" cases after a silent uninstall.
 #include <gtest/gtest.h>
 #include <windows.h>
 

@@ -1,7 +1,6 @@
-// The built module as shells load it: through its two exports, and in Wine's
-// explorer, a real client, where typing the extension's location into the
-// address box shows the root's three sources, Enter on "Removable Media" the
-// card's picture folders, and Enter on one of them our camera view.
+// The built module as shells load it: through its two exports, and in Wine's explorer, a real client, where typing the
+// extension's location into the address box shows the root's three sources, Enter on "Removable Media" the card's
+// picture folders, and Enter on one of them our camera view.
 #include <gtest/gtest.h>
 #include <windows.h>
 #include <shellapi.h>
@@ -9,9 +8,9 @@
 #include <tlhelp32.h>
 
 #include <commdlg.h>
-#include <dlgs.h>
 #include <shobjidl.h>
 
+#include <functional>
 #include <set>
 #include <thread>
 
@@ -31,24 +30,14 @@ namespace {
 
 // The built orvexview.dll, loaded for the test, with its two entry points.
 struct ModuleLibrary {
-    typedef HRESULT(WINAPI* GetClassObjectFn)(REFCLSID, REFIID, void**);
-    typedef HRESULT(WINAPI* CanUnloadFn)();
-
     HMODULE module = LoadLibraryA(BinPath("orvexview.dll").c_str());
-    GetClassObjectFn getClassObject = reinterpret_cast<GetClassObjectFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllGetClassObject")));
-    CanUnloadFn canUnloadNow = reinterpret_cast<CanUnloadFn>(
-        reinterpret_cast<void*>(GetProcAddress(module, "DllCanUnloadNow")));
-
+    LPFNGETCLASSOBJECT getClassObject = Export<LPFNGETCLASSOBJECT>(module, "DllGetClassObject");
+    LPFNCANUNLOADNOW canUnloadNow = Export<LPFNCANUNLOADNOW>(module, "DllCanUnloadNow");
     ~ModuleLibrary() { FreeLibrary(module); }
 };
 
-// {7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}
-constexpr CLSID kFolderClass = {
-    0x7A3E91D0, 0x5B2C, 0x4E8F, {0x9D, 0x61, 0x2F, 0x0C, 0x8A, 0x4B, 0x7E, 0x13}};
-// {7A3E91D1-5B2C-4E8F-9D61-2F0C8A4B7E13}
-constexpr CLSID kSecondClass = {
-    0x7A3E91D1, 0x5B2C, 0x4E8F, {0x9D, 0x61, 0x2F, 0x0C, 0x8A, 0x4B, 0x7E, 0x13}};
+constexpr CLSID kFolderClass = {0x7A3E91D0, 0x5B2C, 0x4E8F, {0x9D, 0x61, 0x2F, 0x0C, 0x8A, 0x4B, 0x7E, 0x13}};
+constexpr CLSID kSecondClass = {0x7A3E91D1, 0x5B2C, 0x4E8F, {0x9D, 0x61, 0x2F, 0x0C, 0x8A, 0x4B, 0x7E, 0x13}};
 
 class ClassFactoryTest : public testing::Test {
 protected:
@@ -149,46 +138,33 @@ protected:
     ScopedRegKey local_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\Orvex Cameras\\Memory Card\\Local"};
 };
 
-// A picture's viewer outlives the view that opened it (the browser went elsewhere): COM's unloading of idle
-// servers leaves the module in place until the viewer has closed too.
+// Each load of a driver costs the process a thread-local slot for good: a driver is loaded once, however many
+// visits, and stays after the module. A picture's viewer outlives the view that opened it (the browser went
+// elsewhere): COM's unloading of idle servers leaves the module in place until the viewer has closed too.
 using ModuleLifetime = ExplorerSmoke;
 
-TEST_F(ModuleLifetime, AnOpenViewerKeepsTheModuleLoaded) {
-    ComRef<IShellFolder> root, folder;
-    ComRef<IShellView> view;
-    ASSERT_EQ(CoCreateInstance(kFolderClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder, root.PutVoid()), S_OK);
-    EXPECT_EQ(root->BindToObject(AsList(ListBytes({"Removable Media", "100TEST"})), nullptr, IID_IShellFolder,
-                                 folder.PutVoid()), S_OK);
-    ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()), S_OK);
+TEST_F(ModuleLifetime, VisitsLoadTheDriverOnceAndAnOpenViewerKeepsTheModuleLoaded) {
     auto host = std::make_unique<BrowserHost>();
-    ASSERT_EQ(host->Open(view.Get()), S_OK);
-    HWND cell = nullptr;
-    WaitUntil([&] { return (cell = FindDescendant(host->Window(), "SimpleControlWin")) != nullptr; }, 5000);
-    SendMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
-    host->Close(), view.Reset(), folder.Reset(), root.Reset();
+    for (int visit = 0; visit < 2; ++visit) {  // the second opens a picture's viewer
+        ComRef<IShellFolder> root, folder;
+        ComRef<IShellView> view;
+        ASSERT_EQ(CoCreateInstance(kFolderClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder, root.PutVoid()),
+                  S_OK);
+        ASSERT_EQ(root->BindToObject(AsList(ListBytes({"Removable Media", "100TEST"})), nullptr, IID_IShellFolder,
+                                     folder.PutVoid()), S_OK);
+        ASSERT_EQ(folder->CreateViewObject(nullptr, IID_IShellView, view.PutVoid()), S_OK);
+        ASSERT_EQ(host->Open(view.Get()), S_OK);
+        HWND cell = nullptr;
+        WaitUntil([&] { return (cell = FindDescendant(host->Window(), "SimpleControlWin")) != nullptr; }, 5000);
+        if (visit) SendMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(10, 10));
+        host->Close(), view.Reset(), folder.Reset(), root.Reset();
+        EXPECT_NE(GetModuleHandleA("diskcam.dll"), nullptr) << "visit " << visit;
+    }
     HWND viewer = FindWindowA("FrameHelperWin", nullptr);
     ASSERT_NE(viewer, nullptr);
     WaitUntil([] { return CoFreeUnusedLibraries(), false; }, 500);
     ASSERT_NE(GetModuleHandleA("orvexview.dll"), nullptr) << "unloaded under the viewer";
     SendMessageA(viewer, WM_CLOSE, 0, 0);
-    EXPECT_TRUE(WaitUntil([] { return CoFreeUnusedLibraries(), !GetModuleHandleA("orvexview.dll"); }, 3000));
-}
-
-// Each load of a driver costs the process a thread-local slot for good: a driver is loaded once, however many
-// visits, and stays.
-TEST_F(ModuleLifetime, ADriverIsLoadedOnceAndStays) {
-    for (int visit = 0; visit < 2; ++visit) {
-        ComRef<IShellFolder> root, folder;
-        ComRef<IEnumIDList> items;
-        ASSERT_EQ(CoCreateInstance(kFolderClass, nullptr, CLSCTX_INPROC_SERVER, IID_IShellFolder, root.PutVoid()), S_OK);
-        ASSERT_EQ(root->BindToObject(AsList(ListBytes({"Removable Media"})), nullptr, IID_IShellFolder, folder.PutVoid()),
-                  S_OK);
-        LPITEMIDLIST first = nullptr;
-        ASSERT_EQ(folder->EnumObjects(nullptr, SHCONTF_FOLDERS, items.Put()), S_OK);
-        EXPECT_EQ(items->Next(1, &first, nullptr), S_OK);  // the card's folders come from its driver
-        CoTaskMemFree(first), items.Reset(), folder.Reset(), root.Reset();
-        EXPECT_NE(GetModuleHandleA("diskcam.dll"), nullptr) << "visit " << visit;
-    }
     EXPECT_TRUE(WaitUntil([] { return CoFreeUnusedLibraries(), !GetModuleHandleA("orvexview.dll"); }, 3000));
     EXPECT_NE(GetModuleHandleA("diskcam.dll"), nullptr);
 }
@@ -206,9 +182,7 @@ Names CopiedNames() {
     for (UINT i = 0, n = DragQueryFileW(drop, ~0u, nullptr, 0); i < n; ++i) {
         wchar_t path[MAX_PATH] = {};
         DragQueryFileW(drop, i, path, MAX_PATH);
-        char name[MAX_PATH * 3] = {};
-        WideCharToMultiByte(CP_UTF8, 0, wcsrchr(path, L'\\') + 1, -1, name, sizeof name, nullptr, nullptr);
-        names.push_back(name);
+        names.push_back(Utf8(wcsrchr(path, L'\\') + 1));
     }
     ReleaseStgMedium(&medium);
     return names;
@@ -224,11 +198,9 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     ExplorerSession explorer("C:\\");
     ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
     EXPECT_EQ(explorer.ViewItems("Digital Camera"), (Names{"Digital Camera", "Removable Media", "Hard Disk"}));
-    {
-        RemoteListView list(explorer.ViewList());
-        EXPECT_TRUE(list.HasIcons());
-        EXPECT_EQ((std::vector<int>{list.Image(0), list.Image(1), list.Image(2)}), (std::vector<int>{1, 2, 3}));
-    }
+    RemoteListView sources(explorer.ViewList());
+    EXPECT_TRUE(sources.HasIcons());
+    EXPECT_EQ((std::vector<int>{sources.Image(0), sources.Image(1), sources.Image(2)}), (std::vector<int>{1, 2, 3}));
     RemoteTreeView tree(explorer.Tree());
     Names path = {"Desktop", "My Computer", "OrvexView"};
     ASSERT_EQ(tree.Children(tree.Expand(path)), (Names{"Digital Camera", "Removable Media", "Hard Disk"}));
@@ -240,10 +212,7 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     auto pictures = [&] {
         return WaitUntil([&] {
             HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
-            cells.clear();
-            for (HWND cell = grid ? GetWindow(grid, GW_CHILD) : nullptr; cell; cell = GetWindow(cell, GW_HWNDNEXT))
-                cells.push_back(cell);
-            return cells.size() == 3;
+            return (cells = grid ? Descendants(grid, "SimpleControlWin") : std::vector<HWND>()).size() == 3;
         }, 10000);
     };
     ASSERT_TRUE(pictures()) << "the camera view did not open";
@@ -270,6 +239,16 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
         WaitUntil([] { return false; }, 500);
         return CopiedNames();
     };
+    // Answers the dialog explorer shows with `command`: its title, "" when none shows within `waitMs`.
+    auto answerDialog = [&](int command, DWORD waitMs) -> std::string {
+        HWND dialog = nullptr;
+        char title[128] = {};
+        if (!WaitUntil([&] { return (dialog = explorer.TopWindow("#32770")) != nullptr; }, waitMs)) return title;
+        GetWindowTextA(dialog, title, sizeof title);
+        PostMessageA(dialog, WM_COMMAND, WPARAM(command), 0);
+        WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+        return title;
+    };
     Names all = (click(1), SendKey('A', true), copied());
     ASSERT_EQ(all, (Names{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
     EXPECT_EQ((click(0), click(2, VK_SHIFT), copied()), all);
@@ -281,13 +260,7 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     for (auto [key, title] : {std::make_pair('s', "Settings"), std::make_pair('i', "Print")}) {
         click(0, 0, true);  // below the picture: the background's menu
         ASSERT_TRUE(explorer.ChooseInMenu(key)) << title;
-        HWND dialog = nullptr;
-        char text[128] = {};
-        EXPECT_TRUE(WaitUntil([&] { return (dialog = explorer.TopWindow("#32770")) != nullptr; }, 5000)) << title;
-        if (dialog) GetWindowTextA(dialog, text, sizeof text);
-        EXPECT_PRED_FORMAT2(testing::IsSubstring, title, text);
-        if (dialog) PostMessageA(dialog, WM_COMMAND, IDCANCEL, 0);
-        WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, title, answerDialog(IDCANCEL, 5000));
     }
 
     auto pasteInto = [&](const std::string& folder) {
@@ -310,13 +283,7 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     pasteInto(target);
     EXPECT_TRUE(arrived(target, all));
     ASSERT_TRUE(explorer.PasteFromBackground());
-    for (HWND box; WaitUntil([&] { return (box = explorer.TopWindow("#32770")) != nullptr; }, 3000);) {
-        char title[64] = {};
-        GetWindowTextA(box, title, sizeof title);
-        EXPECT_STREQ(title, "Confirm file overwrite");
-        PostMessageA(box, WM_COMMAND, IDYES, 0);
-        WaitUntil([&] { return !IsWindow(box); }, 5000);
-    }
+    for (std::string title; !(title = answerDialog(IDYES, 3000)).empty();) EXPECT_EQ(title, "Confirm file overwrite");
     EXPECT_TRUE(arrived(target, all));
 
     explorer.Back();
@@ -337,42 +304,37 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
 // would; the program gets the path of a file with the picture's bytes.
 TEST_F(ExplorerSmoke, OpenDialogsHandAProgramACameraPicture) {
     const auto picture = ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG");
-    auto bytesOf = [](const wchar_t* path) {
-        char narrow[MAX_PATH * 3] = {};
-        WideCharToMultiByte(CP_UTF8, 0, path, -1, narrow, sizeof narrow, nullptr, nullptr);
-        return ReadFileBytes(narrow);
+    auto pick = [&](const char* dialog, const std::function<std::wstring()>& show) {
+        std::string stuck;
+        std::thread user([&] { stuck = PickPictureInOpenDialog({"Removable Media", "100TEST"}, 1); });
+        std::wstring path = show();
+        user.join();
+        EXPECT_EQ(stuck, "") << dialog;
+        EXPECT_EQ(ReadFileBytes(Utf8(path)), picture) << dialog;
     };
-    wchar_t file[MAX_PATH] = {};
-    OPENFILENAMEW classic = {};
-    classic.lStructSize = sizeof classic;
-    classic.lpstrFile = file;
-    classic.nMaxFile = MAX_PATH;
-    classic.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
-    classic.lpstrInitialDir = L"C:\\";
-    std::string stuck;
-    std::thread user([&] { stuck = PickPictureInOpenDialog({"Removable Media", "100TEST"}, 1); });
-    EXPECT_TRUE(GetOpenFileNameW(&classic)) << CommDlgExtendedError();
-    user.join();
-    EXPECT_EQ(stuck, "");
-    EXPECT_EQ(bytesOf(file), picture) << "GetOpenFileNameW";
-
+    pick("GetOpenFileNameW", [] {
+        wchar_t file[MAX_PATH] = {};
+        OPENFILENAMEW classic = {};
+        classic.lStructSize = sizeof classic;
+        classic.lpstrFile = file;
+        classic.nMaxFile = MAX_PATH;
+        classic.Flags = OFN_EXPLORER | OFN_FILEMUSTEXIST | OFN_PATHMUSTEXIST;
+        classic.lpstrInitialDir = L"C:\\";
+        EXPECT_TRUE(GetOpenFileNameW(&classic)) << CommDlgExtendedError();
+        return std::wstring(file);
+    });
     CoInitialize(nullptr);
-    ComRef<IFileOpenDialog> dialog;
-    ASSERT_EQ(CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog,
-                               dialog.PutVoid()), S_OK);
-    user = std::thread([&] { stuck = PickPictureInOpenDialog({"Removable Media", "100TEST"}, 1); });
-    EXPECT_EQ(dialog->Show(nullptr), S_OK);
-    user.join();
-    EXPECT_EQ(stuck, "");
-    ComRef<IShellItem> result;
-    wchar_t* path = nullptr;
-    if (SUCCEEDED(dialog->GetResult(result.Put())) && SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path))) {
-        EXPECT_EQ(bytesOf(path), picture) << "IFileOpenDialog";
-        CoTaskMemFree(path);
-    } else {
-        ADD_FAILURE() << "IFileOpenDialog gave no file";
-    }
-    dialog.Reset();
+    pick("IFileOpenDialog", [] {
+        ComRef<IFileOpenDialog> dialog;
+        ComRef<IShellItem> result;
+        wchar_t* path = nullptr;
+        std::wstring chosen;
+        CoCreateInstance(CLSID_FileOpenDialog, nullptr, CLSCTX_INPROC_SERVER, IID_IFileOpenDialog, dialog.PutVoid());
+        if (dialog && dialog->Show(nullptr) == S_OK && SUCCEEDED(dialog->GetResult(result.Put())) &&
+            SUCCEEDED(result->GetDisplayName(SIGDN_FILESYSPATH, &path)))
+            chosen = path, CoTaskMemFree(path);
+        return chosen;
+    });
     CoUninitialize();
 }
 

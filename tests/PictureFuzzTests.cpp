@@ -1,7 +1,6 @@
-// Mutated JPEG, PNG and EXIF files on a card, read the way the module reads them: the disk driver's details
-// and thumbnail, then the codec library loading, turning, converting and drawing the thumbnail and the
-// picture. Nothing may crash or hang. ORVEX_PICTURE_FUZZ sets how many (make soak runs 10,000);
-// ORVEX_FUZZ_SEED replays a run.
+// Mutated JPEG, PNG and EXIF files on a card, read the way the module reads them: the disk driver's details and
+// thumbnail, then the codec library loading, turning, converting and drawing the thumbnail and the picture. Nothing may
+// crash or hang. ORVEX_PICTURE_FUZZ sets how many (make soak runs 10,000); ORVEX_FUZZ_SEED replays a run.
 #include <gtest/gtest.h>
 #include <windows.h>
 
@@ -17,29 +16,22 @@
 
 namespace {
 
-template <typename Function> Function Export(const char* dll, const char* name) {
-    return reinterpret_cast<Function>(reinterpret_cast<void*>(GetProcAddress(LoadLibraryA(BinPath(dll).c_str()), name)));
-}
-
 // What a view, a viewer and a copy do with a picture's bytes.
 void UseAsTheModuleDoes(ImageLibrary* library, const std::string& path) {
     Image* image = library->CreateImage();
     if (library->LoadFile(path.c_str(), image) >= 1) {
         library->Rotate(image, -90, 1);
         if (HGLOBAL dib = library->CreateDib(image)) GlobalFree(dib);
-        HDC dc = CreateCompatibleDC(nullptr);
-        HGDIOBJ old = SelectObject(dc, CreateBitmap(64, 64, 1, 32, nullptr));
+        Canvas canvas(64, 64);
         RECT dest = {0, 0, 64, 64};
-        library->DrawScaled(dc, image, 0, 0, 64, 64, 0);
-        library->Draw(dc, image, 0, 0, &dest, nullptr, SRCCOPY);
-        DeleteObject(SelectObject(dc, old)), DeleteDC(dc);
+        library->DrawScaled(canvas.Dc(), image, 0, 0, 64, 64, 0);
+        library->Draw(canvas.Dc(), image, 0, 0, &dest, nullptr, SRCCOPY);
     }
     library->DestroyImage(image);
 }
 
 TEST(PictureFuzz, MutatedPicturesThroughTheDriverAndTheCodec) {
-    auto env = [](const char* name, unsigned fallback) { return getenv(name) ? unsigned(atol(getenv(name))) : fallback; };
-    unsigned seed = env("ORVEX_FUZZ_SEED", std::random_device{}()), count = env("ORVEX_PICTURE_FUZZ", 600);
+    unsigned seed = EnvNumber("ORVEX_FUZZ_SEED", std::random_device{}()), count = EnvNumber("ORVEX_PICTURE_FUZZ", 600);
     std::printf("picture fuzz: %u files, seed %u (ORVEX_FUZZ_SEED=%u replays it)\n", count, seed, seed);
     ImageLibrary* library = Export<GetImageLibraryFunction>("pixcodec.dll", kImageLibraryExport)();
     auto createService = Export<CreateServiceFunction>("diskcam.dll", kCreateServiceExport);

@@ -12,7 +12,6 @@
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
 #include "support/Screen.h"
-#include "support/TestCard.h"
 #include "support/TestPictures.h"
 #include "support/UserActions.h"
 #include "transfer/CopyToDisk.h"
@@ -201,10 +200,9 @@ TEST_F(SerialModuleFaults, ALineDroppedDuringACopyAsksRetryOrCancelAndLeavesNoth
     EXPECT_EQ(user_->folder->Idle(), 1);
 }
 
-// The camera stalls in the middle of each of the next four pictures (their thumbnails are smaller;
-// --stall-after 20000 --stall-seconds 4 --stall-times 4): the user's Cancel, or the program's quit, ends the wait
-// at once, whatever waits for the picture, nothing half-made stays and nothing is fetched again; then a picture
-// arrives whole.
+// The camera stalls in the middle of each of the next four pictures (their thumbnails are smaller; --stall-after 20000
+// --stall-seconds 4 --stall-times 4): the user's Cancel, or the program's quit, ends the wait at once, whatever waits
+// for the picture, nothing half-made stays and nothing is fetched again; then a picture arrives whole.
 using SerialPictureStall = SerialModule;
 
 TEST_F(SerialPictureStall, EachFetchTheCameraStallsOnEndsAtTheUsersCancel) {

@@ -1,6 +1,5 @@
-// A camera driver for tests: pictures made in memory, as many and with the
-// capabilities the argument text chooses, for example "images=4 caps=2".
-// Its one folder is "FAKE".
+// A camera driver for tests: pictures made in memory, as many and with the capabilities the argument text chooses, for
+// example "images=4 caps=2". Its one folder is "FAKE".
 #include "support/FakeCamera.h"
 
 #include <cstdlib>

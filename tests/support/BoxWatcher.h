@@ -1,34 +1,25 @@
 #pragma once
-// Answers the message boxes and dialogs of this process from a thread of its
-// own, whichever thread opened them (the loader's error box opens on the
-// worker thread, where a CBT hook of the test thread does not see it).
+// Answers the message boxes and dialogs of this process from a thread of its own, whichever thread opened them (the
+// loader's error box opens on the worker thread, where a CBT hook of the test thread does not see it).
 #include <windows.h>
 
 #include <atomic>
-#include <mutex>
-#include <string>
 #include <thread>
-#include <vector>
 
 class BoxWatcher {
 public:
-    explicit BoxWatcher(int answer, DWORD delayMs = 0);
-    ~BoxWatcher();
+    explicit BoxWatcher(int answer) : answer_(answer), thread_([this] { Watch(); }) {}
+    ~BoxWatcher() { done_ = true, thread_.join(); }
     BoxWatcher(const BoxWatcher&) = delete;
     BoxWatcher& operator=(const BoxWatcher&) = delete;
 
-    void SetAnswer(int answer) { answer_ = answer; }
-    std::vector<std::string> Texts();
-    int Count();
+    int Count() const { return count_; }  // the boxes answered so far
 
 private:
     void Watch();
 
-    std::atomic<int> answer_;
-    DWORD delayMs_;
+    const int answer_;
     std::atomic<bool> done_{false};
-    std::mutex lock_;
-    std::vector<std::string> texts_;
-    std::vector<HWND> answered_;
+    std::atomic<int> count_{0};
     std::thread thread_;
 };

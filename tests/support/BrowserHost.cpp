@@ -6,27 +6,14 @@
 
 #include "support/MenuWatcher.h"
 
-namespace {
-
-const char kHostClass[] = "OrvexTestBrowser";
-
-void RegisterHostClass(WNDPROC procedure) {
+BrowserHost::BrowserHost() {
     INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_BAR_CLASSES | ICC_LISTVIEW_CLASSES};
     InitCommonControlsEx(&controls);
-    WNDCLASSA cls = {};
-    cls.lpfnWndProc = procedure;
-    cls.hInstance = GetModuleHandleA(nullptr);
-    cls.lpszClassName = kHostClass;
-    cls.hbrBackground = reinterpret_cast<HBRUSH>(COLOR_WINDOW + 1);
-    cls.hCursor = LoadCursor(nullptr, IDC_ARROW);
-    RegisterClassA(&cls);
-}
-
-}  // namespace
-
-BrowserHost::BrowserHost() {
-    RegisterHostClass(HostProc);
     HINSTANCE instance = GetModuleHandleA(nullptr);
+    const char kHostClass[] = "OrvexTestBrowser";
+    WNDCLASSA cls = {0, HostProc, 0, 0, instance, nullptr, LoadCursor(nullptr, IDC_ARROW), HBRUSH(COLOR_WINDOW + 1),
+                     nullptr, kHostClass};
+    RegisterClassA(&cls);
     window_ = CreateWindowExA(0, kHostClass, "Test browser", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 640, 480, nullptr,
                               nullptr, instance, nullptr);
     SetWindowLongPtrA(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
@@ -83,14 +70,6 @@ LRESULT CALLBACK BrowserHost::HostProc(HWND window, UINT message, WPARAM wParam,
             return SendMessageA(host->viewWindow_, message, wParam, lParam);
     }
     return DefWindowProcA(window, message, wParam, lParam);
-}
-
-bool BrowserHost::ButtonEnabled(int command) const {
-    return SendMessageA(toolbar_, TB_ISBUTTONENABLED, WPARAM(command), 0) != 0;
-}
-
-bool BrowserHost::ButtonChecked(int command) const {
-    return SendMessageA(toolbar_, TB_ISBUTTONCHECKED, WPARAM(command), 0) != 0;
 }
 
 std::string BrowserHost::StatusText(int part) const {

@@ -7,13 +7,6 @@
 
 // Every scenario must leave the module's object count where it found it.
 class CoreTest : public testing::Test {
-protected:
-    void SetUp() override { startCount_ = theModule.objectCount; }
-    void TearDown() override {  // a loader the test left finishes on its own first (a dead line's handshake: seconds)
-        for (int i = 0; i < 300 && theModule.objectCount != startCount_; ++i) Sleep(30);
-        EXPECT_EQ(theModule.objectCount, startCount_) << "objects leaked";
-    }
-
 public:
     // The root folder's folder face, as the class factory hands it out.
     static ComRef<IShellFolder> NewRoot() {
@@ -34,5 +27,11 @@ public:
     }
 
 protected:
+    void SetUp() override { startCount_ = theModule.objectCount; }
+    void TearDown() override {  // a loader the test left finishes on its own first (a dead line's handshake: seconds)
+        for (int i = 0; i < 300 && theModule.objectCount != startCount_; ++i) Sleep(30);
+        EXPECT_EQ(theModule.objectCount, startCount_) << "objects leaked";
+    }
+
     LONG startCount_ = 0;
 };

@@ -1,5 +1,4 @@
-// Runs tests against the module's code linked into this program, whose
-// resources are the module's own.
+// Runs tests against the module's code linked into this program, whose resources are the module's own.
 #include <gtest/gtest.h>
 #include <ole2.h>
 

@@ -15,10 +15,7 @@ public:
 
     void SetAnswer(int answer) { answer_ = answer; }
     // Called with each dialog before it is answered (it may drive the dialog).
-    void OnDialog(void (*inspect)(HWND dialog, void* context), void* context) {
-        inspect_ = inspect;
-        context_ = context;
-    }
+    void OnDialog(void (*inspect)(HWND, void*), void* context) { inspect_ = inspect, context_ = context; }
     const std::vector<std::string>& Captions() const { return captions_; }
     const std::vector<std::string>& Texts() const { return texts_; }
     // A long run keeps no record of the dialogs gone (its memory check would count them).
@@ -37,6 +34,5 @@ private:
     int answer_;
     void (*inspect_)(HWND, void*) = nullptr;
     void* context_ = nullptr;
-    std::vector<std::string> captions_;
-    std::vector<std::string> texts_;
+    std::vector<std::string> captions_, texts_;
 };

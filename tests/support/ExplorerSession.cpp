@@ -3,10 +3,11 @@
 #include <commctrl.h>
 #include <dlgs.h>
 
-#include <cstring>
+#include <algorithm>
 
 #include "support/MenuWatcher.h"
 #include "support/Screen.h"
+#include "support/TestPaths.h"
 
 ExplorerSession::ExplorerSession(const std::string& arguments) {
     std::string command = "explorer.exe " + arguments;
@@ -26,9 +27,13 @@ ExplorerSession::~ExplorerSession() {
     CloseHandle(process_.hProcess);
 }
 
-bool ExplorerSession::GoTo(const std::string& location) const {
+HWND ExplorerSession::AddressEdit() const {
     HWND address = FindDescendant(window_, "ComboBoxEx32");
-    HWND edit = address ? FindDescendant(address, "Edit") : nullptr;
+    return address ? FindDescendant(address, "Edit") : nullptr;
+}
+
+bool ExplorerSession::GoTo(const std::string& location) const {
+    HWND edit = AddressEdit();
     if (!edit) return false;
     SendMessageA(edit, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(location.c_str()));
     PostMessageA(edit, WM_KEYDOWN, VK_RETURN, 1);
@@ -36,16 +41,10 @@ bool ExplorerSession::GoTo(const std::string& location) const {
     return true;
 }
 
-HWND ExplorerSession::FindDescendantOf(const char* className) const { return FindDescendant(window_, className); }
-
 std::string ExplorerSession::Location() const {
-    HWND address = FindDescendant(window_, "ComboBoxEx32");
-    HWND edit = address ? FindDescendant(address, "Edit") : nullptr;
     wchar_t text[512] = {};
-    if (edit) SendMessageW(edit, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
-    char utf8[1024] = {};
-    WideCharToMultiByte(CP_UTF8, 0, text, -1, utf8, sizeof utf8, nullptr, nullptr);
-    return utf8;
+    if (HWND edit = AddressEdit()) SendMessageW(edit, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(text));
+    return Utf8(text);
 }
 
 HWND ExplorerSession::ViewList() const {
@@ -81,15 +80,12 @@ bool ExplorerSession::ChooseInMenu(char key) const {
 
 std::vector<std::string> ExplorerSession::ViewItems(const std::string& firstItem) const {
     std::vector<std::string> items;
-    WaitUntil(
-        [&] {
-            HWND list = ViewList();
-            items = list ? RemoteListView(list).Texts(0) : std::vector<std::string>();
-            return !items.empty() && (firstItem.empty() || items[0] == firstItem);
-        },
-        10000);
-    if (!firstItem.empty() && (items.empty() || items[0] != firstItem)) items.clear();
-    return items;
+    bool shown = WaitUntil([&] {
+        HWND list = ViewList();
+        items = list ? RemoteListView(list).Texts(0) : std::vector<std::string>();
+        return !items.empty() && (firstItem.empty() || items[0] == firstItem);
+    }, 10000);
+    return shown ? items : std::vector<std::string>();
 }
 
 bool ExplorerSession::Open(int index) const {
@@ -100,10 +96,6 @@ bool ExplorerSession::Open(int index) const {
     PostMessageA(list, WM_KEYUP, VK_RETURN, 0xC0000001);
     return true;
 }
-
-namespace {
-constexpr SIZE_T kBufferSize = 4096;
-}  // namespace
 
 RemoteControl::RemoteControl(HWND control) : control_(control) {
     DWORD pid = 0;
@@ -130,27 +122,14 @@ bool RemoteControl::Ask(UINT message, WPARAM wParam, void* data, size_t size) co
     return ReadProcessMemory(process_, buffer_, data, size, &done);
 }
 
-int RemoteControl::RemoteTextCapacity() const { return int(kBufferSize - kTextOffset) / 2; }
-
 std::string RemoteControl::ReadText(bool wide) const {
     BYTE text[1024] = {};
     SIZE_T done = 0;
     ReadProcessMemory(process_, RemoteText(), text, sizeof text - 2, &done);
-    if (!wide) return reinterpret_cast<char*>(text);
-    char utf8[1024] = {};
-    WideCharToMultiByte(CP_UTF8, 0, reinterpret_cast<wchar_t*>(text), -1, utf8, sizeof utf8, nullptr, nullptr);
-    return utf8;
+    return wide ? Utf8(reinterpret_cast<wchar_t*>(text)) : reinterpret_cast<char*>(text);
 }
 
 int RemoteListView::Count() const { return int(Send(LVM_GETITEMCOUNT, 0, 0)); }
-
-std::string RemoteListView::Text(int item, int column) const {
-    LVITEMA query = {};
-    query.iSubItem = column;
-    query.pszText = static_cast<char*>(RemoteText());
-    query.cchTextMax = RemoteTextCapacity();
-    return Ask(LVM_GETITEMTEXTA, WPARAM(item), &query, sizeof query) ? ReadText(false) : std::string();
-}
 
 int RemoteListView::Image(int item) const {
     LVITEMA query = {};
@@ -167,7 +146,13 @@ bool RemoteListView::HasIcons() const {
 
 std::vector<std::string> RemoteListView::Texts(int column) const {
     std::vector<std::string> texts;
-    for (int i = 0, n = Count(); i < n; ++i) texts.push_back(Text(i, column));
+    for (int i = 0, n = Count(); i < n; ++i) {
+        LVITEMA query = {};
+        query.iSubItem = column;
+        query.pszText = static_cast<char*>(RemoteText());
+        query.cchTextMax = RemoteTextCapacity();
+        texts.push_back(Ask(LVM_GETITEMTEXTA, WPARAM(i), &query, sizeof query) ? ReadText(false) : std::string());
+    }
     return texts;
 }
 
@@ -214,23 +199,12 @@ namespace {
 
 // A list view below `parent` with an item reading `text`, and its index; null when none.
 HWND ListWithItem(HWND parent, const std::string& text, int& index) {
-    struct Search { const std::string& text; HWND found; int index; } search = {text, nullptr, -1};
-    EnumChildWindows(parent, [](HWND window, LPARAM data) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(data);
-        char name[32] = {};
-        GetClassNameA(window, name, sizeof name);
-        for (int i = 0, n = strcmp(name, "SysListView32") ? 0 : int(SendMessageA(window, LVM_GETITEMCOUNT, 0, 0)); i < n; ++i) {
-            char item[256] = {};
-            LVITEMA query = {};
-            query.pszText = item;
-            query.cchTextMax = sizeof item;
-            SendMessageA(window, LVM_GETITEMTEXTA, WPARAM(i), LPARAM(&query));
-            if (s->text == item) s->found = window, s->index = i;
-        }
-        return !s->found;
-    }, LPARAM(&search));
-    index = search.index;
-    return search.found;
+    for (HWND list : Descendants(parent, "SysListView32")) {
+        std::vector<std::string> items = RemoteListView(list).Texts(0);
+        index = int(std::find(items.begin(), items.end(), text) - items.begin());
+        if (size_t(index) < items.size()) return list;
+    }
+    return nullptr;
 }
 
 }  // namespace
@@ -278,11 +252,14 @@ std::string PickPictureInOpenDialog(const std::vector<std::string>& folders, int
         }
     }
     HWND cell = nullptr;
-    WaitUntil([&] {
+    size_t count = 0;
+    DWORD changed = GetTickCount();
+    WaitUntil([&] {  // cells come one at a time, each on top of the others: their order holds once they stop coming
         HWND grid = FindDescendant(dialog, "LayoutImpWin");
-        cell = grid ? GetWindow(grid, GW_CHILD) : nullptr;
-        for (int i = 0; i < picture && cell; ++i) cell = GetWindow(cell, GW_HWNDNEXT);
-        return cell != nullptr;
+        std::vector<HWND> cells = grid ? Descendants(grid, "SimpleControlWin") : std::vector<HWND>();
+        if (cells.size() != count) count = cells.size(), changed = GetTickCount();
+        cell = count > size_t(picture) ? cells[size_t(picture)] : nullptr;
+        return cell && GetTickCount() - changed > 500;
     }, 10000);
     if (!cell) return stuck("no pictures");
     RECT area;

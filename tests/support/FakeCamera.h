@@ -1,7 +1,6 @@
 #pragma once
-// A camera of fake images (its one folder is "FAKE") that the tests control:
-// each picture, its name, how slow it is, how often it fails, whether it
-// reports progress or hands over files, and the order of the fetches.
+// A camera of fake images (its one folder is "FAKE") that the tests control: each picture, its name, how slow it is,
+// how often it fails, whether it reports progress or hands over files, and the order of the fetches.
 #include <windows.h>
 
 #include <algorithm>
@@ -31,9 +30,7 @@ public:
         : name_(std::move(name)), jpeg_(std::move(jpeg)), log_(log) {}
     ~FakeImage() { if (!file_.empty()) DeleteFileA(file_.c_str()); }
 
-    std::atomic<int> failuresLeft{0};
-    std::atomic<int> delayMs{0};
-    std::atomic<int> reads{0};
+    std::atomic<int> failuresLeft{0}, delayMs{0}, reads{0};
     uint32_t fileSize = 1536;   // the size GetInfo reports
     bool fileReads = false;     // ReadToFile hands over a file of the picture
     bool progress = false;      // NeedsProgress, and progress reports 0, 50, 100

@@ -8,23 +8,14 @@ std::vector<std::string> ReadMenu(HMENU menu) {
     std::vector<std::string> entries;
     for (int i = 0; i < GetMenuItemCount(menu); ++i) {
         UINT state = GetMenuState(menu, UINT(i), MF_BYPOSITION);
-        if (state & MF_SEPARATOR) {
-            entries.push_back("-");
-            continue;
-        }
         char text[128] = {};
         GetMenuStringA(menu, UINT(i), text, sizeof text, MF_BYPOSITION);
         std::string entry = text;
         if (state & MF_GRAYED) entry += " [grayed]";
         if (state & MF_CHECKED) entry += " [checked]";
-        entries.push_back(entry);
+        entries.push_back(state & MF_SEPARATOR ? "-" : entry);
     }
     return entries;
-}
-
-HWND OpenMenuWindow() {
-    std::vector<HWND> menus = OwnWindowsOfClass("#32768");
-    return menus.empty() ? nullptr : menus.front();
 }
 
 INPUT KeyInput(WORD key, DWORD flags) {
@@ -57,16 +48,15 @@ void MenuWatcher::Forget() {
 void MenuWatcher::Watch() {
     HWND last = nullptr;
     while (!done_) {
-        HWND window = OpenMenuWindow();
-        HMENU menu = window && window != last
-                         ? reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0))
-                         : nullptr;
+        std::vector<HWND> menus = OwnWindowsOfClass("#32768");
+        HWND window = menus.empty() ? nullptr : menus.front();
+        HMENU menu = window && window != last ? reinterpret_cast<HMENU>(SendMessageA(window, MN_GETHMENU, 0, 0))
+                                              : nullptr;
         if (menu) {
             last = window;
-            {
-                std::lock_guard<std::mutex> hold(lock_);
-                menus_.push_back(ReadMenu(menu));
-            }
+            std::vector<std::string> entries = ReadMenu(menu);
+            std::lock_guard<std::mutex> hold(lock_);
+            menus_.push_back(entries);
             // The menu's own loop reads this as if typed and closes the menu.
             PostMessageA(window, WM_KEYDOWN, VK_ESCAPE, 0);
         }

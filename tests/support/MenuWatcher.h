@@ -1,8 +1,6 @@
 #pragma once
-// Reads the popup menus this process opens, from a thread of its own, and
-// closes each one with Escape.
-// Entries read as their text, "-" for a separator, with " [grayed]" and
-// " [checked]" marks.
+// Reads the popup menus this process opens, from a thread of its own, and closes each one with Escape. Entries read as
+// their text, "-" for a separator, with " [grayed]" and " [checked]" marks.
 #include <windows.h>
 
 #include <atomic>

@@ -1,34 +1,22 @@
 #include "support/Screen.h"
 
 #include <wincodec.h>
-
-namespace {
-
-template <class T>
-struct Released {
-    T* ptr = nullptr;
-    ~Released() { if (ptr) ptr->Release(); }
-    T** operator&() { return &ptr; }
-    T* operator->() { return ptr; }
-};
-
-}  // namespace
+#include <wrl/client.h>
 
 bool WritePng(const std::string& path, int width, int height, const BYTE* bgra) {
-    Released<IWICImagingFactory> factory;
-    if (FAILED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
-                                reinterpret_cast<void**>(&factory))))
-        return false;
-    Released<IWICStream> stream;
-    Released<IWICBitmapEncoder> encoder;
-    Released<IWICBitmapFrameEncode> frame;
+    Microsoft::WRL::ComPtr<IWICImagingFactory> factory;
+    Microsoft::WRL::ComPtr<IWICStream> stream;
+    Microsoft::WRL::ComPtr<IWICBitmapEncoder> encoder;
+    Microsoft::WRL::ComPtr<IWICBitmapFrameEncode> frame;
     std::wstring wide(path.begin(), path.end());
     WICPixelFormatGUID format = GUID_WICPixelFormat32bppBGRA;
     UINT stride = static_cast<UINT>(width) * 4;
-    return SUCCEEDED(factory->CreateStream(&stream)) &&
+    return SUCCEEDED(CoCreateInstance(CLSID_WICImagingFactory, nullptr, CLSCTX_INPROC_SERVER, IID_IWICImagingFactory,
+                                      reinterpret_cast<void**>(factory.GetAddressOf()))) &&
+           SUCCEEDED(factory->CreateStream(&stream)) &&
            SUCCEEDED(stream->InitializeFromFilename(wide.c_str(), GENERIC_WRITE)) &&
            SUCCEEDED(factory->CreateEncoder(GUID_ContainerFormatPng, nullptr, &encoder)) &&
-           SUCCEEDED(encoder->Initialize(stream.ptr, WICBitmapEncoderNoCache)) &&
+           SUCCEEDED(encoder->Initialize(stream.Get(), WICBitmapEncoderNoCache)) &&
            SUCCEEDED(encoder->CreateNewFrame(&frame, nullptr)) && SUCCEEDED(frame->Initialize(nullptr)) &&
            SUCCEEDED(frame->SetSize(width, height)) && SUCCEEDED(frame->SetPixelFormat(&format)) &&
            SUCCEEDED(frame->WritePixels(height, stride, stride * height, const_cast<BYTE*>(bgra))) &&
@@ -51,7 +39,7 @@ namespace {
 using WindowTest = std::function<bool(HWND)>;
 
 // The windows EnumWindows (parent null) or EnumChildWindows gives that pass `test`.
-std::vector<HWND> Windows(HWND parent, const WindowTest& test) {
+std::vector<HWND> WindowsWhere(HWND parent, const WindowTest& test) {
     struct Search { const WindowTest* test; std::vector<HWND> found; } search = {&test, {}};
     WNDENUMPROC collect = [](HWND window, LPARAM param) -> BOOL {
         auto* s = reinterpret_cast<Search*>(param);
@@ -77,23 +65,25 @@ DWORD ProcessOf(HWND window) {
 }  // namespace
 
 std::vector<HWND> OwnWindowsOfClass(const char* className) {
-    return Windows(nullptr, [&](HWND window) {
+    return WindowsWhere(nullptr, [&](HWND window) {
         return ProcessOf(window) == GetCurrentProcessId() && IsWindowVisible(window) && OfClass(window, className);
     });
 }
 
 HWND FindProcessWindow(DWORD pid, const char* className) {
-    auto found = Windows(nullptr, [&](HWND window) {
+    auto found = WindowsWhere(nullptr, [&](HWND window) {
         return ProcessOf(window) == pid && IsWindowVisible(window) && (!className || OfClass(window, className));
     });
     return found.empty() ? nullptr : found.front();
 }
 
 HWND FindDescendant(HWND parent, const char* className) {
-    auto found = Windows(parent, [&](HWND window) { return OfClass(window, className); });
+    auto found = Descendants(parent, className);
     return found.empty() ? nullptr : found.front();
 }
 
-int CountChildren(HWND parent, const char* className) {
-    return int(Windows(parent, [&](HWND window) { return OfClass(window, className); }).size());
+std::vector<HWND> Descendants(HWND parent, const char* className) {
+    return WindowsWhere(parent, [&](HWND window) { return OfClass(window, className); });
 }
+
+int CountChildren(HWND parent, const char* className) { return int(Descendants(parent, className).size()); }

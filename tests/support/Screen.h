@@ -13,7 +13,7 @@ bool WaitUntil(const std::function<bool()>& done, DWORD timeoutMs);
 std::vector<HWND> OwnWindowsOfClass(const char* className);
 // A visible top-level window of process `pid` (of window class `className` if given), or null.
 HWND FindProcessWindow(DWORD pid, const char* className = nullptr);
-// The first descendant of `parent` with window class `className`, or null.
+// The descendants of `parent` with window class `className`, the first of them (or null), their number.
+std::vector<HWND> Descendants(HWND parent, const char* className);
 HWND FindDescendant(HWND parent, const char* className);
-// The number of descendants of `parent` with window class `className`.
 int CountChildren(HWND parent, const char* className);

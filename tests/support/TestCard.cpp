@@ -9,11 +9,7 @@ TestCard::TestCard(const char* prefix) : root_(MakeTempDir(prefix)) {
     for (const std::string& folder : {root_ + "\\DCIM", Folder(), SecondFolder()}) CreateDirectoryW(Utf16(folder).c_str(), nullptr);
 
     ExifFields withThumbnail{6, "2024:06:01 09:30:00", 0, 0, {}, false};
-    pix::Bitmap green;
-    green.Allocate(160, 120);
-    for (int y = 0; y < 120; ++y)
-        for (int x = 0; x < 160; ++x) green.Row(y)[x * 3 + 1] = 255;
-    withThumbnail.thumbnail = MakeJpeg(green, {});
+    withThumbnail.thumbnail = MakeJpeg(Painted(160, 120, [](int, int) { return Color{0, 255, 0}; }), {});
     Write(Folder() + "\\IMG_0002.JPG", MakeJpeg(QuadrantBitmap(640, 480), withThumbnail));
     Write(Folder() + "\\img_0001.jpg", MakeJpeg(QuadrantBitmap(800, 600), {}));
     Write(Folder() + "\\IMG_0003.PNG", MakePngWithAlpha(30, 20));
@@ -36,13 +32,8 @@ void RemoveTree(const std::string& path) {
     for (bool more = search != INVALID_HANDLE_VALUE; more; more = FindNextFileW(search, &found)) {
         std::wstring name = found.cFileName, child = wide + L"\\" + name;
         if (name == L"." || name == L"..") continue;
-        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-            char utf8[MAX_PATH * 3] = {};
-            WideCharToMultiByte(CP_UTF8, 0, child.c_str(), -1, utf8, sizeof utf8, nullptr, nullptr);
-            RemoveTree(utf8);
-        } else {
-            DeleteFileW(child.c_str());
-        }
+        if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) RemoveTree(Utf8(child));
+        else DeleteFileW(child.c_str());
     }
     if (search != INVALID_HANDLE_VALUE) FindClose(search);
     RemoveDirectoryW(wide.c_str());

@@ -10,35 +10,14 @@
 const Color kQuadrants[4] = {{255, 0, 0}, {0, 255, 0}, {0, 0, 255}, {255, 255, 255}};
 
 pix::Bitmap QuadrantBitmap(int width, int height) {
-    pix::Bitmap bitmap;
-    bitmap.Allocate(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            const Color& c = kQuadrants[(y >= height / 2) * 2 + (x >= width / 2)];
-            uint8_t* p = bitmap.Row(y) + x * 3;
-            p[0] = c.b, p[1] = c.g, p[2] = c.r;
-        }
-    return bitmap;
+    return Painted(width, height, [&](int x, int y) { return kQuadrants[(y >= height / 2) * 2 + (x >= width / 2)]; });
 }
 
 pix::Bitmap Checkerboard(int width, int height) {
-    pix::Bitmap bitmap;
-    bitmap.Allocate(width, height);
-    for (int y = 0; y < height; ++y)
-        for (int x = 0; x < width; ++x) {
-            uint8_t v = ((x + y) & 1) ? 255 : 0;
-            uint8_t* p = bitmap.Row(y) + x * 3;
-            p[0] = p[1] = p[2] = v;
-        }
-    return bitmap;
+    return Painted(width, height, [](int x, int y) { return (x + y) & 1 ? Color{255, 255, 255} : Color{0, 0, 0}; });
 }
 
 namespace {
-
-// The orientation that undoes `orientation`.
-int InverseOrientation(int orientation) {
-    return orientation == 6 ? 8 : orientation == 8 ? 6 : orientation;
-}
 
 // Writes TIFF values in the block's byte order.
 class TiffWriter {
@@ -51,7 +30,6 @@ public:
     }
     void U16(uint16_t v) { bytes.resize(bytes.size() + 2), Put(v, 2, bytes.size() - 2); }
     void U32(uint32_t v) { bytes.resize(bytes.size() + 4), Put(v, 4, bytes.size() - 4); }
-    void Patch32(size_t at, uint32_t v) { Put(v, 4, at); }
     // Short single values sit in the first half of the value field.
     void Entry(uint16_t tag, uint16_t type, uint32_t count, uint32_t value) {
         U16(tag), U16(type), U32(count);
@@ -79,26 +57,26 @@ std::vector<uint8_t> MakeTiff(const ExifFields& f) {
     size_t nextIfd = w.bytes.size();
     w.U32(0);
     // Exif IFD: date, pixel dimensions.
-    w.Patch32(exifPointer, uint32_t(w.bytes.size()));
+    w.Put(uint32_t(w.bytes.size()), 4, exifPointer);
     w.U16(3);
     size_t dateValue = w.bytes.size() + 8;
     w.Entry(0x9003, 2, 20, 0);
     w.Entry(0xA002, 4, 1, uint32_t(f.pixelWidth));
     w.Entry(0xA003, 4, 1, uint32_t(f.pixelHeight));
     w.U32(0);
-    w.Patch32(dateValue, uint32_t(w.bytes.size()));
+    w.Put(uint32_t(w.bytes.size()), 4, dateValue);
     std::string date = f.dateTimeOriginal;
     date.resize(19, ' ');
     w.bytes.insert(w.bytes.end(), date.begin(), date.end());
     w.bytes.push_back(0);
     if (!f.thumbnail.empty()) {
-        w.Patch32(nextIfd, uint32_t(w.bytes.size()));
+        w.Put(uint32_t(w.bytes.size()), 4, nextIfd);
         w.U16(2);
         size_t offsetValue = w.bytes.size() + 8;
         w.Entry(0x0201, 4, 1, 0);
         w.Entry(0x0202, 4, 1, uint32_t(f.thumbnail.size()));
         w.U32(0);
-        w.Patch32(offsetValue, uint32_t(w.bytes.size()));
+        w.Put(uint32_t(w.bytes.size()), 4, offsetValue);
         w.bytes.insert(w.bytes.end(), f.thumbnail.begin(), f.thumbnail.end());
     }
     return w.bytes;
@@ -106,7 +84,8 @@ std::vector<uint8_t> MakeTiff(const ExifFields& f) {
 
 std::vector<uint8_t> MakeJpeg(const pix::Bitmap& upright, const ExifFields& exif, JpegKind kind,
                               int quality) {
-    pix::Bitmap stored = pix::Orient(upright, InverseOrientation(exif.orientation ? exif.orientation : 1));
+    int turn = exif.orientation ? exif.orientation : 1;
+    pix::Bitmap stored = pix::Orient(upright, turn == 6 ? 8 : turn == 8 ? 6 : turn);  // the turn that undoes it
     tjhandle handle = tjInitCompress();
     unsigned char* jpeg = nullptr;
     unsigned long size = 0;

@@ -1,6 +1,5 @@
 #pragma once
-// Pictures made by the tests themselves: quadrant-coloured bitmaps, EXIF
-// blocks, and JPEG, PNG files of them.
+// Pictures made by the tests themselves: quadrant-coloured bitmaps, EXIF blocks, and JPEG, PNG files of them.
 #include <windows.h>
 
 #include <cstdint>
@@ -12,6 +11,19 @@
 struct Color {
     uint8_t r, g, b;
 };
+
+// A picture whose pixel at x, y is `paint(x, y)`.
+template <typename Paint> pix::Bitmap Painted(int width, int height, Paint paint) {
+    pix::Bitmap bitmap;
+    bitmap.Allocate(width, height);
+    for (int y = 0; y < height; ++y)
+        for (int x = 0; x < width; ++x) {
+            Color c = paint(x, y);
+            uint8_t* p = bitmap.Row(y) + x * 3;
+            p[0] = c.b, p[1] = c.g, p[2] = c.r;
+        }
+    return bitmap;
+}
 
 // Top-left red, top-right green, bottom-left blue, bottom-right white.
 extern const Color kQuadrants[4];

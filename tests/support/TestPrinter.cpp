@@ -19,9 +19,7 @@ bool WritePpd() {
 
 bool PrinterExists() {
     HANDLE printer = nullptr;
-    char name[sizeof kTestPrinterName];
-    lstrcpyA(name, kTestPrinterName);
-    return OpenPrinterA(name, &printer, nullptr) && ClosePrinter(printer);
+    return OpenPrinterA(const_cast<char*>(kTestPrinterName), &printer, nullptr) && ClosePrinter(printer);
 }
 
 }  // namespace

@@ -1,6 +1,5 @@
 #pragma once
-// A PostScript printer on FILE: in the test prefix (Wine has none until one
-// is added), made the default printer.
+// A PostScript printer on FILE: in the test prefix (Wine has none until one is added), made the default printer.
 #include <windows.h>
 #include <winspool.h>
 

@@ -6,10 +6,6 @@
 #include "support/MenuWatcher.h"
 #include "support/Screen.h"
 
-unsigned EnvNumber(const char* name, unsigned fallback) {
-    return getenv(name) && *getenv(name) ? unsigned(strtoul(getenv(name), nullptr, 10)) : fallback;
-}
-
 ViewUser::ViewUser(const std::string& cardRoot, bool serial) : keys(cardRoot), pictures(cardRoot + "\\DCIM\\100TEST") {
     if (serial) {
         keys.model->SetString("Connection", "Remote");

@@ -12,9 +12,6 @@
 #include "support/CardModel.h"
 #include "view/CameraView.h"
 
-// A count or seed from the environment: make soak passes bigger ones.
-unsigned EnvNumber(const char* name, unsigned fallback);
-
 struct ViewUser {
     // The disk card at `cardRoot`, or with `serial` the same model over the camera simulator on COM5.
     ViewUser(const std::string& cardRoot, bool serial);

@@ -79,6 +79,15 @@ TEST_F(LongUse, OpeningFillingAndClosingAViewManyTimesGrowsNothing) {
     ExpectNoGrowth("cycles", before, 10, 8);
 }
 
+// Two windows on two threads visit the same card again and again; the counts come back to where they were.
+TEST_F(LongUse, TwoWindowsOnTwoThreadsVisitTheSameCameraAgainAndAgain) {
+    auto visits = [] {
+        for (unsigned i = 0, n = EnvNumber("ORVEX_CYCLES", 200); i < n; ++i) VisitOnThisThread(i % 8 ? 5 : 100);
+    };
+    std::thread first(visits), second(visits);
+    first.join(), second.join();
+}
+
 void LongUse::Monkey(unsigned actions) {
     static std::mt19937 random;
     unsigned seed = EnvNumber("ORVEX_MONKEY_SEED", std::random_device{}());

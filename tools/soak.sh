@@ -5,7 +5,8 @@
 #   10,000 mutated JPEG/PNG/EXIF files through driver and codec  (~1 min)
 #   1,000 open/fill/close cycles of a camera view, leak check     (~4 min)
 #   1,000 visits each by two windows on two threads               (~1.5 min)
-#   10,000 random user actions on a disk card                     (~9 min)
+#   10,000 random user actions on a disk card, a second window    (~12 min)
+#   on another thread visiting it all the while
 #   1,000 random user actions on the serial camera, paced         (~6 min)
 #   the native EXIF and JPEG header fuzzers, SOAK_FUZZ_SECONDS each (300)
 set -euo pipefail

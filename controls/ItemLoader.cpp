@@ -9,7 +9,28 @@ constexpr DWORD kStopSlice = 100;
 thread_local ItemLoader* runningHere = nullptr;
 }  // namespace
 
+ItemLoader::ItemLoader(LoaderItems* items) : items_(items), wake_(CreateEventW(nullptr, FALSE, FALSE, nullptr)) {}
+
+ItemLoader::~ItemLoader() {
+    Stop();
+    if (wake_) CloseHandle(wake_);
+}
+
 ItemLoader* ItemLoader::OfThisThread() { return runningHere; }
+
+void ItemLoader::Wake() {
+    if (wake_) SetEvent(wake_);
+}
+
+int LoaderItems::LoaderNext(const std::vector<bool>& failed) {
+    int count = LoaderItemCount();
+    auto wanted = [&](int i) { return !(size_t(i) < failed.size() && failed[size_t(i)]) && !LoaderHasData(i); };
+    for (int i = 0; i < count; ++i)
+        if (LoaderIsSelected(i) && wanted(i)) return i;
+    for (int i = 0; i < count; ++i)
+        if (wanted(i)) return i;
+    return -1;
+}
 
 BOOL ItemLoader::KeepGoing(int, int, const char*, void* loader) {
     return !loader || !static_cast<ItemLoader*>(loader)->StopRequested();
@@ -33,6 +54,7 @@ void ItemLoader::Start() {
 void ItemLoader::Stop() {
     while (thread_) {
         stop_ = 1;
+        Wake();
         unsigned run = run_;
         HANDLE thread = nullptr;
         if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
@@ -57,6 +79,7 @@ void ItemLoader::Stop() {
 bool ItemLoader::Abandon(std::function<void()> finish) {
     if (!thread_) return false;
     stop_ = 1;
+    Wake();
     HANDLE thread = thread_;
     bool running;
     {
@@ -91,30 +114,20 @@ DWORD ItemLoader::Work(void* context) {
     return 0;
 }
 
-// After every success the sweep starts again from the first item, so what the
-// user selected meanwhile comes next. A picture that cannot be read stays a
-// placeholder until the next start; the others go on without asking anyone.
+// The items say what to fetch next after every fetch, so what the user
+// selected or scrolled to meanwhile comes next. A picture that cannot be read
+// stays a placeholder until the next start; the others go on without asking
+// anyone. With nothing wanted the worker waits to be woken.
 void ItemLoader::Run() {
-    int count = items_->LoaderItemCount();
-    std::vector<bool> failed(size_t(count > 0 ? count : 0));
-    auto fetch = [&](int i) {
-        bool fetched = items_->LoaderFetch(i);
-        if (!fetched && !stop_) failed[size_t(i)] = true;
-        return fetched;
-    };
-    bool attempted;
-    do {
-        attempted = items_->LoaderBeforeSweep();
-        bool succeeded = false;
-        for (int i = 0; i < count && !stop_ && !succeeded; ++i) {
-            if (failed[size_t(i)] || !items_->LoaderIsSelected(i) || items_->LoaderHasData(i)) continue;
-            attempted = true;
-            succeeded = fetch(i);
+    std::vector<bool> failed;
+    while (!stop_) {
+        bool detailsMissing = items_->LoaderBeforeSweep();
+        for (int next; !stop_ && (next = items_->LoaderNext(failed)) >= 0;) {
+            if (items_->LoaderFetch(next) || stop_) continue;
+            if (failed.size() <= size_t(next)) failed.resize(size_t(next) + 1);
+            failed[size_t(next)] = true;
         }
-        for (int i = 0; i < count && !stop_ && !succeeded; ++i) {
-            if (failed[size_t(i)] || items_->LoaderHasData(i)) continue;
-            attempted = true;
-            succeeded = fetch(i);
-        }
-    } while (attempted && !stop_);
+        if (!wake_) return;
+        if (!stop_ && !detailsMissing) WaitForSingleObject(wake_, INFINITE);
+    }
 }

@@ -8,6 +8,7 @@
 #include <atomic>
 #include <functional>
 #include <mutex>
+#include <vector>
 
 #include "camera/CameraService.h"
 
@@ -22,6 +23,9 @@ public:
     // Runs before each sweep (the list's details pass); true while some
     // item's details could not be had yet (another sweep comes then).
     virtual bool LoaderBeforeSweep() { return false; }
+    // The item to fetch next, -1 when nothing is wanted now; `failed` marks
+    // what this run could not read. By default: selected first, then in order.
+    virtual int LoaderNext(const std::vector<bool>& failed);
 
 protected:
     ~LoaderItems() = default;
@@ -29,8 +33,8 @@ protected:
 
 class ItemLoader {
 public:
-    explicit ItemLoader(LoaderItems* items) : items_(items) {}
-    ~ItemLoader() { Stop(); }
+    explicit ItemLoader(LoaderItems* items);
+    ~ItemLoader();
     ItemLoader(const ItemLoader&) = delete;
     ItemLoader& operator=(const ItemLoader&) = delete;
 
@@ -43,6 +47,8 @@ public:
     // runs: it calls `finish` on its own thread once it is done (the control
     // then frees itself there). False: no worker runs and `finish` is dropped.
     bool Abandon(std::function<void()> finish);
+    // Tells an idle worker that something is wanted again (a scroll, new items).
+    void Wake();
     bool Running() const { return thread_ != nullptr; }
     bool StopRequested() const { return stop_ != 0; }
 
@@ -58,6 +64,7 @@ private:
     LoaderItems* items_;
     HANDLE thread_ = nullptr;
     std::atomic<int> stop_{0};
+    HANDLE wake_;  // auto-reset: set by Wake and Stop
     unsigned run_ = 0;  // counts starts
     std::mutex endLock_;  // the worker's end against Abandon
     bool ended_ = false;

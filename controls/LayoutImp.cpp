@@ -1,14 +1,45 @@
 #include "controls/LayoutImp.h"
 
+#include <algorithm>
+#include <utility>
+
 #include "controls/RubberBand.h"
+#include "controls/SimpleControl.h"
 #include "base/Module.h"
 
 namespace {
 
 const wchar_t kLayoutClass[] = L"LayoutImpWin";
+constexpr UINT_PTR kLayoutTimer = 1;
 constexpr int kLineStep = 10;
 constexpr int kExtentPad = 3;
 constexpr int kWrapSlack = 5;
+constexpr int kLinesAhead = 1;  // windows for one line beyond each edge of the view
+// Pictures kept in memory, estimated by their drawn size plus their encoded bytes.
+constexpr size_t kPictureBudget = size_t(96) << 20;
+constexpr size_t kEncodedEstimate = 8 << 10;
+
+class SharedHold {
+public:
+    explicit SharedHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
+    ~SharedHold() { ReleaseSRWLockShared(&lock_); }
+    SharedHold(const SharedHold&) = delete;
+    SharedHold& operator=(const SharedHold&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+class ExclusiveHold {
+public:
+    explicit ExclusiveHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~ExclusiveHold() { ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
 
 }  // namespace
 
@@ -28,6 +59,7 @@ BOOL LayoutImp::CreateControl(const RECT* rect, HWND parent) {
                               nullptr, theModule.instance, nullptr);
     if (!window_) return FALSE;
     SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    ReadClientSize();
     UpdateWindow(window_);
     return TRUE;
 }
@@ -36,8 +68,8 @@ void LayoutImp::SetLayout(int spacingX, int spacingY, int cellWidth, int cellHei
                           COLORREF background, int multiSelect) {
     spacingX_ = spacingX;
     spacingY_ = spacingY;
-    cellWidth_ = cellWidth;
-    cellHeight_ = cellHeight;
+    cellWidth_ = std::max(1, cellWidth);
+    cellHeight_ = std::max(1, cellHeight);
     orientation_ = orientation ? 1 : 0;
     background_ = background;
     multiSelect_ = multiSelect;
@@ -45,45 +77,62 @@ void LayoutImp::SetLayout(int spacingX, int spacingY, int cellWidth, int cellHei
 
 int LayoutImp::Find(const char* name) const {
     if (!name) return -1;
-    for (size_t i = 0; i < cells_.size(); ++i)
-        if (cells_[i].name == name) return int(i);
-    return -1;
+    auto found = byName_.find(name);
+    return found == byName_.end() ? -1 : found->second;
 }
 
+void LayoutImp::Reindex() {
+    byName_.clear();
+    for (size_t i = 0; i < cells_.size(); ++i) byName_.emplace(cells_[i].name, int(i));
+}
+
+// Appending leaves a running loader alone (it is woken for the newcomer); an
+// insertion stops it, as it moves the records under it.
 void LayoutImp::AddItem(ThumbnailCell* cell, const char* name, int position) {
     if (!cell) return;
-    bool wasRunning = loader_.Running();
-    loader_.Stop();
     RECT rect = {0, 0, cellWidth_ - 1, cellHeight_ - 1};
     if (!cell->CreateCell(0, 0, &rect, window_, 0)) {
         cell->Destroy(1);
-        if (wasRunning) loader_.Start();
         return;
     }
-    CellRecord record = {name ? name : "", cell, 0, 0, 0, 0, false};
-    if (position < 0 || size_t(position) >= cells_.size())
-        cells_.push_back(record);
-    else
-        cells_.insert(cells_.begin() + position, record);
-    Layout();
-
-    const CellRecord& last = cells_.back();
-    RECT shown = {last.x, last.y, last.x + cellWidth_, last.y + cellHeight_};
-    if (orientation_) OffsetRect(&shown, 0, -scrollPos_);
-    else OffsetRect(&shown, -scrollPos_, 0);
-    if (scrollBarChanged_) {
-        InvalidateRect(window_, nullptr, TRUE);
-    } else {
-        ValidateRect(window_, nullptr);
-        InvalidateRect(window_, &shown, TRUE);
+    CellRecord record = {name ? name : "", cell, nullptr, {0, 0}, false};
+    bool append = position < 0 || size_t(position) >= cells_.size();
+    bool wasRunning = loader_.Running();
+    if (!append) loader_.Stop();
+    {
+        ExclusiveHold hold(cellsLock_);
+        if (append) {
+            cells_.push_back(record);
+        } else {
+            cells_.insert(cells_.begin() + position, record);
+            windowedFirst_ = std::min(windowedFirst_, position);
+            ++windowedEnd_;
+        }
     }
-    UpdateWindow(window_);
-    if (wasRunning) loader_.Start();
+    if (append) byName_.emplace(cells_.back().name, int(cells_.size()) - 1);
+    else Reindex();
+    if (append) {
+        // The grid's scroll bar follows once per burst of additions; a cell in view shows at once.
+        LayoutSoon();
+        if (int(cells_.size()) - 1 < viewEnd_ + PerLine()) ShowCellsInView();
+        loader_.Wake();
+    } else {
+        Layout();
+        UpdateWindow(window_);
+        if (wasRunning) loader_.Start();
+    }
 }
 
 void LayoutImp::DeleteCell(size_t index) {
-    cells_[index].cell->Destroy(1);
-    cells_.erase(cells_.begin() + long(index));
+    if (cells_[index].window) TakeWindow(int(index));
+    if (cells_[index].fetched) --fetched_;
+    ThumbnailCell* cell = cells_[index].cell;
+    {
+        ExclusiveHold hold(cellsLock_);
+        cells_.erase(cells_.begin() + long(index));
+    }
+    cell->Destroy(1);
+    windowedFirst_ = std::min(windowedFirst_, int(index));
 }
 
 void LayoutImp::RemoveItem(const char* name) {
@@ -92,6 +141,7 @@ void LayoutImp::RemoveItem(const char* name) {
     int index = Find(name);
     if (index >= 0) {
         DeleteCell(size_t(index));
+        Reindex();
         if (anchor_ >= int(cells_.size())) anchor_ = -1;
         Layout();
         UpdateWindow(window_);
@@ -101,8 +151,17 @@ void LayoutImp::RemoveItem(const char* name) {
 
 void LayoutImp::RemoveAllItems() {
     loader_.Stop();
-    while (!cells_.empty()) DeleteCell(cells_.size() - 1);
-    anchor_ = -1;
+    for (int i = windowedFirst_; i < std::min(windowedEnd_, GetItemCount()); ++i)
+        if (cells_[size_t(i)].window) TakeWindow(i);
+    {
+        ExclusiveHold hold(cellsLock_);
+        for (CellRecord& record : cells_) record.cell->Destroy(1);
+        cells_.clear();
+    }
+    byName_.clear();
+    windowedFirst_ = windowedEnd_ = 0;
+    fetched_ = 0;
+    anchor_ = caret_ = -1;
     Layout();
     UpdateWindow(window_);
 }
@@ -151,62 +210,63 @@ void LayoutImp::DestroyControl() {
 }
 
 void LayoutImp::Notify() {
+    SelectionMoved();
     if (sink_) sink_->SelectionChanged(nullptr, 0, 0);
 }
 
-// Document positions of every cell; nothing moves on screen yet.
-void LayoutImp::PlaceCells() {
-    for (size_t i = 0; i < cells_.size(); ++i) {
-        CellRecord& cell = cells_[i];
-        if (i == 0) {
-            cell.x = marginX_;
-            cell.y = marginY_;
-            continue;
-        }
-        const CellRecord& p = cells_[i - 1];
-        if (orientation_) {
-            bool wrap = p.x + 2 * cellWidth_ + spacingX_ > clientWidth_ + kWrapSlack;
-            cell.x = wrap ? marginX_ : p.x + cellWidth_ + spacingX_;
-            cell.y = wrap ? p.y + cellHeight_ + spacingY_ : p.y;
-        } else {
-            bool wrap = p.y + 2 * cellHeight_ + spacingY_ > clientHeight_ + kWrapSlack;
-            cell.x = wrap ? p.x + spacingX_ + cellWidth_ : p.x;
-            cell.y = wrap ? marginY_ : p.y + spacingY_ + cellHeight_;
-        }
-    }
+void LayoutImp::SelectionMoved() {
+    ++selectionChanges_;
+    loader_.Wake();
 }
 
-// Only cells whose window position changes are moved: a move costs the same
-// whether or not anything moves, and a fill would otherwise cost n^2 moves.
-void LayoutImp::MoveCells() {
-    for (CellRecord& cell : cells_) {
-        int x = orientation_ ? cell.x : cell.x - scrollPos_;
-        int y = orientation_ ? cell.y - scrollPos_ : cell.y;
-        if (cell.placed && cell.placedX == x && cell.placedY == y) continue;
-        cell.cell->PlaceCell(x, y, cellWidth_, cellHeight_);
-        cell.placedX = x;
-        cell.placedY = y;
-        cell.placed = true;
-    }
+// ---- Geometry
+
+void LayoutImp::ReadClientSize() {
+    RECT client = {};
+    if (window_) GetClientRect(window_, &client);
+    clientWidth_ = client.right - client.left + 1;
+    clientHeight_ = client.bottom - client.top + 1;
+}
+
+// Cells per row (vertical scrolling) or per column: a cell goes on while it
+// ends within the client size and a little slack.
+int LayoutImp::PerLine() const {
+    int room = orientation_ ? clientWidth_ + kWrapSlack - marginX_ - cellWidth_
+                            : clientHeight_ + kWrapSlack - marginY_ - cellHeight_;
+    int step = orientation_ ? cellWidth_ + spacingX_ : cellHeight_ + spacingY_;
+    return room < 0 || step <= 0 ? 1 : 1 + room / step;
+}
+
+POINT LayoutImp::CellPosition(int index) const {
+    int per = PerLine(), line = index / per, place = index % per;
+    int across = orientation_ ? cellWidth_ + spacingX_ : cellHeight_ + spacingY_;
+    int along = orientation_ ? cellHeight_ + spacingY_ : cellWidth_ + spacingX_;
+    return orientation_ ? POINT{marginX_ + place * across, marginY_ + line * along}
+                        : POINT{marginX_ + line * along, marginY_ + place * across};
+}
+
+LayoutImp& LayoutImp::Settled() {
+    if (layoutPending_ && !layoutBusy_) Layout();
+    return *this;
+}
+
+// A timer, not a posted message: one that a message filter takes unseen comes again.
+void LayoutImp::LayoutSoon() {
+    if (layoutPending_ || !window_) return;
+    layoutPending_ = true;
+    SetTimer(window_, kLayoutTimer, 0, nullptr);
 }
 
 void LayoutImp::Layout() {
+    if (std::exchange(layoutPending_, false)) KillTimer(window_, kLayoutTimer);
     layoutBusy_ = true;
     scrollBarChanged_ = false;
-    if (cells_.empty()) {
-        layoutBusy_ = false;
-        return;
-    }
     int bar = GetSystemMetrics(SM_CXVSCROLL);
-    RECT client;
-    GetClientRect(window_, &client);
-    clientWidth_ = client.right - client.left + 1;
-    clientHeight_ = client.bottom - client.top + 1;
+    ReadClientSize();
     if (scrollBarShown_) (orientation_ ? clientWidth_ : clientHeight_) += bar;
-    PlaceCells();
-
-    auto extent = [&] {
-        const CellRecord& last = cells_.back();
+    auto extent = [&]() -> int {
+        if (cells_.empty()) return 0;
+        POINT last = CellPosition(GetItemCount() - 1);
         return orientation_ ? last.y + cellHeight_ + kExtentPad : last.x + cellWidth_ + kExtentPad;
     };
     int size = orientation_ ? clientHeight_ : clientWidth_;
@@ -214,20 +274,14 @@ void LayoutImp::Layout() {
     if (extent() > size) {
         (orientation_ ? clientWidth_ : clientHeight_) -= bar;
         if (!scrollBarShown_) ShowScrollBar(window_, sb, TRUE);
-        PlaceCells();
         int full = extent();
         scrollPos_ = scrollMax_ != 0 ? int(double(full - size) / scrollMax_ * scrollPos_) : 0;
         scrollMax_ = full - size;
         // Setting a scroll bar redraws it (milliseconds under Wine): only changes are set.
         ScrollState state = {full, size, scrollPos_};
         if (!scrollBarShown_ || !(state == scrollState_)) {
-            if (orientation_) {
-                SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, full, UINT(size), scrollPos_, 0};
-                SetScrollInfo(window_, SB_VERT, &info, TRUE);
-            } else {
-                SetScrollRange(window_, SB_HORZ, 0, full - size, TRUE);
-                SetScrollPos(window_, SB_HORZ, scrollPos_, TRUE);
-            }
+            SCROLLINFO info = {sizeof info, SIF_RANGE | SIF_PAGE | SIF_POS, 0, full, UINT(size), scrollPos_, 0};
+            SetScrollInfo(window_, sb, &info, TRUE);
             scrollState_ = state;
         }
         if (!scrollBarShown_) scrollBarChanged_ = true;
@@ -238,21 +292,92 @@ void LayoutImp::Layout() {
         if (scrollBarShown_) scrollBarChanged_ = true;
         scrollBarShown_ = false;
     }
-    MoveCells();
+    ShowCellsInView();
     layoutBusy_ = false;
 }
 
-void LayoutImp::Scroll(int request, int thumb) {
+// Windows for the cells in view and a line beyond, taken from the cells that
+// left it; each placed where it belongs.
+void LayoutImp::ShowCellsInView() {
+    int count = GetItemCount(), per = PerLine();
+    int along = orientation_ ? cellHeight_ + spacingY_ : cellWidth_ + spacingX_;
+    int margin = orientation_ ? marginY_ : marginX_, view = orientation_ ? clientHeight_ : clientWidth_;
+    int firstLine = std::max(0, (scrollPos_ - margin) / along - kLinesAhead);
+    int lastLine = std::max(0, (scrollPos_ + view - margin) / along + kLinesAhead);
+    int first = std::min(count, firstLine * per), end = std::min(count, (lastLine + 1) * per);
+    for (int i = windowedFirst_; i < std::min(windowedEnd_, count); ++i)
+        if (cells_[size_t(i)].window && (i < first || i >= end)) TakeWindow(i);
+    bool missing = false;
+    for (int i = first; i < end; ++i) {
+        CellRecord& record = cells_[size_t(i)];
+        if (!record.window) GiveWindow(i);
+        POINT at = CellPosition(i);
+        (orientation_ ? at.y : at.x) -= scrollPos_;
+        if (record.window && (record.placed.x != at.x || record.placed.y != at.y)) {
+            record.cell->PlaceCell(at.x, at.y, cellWidth_, cellHeight_);
+            record.placed = at;
+        }
+        missing = missing || !record.cell->HasImage();
+    }
+    windowedFirst_ = first;
+    windowedEnd_ = end;
+    viewFirst_ = first;
+    viewEnd_ = end;
+    size_t keep = size_t(std::max(8, 2 * per));
+    while (spareWindows_.size() > keep) {
+        DestroyWindow(spareWindows_.back());
+        spareWindows_.pop_back();
+    }
+    if (missing) loader_.Wake();
+}
+
+void LayoutImp::GiveWindow(int index) {
+    HWND window = nullptr;
+    if (!spareWindows_.empty()) {
+        window = spareWindows_.back();
+        spareWindows_.pop_back();
+    } else {
+        window = SimpleControl::NewWindow(window_, cellWidth_, cellHeight_);
+    }
+    if (!window) return;
+    CellRecord& record = cells_[size_t(index)];
+    record.window = window;
+    record.placed = {INT_MIN, INT_MIN};
+    record.cell->UseWindow(window);
+}
+
+void LayoutImp::TakeWindow(int index) {
+    CellRecord& record = cells_[size_t(index)];
+    record.cell->UseWindow(nullptr);
+    ShowWindow(record.window, SW_HIDE);
+    spareWindows_.push_back(record.window);
+    record.window = nullptr;
+}
+
+// ---- Scrolling
+
+void LayoutImp::Scroll(int request) {
     int position = scrollPos_;
+    SCROLLINFO info = {sizeof info, SIF_TRACKPOS | SIF_POS, 0, 0, 0, 0, 0};
     switch (request) {
         case SB_LINEUP: position -= kLineStep; break;
         case SB_LINEDOWN: position += kLineStep; break;
         case SB_PAGEUP: position -= cellHeight_; break;
         case SB_PAGEDOWN: position += cellHeight_; break;
+        case SB_TOP: position = 0; break;
+        case SB_BOTTOM: position = scrollMax_; break;
         case SB_THUMBPOSITION:
-        case SB_THUMBTRACK: position = thumb; break;
+        case SB_THUMBTRACK:
+            // The message carries 16 bits of the position; the bar has all 32.
+            if (GetScrollInfo(window_, orientation_ ? SB_VERT : SB_HORZ, &info))
+                position = request == SB_THUMBTRACK ? info.nTrackPos : info.nPos;
+            break;
         default: break;
     }
+    ScrollTo(position);
+}
+
+void LayoutImp::ScrollTo(int position) {
     position = std::max(0, std::min(position, scrollMax_));
     if (position != scrollPos_) ScrollBy(position - scrollPos_);
 }
@@ -262,18 +387,118 @@ void LayoutImp::ScrollBy(int step) {
     scrollPos_ += step;
     ScrollWindowEx(window_, orientation_ ? 0 : -step, orientation_ ? -step : 0, nullptr, nullptr,
                    nullptr, nullptr, SW_SCROLLCHILDREN | SW_INVALIDATE);
-    for (CellRecord& cell : cells_) (orientation_ ? cell.placedY : cell.placedX) -= step;
-    UpdateWindow(window_);
+    for (int i = windowedFirst_; i < std::min(windowedEnd_, GetItemCount()); ++i)
+        (orientation_ ? cells_[size_t(i)].placed.y : cells_[size_t(i)].placed.x) -= step;
+    ShowCellsInView();
     SCROLLINFO info = {sizeof info, SIF_POS, 0, 0, 0, scrollPos_, 0};
     SetScrollInfo(window_, orientation_ ? SB_VERT : SB_HORZ, &info, TRUE);
     scrollState_.position = scrollPos_;
+    UpdateWindow(window_);
 }
+
+// ---- The loader's side
+
+int LayoutImp::LoaderItemCount() {
+    SharedHold hold(cellsLock_);
+    return int(cells_.size());
+}
+
+bool LayoutImp::LoaderHasData(int index) {
+    SharedHold hold(cellsLock_);
+    return size_t(index) < cells_.size() && cells_[size_t(index)].cell->HasImage();
+}
+
+bool LayoutImp::LoaderIsSelected(int index) {
+    SharedHold hold(cellsLock_);
+    return size_t(index) < cells_.size() && cells_[size_t(index)].cell->IsSelected();
+}
+
+bool LayoutImp::LoaderBeforeSweep() {
+    selectionSeen_ = ~0u;
+    outwardOrigin_ = -1;
+    return false;
+}
+
+// Selected pictures never fetched first, then what is in view, then the rest
+// outward from the view, each once: pictures let go far away come back only
+// when scrolled to.
+int LayoutImp::LoaderNext(const std::vector<bool>& failed) {
+    SharedHold hold(cellsLock_);
+    int count = int(cells_.size());
+    auto wanted = [&](int i) { return !(size_t(i) < failed.size() && failed[size_t(i)]); };
+    unsigned changes = selectionChanges_;
+    if (changes != selectionSeen_) {
+        selectionSeen_ = changes;
+        selectedScan_ = 0;
+    }
+    for (; selectedScan_ < count; ++selectedScan_) {
+        const CellRecord& record = cells_[size_t(selectedScan_)];
+        if (!record.fetched && wanted(selectedScan_) && record.cell->IsSelected()) return selectedScan_;
+    }
+    int first = std::min(int(viewFirst_), count), end = std::min(int(viewEnd_), count);
+    for (int i = first; i < end; ++i)
+        if (wanted(i) && !cells_[size_t(i)].cell->HasImage()) return i;
+    if (outwardOrigin_ != first) {
+        outwardOrigin_ = first;
+        outwardDown_ = first;
+        outwardUp_ = first - 1;
+    }
+    while (outwardDown_ < count || outwardUp_ >= 0) {
+        for (int* cursor : {&outwardDown_, &outwardUp_}) {
+            int i = *cursor;
+            if (i < 0 || i >= count) continue;
+            *cursor += cursor == &outwardDown_ ? 1 : -1;
+            if (!cells_[size_t(i)].fetched && wanted(i)) return i;
+        }
+    }
+    return -1;
+}
+
+bool LayoutImp::LoaderFetch(int index) {
+    ThumbnailCell* cell;
+    {
+        SharedHold hold(cellsLock_);
+        if (size_t(index) >= cells_.size()) return false;
+        cell = cells_[size_t(index)].cell;
+    }
+    if (!cell->PrepareImage()) return false;
+    {
+        SharedHold hold(cellsLock_);
+        CellRecord& record = cells_[size_t(index)];
+        if (!record.fetched) ++fetched_;
+        record.fetched = true;
+    }
+    DropFarPictures();
+    return true;
+}
+
+// Past the budget, the pictures farthest from the view are let go, down to
+// three quarters of it.
+void LayoutImp::DropFarPictures() {
+    size_t perPicture = size_t(cellWidth_) * size_t(cellHeight_) * 3 + kEncodedEstimate;
+    size_t budget = std::max<size_t>(64, kPictureBudget / perPicture);
+    if (++fetchesSinceTrim_ < int(budget / 8)) return;
+    fetchesSinceTrim_ = 0;
+    SharedHold hold(cellsLock_);
+    int first = viewFirst_, end = viewEnd_;
+    std::vector<std::pair<int, ThumbnailCell*>> held;  // distance from the view, cell
+    for (int i = 0; i < int(cells_.size()); ++i)
+        if ((i < first || i >= end) && cells_[size_t(i)].cell->HasImage())
+            held.emplace_back(i < first ? first - i : i - end + 1, cells_[size_t(i)].cell);
+    if (held.size() <= budget) return;
+    size_t drop = held.size() - budget * 3 / 4;
+    std::nth_element(held.begin(), held.begin() + long(drop), held.end(),
+                     [](const auto& a, const auto& b) { return a.first > b.first; });
+    for (size_t k = 0; k < drop; ++k) held[k].second->DropImage();
+}
+
+// ---- Window
 
 LRESULT LayoutImp::OnNotify(ThumbnailCell* cell, const NMHDR* header) {
     int index = -1;
-    for (size_t i = 0; i < cells_.size(); ++i)
-        if (cells_[i].cell == cell) index = int(i);
-    if (index < 0 || !header) return 0;
+    for (int i = windowedFirst_; i < std::min(windowedEnd_, GetItemCount()) && header; ++i)
+        if (cells_[size_t(i)].cell == cell && cells_[size_t(i)].window == header->hwndFrom) index = i;
+    if (index < 0) return 0;
     std::string name = cells_[size_t(index)].name;
     switch (header->code) {
         case kCellDoubleClick:
@@ -321,12 +546,16 @@ LRESULT CALLBACK LayoutImp::WindowProc(HWND window, UINT message, WPARAM wParam,
             layout->EndRubberBand();  // while it still has a window to draw on
             layout->window_ = nullptr;
             layout->sink_ = nullptr;
+            layout->spareWindows_.clear();
             // A worker still reading a picture frees the object when it is done.
             if (!layout->loader_.Abandon([layout] { delete layout; })) delete layout;
             return 0;
         case WM_SIZE:
             if (!IsWindowVisible(window)) break;
             if (!layout->layoutBusy_) layout->Layout();
+            return 0;
+        case WM_TIMER:
+            if (wParam == kLayoutTimer && !layout->layoutBusy_) layout->Layout();
             return 0;
         case WM_PAINT: {
             RECT update;
@@ -343,7 +572,10 @@ LRESULT CALLBACK LayoutImp::WindowProc(HWND window, UINT message, WPARAM wParam,
                                     reinterpret_cast<const NMHDR*>(lParam));
         case WM_HSCROLL:
         case WM_VSCROLL:
-            layout->Scroll(LOWORD(wParam), short(HIWORD(wParam)));
+            layout->Scroll(LOWORD(wParam));
+            return 0;
+        case WM_MOUSEWHEEL:
+            layout->ScrollTo(layout->scrollPos_ - GET_WHEEL_DELTA_WPARAM(wParam) * layout->cellHeight_ / WHEEL_DELTA);
             return 0;
         case WM_GETDLGCODE:
             return DLGC_WANTARROWS;

@@ -1,11 +1,16 @@
 #pragma once
-// The thumbnail presentation: a "LayoutImpWin" child window whose cells are
-// child windows laid out in a grid that reflows with the window, one scroll
-// bar, the selection rules and drag start, and the background loader.
+// The thumbnail presentation: a "LayoutImpWin" child window showing one record
+// per picture in a grid that reflows with the window, one scroll bar, the
+// selection rules and drag start, and the background loader. Positions are
+// arithmetic; only the cells in or near the viewport get a window, taken from
+// a few that are handed on as the user scrolls.
 #include <windows.h>
 
+#include <algorithm>
+#include <atomic>
 #include <memory>
 #include <string>
+#include <unordered_map>
 #include <vector>
 
 #include "controls/ImageControl.h"
@@ -39,48 +44,61 @@ public:
     void KeepAlive(std::shared_ptr<void> keeper) { keeper_ = std::move(keeper); }
     HWND Window() const { return window_; }
 
-    // Read-only views for the selection code and for tests.
+    // Read-only views for the selection code, tests and benchmarks.
     int Find(const char* name) const;
     ThumbnailCell* CellAt(int index) const { return cells_[size_t(index)].cell; }
-    POINT CellPosition(int index) const { return {cells_[size_t(index)].x, cells_[size_t(index)].y}; }
-    int ScrollPos() const { return scrollPos_; }
-    int ScrollMax() const { return scrollMax_; }
-    bool ScrollBarShown() const { return scrollBarShown_; }
+    POINT CellPosition(int index) const;  // document coordinates
+    int ScrollPos() { return Settled().scrollPos_; }
+    int ScrollMax() { return Settled().scrollMax_; }
+    bool ScrollBarShown() { return Settled().scrollBarShown_; }
     int Anchor() const { return anchor_; }
     bool LoaderRunning() const { return loader_.Running(); }
+    int FetchedCount() const { return fetched_; }  // cells whose picture came at least once
 
     // LoaderItems, on the worker thread.
-    int LoaderItemCount() override { return int(cells_.size()); }
-    bool LoaderHasData(int index) override { return CellAt(index)->HasImage(); }
-    bool LoaderIsSelected(int index) override { return CellAt(index)->IsSelected(); }
-    bool LoaderFetch(int index) override { return CellAt(index)->PrepareImage(); }
+    int LoaderItemCount() override;
+    bool LoaderHasData(int index) override;
+    bool LoaderIsSelected(int index) override;
+    bool LoaderFetch(int index) override;
+    bool LoaderBeforeSweep() override;
+    int LoaderNext(const std::vector<bool>& failed) override;
 
 private:
     friend class RubberBand;
     struct CellRecord {
         std::string name;
         ThumbnailCell* cell;
-        int x, y;                 // document coordinates
-        int placedX, placedY;     // window position last given to the cell
-        bool placed;
+        HWND window;    // while near the viewport
+        POINT placed;   // where that window was put
+        bool fetched;   // the picture came at least once (worker only)
     };
 
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT OnNotify(ThumbnailCell* cell, const NMHDR* header);
     void Layout();
-    void PlaceCells();
-    void MoveCells();
-    void Scroll(int request, int thumb);
+    LayoutImp& Settled();
+    void LayoutSoon();
+    void ReadClientSize();
+    int PerLine() const;
+    void ShowCellsInView();
+    void GiveWindow(int index);
+    void TakeWindow(int index);
+    void Reindex();
+    void Scroll(int request);
+    void ScrollTo(int position);
     void ScrollBy(int step);
     void DeleteCell(size_t index);
     void Notify();
+    void SelectionMoved();
+    void DropFarPictures();
 
     // Selection and drag start.
     // `keys`: the MK_SHIFT and MK_CONTROL state of the press.
     void ApplyClickRules(int index, WPARAM keys);
     bool MoveByKey(WPARAM key);
     void ScrollIntoView(int index);
-    int PerRow() const;
+    int PerRow() const { return orientation_ ? PerLine() : 1; }
+    int PageLines() const { return std::max(1, clientHeight_ / (cellHeight_ + spacingY_)); }
     POINT GridPosition(int index) const;
     void Select(int index, bool selected);
     void BackgroundPress(WPARAM keys, int x, int y);
@@ -106,12 +124,31 @@ private:
     COLORREF background_ = RGB(255, 255, 255);
     int multiSelect_ = 1;
     bool layoutBusy_ = false;
+    bool layoutPending_ = false;
     bool scrollBarChanged_ = false;
     bool scrollBarShown_ = false;
     ScrollState scrollState_ = {-1, -1, -1};  // what the scroll bar was last given
     int anchor_ = -1;
     int caret_ = -1;  // the cell the last click or key went to
-    ItemLoader loader_{this};
     std::unique_ptr<RubberBand> rubberBand_;
+
+    // The records; the worker reads them under the shared lock while the
+    // interface thread appends (other changes stop the worker first).
     std::vector<CellRecord> cells_;
+    mutable SRWLOCK cellsLock_ = SRWLOCK_INIT;
+    std::unordered_map<std::string, int> byName_;  // the first record of each name
+    int windowedFirst_ = 0, windowedEnd_ = 0;     // every record with a window lies in here
+    std::vector<HWND> spareWindows_;
+
+    // What the worker reads to choose: the cells in view, selection changes.
+    std::atomic<int> viewFirst_{0}, viewEnd_{0};
+    std::atomic<unsigned> selectionChanges_{0};
+    std::atomic<int> fetched_{0};
+    // The worker's own cursors.
+    unsigned selectionSeen_ = ~0u;
+    int selectedScan_ = 0;
+    int outwardOrigin_ = -1, outwardDown_ = 0, outwardUp_ = -1;
+    int fetchesSinceTrim_ = 0;
+
+    ItemLoader loader_{this};
 };

@@ -30,12 +30,33 @@ HFONT CaptionFont(HWND cell) {
 
 }  // namespace
 
-SimpleControl::SimpleControl(CameraImage* image, int number) : image_(image), number_(number) {
-    caption_ = NumberCaption();
+SimpleControl::SimpleControl(CameraImage* image, int number, const char* name) : image_(image), number_(number) {
+    caption_ = name && *name ? std::string(name) : NumberCaption();
 }
 
 SimpleControl::~SimpleControl() {
-    if (window_) DestroyWindow(window_);
+    if (HWND window = window_) SetWindowLongPtrW(window, GWLP_USERDATA, 0);
+}
+
+HWND SimpleControl::NewWindow(HWND parent, int width, int height) {
+    RegisterModuleClass(kCellClass, WindowProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS);
+    return CreateWindowExW(0, kCellClass, L"", WS_CHILD, 0, 0, width, height, parent, nullptr,
+                           theModule.instance, nullptr);
+}
+
+void SimpleControl::UseWindow(HWND window) {
+    if (HWND old = window_) SetWindowLongPtrW(old, GWLP_USERDATA, 0);
+    window_ = window;
+    if (!window) return;
+    SetWindowLongPtrW(window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    InvalidateRect(window, nullptr, FALSE);
+}
+
+void SimpleControl::DropImage() {
+    std::lock_guard<std::mutex> hold(lock_);
+    picture_.reset();
+    hasImage_ = false;
+    Fit();
 }
 
 void SimpleControl::Destroy(int flags) {
@@ -46,66 +67,56 @@ std::string SimpleControl::NumberCaption() const {
     return number_ > 0 ? "Pic " + std::to_string(number_) : "";
 }
 
-BOOL SimpleControl::CreateCell(int, int, const RECT* rect, HWND parent, int) {
+BOOL SimpleControl::CreateCell(int, int, const RECT* rect, HWND, int) {
     if (!rect) return FALSE;
-    RegisterModuleClass(kCellClass, WindowProc, CS_HREDRAW | CS_VREDRAW | CS_DBLCLKS);
     int w = rect->right - rect->left + 1, h = rect->bottom - rect->top + 1;
     captionHeight_ = h > w ? h - w : 0;
     pictureHeight_ = h - captionHeight_;
     width_ = w;
-    window_ = CreateWindowExW(0, kCellClass, L"", WS_CHILD, 0, 0, w, h, parent, nullptr,
-                              theModule.instance, nullptr);
-    if (!window_) return FALSE;
-    SetWindowLongPtrW(window_, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
     pictureRect_ = {};
     return TRUE;
 }
 
-// The thumbnail from a file the driver names, else from memory it hands over.
+// The thumbnail from memory the driver hands over, else from a file it names.
 std::unique_ptr<ImageHolder> SimpleControl::Fetch() {
     ImageLibrary* images = GetImageLibrary();
     if (!images || !image_) return nullptr;
-    char path[260] = {};
-    int deleteWhenDone = 0;
     void* loader = ItemLoader::OfThisThread();
-    int read = image_->ReadToFile(path, sizeof path, 0, &deleteWhenDone, ItemLoader::KeepGoing, loader);
-    if (read == kReadOk) {
+    HGLOBAL data = nullptr;
+    int freeWhenDone = 0;
+    int read = image_->ReadData(&data, 0, &freeWhenDone, ItemLoader::KeepGoing, loader);
+    if (read == kReadOk && data) {
         auto holder = std::make_unique<ImageHolder>();
-        path[sizeof path - 1] = '\0';
-        if (holder->Get()) images->LoadFile(path, holder->Get());
-        if (deleteWhenDone) DeleteFileW(Widen(path).c_str());
+        if (holder->Get()) images->LoadMemory(holder->Get(), data);
+        if (freeWhenDone) GlobalFree(data);
         return holder;
     }
     if (read == kReadCancelled) return nullptr;
-    HGLOBAL data = nullptr;
-    int freeWhenDone = 0;
-    if (image_->ReadData(&data, 0, &freeWhenDone, ItemLoader::KeepGoing, loader) != kReadOk || !data) return nullptr;
+    char path[260] = {};
+    int deleteWhenDone = 0;
+    if (image_->ReadToFile(path, sizeof path, 0, &deleteWhenDone, ItemLoader::KeepGoing, loader) != kReadOk)
+        return nullptr;
     auto holder = std::make_unique<ImageHolder>();
-    if (holder->Get()) images->LoadMemory(holder->Get(), data);
-    if (freeWhenDone) GlobalFree(data);
+    path[sizeof path - 1] = '\0';
+    if (holder->Get()) images->LoadFile(path, holder->Get());
+    if (deleteWhenDone) DeleteFileW(Widen(path).c_str());
     return holder;
 }
 
 BOOL SimpleControl::PrepareImage() {
     std::unique_ptr<ImageHolder> fetched = Fetch();
     if (!fetched) return FALSE;
-    ImageInfo info = {};
-    bool named = image_->GetInfo(&info) && (info.mask & kInfoName);
     {
         std::lock_guard<std::mutex> hold(lock_);
         picture_ = std::move(fetched);
         hasImage_ = true;
-        caption_ = named ? std::string(info.name, strnlen(info.name, sizeof info.name)) : NumberCaption();
         if (rotation_ != 0 && picture_->Get() && picture_->Width() > 0)
             GetImageLibrary()->Rotate(picture_->Get(), rotation_, 1);
         Fit();
     }
-    // Painting happens on the interface thread: the lock is not held here. A
-    // cell whose window has gone paints nothing (a null window is the screen).
-    if (HWND window = window_) {
-        InvalidateRect(window, nullptr, FALSE);
-        UpdateWindow(window);
-    }
+    // The interface thread paints when it is free; the worker goes on. A cell
+    // out of view has no window and paints nothing (a null window is the screen).
+    if (HWND window = window_) InvalidateRect(window, nullptr, FALSE);
     return TRUE;
 }
 
@@ -134,11 +145,14 @@ void SimpleControl::Fit() {
 }
 
 void SimpleControl::PlaceCell(int x, int y, int width, int height) {
-    MoveWindow(window_, x, y, width, height, TRUE);
-    if (!IsWindowVisible(window_)) ShowWindow(window_, SW_SHOW);
+    HWND window = window_;
+    if (!window) return;
+    MoveWindow(window, x, y, width, height, TRUE);
+    if (!IsWindowVisible(window)) ShowWindow(window, SW_SHOW);
 }
 
 void SimpleControl::InvalidatePicture() {
+    if (!window_) return;
     RECT area;
     GetClientRect(window_, &area);
     area.bottom -= captionHeight_;

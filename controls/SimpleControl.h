@@ -1,7 +1,8 @@
 #pragma once
-// The system's own thumbnail cell: a child window that fetches its camera
-// image's thumbnail on the loader thread, fits it into a square picture area,
-// and draws a frame, the picture (or a placeholder cross) and a caption.
+// The system's own thumbnail cell: fetches its camera image's thumbnail on
+// the loader thread, fits it into a square picture area, and draws a frame,
+// the picture (or a placeholder cross) and a caption in the window the layout
+// lends it while it is in view.
 #include <atomic>
 #include <memory>
 #include <mutex>
@@ -13,7 +14,10 @@
 
 class SimpleControl final : public ThumbnailCell {
 public:
-    SimpleControl(CameraImage* image, int number);
+    // The caption is `name` from the start, "Pic <number>" when there is none.
+    SimpleControl(CameraImage* image, int number, const char* name = nullptr);
+    // A window of the cells' class, for the layout to hand from cell to cell.
+    static HWND NewWindow(HWND parent, int width, int height);
 
     BOOL CreateCell(int, int, const RECT* rect, HWND parent, int) override;
     BOOL PrepareImage() override;
@@ -24,6 +28,8 @@ public:
     int GetRotation() override;
     BOOL HasImage() override;
     void Destroy(int flags) override;
+    void UseWindow(HWND window) override;
+    void DropImage() override;
 
     HWND Window() const { return window_; }
     RECT PictureRect();

@@ -49,7 +49,7 @@ int ThumbnailControl::GetItemRotation(const char* name) { return layout_ ? layou
 // The camera's own cell when it gives one, else a numbered SimpleControl.
 void ThumbnailControl::AddItem(CameraImage* image, const char* name, int position) {
     ThumbnailCell* cell = image ? image->GetCustomCell(0) : nullptr;
-    if (!cell) cell = new (std::nothrow) SimpleControl(image, ++cellNumber_);
+    if (!cell) cell = new (std::nothrow) SimpleControl(image, ++cellNumber_, name);
     if (layout_) layout_->AddItem(cell, name, position);
     else if (cell) cell->Destroy(1);
 }

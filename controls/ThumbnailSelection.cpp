@@ -17,12 +17,6 @@ void LayoutImp::Select(int index, bool selected) {
     if (bool(cell->IsSelected()) != selected) cell->SetSelected(selected ? 1 : 0);
 }
 
-int LayoutImp::PerRow() const {
-    for (size_t i = 1; i < cells_.size(); ++i)
-        if (cells_[i].x == cells_[0].x) return int(i);
-    return std::max(1, int(cells_.size()));
-}
-
 // Column and row (from 1) of cell `index` in the grid as it stands.
 POINT LayoutImp::GridPosition(int index) const {
     int perRow = PerRow();
@@ -72,6 +66,8 @@ bool LayoutImp::MoveByKey(WPARAM key) {
         case VK_RIGHT: to = from + 1; break;
         case VK_UP: to = from - PerRow(); break;
         case VK_DOWN: to = from + PerRow(); break;
+        case VK_PRIOR: to = from - PerRow() * PageLines(); break;
+        case VK_NEXT: to = from + PerRow() * PageLines(); break;
         case VK_HOME: to = 0; break;
         case VK_END: to = count - 1; break;
         default: return false;
@@ -83,13 +79,14 @@ bool LayoutImp::MoveByKey(WPARAM key) {
 }
 
 void LayoutImp::ScrollIntoView(int index) {
-    const CellRecord& cell = cells_[size_t(index)];
+    Settled();
+    POINT cell = CellPosition(index);
     int start = orientation_ ? cell.y : cell.x, size = orientation_ ? cellHeight_ : cellWidth_;
     int visible = orientation_ ? clientHeight_ : clientWidth_, margin = orientation_ ? marginY_ : marginX_;
     if (start - margin < scrollPos_)
-        Scroll(SB_THUMBPOSITION, start - margin);
+        ScrollTo(start - margin);
     else if (start + size + margin > scrollPos_ + visible)
-        Scroll(SB_THUMBPOSITION, start + size + margin - visible);
+        ScrollTo(start + size + margin - visible);
 }
 
 void LayoutImp::BackgroundPress(WPARAM keys, int x, int y) {
@@ -192,7 +189,7 @@ void RubberBand::Track(WPARAM keys) {
         OffsetRect(&document, vertical ? 0 : l.scrollPos_, vertical ? l.scrollPos_ : 0);
         for (int i = 0; i < l.GetItemCount(); ++i) {
             POINT p = l.CellPosition(i);
-            RECT hit = {p.x, p.y, p.x + l.cellWidth_, p.y + l.cellWidth_};
+            RECT hit = {p.x, p.y, p.x + l.cellWidth_, p.y + l.cellHeight_};
             RECT overlap;
             bool s0 = i < int(initial_.size()) && initial_[size_t(i)];
             bool selected = IntersectRect(&overlap, &hit, &document)

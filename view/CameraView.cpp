@@ -3,6 +3,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 
 #include "base/Dpi.h"
 #include "base/Module.h"
@@ -19,6 +20,7 @@ constexpr int kDefaultCellWidth = 90;
 constexpr int kMinCellWidth = 32;
 constexpr int kMaxCellWidth = 200;
 constexpr int kCaptionLineHeight = 12;
+constexpr std::chrono::milliseconds kFillSlice(30);
 
 struct ToolbarButton {
     int command;
@@ -280,16 +282,32 @@ void CameraView::FillView() {
     control_->SetLayout(short(Scaled(10, dpi)), short(Scaled(2, dpi)), short(width), short(height), 1,
                         RGB(255, 255, 255), InFileDialog() ? 0 : 1);
     ShowSourceStatus();
-    for (const ViewItem& item : items_)
-        if (CameraImage* image = folder_->OpenImage(item.name)) control_->AddItem(image, item.name.c_str(), -1);
+    filled_ = 0;
+    AddSlice();
     GetImageLibrary();
     control_->RestartLoader();
+    UpdateCommandStates();
+}
+
+// Adds pictures for a slice of time; a timer brings the rest, so that the
+// window paints, scrolls and answers keys while a big folder fills.
+void CameraView::AddSlice() {
+    auto start = std::chrono::steady_clock::now();
     suppressSelectionEvents_ = true;
-    for (const ViewItem& item : items_) {
+    while (control_ && filled_ < items_.size() && std::chrono::steady_clock::now() - start < kFillSlice) {
+        const ViewItem& item = items_[filled_++];
+        CameraImage* image = folder_->OpenImage(item.name);
+        if (!image) continue;
+        control_->AddItem(image, item.name.c_str(), -1);
         if (item.selected) control_->SelectItem(item.name.c_str(), 1);
-        control_->RotateItem(item.name.c_str(), item.rotation);
+        if (item.rotation) control_->RotateItem(item.name.c_str(), item.rotation);
     }
     suppressSelectionEvents_ = false;
+    if (control_ && filled_ < items_.size()) {
+        SetTimer(window_, kFillTimer, 0, nullptr);
+    } else {
+        KillTimer(window_, kFillTimer);
+    }
     UpdateCommandStates();
 }
 
@@ -300,12 +318,13 @@ void CameraView::AddNewItems(int position, int count) {
         std::string name = folder_->GetImageName(index);
         CameraImage* image = folder_->OpenImage(name);
         if (!image) continue;
+        // While a fill runs, a picture past its point is added by the fill.
         if (position == -1) {
-            if (control_) control_->AddItem(image, name.c_str(), -1);
+            if (control_ && filled_ == items_.size()) control_->AddItem(image, name.c_str(), -1), ++filled_;
             items_.push_back({0, 0, name});
         } else {
-            if (control_) control_->AddItem(image, name.c_str(), index);
             size_t at = std::min(items_.size(), size_t(position + k));
+            if (control_ && at <= filled_) control_->AddItem(image, name.c_str(), index), ++filled_;
             items_.insert(items_.begin() + long(at), {0, 0, name});
         }
     }
@@ -330,9 +349,8 @@ void CameraView::PasteCommand() {
 void CameraView::SelectAll() {
     if (!control_) return;
     suppressSelectionEvents_ = true;
-    size_t count = std::min(items_.size(), size_t(std::max(0, control_->GetItemCount())));
-    for (size_t i = 0; i < count; ++i) {
-        control_->SelectItem(items_[i].name.c_str(), 1);
+    for (size_t i = 0; i < items_.size(); ++i) {
+        if (i < filled_) control_->SelectItem(items_[i].name.c_str(), 1);
         items_[i].selected = 1;
     }
     suppressSelectionEvents_ = false;

@@ -24,6 +24,7 @@ public:
 
     // Commands of the view window.
     static constexpr UINT kSelectionNews = WM_APP + 1;
+    static constexpr UINT_PTR kFillTimer = 1;
 
     enum Command : int {
         kCopy = 10001, kRotate = 10002, kDelete = 10003, kSelectAll = 10004, kPrint = 10005,
@@ -82,6 +83,7 @@ public:
     HWND GetParentWindow() const { return window_ ? GetParent(window_) : nullptr; }
 
     void FillView();
+    void AddSlice();
     void Reload(bool reconnect);
     void BuildMenusAndToolbar();
     void UpdateCommandStates();
@@ -117,6 +119,7 @@ private:
     ImageControl* control_ = nullptr;
     HMENU menu_ = nullptr;
     bool suppressSelectionEvents_ = false;
+    size_t filled_ = 0;  // items_ before this one are in the control
     bool selectionNewsPosted_ = false;  // the file dialog hears of changes once they settle
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;

@@ -2,6 +2,8 @@
 // the full-resolution viewer.
 #include <shlobj.h>
 
+#include <algorithm>
+
 #include "base/Module.h"
 #include "res/resource.h"
 #include "transfer/DropSource.h"
@@ -10,6 +12,8 @@
 #include "viewer/FullResViewer.h"
 
 namespace {
+
+constexpr std::ptrdiff_t kRemovedOneByOne = 64;
 
 // The viewer lives on its own once created: its frame deletes it. It keeps
 // the folder, which may outlive the view, and goes with the browser window
@@ -92,6 +96,7 @@ void CameraView::DeleteAll() {
     folder_->DeleteAllImages();
     control_->RemoveAllItems();
     items_.clear();
+    filled_ = 0;
     suppressSelectionEvents_ = false;
 }
 
@@ -100,14 +105,25 @@ void CameraView::DeleteSelected() {
     if (!AskYes(window_, IDS_CONFIRM_DELETE_SELECTED_TEXT, IDS_CONFIRM_IMAGE_DELETE)) return;
     HCURSOR previous = SetCursor(LoadCursor(nullptr, IDC_WAIT));
     suppressSelectionEvents_ = true;
-    for (size_t i = items_.size(); i-- > 0;) {
-        if (!items_[i].selected) continue;
-        std::string name = items_[i].name;
-        folder_->DeleteImage(name);
-        control_->RemoveItem(name.c_str());
-        items_.erase(items_.begin() + long(i));
+    // Thousands of pictures go faster by filling the view again than one by one.
+    bool refill = std::count_if(items_.begin(), items_.end(), [](const ViewItem& i) { return i.selected; }) >
+                  kRemovedOneByOne;
+    std::vector<ViewItem> kept;
+    size_t keptFilled = 0;
+    for (size_t i = 0; i < items_.size(); ++i) {
+        ViewItem& item = items_[i];
+        if (!item.selected) {
+            keptFilled += i < filled_ ? 1 : 0;
+            kept.push_back(std::move(item));
+            continue;
+        }
+        folder_->DeleteImage(item.name);
+        if (!refill && i < filled_) control_->RemoveItem(item.name.c_str());
     }
+    items_ = std::move(kept);
+    filled_ = keptFilled;
     suppressSelectionEvents_ = false;
+    if (refill) FillView();
     SetCursor(previous);
 }
 

@@ -69,7 +69,8 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
     if (suppressSelectionEvents_ || !control_) return;
     int n = control_->GetItemCount();
     if (!name) {
-        for (ViewItem& item : items_) item.selected = control_->IsItemSelected(item.name.c_str());
+        for (size_t i = 0; i < filled_ && i < items_.size(); ++i)
+            items_[i].selected = control_->IsItemSelected(items_[i].name.c_str());
     } else if (n > 0 && !items_.empty()) {
         for (int k = 0; k < n; ++k) {
             size_t i = size_t((index + k) % n) % items_.size();
@@ -212,6 +213,9 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
             EndPaint(window, &paint);
             return TRUE;
         }
+        case WM_TIMER:
+            if (wParam == kFillTimer) view->AddSlice();
+            return TRUE;
         case WM_CLIPBOARDUPDATE:
             view->UpdateCommandStates();
             return FALSE;

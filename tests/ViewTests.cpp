@@ -616,6 +616,37 @@ TEST_F(ThumbnailTest, TurnsWhilePicturesArriveAreAppliedExactlyOnce) {
     }
 }
 
+// Thousands of pictures: windows only near the view, what the user looks at loaded first, and the scroll box's whole
+// range (a 16-bit position jumped back past 32,767 pixels).
+TEST_F(ThumbnailTest, ThousandsOfPicturesHaveWindowsOnlyInViewAndLoadWhereTheUserLooks) {
+    Create(640, 480);
+    std::vector<uint8_t> jpeg = MakeJpeg(QuadrantBitmap(64, 48), {});
+    for (int i = 0; i < 3000; ++i) {
+        images_.push_back(std::make_unique<FakeImage>(Name(i), jpeg, &log_));
+        images_.back()->delayMs = 2;
+        control_->AddItem(images_.back().get(), Name(i).c_str(), -1);
+    }
+    EXPECT_EQ(Cell(2999)->Caption(), Name(2999));  // the name from the start
+    EXPECT_LT(Descendants(Layout()->Window(), "SimpleControlWin").size(), 3u * 6 * 5);  // 6 a row, under 5 rows in view
+    control_->RestartLoader();
+    ASSERT_TRUE(WaitUntil([&] { return Layout()->FetchedCount() >= 20; }, 5000));
+    SendMessageA(Layout()->Window(), WM_KEYDOWN, VK_END, 0);
+    size_t jumped = log_.Names().size();
+    ASSERT_TRUE(WaitUntil([&] { return log_.Names().size() > jumped + 30; }, 5000));
+    Names after = log_.Names();
+    for (size_t i = jumped + 1; i < jumped + 30; ++i) EXPECT_GE(std::stoi(after[i].substr(4)), 2958) << after[i];
+
+    SCROLLBARINFO bar = {sizeof bar, {}, 0, 0, 0, {}, {}};
+    GetScrollBarInfo(Layout()->Window(), OBJID_VSCROLL, &bar);
+    int x = (bar.rcScrollBar.left + bar.rcScrollBar.right) / 2;
+    SetCursorPos(x, bar.rcScrollBar.top + (bar.xyThumbTop + bar.xyThumbBottom) / 2);
+    mouse_event(MOUSEEVENTF_LEFTDOWN, 0, 0, 0, 0);
+    SetCursorPos(x, bar.rcScrollBar.top + (bar.rcScrollBar.bottom - bar.rcScrollBar.top) * 3 / 4);
+    mouse_event(MOUSEEVENTF_LEFTUP, 0, 0, 0, 0);
+    EXPECT_TRUE(WaitUntil([&] { return Layout()->ScrollPos() > 32767 && Layout()->ScrollPos() < Layout()->ScrollMax(); }, 3000))
+        << Layout()->ScrollPos();
+}
+
 // The report list in the same host, with three pictures the loader reads as files.
 using ListHelperTest = ThumbnailTest;
 

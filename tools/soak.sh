@@ -5,8 +5,8 @@
 #   10,000 mutated JPEG/PNG/EXIF files through driver and codec  (~1 min)
 #   1,000 open/fill/close cycles of a camera view, leak check     (~4 min)
 #   1,000 visits each by two windows on two threads               (~1.5 min)
-#   10,000 random user actions on a disk card, a second window    (~12 min)
-#   on another thread visiting it all the while
+#   10,000 random user actions on a disk card of 10,000 pictures,  (~12 min)
+#   a second window on another thread visiting it all the while
 #   1,000 random user actions on the serial camera, paced         (~6 min)
 #   the native EXIF and JPEG header fuzzers, SOAK_FUZZ_SECONDS each (300)
 set -euo pipefail
@@ -22,7 +22,7 @@ ORVEX_FUZZ_LISTS=100000 "$root/tools/wine-session.sh" --xvfb wine "$bin/core_tes
 step "pictures"
 ORVEX_PICTURE_FUZZ=10000 "$root/tools/wine-session.sh" --xvfb wine "$bin/driver_tests.exe" --gtest_filter='PictureFuzz.*'
 step "view lifetime and random actions on a card"
-ORVEX_CYCLES=1000 ORVEX_ACTIONS=10000 "$root/tools/wine-session.sh" --xvfb wine "$bin/core_tests.exe" \
+ORVEX_CYCLES=1000 ORVEX_ACTIONS=10000 ORVEX_CARD_PICTURES=10000 "$root/tools/wine-session.sh" --xvfb wine "$bin/core_tests.exe" \
     --gtest_filter='LongUse.OpeningFilling*:LongUse.TwoWindows*:LongUse.RandomUserActionsNeverCrash*'
 step "random actions on the serial camera"
 ORVEX_SERIAL_ACTIONS=1000 "$root/tools/wine-session.sh" --xvfb "$root/tests/serial-camera.sh" "$bin/core_tests.exe" \

@@ -113,11 +113,33 @@ BOOL SimpleControl::PrepareImage() {
         if (rotation_ != 0 && picture_->Get() && picture_->Width() > 0)
             GetImageLibrary()->Rotate(picture_->Get(), rotation_, 1);
         Fit();
+        Prerender();
     }
     // The interface thread paints when it is free; the worker goes on. A cell
     // out of view has no window and paints nothing (a null window is the screen).
     if (HWND window = window_) InvalidateRect(window, nullptr, FALSE);
     return TRUE;
+}
+
+// Draws the picture once at its size off screen, here on the loader thread:
+// the library keeps that rendition, so painting only copies it. Called with
+// the lock held.
+void SimpleControl::Prerender() {
+    int w = pictureRect_.right - pictureRect_.left + 1, h = pictureRect_.bottom - pictureRect_.top + 1;
+    if (!picture_ || !picture_->Get() || w <= 0 || h <= 0) return;
+    HDC dc = CreateCompatibleDC(nullptr);
+    BITMAPINFO info = {};
+    info.bmiHeader = {sizeof info.bmiHeader, w, -h, 1, 24, BI_RGB, 0, 0, 0, 0, 0};
+    void* bits = nullptr;
+    HBITMAP canvas = dc ? CreateDIBSection(dc, &info, DIB_RGB_COLORS, &bits, nullptr, 0) : nullptr;
+    if (canvas) {
+        HGDIOBJ old = SelectObject(dc, canvas);
+        RECT dest = {0, 0, w, h};
+        GetImageLibrary()->Draw(dc, picture_->Get(), 0, 0, &dest, nullptr, SRCCOPY);
+        SelectObject(dc, old);
+        DeleteObject(canvas);
+    }
+    if (dc) DeleteDC(dc);
 }
 
 // Called with the lock held.

@@ -40,6 +40,7 @@ private:
     static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     std::unique_ptr<ImageHolder> Fetch();
     void Fit();
+    void Prerender();
     void InvalidatePicture();
     void Paint();
     void DrawCaption(HDC dc, const RECT& frame);

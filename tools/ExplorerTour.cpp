@@ -16,6 +16,7 @@
 #include <commdlg.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <thread>
 
@@ -233,11 +234,42 @@ bool AnyNameSteps(ExplorerSession& explorer, const std::string& out) {
     return cells > 0;
 }
 
+// "Hard Disk" on a folder of thousands of pictures: thumbnails soon, explorer
+// answering all along (a second thread pings it), then a jump to the end.
+bool BigFolderSteps(ExplorerSession& explorer, const std::string& out) {
+    if (!explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}") || explorer.ViewItems("Digital Camera").size() < 3)
+        return false;
+    std::atomic<bool> done{false};
+    std::atomic<DWORD> longest{0};
+    std::thread ping([&] {
+        for (DWORD_PTR answer = 0; !done; Sleep(10)) {
+            DWORD start = GetTickCount();
+            SendMessageTimeoutA(explorer.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 20000, &answer);
+            longest = std::max<DWORD>(longest, GetTickCount() - start);
+        }
+    });
+    DWORD start = GetTickCount();
+    bool opened = explorer.Open(2);
+    HWND grid = nullptr;
+    WaitUntil([&] { return (grid = FindDescendant(explorer.Window(), "LayoutImpWin")) && CountChildren(grid, "SimpleControlWin"); },
+              10000);
+    DWORD cellsAfter = GetTickCount() - start;
+    WaitUntil([] { return false; }, 2000);
+    Shot(out + "\big-folder.png");
+    if (grid) PostMessageA(grid, WM_KEYDOWN, VK_END, 0);
+    WaitUntil([] { return false; }, 2000);
+    Shot(out + "\big-folder-end.png");
+    done = true;
+    ping.join();
+    std::printf("big folder: cells after %lu ms, explorer's longest wait %lu ms\n", cellsAfter, DWORD(longest));
+    return opened && grid;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: explorer_tour <output folder> [hidpi]\n");
+        std::fprintf(stderr, "usage: explorer_tour <output folder> [hidpi|big]\n");
         return 2;
     }
     std::string out = argv[1];
@@ -245,6 +277,7 @@ int main(int argc, char** argv) {
     bool hidpi = argc > 2 && std::string(argv[2]) == "hidpi";
     CoInitialize(nullptr);
     ExplorerSession explorer("C:\\");
+    if (argc > 2 && std::string(argv[2]) == "big") return explorer.Window() && BigFolderSteps(explorer, out) ? 0 : 1;
     if (!explorer.Window() || !OpenFromMyComputer(explorer, out)) return 1;
     std::vector<std::string> root = explorer.ViewItems("Digital Camera");
     Print("root", root);

@@ -31,8 +31,12 @@ prepare='
         cp "${pictures[$i]}" "$names/$name.JPG"
         i=$((i + 1))
     done
-    wine reg add "HKLM\\Software\\Pictavia\\Orvex Cameras\\ImageViewer" /v CurrentFolder \
-        /d "C:\\Fotos Ärger 写真" /f >/dev/null 2>&1
+    # A folder of 10,000 pictures (links to one), for "Hard Disk" in the tour's big-folder part.
+    big="$WINEPREFIX/drive_c/Big Folder"
+    if [ ! -e "$big/IMG_10000.JPG" ]; then
+        mkdir -p "$big"
+        for i in $(seq 1 10000); do ln -f "${pictures[0]}" "$big/IMG_$i.JPG"; done
+    fi
     # The camera model whose card is drive E: and whose camera is on COM1.
     wine reg add "HKLM\\Software\\Pictavia\\OrvexView\\Settings" /v Camera /d "Serial Camera" /f >/dev/null 2>&1'
 # Wine learns a drive's type when it starts: the card is seen from the next session on.
@@ -62,6 +66,10 @@ dpi='HKCU\Control Panel\Desktop'
     wine reg add "'"$dpi"'" /v LogPixels /t REG_DWORD /d 192 /f >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" hidpi | tr -d "\r"
     wine reg delete "'"$dpi"'" /v LogPixels /f >/dev/null 2>&1
+    folder="HKLM\\Software\\Pictavia\\Orvex Cameras\\ImageViewer"
+    wine reg add "$folder" /v CurrentFolder /d "C:\\Big Folder" /f >/dev/null 2>&1
+    wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" big | tr -d "\r"
+    wine reg add "$folder" /v CurrentFolder /d "C:\\Fotos Ärger 写真" /f >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"')
 # The tests share this prefix: the tour's installation, card drive and serial camera model go again.
 "$root/tools/wine-session.sh" bash -c '
@@ -76,5 +84,5 @@ if [ -s "$build/demo/FILE:" ]; then
         -sOutputFile="$build/demo/contact-sheet.png" "$build/demo/FILE:"
     rm -f "$build/demo/FILE:"
 fi
-echo "screenshots: $build/demo/{mycomputer,root,removable,camera,camera-hidpi,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer,any-name}.png"
+echo "screenshots: $build/demo/{mycomputer,root,removable,camera,camera-hidpi,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer,any-name,big-folder,big-folder-end}.png"
 echo "contact sheet: $build/demo/contact-sheet.pdf"

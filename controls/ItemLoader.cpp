@@ -18,8 +18,9 @@ ItemLoader::~ItemLoader() {
 
 ItemLoader* ItemLoader::OfThisThread() { return runningHere; }
 
+// One event for a burst of wakes: selecting thousands of items wakes once.
 void ItemLoader::Wake() {
-    if (wake_) SetEvent(wake_);
+    if (wake_ && !woken_.exchange(true)) SetEvent(wake_);
 }
 
 int LoaderItems::LoaderNext(const std::vector<bool>& failed) {
@@ -54,7 +55,7 @@ void ItemLoader::Start() {
 void ItemLoader::Stop() {
     while (thread_) {
         stop_ = 1;
-        Wake();
+        if (wake_) SetEvent(wake_);
         unsigned run = run_;
         HANDLE thread = nullptr;
         if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
@@ -79,7 +80,7 @@ void ItemLoader::Stop() {
 bool ItemLoader::Abandon(std::function<void()> finish) {
     if (!thread_) return false;
     stop_ = 1;
-    Wake();
+    if (wake_) SetEvent(wake_);
     HANDLE thread = thread_;
     bool running;
     {
@@ -121,6 +122,7 @@ DWORD ItemLoader::Work(void* context) {
 void ItemLoader::Run() {
     std::vector<bool> failed;
     while (!stop_) {
+        woken_ = false;  // a wake from here on is heard
         bool detailsMissing = items_->LoaderBeforeSweep();
         for (int next; !stop_ && (next = items_->LoaderNext(failed)) >= 0;) {
             if (items_->LoaderFetch(next) || stop_) continue;

@@ -65,6 +65,7 @@ private:
     HANDLE thread_ = nullptr;
     std::atomic<int> stop_{0};
     HANDLE wake_;  // auto-reset: set by Wake and Stop
+    std::atomic<bool> woken_{false};
     unsigned run_ = 0;  // counts starts
     std::mutex endLock_;  // the worker's end against Abandon
     bool ended_ = false;

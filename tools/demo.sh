@@ -31,7 +31,7 @@ prepare='
         cp "${pictures[$i]}" "$names/$name.JPG"
         i=$((i + 1))
     done
-    # A folder of 10,000 pictures (links to one), for "Hard Disk" in the tour's big-folder part.
+    # A folder of 10,000 pictures (links to one), for "Hard Disk" in the big-folder tour.
     big="$WINEPREFIX/drive_c/Big Folder"
     if [ ! -e "$big/IMG_10000.JPG" ]; then
         mkdir -p "$big"

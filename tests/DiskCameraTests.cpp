@@ -59,8 +59,6 @@ protected:
 
 TEST_F(DiskCamera, TheCardsFoldersAndPicturesInNameOrder) {
     ASSERT_EQ(service_->GetFolderCount(), 2u);
-    char name[256];
-    EXPECT_FALSE(service_->GetFolderName(2, name, sizeof name));
     EXPECT_EQ(service_->OpenConnection("C:\\no\\such\\folder"), nullptr);
     EXPECT_EQ(NamesOf(connection_), (std::vector<std::string>{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
     EXPECT_EQ(connection_->OpenImage("notes.txt"), nullptr);
@@ -86,12 +84,20 @@ TEST_F(DiskCamera, ThumbnailsAreTheUprightExifThumbnailOrASmallPicture) {
     EXPECT_EQ(Thumbnail("img_0001.jpg"), (std::vector<int>{160, 120, false}));
 }
 
-// Full reads hand over the card's file; thumbnail files are made once and go
-// with the connection; a refused progress report ends a read.
+// Full reads hand over the card's file; thumbnails read into memory make no
+// file, thumbnail files are made once and go with the connection; a refused
+// progress report ends a read.
 TEST_F(DiskCamera, ReadsToFilesAndCancelledReads) {
     CameraImage* image = connection_->OpenImage("img_0001.jpg");
-    char path[260] = {}, thumb[260] = {}, again[260] = {};
+    char path[260] = {}, thumb[260] = {}, again[260] = {}, temp[MAX_PATH] = {};
     int deleteIt = 1, freeIt = 0;
+    HGLOBAL data = nullptr;
+    ASSERT_EQ(image->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
+    GlobalFree(data);
+    std::string scratch = std::string(temp, GetTempPathA(MAX_PATH, temp)) + "diskcam-";
+    WIN32_FIND_DATAA found;
+    EXPECT_EQ(FindFirstFileA((scratch + std::to_string(GetCurrentProcessId()) + "-*").c_str(), &found),
+              INVALID_HANDLE_VALUE);
     ASSERT_EQ(image->ReadToFile(path, sizeof path, 1, &deleteIt, nullptr, nullptr), 0);
     EXPECT_EQ(std::string(path), card_.Folder() + "\\img_0001.jpg");
     EXPECT_EQ(deleteIt, 0);
@@ -104,7 +110,6 @@ TEST_F(DiskCamera, ReadsToFilesAndCancelledReads) {
     EXPECT_NE(image->ReadToFile(tooShort, sizeof tooShort, 0, &deleteIt, nullptr, nullptr), 0);
 
     auto refuse = [](int, int, const char*, void*) -> BOOL { return FALSE; };
-    HGLOBAL data = nullptr;
     EXPECT_EQ(image->ReadData(&data, 1, &freeIt, refuse, nullptr), -2);
     EXPECT_EQ(data, nullptr);
     connection_->Destroy(1);

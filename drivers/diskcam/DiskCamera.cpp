@@ -33,24 +33,45 @@ std::string Lower(std::string text) {
     return text;
 }
 
+unsigned char LowerByte(char c) { return static_cast<unsigned char>(tolower(static_cast<unsigned char>(c))); }
+
+// Names in the order the user sees them: letters' case ignored, compared
+// without copies (a folder may hold tens of thousands).
+struct NameOrder {
+    bool operator()(std::string_view a, std::string_view b) const {
+        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
+                                            [](char x, char y) { return LowerByte(x) < LowerByte(y); });
+    }
+};
+
+bool EndsWithIgnoringCase(std::string_view text, std::string_view ending) {
+    return text.size() >= ending.size() &&
+           std::equal(ending.begin(), ending.end(), text.end() - ending.size(),
+                      [](char x, char y) { return LowerByte(x) == LowerByte(y); });
+}
+
 bool IsDirectory(const std::string& path) {
     DWORD attributes = driverfiles::Attributes(path);
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
-// The names, in UTF-8, of the files or the folders in `folder`.
-std::vector<std::string> ListDirectory(const std::string& folder, bool directories) {
+// The names, in UTF-8 and listing order, of the files or the folders in
+// `folder` that `wanted` takes.
+std::vector<std::string> ListDirectory(const std::string& folder, bool directories,
+                                       bool (*wanted)(const std::string& name)) {
     std::vector<std::string> names;
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW(Widen(folder + "\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE) return names;
     do {
         bool isDirectory = found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        if (found.cFileName[0] != L'.' && isDirectory == directories) names.push_back(Narrow(found.cFileName));
+        if (found.cFileName[0] == L'.' || isDirectory != directories) continue;
+        names.push_back(Narrow(found.cFileName));
+        if (!wanted(names.back())) names.pop_back();
     } while (FindNextFileW(search, &found));
     FindClose(search);
-    std::sort(names.begin(), names.end(),
-              [](const std::string& a, const std::string& b) { return Lower(a) < Lower(b); });
+    std::sort(names.begin(), names.end(), NameOrder());
+    names.shrink_to_fit();  // kept for the connection's life
     return names;
 }
 
@@ -108,58 +129,83 @@ std::string FreeName(const std::string& folder, const std::string& name) {
 
 bool IsPictureName(const std::string& name) {
     static const char* kExtensions[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".tif", ".tiff"};
-    std::string lower = Lower(name);
-    for (const char* extension : kExtensions) {
-        size_t length = std::strlen(extension);
-        if (lower.size() > length && lower.compare(lower.size() - length, length, extension) == 0)
-            return true;
-    }
+    for (const char* extension : kExtensions)
+        if (name.size() > std::strlen(extension) && EndsWithIgnoringCase(name, extension)) return true;
     return false;
 }
 
 // ---- DiskImage
 
-DiskImage::DiskImage(DiskConnection* owner, std::string path, std::string name)
-    : owner_(owner), path_(std::move(path)), name_(std::move(name)) {}
+// What a picture's first bytes tell, and where in them its EXIF thumbnail lies.
+struct PictureHead {
+    bool read = false;
+    std::string date;
+    int orientation = 1;
+    int width = 0, height = 0;
+    const uint8_t* thumbnail = nullptr;
+    size_t thumbnailLength = 0;
+};
 
-const DiskImage::Header& DiskImage::ReadHeader() {
-    if (header_.read) return header_;
-    std::vector<uint8_t> head = ReadBytes(path_, kHeaderBytes);
-    if (head.empty()) return header_;  // not read: tried again next time
-    header_.read = true;
+namespace {
+
+PictureHead ParseHead(const std::vector<uint8_t>& head) {
+    PictureHead parsed;
+    if (head.empty()) return parsed;
+    parsed.read = true;
     pix::JpegHeader jpeg = pix::ParseJpegHeader(head.data(), head.size());
     if (jpeg.exifOffset) {
         pix::ExifInfo exif = pix::ParseTiff(head.data() + jpeg.exifOffset, jpeg.exifLength);
-        header_.date = exif.dateTimeOriginal;
-        header_.orientation = exif.orientation;
+        parsed.date = exif.dateTimeOriginal;
+        parsed.orientation = exif.orientation;
         if (exif.thumbnailLength) {
-            const uint8_t* start = head.data() + jpeg.exifOffset + exif.thumbnailOffset;
-            header_.embedded.assign(start, start + exif.thumbnailLength);
+            parsed.thumbnail = head.data() + jpeg.exifOffset + exif.thumbnailOffset;
+            parsed.thumbnailLength = exif.thumbnailLength;
         }
     }
     pix::PictureSize size = pix::ReadPictureSize(head.data(), head.size());
-    header_.width = size.width;
-    header_.height = size.height;
-    return header_;
+    parsed.width = size.width;
+    parsed.height = size.height;
+    return parsed;
+}
+
+}  // namespace
+
+DiskImage::DiskImage(DiskConnection* owner, std::string name) : owner_(owner), name_(std::move(name)) {}
+
+std::string DiskImage::Path() const { return owner_->Folder() + "\\" + name_; }
+
+const DiskImage::Facts& DiskImage::ReadFacts() {
+    if (!facts_.read) KeepFacts(ParseHead(ReadBytes(Path(), kHeaderBytes)));
+    return facts_;
+}
+
+// A head not read tells nothing: the facts are looked for again next time.
+void DiskImage::KeepFacts(const PictureHead& head) {
+    if (facts_.read || !head.read) return;
+    facts_.read = true;
+    CopyOut(head.date, facts_.date, sizeof facts_.date);
+    facts_.orientation = head.orientation;
+    facts_.width = head.width;
+    facts_.height = head.height;
 }
 
 bool DiskImage::GetInfo(ImageInfo* out) {
     if (!out) return false;
     WIN32_FILE_ATTRIBUTE_DATA attributes;
-    if (!GetFileAttributesExW(Widen(path_).c_str(), GetFileExInfoStandard, &attributes)) return false;
-    std::lock_guard<std::mutex> hold(lock_);
-    const Header& header = ReadHeader();
+    if (!GetFileAttributesExW(Widen(Path()).c_str(), GetFileExInfoStandard, &attributes)) return false;
+    std::lock_guard<SlimLock> hold(lock_);
+    const Facts& facts = ReadFacts();
     *out = {};
     CopyOut(name_, out->name, sizeof out->name);
     out->fileSize = attributes.nFileSizeLow;
     out->mask = kInfoName | kInfoSize;
-    if (!header.date.empty()) {
-        CopyOut(header.date, out->captureDate, sizeof out->captureDate);
+    if (facts.date[0]) {
+        CopyOut(facts.date, out->captureDate, sizeof out->captureDate);
         out->mask |= kInfoDate;
     }
-    if (header.width > 0) {
-        out->width = header.width;
-        out->height = header.height;
+    if (facts.width > 0) {
+        out->width = facts.width;
+        out->height = facts.height;
         out->mask |= kInfoDimensions;
     } else {
         out->mask |= kInfoNoDimensions;
@@ -167,42 +213,41 @@ bool DiskImage::GetInfo(ImageInfo* out) {
     return true;
 }
 
+// Made anew when asked again, unless still among the ones made last.
+bool DiskImage::Thumbnail(std::vector<uint8_t>& out) {
+    if (owner_->Thumbnails().Find(this, out)) return true;
+    if (!MakeThumbnail(out)) return false;
+    owner_->Thumbnails().Keep(this, out);
+    return true;
+}
+
 // The embedded EXIF thumbnail turned upright (as the camera wrote it when it
 // needs no turn), else a small picture made by a scaled decode of the file.
-bool DiskImage::Thumbnail(std::vector<uint8_t>& out) {
-    std::lock_guard<std::mutex> hold(lock_);
-    if (!thumbnail_.empty()) {
-        out = thumbnail_;
-        return true;
-    }
-    const Header& header = ReadHeader();
-    const std::vector<uint8_t>& embedded = header.embedded;
-    if (!embedded.empty() && header.orientation == 1) {
-        pix::JpegHeader thumb = pix::ParseJpegHeader(embedded.data(), embedded.size());
+bool DiskImage::MakeThumbnail(std::vector<uint8_t>& out) {
+    std::vector<uint8_t> head = ReadBytes(Path(), kHeaderBytes);
+    PictureHead parsed = ParseHead(head);
+    KeepFacts(parsed);
+    if (parsed.thumbnail && parsed.orientation == 1) {
+        pix::JpegHeader thumb = pix::ParseJpegHeader(parsed.thumbnail, parsed.thumbnailLength);
         if (thumb.valid && thumb.width <= kThumbnailSize && thumb.height <= kThumbnailSize) {
-            thumbnail_ = embedded;
-            header_.embedded = std::vector<uint8_t>();  // kept once, as the thumbnail
-            out = thumbnail_;
+            out.assign(parsed.thumbnail, parsed.thumbnail + parsed.thumbnailLength);
             return true;
         }
     }
     pix::Bitmap picture;
     int scale = 0;
-    bool decoded = !embedded.empty() && pix::DecodeJpeg(embedded.data(), embedded.size(), kThumbnailSize,
-                                                        kThumbnailSize, picture, &scale);
+    bool decoded = parsed.thumbnail && pix::DecodeJpeg(parsed.thumbnail, parsed.thumbnailLength, kThumbnailSize,
+                                                       kThumbnailSize, picture, &scale);
     if (!decoded) {
-        std::vector<uint8_t> whole = ReadBytes(path_, size_t(1) << 30);
+        std::vector<uint8_t> whole = ReadBytes(Path(), size_t(1) << 30);
         decoded = pix::LooksLikeJpeg(whole.data(), whole.size())
                       ? pix::DecodeJpeg(whole.data(), whole.size(), kThumbnailSize, kThumbnailSize,
                                         picture, &scale)
                       : pix::DecodeWithWic(whole.data(), whole.size(), picture);
         if (!decoded) return false;
     }
-    pix::Bitmap upright = pix::Orient(Fit(picture, kThumbnailSize), header.orientation);
-    if (!pix::EncodeJpeg(upright, kThumbnailQuality, {}, thumbnail_)) return false;
-    header_.embedded = std::vector<uint8_t>();
-    out = thumbnail_;
-    return true;
+    pix::Bitmap upright = pix::Orient(Fit(picture, kThumbnailSize), parsed.orientation);
+    return pix::EncodeJpeg(upright, kThumbnailQuality, {}, out);
 }
 
 int DiskImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb,
@@ -212,10 +257,11 @@ int DiskImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progres
     if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
     std::vector<uint8_t> bytes;
     if (fullImage) {
-        bytes = ReadBytes(path_, size_t(1) << 30);
+        bytes = ReadBytes(Path(), size_t(1) << 30);
         if (bytes.empty()) return -1;
-    } else if (!Thumbnail(bytes)) {
-        return -1;
+    } else {
+        std::lock_guard<SlimLock> hold(lock_);
+        if (!Thumbnail(bytes)) return -1;
     }
     if (!Report(cb, cbContext, 2, 100)) return kReadCancelled;
     *data = ToGlobal(bytes);
@@ -263,12 +309,12 @@ void DiskImage::QueryExtension(const GUID* iid, void** out) {
     if (!iid || !IsEqualGUID(*iid, kPropertiesExtension)) return;
     ImageInfo info = {};
     if (!GetInfo(&info)) return;
-    std::string text = "File:\t" + path_ + "\nSize:\t" + std::to_string(info.fileSize) + " bytes";
+    std::string text = "File:\t" + Path() + "\nSize:\t" + std::to_string(info.fileSize) + " bytes";
     if (info.mask & kInfoDate) text += "\nTaken:\t" + std::string(info.captureDate);
     if (info.mask & kInfoDimensions)
         text += "\nPicture:\t" + std::to_string(info.width) + " x " + std::to_string(info.height) + " pixels";
-    std::lock_guard<std::mutex> hold(lock_);
-    text += "\nOrientation:\t" + std::to_string(ReadHeader().orientation);
+    std::lock_guard<SlimLock> hold(lock_);
+    text += "\nOrientation:\t" + std::to_string(ReadFacts().orientation);
     *out = static_cast<ICameraProperties*>(new (std::nothrow) DiskProperties(name_ + " Properties", text));
 }
 
@@ -279,10 +325,10 @@ DiskImage::~DiskImage() {
 // The thumbnail as a file of its own, written once and removed with the image,
 // so that callers who never delete what they fetch leave nothing behind.
 std::string DiskImage::ThumbnailFile() {
+    std::lock_guard<SlimLock> hold(lock_);
+    if (!thumbnailFile_.empty()) return thumbnailFile_;
     std::vector<uint8_t> bytes;
     if (!Thumbnail(bytes)) return {};
-    std::lock_guard<std::mutex> hold(lock_);
-    if (!thumbnailFile_.empty()) return thumbnailFile_;
     std::string path = owner_->NewScratchPath();
     thumbnailFile_ = !path.empty() && WriteBytes(path, bytes) ? path : std::string();
     return thumbnailFile_;
@@ -291,9 +337,10 @@ std::string DiskImage::ThumbnailFile() {
 // The picture's own file when its path fits `size` bytes, else a copy in the
 // scratch folder; "" when neither can be had.
 std::string DiskImage::FullFile(int size) {
-    if (Fits(path_, size)) return Exists(path_) ? path_ : std::string();
+    std::string path = Path();
+    if (Fits(path, size)) return Exists(path) ? path : std::string();
     std::string copy = owner_->NewScratchPath();
-    return !copy.empty() && CopyFileW(Widen(path_).c_str(), Widen(copy).c_str(), FALSE) ? copy : std::string();
+    return !copy.empty() && CopyFileW(Widen(path).c_str(), Widen(copy).c_str(), FALSE) ? copy : std::string();
 }
 
 // Full reads hand over the picture file itself (a copy for the caller to
@@ -303,7 +350,7 @@ int DiskImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDo
     if (!path || size <= 0) return -1;
     if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
     std::string file = fullImage ? FullFile(size) : ThumbnailFile();
-    bool copied = fullImage && !file.empty() && file != path_;
+    bool copied = fullImage && !file.empty() && file != Path();
     int result = file.empty() || !Fits(file, size) ? -1 : Report(cb, cbContext, 2, 100) ? kReadOk : kReadCancelled;
     if (result != kReadOk) {
         if (copied) driverfiles::Delete(file);
@@ -316,10 +363,19 @@ int DiskImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDo
 
 // ---- DiskConnection
 
-DiskConnection::DiskConnection(std::string folder) : folder_(std::move(folder)) {
-    while (folder_.size() > 3 && (folder_.back() == '\\' || folder_.back() == '/')) folder_.pop_back();
-    Scan();
+namespace {
+
+std::string WithoutClosingSlashes(std::string folder) {
+    while (folder.size() > 3 && (folder.back() == '\\' || folder.back() == '/')) folder.pop_back();
+    return folder;
 }
+
+// A name longer than the table's name field is no picture this driver can hand out.
+bool IsListedName(const std::string& name) { return IsPictureName(name) && Fits(name, sizeof ImageInfo::name); }
+
+}  // namespace
+
+DiskConnection::DiskConnection(std::string folder) : folder_(WithoutClosingSlashes(std::move(folder))) { Scan(); }
 
 DiskConnection::~DiskConnection() {
     images_.clear();  // their scratch files first, then the folder
@@ -335,12 +391,18 @@ void DiskConnection::Destroy(int flags) {
 }
 
 void DiskConnection::Scan() {
-    // A name longer than the table's name field is no picture this driver can hand out.
-    std::vector<std::string> names;
-    for (const std::string& name : ListDirectory(folder_, false))
-        if (IsPictureName(name) && Fits(name, sizeof ImageInfo::name)) names.push_back(name);
+    Names names = ListDirectory(folder_, false, IsListedName);
     std::lock_guard<std::mutex> hold(lock_);
     names_ = std::move(names);
+    scanned_ = names_.size();
+}
+
+// Found by halves among the scanned names, one by one among the few dropped in since.
+DiskConnection::Names::iterator DiskConnection::Listed(std::string_view name) {
+    auto dropped = names_.begin() + std::ptrdiff_t(scanned_);
+    auto same = std::equal_range(names_.begin(), dropped, name, NameOrder());
+    auto at = std::find(same.first, same.second, name);
+    return at != same.second ? at : std::find(dropped, names_.end(), name);
 }
 
 void DiskConnection::GetConnectionId(char* buffer, int size) { CopyOut(folder_, buffer, size); }
@@ -358,26 +420,35 @@ void DiskConnection::GetImageName(char* buffer, int size, int index) {
 CameraImage* DiskConnection::OpenImage(const char* name) {
     if (!name) return nullptr;
     std::lock_guard<std::mutex> hold(lock_);
-    if (std::find(names_.begin(), names_.end(), name) == names_.end()) return nullptr;
-    auto& image = images_[name];
-    if (!image) image = std::make_unique<DiskImage>(this, folder_ + "\\" + name, name);
-    return image.get();
+    auto listed = Listed(name);
+    if (listed == names_.end()) return nullptr;
+    auto at = images_.find(*listed);
+    if (at != images_.end()) return at->second.get();
+    auto image = std::make_unique<DiskImage>(this, *listed);
+    std::string_view key = image->Name();
+    return images_.emplace(key, std::move(image)).first->second.get();
 }
 
 void DiskConnection::DeleteImage(const char* name) {
     if (!name) return;
     std::lock_guard<std::mutex> hold(lock_);
-    auto at = std::find(names_.begin(), names_.end(), name);
-    if (at == names_.end()) return;
-    if (driverfiles::Delete(folder_ + "\\" + name)) names_.erase(at);
+    auto at = Listed(name);
+    if (at == names_.end() || !driverfiles::Delete(folder_ + "\\" + name)) return;
+    if (size_t(at - names_.begin()) < scanned_) --scanned_;
+    names_.erase(at);
 }
 
 void DiskConnection::DeleteAllImages() {
     std::lock_guard<std::mutex> hold(lock_);
-    std::vector<std::string> kept;
-    for (const std::string& name : names_)
-        if (!driverfiles::Delete(folder_ + "\\" + name)) kept.push_back(name);
+    Names kept;
+    size_t scannedKept = 0;
+    for (size_t i = 0; i < names_.size(); ++i) {
+        if (driverfiles::Delete(folder_ + "\\" + names_[i])) continue;
+        kept.push_back(std::move(names_[i]));
+        scannedKept += i < scanned_;
+    }
     names_ = std::move(kept);
+    scanned_ = scannedKept;
 }
 
 int DiskConnection::CheckConnection() { return IsDirectory(folder_) ? 0 : -1; }
@@ -463,7 +534,7 @@ bool DiskService::Refresh() {
     std::vector<Folder> folders;
     for (const std::string& root : roots) {
         std::string dcim = root + "\\DCIM";
-        for (const std::string& sub : ListDirectory(dcim, true)) {
+        for (const std::string& sub : ListDirectory(dcim, true, [](const std::string&) { return true; })) {
             std::string name = root_.empty() ? sub + " (" + root + ")" : sub;
             if (Fits(name, 256)) folders.push_back({name, dcim + "\\" + sub});
         }

@@ -7,18 +7,32 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <vector>
 
+#include "ThumbnailCache.h"
 #include "camera/CameraService.h"
 #include "common/DriverFiles.h"
 
 namespace diskcam {
 
 class DiskConnection;
+struct PictureHead;
+
+// A lock of one pointer's size that allocates nothing: every picture of a
+// folder of tens of thousands has one.
+class SlimLock {
+public:
+    void lock() { AcquireSRWLockExclusive(&lock_); }
+    void unlock() { ReleaseSRWLockExclusive(&lock_); }
+
+private:
+    SRWLOCK lock_ = SRWLOCK_INIT;
+};
 
 class DiskImage final : public CameraImage {
 public:
-    DiskImage(DiskConnection* owner, std::string path, std::string name);
+    DiskImage(DiskConnection* owner, std::string name);
     ~DiskImage();
 
     void Reserved1() override {}
@@ -35,29 +49,31 @@ public:
     // picture's file and EXIF details.
     void QueryExtension(const GUID* iid, void** out) override;
 
-    const std::string& Path() const { return path_; }
+    const std::string& Name() const { return name_; }
 
 private:
-    // What the first 64 KB of the file tell; read once and kept.
-    struct Header {
+    // The few facts the first 64 KB of the file tell, kept for the
+    // connection's life; thumbnail and EXIF bytes are not: a folder may hold
+    // tens of thousands of pictures.
+    struct Facts {
         bool read = false;
-        std::string date;
+        char date[sizeof ImageInfo::captureDate] = {};
         int width = 0, height = 0;
         int orientation = 1;
-        std::vector<uint8_t> embedded;  // the EXIF thumbnail, if any
     };
-    const Header& ReadHeader();  // called with lock_ held
+    std::string Path() const;
+    const Facts& ReadFacts();  // called with lock_ held, as are the three below
+    void KeepFacts(const PictureHead& head);
     bool Thumbnail(std::vector<uint8_t>& out);
+    bool MakeThumbnail(std::vector<uint8_t>& out);
     std::string ThumbnailFile();
     std::string FullFile(int size);
 
     DiskConnection* owner_;
-    std::string path_;
     std::string name_;
-    std::mutex lock_;
-    Header header_;
-    std::vector<uint8_t> thumbnail_;  // made once, on first request
-    std::string thumbnailFile_;       // written on first file request
+    SlimLock lock_;
+    Facts facts_;
+    std::string thumbnailFile_;  // written on first file request
 };
 
 class DiskConnection final : public CameraConnection {
@@ -85,16 +101,24 @@ public:
     void Scan();
     // A new file name in this connection's own scratch folder.
     std::string NewScratchPath();
+    const std::string& Folder() const { return folder_; }
+    ThumbnailCache& Thumbnails() { return thumbnails_; }
 
 private:
+    using Names = std::vector<std::string>;
+    Names::iterator Listed(std::string_view name);  // called with lock_ held
     std::vector<std::string> DroppedPictures(IDataObject* data);
 
-    std::string folder_;
+    const std::string folder_;
     std::mutex lock_;
     driverfiles::ScratchFolder scratch_{"diskcam"};
-    std::vector<std::string> names_;
+    // The scanned names in listing order, then those dropped in since.
+    Names names_;
+    size_t scanned_ = 0;
     // Handed-out images live as long as the connection: callers keep pointers.
-    std::map<std::string, std::unique_ptr<DiskImage>> images_;
+    // Keyed by a view of the image's own name.
+    std::map<std::string_view, std::unique_ptr<DiskImage>, std::less<>> images_;
+    ThumbnailCache thumbnails_{2 << 20};  // a few screens of the grid
 };
 
 class DiskService final : public CameraService {

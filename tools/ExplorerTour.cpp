@@ -255,10 +255,10 @@ bool BigFolderSteps(ExplorerSession& explorer, const std::string& out) {
               10000);
     DWORD cellsAfter = GetTickCount() - start;
     WaitUntil([] { return false; }, 2000);
-    Shot(out + "\big-folder.png");
+    Shot(out + "\\big-folder.png");
     if (grid) PostMessageA(grid, WM_KEYDOWN, VK_END, 0);
     WaitUntil([] { return false; }, 2000);
-    Shot(out + "\big-folder-end.png");
+    Shot(out + "\\big-folder-end.png");
     done = true;
     ping.join();
     std::printf("big folder: cells after %lu ms, explorer's longest wait %lu ms\n", cellsAfter, DWORD(longest));

@@ -6,6 +6,7 @@
 #include "controls/RubberBand.h"
 #include "controls/SimpleControl.h"
 #include "base/Module.h"
+#include "base/SlimLock.h"
 
 namespace {
 
@@ -18,28 +19,6 @@ constexpr int kLinesAhead = 1;  // windows for one line beyond each edge of the 
 // Pictures kept in memory, estimated by their drawn size plus their encoded bytes.
 constexpr size_t kPictureBudget = size_t(96) << 20;
 constexpr size_t kEncodedEstimate = 8 << 10;
-
-class SharedHold {
-public:
-    explicit SharedHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
-    ~SharedHold() { ReleaseSRWLockShared(&lock_); }
-    SharedHold(const SharedHold&) = delete;
-    SharedHold& operator=(const SharedHold&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
-class ExclusiveHold {
-public:
-    explicit ExclusiveHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveHold() { ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveHold(const ExclusiveHold&) = delete;
-    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
 
 }  // namespace
 

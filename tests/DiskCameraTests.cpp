@@ -62,6 +62,11 @@ TEST_F(DiskCamera, TheCardsFoldersAndPicturesInNameOrder) {
     EXPECT_EQ(service_->OpenConnection("C:\\no\\such\\folder"), nullptr);
     EXPECT_EQ(NamesOf(connection_), (std::vector<std::string>{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
     EXPECT_EQ(connection_->OpenImage("notes.txt"), nullptr);
+    for (const char* name : {"IMG_10.JPG", "img_9.jpg", "IMG_0100.JPG", "IMG_010.JPG"})  // numbers by value
+        TestCard::Write(card_.SecondFolder() + "\\" + name, {0xFF, 0xD8});
+    CameraConnection* second = service_->OpenConnection(card_.SecondFolder().c_str());
+    EXPECT_EQ(NamesOf(second), (std::vector<std::string>{"img_9.jpg", "IMG_010.JPG", "IMG_10.JPG", "IMG_0100.JPG"}));
+    second->Destroy(1);
 }
 
 TEST_F(DiskCamera, InfoComesFromTheHeaders) {

@@ -35,12 +35,33 @@ std::string Lower(std::string text) {
 
 unsigned char LowerByte(char c) { return static_cast<unsigned char>(tolower(static_cast<unsigned char>(c))); }
 
-// Names in the order the user sees them: letters' case ignored, compared
-// without copies (a folder may hold tens of thousands).
+bool IsDigit(char c) { return c >= '0' && c <= '9'; }
+
+// Names in the order the user sees them, as file browsers sort: letters' case
+// ignored and numbers by value (IMG_9 before IMG_10); compared without copies
+// (a folder may hold tens of thousands).
 struct NameOrder {
     bool operator()(std::string_view a, std::string_view b) const {
-        return std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(),
-                                            [](char x, char y) { return LowerByte(x) < LowerByte(y); });
+        size_t i = 0, j = 0;
+        while (i < a.size() && j < b.size()) {
+            if (IsDigit(a[i]) && IsDigit(b[j])) {
+                size_t endA = i, endB = j;
+                while (i < a.size() && a[i] == '0') ++i;
+                while (j < b.size() && b[j] == '0') ++j;
+                for (endA = i; endA < a.size() && IsDigit(a[endA]);) ++endA;
+                for (endB = j; endB < b.size() && IsDigit(b[endB]);) ++endB;
+                int byValue = endA - i != endB - j ? (endA - i < endB - j ? -1 : 1)
+                                                   : a.substr(i, endA - i).compare(b.substr(j, endB - j));
+                if (byValue != 0) return byValue < 0;
+                i = endA, j = endB;
+            } else if (LowerByte(a[i]) != LowerByte(b[j])) {
+                return LowerByte(a[i]) < LowerByte(b[j]);
+            } else {
+                ++i, ++j;
+            }
+        }
+        if (a.size() - i != b.size() - j) return a.size() - i < b.size() - j;
+        return a < b;  // the same but for zeros or case: any fixed order
     }
 };
 

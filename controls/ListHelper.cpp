@@ -1,6 +1,8 @@
 #include "controls/ListHelper.h"
 
-#include <commctrl.h>
+#include <algorithm>
+#include <cwchar>
+#include <utility>
 
 #include "base/Dpi.h"
 #include "base/Module.h"
@@ -14,7 +16,10 @@ namespace {
 const wchar_t kFrameClass[] = L"ListHelper";
 constexpr int kInfoTries = 40;
 constexpr DWORD kInfoPause = 250;
+constexpr DWORD kPauseSlice = 25;
 constexpr int kObjectOffset = 8;
+constexpr UINT_PTR kCountTimer = 1;
+constexpr UINT kRowsChanged = WM_APP + 1;
 
 struct Column {
     UINT text;
@@ -36,6 +41,37 @@ HIMAGELIST MakeIcons(int size) {
     return icons;
 }
 
+class SharedHold {
+public:
+    explicit SharedHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
+    ~SharedHold() { ReleaseSRWLockShared(&lock_); }
+    SharedHold(const SharedHold&) = delete;
+    SharedHold& operator=(const SharedHold&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+class ExclusiveHold {
+public:
+    explicit ExclusiveHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
+    ~ExclusiveHold() { ReleaseSRWLockExclusive(&lock_); }
+    ExclusiveHold(const ExclusiveHold&) = delete;
+    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
+
+private:
+    SRWLOCK& lock_;
+};
+
+void SetListSelection(HWND list, int row, bool selected) {
+    LVITEMW item = {};
+    item.stateMask = LVIS_SELECTED;
+    item.state = selected ? LVIS_SELECTED : 0;
+    SendMessageW(list, LVM_SETITEMSTATE, WPARAM(row), reinterpret_cast<LPARAM>(&item));
+}
+
+std::wstring Field(const char* text, size_t size) { return Widen(std::string(text, strnlen(text, size))); }
+
 }  // namespace
 
 ListHelper::~ListHelper() = default;
@@ -49,108 +85,189 @@ void ListHelper::Destroy(int flags) {
 
 int ListHelper::Find(const char* name) const {
     if (!name) return -1;
-    for (size_t i = 0; i < records_.size(); ++i)
-        if (records_[i].name == name) return int(i);
-    return -1;
+    auto found = byName_.find(name);
+    return found == byName_.end() ? -1 : found->second;
+}
+
+void ListHelper::Reindex() {
+    byName_.clear();
+    for (size_t i = 0; i < records_.size(); ++i) byName_.emplace(records_[i].name, int(i));
+}
+
+const char* ListHelper::NameAt(int row) const {
+    return row >= 0 && size_t(row) < records_.size() ? records_[size_t(row)].name.c_str() : nullptr;
 }
 
 BOOL ListHelper::CreateControl(int, const char*, DWORD, const RECT* rect, HWND parent, int) {
     if (!rect) return TRUE;
     RegisterModuleClass(kFrameClass, WindowProc, 0, 30);
     int width = rect->right - rect->left + 1, height = rect->bottom - rect->top + 1;
-    frame_ = CreateWindowExW(0, kFrameClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent, nullptr,
-                             theModule.instance, nullptr);
-    if (!frame_) return TRUE;
-    SetWindowLongPtrW(frame_, kObjectOffset, reinterpret_cast<LONG_PTR>(this));
-    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | (multiSelect_ ? 0 : LVS_SINGLESEL);
+    HWND frame = CreateWindowExW(0, kFrameClass, L"", WS_CHILD | WS_VISIBLE, 0, 0, width, height, parent, nullptr,
+                                 theModule.instance, nullptr);
+    if (!frame) return TRUE;
+    frame_ = frame;
+    SetWindowLongPtrW(frame, kObjectOffset, reinterpret_cast<LONG_PTR>(this));
+    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | (multiSelect_ ? 0 : LVS_SINGLESEL);
     style |= LVS_SHAREIMAGELISTS;  // the icons are ours: the list must not free them too
-    list_ = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, width, height, frame_, nullptr,
-                            theModule.instance, nullptr);
-    SetFocus(list_);
+    HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, width, height, frame, nullptr,
+                                theModule.instance, nullptr);
+    list_ = list;
+    SetFocus(list);
     for (int i = 0; i < 4; ++i) {
         std::wstring text = LoadModuleText(kColumns[i].text);
         LVCOLUMNW column = {};
         column.mask = LVCF_FMT | LVCF_WIDTH | LVCF_TEXT | LVCF_SUBITEM;
         column.fmt = kColumns[i].format;
-        column.cx = Scaled(kColumns[i].width, WindowDpi(frame_));
+        column.cx = Scaled(kColumns[i].width, WindowDpi(frame));
         column.pszText = &text[0];
         column.iSubItem = i;
-        SendMessageW(list_, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
+        SendMessageW(list, LVM_INSERTCOLUMNW, i, reinterpret_cast<LPARAM>(&column));
     }
-    SendMessageW(list_, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(MakeIcons(Scaled(16, WindowDpi(frame_)))));
+    SendMessageW(list, LVM_SETIMAGELIST, LVSIL_SMALL, reinterpret_cast<LPARAM>(MakeIcons(Scaled(16, WindowDpi(frame)))));
+    listCount_ = 0;  // rows added before the window come now, with their selection
+    countPending_ = true;
+    selectionPending_ = selectedCount_ > 0;
+    FlushCount();
     return TRUE;
 }
 
-void ListHelper::SetText(int row, int column, const std::string& text) {
-    std::wstring wide = Widen(text);
-    LVITEMW item = {};
-    item.iSubItem = column;
-    item.pszText = &wide[0];
-    SendMessageW(list_, LVM_SETITEMTEXTW, row, reinterpret_cast<LPARAM>(&item));
-}
-
-void ListHelper::AddItem(CameraImage* image, const char* name, int) {
+// Appending leaves a running loader alone: the list hears of the new rows
+// once per burst, and the loader is woken then. An insertion moves the rows
+// under the loader: it is stopped.
+void ListHelper::AddItem(CameraImage* image, const char* name, int position) {
+    ListItem record;
+    record.name = name ? name : "";
+    record.image = image;
+    record.texts[0] = Widen(record.name);
+    record.detailsDone = !image;
+    if (position < 0 || size_t(position) >= records_.size()) {
+        {
+            ExclusiveHold hold(recordsLock_);
+            records_.push_back(std::move(record));
+        }
+        byName_.emplace(records_.back().name, int(records_.size()) - 1);
+        CountSoon();
+        return;
+    }
     bool wasRunning = loader_.Running();
     loader_.Stop();
-    int row = int(SendMessageW(list_, LVM_GETITEMCOUNT, 0, 0));
-    LVITEMW item = {};
-    item.mask = LVIF_TEXT | LVIF_IMAGE | LVIF_STATE;
-    item.iItem = row;
-    item.pszText = const_cast<wchar_t*>(L"");
-    SendMessageW(list_, LVM_INSERTITEMW, 0, reinterpret_cast<LPARAM>(&item));
-    SetText(row, 0, "Pic " + std::to_string(row + 1));
-    for (int column = 1; column < 4; ++column) SetText(row, column, "");
-    records_.push_back({name ? name : "", image, 0, 0, 0, 0, 0});
-    if (wasRunning) loader_.Start();
+    FlushCount();
+    {
+        ExclusiveHold hold(recordsLock_);
+        records_.insert(records_.begin() + position, std::move(record));
+    }
+    Reindex();
+    // The list keeps its selection by row: it is set again from the records.
+    listCount_ = int(records_.size());
+    HWND list = list_;
+    SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(listCount_), LVSICF_NOSCROLL);
+    quiet_ = true;
+    SetListSelection(list, -1, false);
+    for (int row = 0; row < listCount_; ++row)
+        if (records_[size_t(row)].selected) SetListSelection(list, row, true);
+    quiet_ = false;
+    if (wasRunning) StartLoader();
+}
+
+// Telling the list its count redraws its scroll bar: once per burst of additions.
+void ListHelper::CountSoon() {
+    if (countPending_) return;
+    countPending_ = true;
+    HWND frame = frame_;
+    if (!frame || !SetTimer(frame, kCountTimer, 0, nullptr)) FlushCount();
+}
+
+void ListHelper::FlushCount() {
+    if (!countPending_) return;
+    countPending_ = false;
+    HWND list = list_;
+    if (HWND frame = frame_) KillTimer(frame, kCountTimer);
+    int before = listCount_;
+    listCount_ = int(records_.size());
+    SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(listCount_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    if (std::exchange(selectionPending_, false)) {
+        quiet_ = true;
+        for (int row = before; row < listCount_; ++row)
+            if (records_[size_t(row)].selected) SetListSelection(list, row, true);
+        quiet_ = false;
+    }
+    ReadViewport();
+    loader_.Wake();
 }
 
 void ListHelper::RemoveItem(const char* name) {
     bool wasRunning = loader_.Running();
     loader_.Stop();
+    FlushCount();
     int row = Find(name);
     if (row >= 0) {
-        SendMessageW(list_, LVM_DELETEITEM, row, 0);
-        records_.erase(records_.begin() + row);
-        UpdateWindow(list_);
+        HWND list = list_;
+        SendMessageW(list, LVM_DELETEITEM, WPARAM(row), 0);  // moves the later rows' selection along
+        MarkSelected(size_t(row), false);
+        {
+            ExclusiveHold hold(recordsLock_);
+            records_.erase(records_.begin() + row);
+        }
+        listCount_ = int(records_.size());
+        Reindex();
+        UpdateWindow(list);
     }
-    if (wasRunning) loader_.Start();
+    if (wasRunning) StartLoader();
 }
 
 void ListHelper::RemoveAllItems() {
     loader_.Stop();
-    SendMessageW(list_, LVM_DELETEALLITEMS, 0, 0);
-    records_.clear();
-    UpdateWindow(list_);
-}
-
-int ListHelper::GetSelectedCount() {
-    int count = 0;
-    for (const ListItem& record : records_) count += record.selected ? 1 : 0;
-    return count;
+    HWND list = list_;
+    if (HWND frame = frame_) KillTimer(frame, kCountTimer);
+    countPending_ = selectionPending_ = false;
+    quiet_ = true;
+    SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
+    quiet_ = false;
+    {
+        ExclusiveHold hold(recordsLock_);
+        records_.clear();
+    }
+    byName_.clear();
+    listCount_ = selectedCount_ = 0;
+    UpdateWindow(list);
 }
 
 void ListHelper::SetLayout(short, short, short, short, short, COLORREF, int multiSelect) {
     multiSelect_ = multiSelect != 0;
-    if (!list_) return;
-    LONG_PTR style = GetWindowLongPtrW(list_, GWL_STYLE);
+    HWND list = list_;
+    if (!list) return;
+    LONG_PTR style = GetWindowLongPtrW(list, GWL_STYLE);
     style = multiSelect_ ? (style & ~LONG_PTR(LVS_SINGLESEL)) : (style | LVS_SINGLESEL);
-    SetWindowLongPtrW(list_, GWL_STYLE, style);
+    SetWindowLongPtrW(list, GWL_STYLE, style);
 }
 
+void ListHelper::MarkSelected(size_t row, bool selected) {
+    if (records_[row].selected == selected) return;
+    {
+        ExclusiveHold hold(recordsLock_);
+        records_[row].selected = selected;
+    }
+    selectedCount_ += selected ? 1 : -1;
+    ++selectionChanges_;
+}
+
+// A row the list has not heard of yet takes its selection when it does.
 void ListHelper::SelectItem(const char* name, int select) {
     int row = Find(name);
-    if (row < 0) return;
-    LVITEMW item = {};
-    item.mask = LVIF_STATE;
-    item.iItem = row;
-    item.state = select ? LVIS_SELECTED : 0;
-    item.stateMask = LVIS_SELECTED;
-    SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    if (row < 0 || records_[size_t(row)].selected == (select != 0)) return;
+    HWND list = list_;
+    if (list && row < listCount_) {
+        SetListSelection(list, row, select != 0);  // reported back through LVN_ITEMCHANGED
+        return;
+    }
+    MarkSelected(size_t(row), select != 0);
+    selectionPending_ = selectionPending_ || select;
+    if (sink_) sink_->SelectionChanged(name, select ? 1 : 0, row);
 }
 
 int ListHelper::IsItemSelected(const char* name) {
     int row = Find(name);
-    return row < 0 ? 0 : records_[size_t(row)].selected;
+    return row >= 0 && records_[size_t(row)].selected ? 1 : 0;
 }
 
 int ListHelper::RotateItem(const char* name, int degrees) {
@@ -168,108 +285,319 @@ int ListHelper::GetItemRotation(const char* name) {
 }
 
 void ListHelper::MoveControl(int x, int y, int width, int height) {
-    if (frame_) MoveWindow(frame_, x, y, width, height, TRUE);
+    if (HWND frame = frame_) MoveWindow(frame, x, y, width, height, TRUE);
+}
+
+void ListHelper::StartLoader() {
+    if (loader_.Running()) return;
+    ++starts_;
+    loader_.Start();
 }
 
 void ListHelper::RestartLoader() {
     loader_.Stop();
-    loader_.Start();
+    StartLoader();
 }
 
 // The records stay for a worker still reading; the helper's Destroy frees them.
 void ListHelper::DestroyControl() {
-    HIMAGELIST icons =
-        list_ ? reinterpret_cast<HIMAGELIST>(SendMessageW(list_, LVM_GETIMAGELIST, LVSIL_SMALL, 0)) : nullptr;
-    if (frame_) DestroyWindow(frame_);
-    if (icons) ImageList_Destroy(icons);
+    HWND list = list_, frame = frame_;
+    HIMAGELIST icons = list ? reinterpret_cast<HIMAGELIST>(SendMessageW(list, LVM_GETIMAGELIST, LVSIL_SMALL, 0)) : nullptr;
     frame_ = list_ = nullptr;
+    if (frame) DestroyWindow(frame);
+    if (icons) ImageList_Destroy(icons);
 }
 
-// Details pass: the columns from each image's header details.
-// A camera busy with a download answers no details for a while: they are
-// asked again, a while apart, a bounded number of times.
-bool ListHelper::LoaderBeforeSweep() {
-    bool missing = false;
-    for (size_t i = 0; i < records_.size() && !loader_.StopRequested(); ++i) {
-        ListItem& record = records_[i];
-        ImageInfo info = {};
-        if (record.infoFetched || !record.image) continue;
-        if (!record.image->GetInfo(&info)) {
-            if (++record.infoTries < kInfoTries) missing = true;
-            continue;
-        }
-        int row = int(i);
-        if (info.mask & kInfoName) SetText(row, 0, std::string(info.name, strnlen(info.name, sizeof info.name)));
-        if (info.mask & kInfoSize) SetText(row, 1, FormatFileSize(int(info.fileSize)));
-        if (info.mask & kInfoDate)
-            SetText(row, 2, std::string(info.captureDate, strnlen(info.captureDate, sizeof info.captureDate)));
-        if ((info.mask & kInfoDimensions) || !(info.mask & kInfoNoDimensions))
-            SetText(row, 3, FormatImageSize(info.width, info.height));
-        record.infoFetched = 1;
+// ---- What the list shows
+
+void ListHelper::ShowRow(LVITEMW& item) {
+    if (item.iItem < 0 || size_t(item.iItem) >= records_.size()) return;
+    SharedHold hold(recordsLock_);  // details and icons arrive from the worker
+    const ListItem& record = records_[size_t(item.iItem)];
+    if ((item.mask & LVIF_TEXT) && item.pszText && item.cchTextMax > 0 && item.iSubItem >= 0 && item.iSubItem < 4)
+        lstrcpynW(item.pszText, record.texts[item.iSubItem].c_str(), item.cchTextMax);
+    if (item.mask & LVIF_IMAGE) item.iImage = record.fileFetched ? 1 : 0;
+}
+
+// Typing a name's first letters goes to it.
+int ListHelper::FindText(const NMLVFINDITEMW* find) const {
+    const LVFINDINFOW& what = find->lvfi;
+    if (!(what.flags & (LVFI_STRING | LVFI_PARTIAL)) || !what.psz) return -1;
+    size_t length = wcslen(what.psz);
+    int count = int(records_.size());
+    int start = find->iStart >= 0 && find->iStart < count ? find->iStart : 0;
+    for (int k = 0; k < count; ++k) {
+        int row = start + k;
+        if (row >= count && !(what.flags & LVFI_WRAP)) break;
+        if (row >= count) row -= count;
+        const wchar_t* shown = records_[size_t(row)].texts[0].c_str();
+        if ((what.flags & LVFI_PARTIAL) ? _wcsnicmp(shown, what.psz, length) == 0 : _wcsicmp(shown, what.psz) == 0)
+            return row;
     }
-    if (missing && !loader_.StopRequested()) Sleep(kInfoPause);
-    return missing;
+    return -1;
+}
+
+// The rows on screen, for the worker to fetch first.
+void ListHelper::ReadViewport() {
+    HWND list = list_;
+    if (!list) return;
+    int top = int(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    int page = int(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    viewFirst_ = top;
+    viewEnd_ = top + page + 1;  // and the one partly shown
+}
+
+// The rows the worker changed that are on screen now are drawn again.
+void ListHelper::RedrawChangedRows() {
+    int first, last;
+    {
+        std::lock_guard<std::mutex> hold(changedLock_);
+        first = std::exchange(changedFirst_, INT_MAX);
+        last = std::exchange(changedLast_, -1);
+        changedPosted_ = false;
+    }
+    HWND list = list_;
+    if (!list) return;
+    int top = int(SendMessageW(list, LVM_GETTOPINDEX, 0, 0));
+    int page = int(SendMessageW(list, LVM_GETCOUNTPERPAGE, 0, 0));
+    first = std::max(first, top);
+    last = std::min({last, top + page, listCount_ - 1});
+    if (first <= last) SendMessageW(list, LVM_REDRAWITEMS, WPARAM(first), LPARAM(last));
+}
+
+// ---- The loader's side
+
+int ListHelper::LoaderItemCount() {
+    SharedHold hold(recordsLock_);
+    return int(records_.size());
+}
+
+bool ListHelper::LoaderHasData(int index) {
+    SharedHold hold(recordsLock_);
+    return size_t(index) < records_.size() && records_[size_t(index)].fileFetched;
+}
+
+bool ListHelper::LoaderIsSelected(int index) {
+    SharedHold hold(recordsLock_);
+    return size_t(index) < records_.size() && records_[size_t(index)].selected;
+}
+
+// A new run asks again what the last one gave up on; a wake walks out from the view again.
+bool ListHelper::LoaderBeforeSweep() {
+    unsigned starts = starts_;
+    if (starts != startSeen_) {
+        startSeen_ = starts;
+        retryLater_.clear();
+        retryNow_.clear();
+        SharedHold hold(recordsLock_);
+        for (ListItem& record : records_) record.detailsWaiting = false;
+    }
+    selectionSeen_ = ~0u;
+    detailsWalk_.origin = filesWalk_.origin = -1;
+    return false;
+}
+
+bool ListHelper::WantsDetails(int row, const std::vector<bool>&) const {
+    const ListItem& record = records_[size_t(row)];
+    return !record.detailsDone && !record.detailsWaiting;
+}
+
+bool ListHelper::WantsFile(int row, const std::vector<bool>& failed) const {
+    const ListItem& record = records_[size_t(row)];
+    return !record.fileFetched && record.image && !(size_t(row) < failed.size() && failed[size_t(row)]);
+}
+
+// The next row from the walk's origin outward that is wanted; a row stays
+// the walk's next until it is no longer wanted.
+int ListHelper::NextInWalk(Walk& walk, int origin, int count,
+                           bool (ListHelper::*wanted)(int, const std::vector<bool>&) const,
+                           const std::vector<bool>& failed) {
+    if (walk.origin != origin) walk = {origin, origin, origin - 1};
+    while (walk.down < count || walk.up >= 0) {
+        for (int* cursor : {&walk.down, &walk.up}) {
+            if (*cursor < 0 || *cursor >= count) continue;
+            if ((this->*wanted)(*cursor, failed)) return *cursor;
+            *cursor += cursor == &walk.down ? 1 : -1;
+        }
+    }
+    return -1;
+}
+
+int ListHelper::NextRetry() {
+    while (!retryNow_.empty()) {
+        int row = retryNow_.back();
+        retryNow_.pop_back();
+        if (size_t(row) < records_.size() && WantsDetails(row, {})) return row;
+    }
+    return -1;
+}
+
+// Details of the rows in view, files of the selected rows, files in view,
+// then details and files outward from the view. Details a busy camera did
+// not give are asked again a while later, a bounded number of times.
+int ListHelper::LoaderNext(const std::vector<bool>& failed) {
+    for (;;) {
+        {
+            SharedHold hold(recordsLock_);
+            int count = int(records_.size());
+            int first = std::min(int(viewFirst_), count), end = std::min(int(viewEnd_), count);
+            for (int row = first; row < end; ++row)
+                if (WantsDetails(row, failed)) return nextIsDetails_ = true, row;
+            unsigned changes = selectionChanges_;
+            if (changes != selectionSeen_) {
+                selectionSeen_ = changes;
+                selectedScan_ = 0;
+            }
+            for (; selectedScan_ < count; ++selectedScan_)
+                if (records_[size_t(selectedScan_)].selected && WantsFile(selectedScan_, failed))
+                    return nextIsDetails_ = false, selectedScan_;
+            for (int row = first; row < end; ++row)
+                if (WantsFile(row, failed)) return nextIsDetails_ = false, row;
+            int row = NextInWalk(detailsWalk_, first, count, &ListHelper::WantsDetails, failed);
+            if (row < 0) row = NextRetry();
+            if (row >= 0) return nextIsDetails_ = true, row;
+            row = NextInWalk(filesWalk_, first, count, &ListHelper::WantsFile, failed);
+            if (row >= 0) return nextIsDetails_ = false, row;
+            if (retryLater_.empty()) return -1;
+        }
+        for (DWORD waited = 0; waited < kInfoPause && !loader_.StopRequested(); waited += kPauseSlice)
+            Sleep(kPauseSlice);
+        if (loader_.StopRequested()) return -1;
+        retryNow_.swap(retryLater_);
+        retryLater_.clear();
+        SharedHold hold(recordsLock_);
+        for (int row : retryNow_) records_[size_t(row)].detailsWaiting = false;
+    }
+}
+
+bool ListHelper::LoaderFetch(int index) { return nextIsDetails_ ? FetchDetails(index) : FetchFile(index); }
+
+bool ListHelper::FetchDetails(int row) {
+    CameraImage* image;
+    {
+        SharedHold hold(recordsLock_);
+        image = records_[size_t(row)].image;
+    }
+    ImageInfo info = {};
+    bool got = image && image->GetInfo(&info);
+    std::wstring texts[4];
+    if (got) {
+        if (info.mask & kInfoSize) texts[1] = Widen(FormatFileSize(int(info.fileSize)));
+        if (info.mask & kInfoDate) texts[2] = Field(info.captureDate, sizeof info.captureDate);
+        if ((info.mask & kInfoDimensions) || !(info.mask & kInfoNoDimensions))
+            texts[3] = Widen(FormatImageSize(info.width, info.height));
+    }
+    {
+        ExclusiveHold hold(recordsLock_);
+        ListItem& record = records_[size_t(row)];
+        if (got) {
+            for (int column = 1; column < 4; ++column) record.texts[column] = std::move(texts[column]);
+            record.detailsDone = true;
+        } else {
+            record.detailsWaiting = true;
+            if (++record.infoTries < kInfoTries) retryLater_.push_back(row);
+        }
+    }
+    if (got) RowChanged(row);
+    return true;
 }
 
 // The file of a row; the path is not kept and the file is never deleted here.
-bool ListHelper::LoaderFetch(int index) {
-    ListItem& record = records_[size_t(index)];
+bool ListHelper::FetchFile(int row) {
+    CameraImage* image;
+    {
+        SharedHold hold(recordsLock_);
+        image = records_[size_t(row)].image;
+    }
     char path[260] = {};
     int deleteWhenDone = 0;
-    if (!record.image || record.image->ReadToFile(path, sizeof path, 0, &deleteWhenDone, ItemLoader::KeepGoing,
-                                                  ItemLoader::OfThisThread()) != kReadOk)
+    if (!image || image->ReadToFile(path, sizeof path, 0, &deleteWhenDone, ItemLoader::KeepGoing,
+                                    ItemLoader::OfThisThread()) != kReadOk)
         return false;
-    record.fileFetched = 1;
-    LVITEMW item = {};
-    item.mask = LVIF_IMAGE;
-    item.iItem = index;
-    item.iImage = 1;
-    SendMessageW(list_, LVM_SETITEMW, 0, reinterpret_cast<LPARAM>(&item));
+    {
+        ExclusiveHold hold(recordsLock_);
+        records_[size_t(row)].fileFetched = true;
+    }
+    RowChanged(row);
     return true;
 }
+
+// Posted, never sent: a stop waiting for this worker handles only sent messages.
+void ListHelper::RowChanged(int row) {
+    HWND frame = frame_;
+    std::lock_guard<std::mutex> hold(changedLock_);
+    changedFirst_ = std::min(changedFirst_, row);
+    changedLast_ = std::max(changedLast_, row);
+    if (!changedPosted_ && frame) changedPosted_ = PostMessageW(frame, kRowsChanged, 0, 0) != FALSE;
+}
+
+// ---- Window
 
 int ListHelper::HitTest() const {
     DWORD position = GetMessagePos();
     LVHITTESTINFO hit = {};
     hit.pt = {short(LOWORD(position)), short(HIWORD(position))};
-    ScreenToClient(list_, &hit.pt);
-    return int(SendMessageW(list_, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
+    HWND list = list_;
+    ScreenToClient(list, &hit.pt);
+    return int(SendMessageW(list, LVM_HITTEST, 0, reinterpret_cast<LPARAM>(&hit)));
 }
 
-LRESULT ListHelper::OnNotify(const NMHDR* header) {
+void ListHelper::OnSelectionChange(const NMLISTVIEW* change) {
+    if (change->iItem < 0) {  // every row at once
+        if ((change->uNewState ^ change->uOldState) & LVIS_SELECTED)
+            OnRangeChange(0, GetItemCount() - 1, change->uNewState & LVIS_SELECTED);
+        return;
+    }
+    if (!(change->uChanged & LVIF_STATE) || change->iItem >= GetItemCount()) return;
+    bool now = change->uNewState & LVIS_SELECTED, before = change->uOldState & LVIS_SELECTED;
+    if (now == before) return;
+    MarkSelected(size_t(change->iItem), now);
+    if (sink_) sink_->SelectionChanged(NameAt(change->iItem), now ? 1 : 0, change->iItem);
+}
+
+void ListHelper::OnRangeChange(int from, int to, bool selected) {
+    for (int row = std::max(0, from); row <= std::min(to, GetItemCount() - 1); ++row)
+        MarkSelected(size_t(row), selected);
+    if (sink_) sink_->SelectionChanged(nullptr, 0, 0);
+}
+
+LRESULT ListHelper::OnNotify(NMHDR* header) {
     switch (header->code) {
-        case NM_CLICK: {
-            int row = HitTest();
-            if (row >= 0 && row < GetItemCount()) sink_->ItemClicked(0, records_[size_t(row)].name.c_str());
+        case LVN_GETDISPINFOW:
+            ShowRow(reinterpret_cast<NMLVDISPINFOW*>(header)->item);
+            break;
+        case LVN_ODCACHEHINT:  // the list is about to paint: it may have scrolled
+            ReadViewport();
+            break;
+        case LVN_ODFINDITEMW:
+            return FindText(reinterpret_cast<const NMLVFINDITEMW*>(header));
+        case LVN_ITEMCHANGED:
+            if (!quiet_) OnSelectionChange(reinterpret_cast<const NMLISTVIEW*>(header));
+            break;
+        case LVN_ODSTATECHANGED: {
+            auto* change = reinterpret_cast<const NMLVODSTATECHANGE*>(header);
+            if (!quiet_ && ((change->uNewState ^ change->uOldState) & LVIS_SELECTED))
+                OnRangeChange(change->iFrom, change->iTo, change->uNewState & LVIS_SELECTED);
             break;
         }
+        case NM_CLICK:
+            if (const char* name = NameAt(HitTest())) {
+                if (sink_) sink_->ItemClicked(0, name);
+            }
+            break;
         case NM_RCLICK: {
-            int row = HitTest();
-            sink_->ContextMenuRequested(0, row >= 0 && row < GetItemCount() ? records_[size_t(row)].name.c_str() : "");
+            const char* name = NameAt(HitTest());
+            if (sink_) sink_->ContextMenuRequested(0, name ? name : "");
             rightClickReported_ = true;
             break;
         }
-        case NM_DBLCLK: {
-            int row = HitTest();
-            if (row >= 0 && row < GetItemCount()) sink_->ItemOpened(0, records_[size_t(row)].name.c_str());
-            break;
-        }
-        case LVN_ITEMCHANGED: {
-            auto* change = reinterpret_cast<const NMLISTVIEW*>(header);
-            if (!(change->uChanged & LVIF_STATE) || change->iItem < 0 || change->iItem >= GetItemCount()) break;
-            ListItem& record = records_[size_t(change->iItem)];
-            bool now = change->uNewState & LVIS_SELECTED, before = change->uOldState & LVIS_SELECTED;
-            if (now && !before) {
-                record.selected = 1;
-                sink_->SelectionChanged(record.name.c_str(), 1, change->iItem);
-            } else if (before && !now) {
-                record.selected = 0;
-                sink_->SelectionChanged(record.name.c_str(), 0, change->iItem);
+        case NM_DBLCLK:
+            if (const char* name = NameAt(HitTest())) {
+                if (sink_) sink_->ItemOpened(0, name);
             }
             break;
-        }
         case LVN_BEGINDRAG:
-            sink_->BeginDrag();
+            if (sink_) sink_->BeginDrag();
             break;
         default:
             break;
@@ -284,22 +612,30 @@ LRESULT CALLBACK ListHelper::WindowProc(HWND window, UINT message, WPARAM wParam
         case WM_SIZE:
             if (HWND list = ::GetWindow(window, GW_CHILD))
                 MoveWindow(list, 0, 0, LOWORD(lParam), HIWORD(lParam), TRUE);
+            helper->ReadViewport();
             break;
         case WM_SETFOCUS:
             if (HWND list = ::GetWindow(window, GW_CHILD)) SetFocus(list);
             return 0;
+        case WM_NOTIFYFORMAT:
+            return NFR_UNICODE;
         case WM_NOTIFY:
-            if (helper->sink_) helper->OnNotify(reinterpret_cast<const NMHDR*>(lParam));
-            break;
+            return helper->OnNotify(reinterpret_cast<NMHDR*>(lParam));
+        case WM_TIMER:
+            if (wParam != kCountTimer) break;
+            helper->FlushCount();
+            return 0;
+        case kRowsChanged:
+            helper->RedrawChangedRows();
+            return 0;
         case WM_CONTEXTMENU: {
             if (helper->rightClickReported_) {
                 helper->rightClickReported_ = false;
                 return 0;
             }
             if (!helper->sink_) return 0;
-            int row = helper->HitTest();
-            helper->sink_->ContextMenuRequested(
-                0, row >= 0 && row < helper->GetItemCount() ? helper->records_[size_t(row)].name.c_str() : "");
+            const char* name = helper->NameAt(helper->HitTest());
+            helper->sink_->ContextMenuRequested(0, name ? name : "");
             return 0;
         }
         default:

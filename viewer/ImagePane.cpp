@@ -85,7 +85,12 @@ void FullResViewer::Scroll(UINT message, int code, int position) {
         case SB_PAGEUP: moved -= kPageStep; break;
         case SB_PAGEDOWN: moved += kPageStep; break;
         case SB_THUMBPOSITION:
-        case SB_THUMBTRACK: moved = position; break;
+        case SB_THUMBTRACK: {
+            // The message carries 16 bits of the position; the bar has all 32.
+            SCROLLINFO info = {sizeof info, SIF_TRACKPOS, 0, 0, 0, 0, 0};
+            moved = GetScrollInfo(pane_, message == WM_VSCROLL ? SB_VERT : SB_HORZ, &info) ? info.nTrackPos : position;
+            break;
+        }
         default: break;
     }
     RECT client;

@@ -6,6 +6,7 @@
 
 #include "base/Dpi.h"
 #include "base/Module.h"
+#include "base/SlimLock.h"
 #include "base/SizeText.h"
 #include "base/WideText.h"
 #include "camera/CameraService.h"
@@ -40,28 +41,6 @@ HIMAGELIST MakeIcons(int size) {
     }
     return icons;
 }
-
-class SharedHold {
-public:
-    explicit SharedHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockShared(&lock_); }
-    ~SharedHold() { ReleaseSRWLockShared(&lock_); }
-    SharedHold(const SharedHold&) = delete;
-    SharedHold& operator=(const SharedHold&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
-
-class ExclusiveHold {
-public:
-    explicit ExclusiveHold(SRWLOCK& lock) : lock_(lock) { AcquireSRWLockExclusive(&lock_); }
-    ~ExclusiveHold() { ReleaseSRWLockExclusive(&lock_); }
-    ExclusiveHold(const ExclusiveHold&) = delete;
-    ExclusiveHold& operator=(const ExclusiveHold&) = delete;
-
-private:
-    SRWLOCK& lock_;
-};
 
 void SetListSelection(HWND list, int row, bool selected) {
     LVITEMW item = {};
@@ -184,13 +163,19 @@ void ListHelper::FlushCount() {
     if (HWND frame = frame_) KillTimer(frame, kCountTimer);
     int before = listCount_;
     listCount_ = int(records_.size());
-    SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(listCount_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
-    if (std::exchange(selectionPending_, false)) {
-        quiet_ = true;
+    if (listCount_ != before)
+        SendMessageW(list, LVM_SETITEMCOUNT, WPARAM(listCount_), LVSICF_NOINVALIDATEALL | LVSICF_NOSCROLL);
+    quiet_ = true;
+    if (std::exchange(selectionPending_, false))
         for (int row = before; row < listCount_; ++row)
             if (records_[size_t(row)].selected) SetListSelection(list, row, true);
-        quiet_ = false;
-    }
+    std::vector<int> changed = std::exchange(shownChanges_, {});
+    if (changed.size() > 1 && (selectedCount_ == listCount_ || selectedCount_ == 0))
+        SetListSelection(list, -1, selectedCount_ != 0);  // all rows in one go
+    else
+        for (int row : changed)
+            if (row < listCount_) SetListSelection(list, row, records_[size_t(row)].selected);
+    quiet_ = false;
     ReadViewport();
     loader_.Wake();
 }
@@ -220,6 +205,7 @@ void ListHelper::RemoveAllItems() {
     HWND list = list_;
     if (HWND frame = frame_) KillTimer(frame, kCountTimer);
     countPending_ = selectionPending_ = false;
+    shownChanges_.clear();
     quiet_ = true;
     SendMessageW(list, LVM_DELETEALLITEMS, 0, 0);
     quiet_ = false;
@@ -252,16 +238,15 @@ void ListHelper::MarkSelected(size_t row, bool selected) {
 }
 
 // A row the list has not heard of yet takes its selection when it does.
+// The list shows the change once per burst: selecting thousands of rows one
+// by one costs the list control a moment each.
 void ListHelper::SelectItem(const char* name, int select) {
     int row = Find(name);
     if (row < 0 || records_[size_t(row)].selected == (select != 0)) return;
-    HWND list = list_;
-    if (list && row < listCount_) {
-        SetListSelection(list, row, select != 0);  // reported back through LVN_ITEMCHANGED
-        return;
-    }
     MarkSelected(size_t(row), select != 0);
-    selectionPending_ = selectionPending_ || select;
+    if (row < listCount_) shownChanges_.push_back(row);
+    else selectionPending_ = selectionPending_ || select;
+    CountSoon();
     if (sink_) sink_->SelectionChanged(name, select ? 1 : 0, row);
 }
 

@@ -109,6 +109,7 @@ private:
     mutable SRWLOCK recordsLock_ = SRWLOCK_INIT;
     std::unordered_map<std::string, int> byName_;  // the first row of each name
     int selectedCount_ = 0;
+    std::vector<int> shownChanges_;  // rows whose selection the list shows late
     int listCount_ = 0;  // the rows the list has been told of
     bool countPending_ = false;
     bool selectionPending_ = false;  // rows selected before the list had them

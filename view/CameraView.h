@@ -120,7 +120,8 @@ private:
     HMENU menu_ = nullptr;
     bool suppressSelectionEvents_ = false;
     size_t filled_ = 0;  // items_ before this one are in the control
-    bool selectionNewsPosted_ = false;  // the file dialog hears of changes once they settle
+    bool selectionNewsPosted_ = false;  // a file dialog hears of changes once they settle
+    bool commandsStale_ = false;        // the list's row changes await the commands' update
     std::vector<ViewItem> items_;
     bool menusBuilt_ = false;
     bool oleInitialized_ = false;

@@ -1,5 +1,7 @@
 // The camera view's window: commands, tooltips, the clipboard chain, the
 // control's notifications and the status bar.
+#include <utility>
+
 #include "base/Module.h"
 #include "base/WideText.h"
 #include "print/PrintCommand.h"
@@ -80,10 +82,14 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
             }
         }
     }
-    UpdateCommandStates();
+    // The grid reports a user's action once; the list reports each row, up to
+    // thousands for one click: commands follow them once the burst settles.
+    if (!name) UpdateCommandStates();
+    else commandsStale_ = true;
     // A file dialog reads the selection's names, which may fetch pictures:
     // never inside the click that changed it, and once for a burst of changes.
-    if (fileDialog_ && !selectionNewsPosted_) selectionNewsPosted_ = PostMessageW(window_, kSelectionNews, 0, 0);
+    if ((fileDialog_ || commandsStale_) && !selectionNewsPosted_)
+        selectionNewsPosted_ = PostMessageW(window_, kSelectionNews, 0, 0);
 }
 
 // A file dialog has the first word: it opens the picture for its program. A
@@ -226,6 +232,7 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
         }
         case kSelectionNews:
             view->selectionNewsPosted_ = false;
+            if (std::exchange(view->commandsStale_, false)) view->UpdateCommandStates();
             if (view->fileDialog_) view->fileDialog_->OnStateChange(view, CDBOSC_SELCHANGE);
             return TRUE;
         case WM_SIZE: {

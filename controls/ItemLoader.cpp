@@ -79,6 +79,10 @@ void ItemLoader::Stop() {
 
 bool ItemLoader::Abandon(std::function<void()> finish) {
     if (!thread_) return false;
+    if (idle_) {  // ends at once: the items go on this thread, with what keeps them
+        Stop();
+        return false;
+    }
     stop_ = 1;
     if (wake_) SetEvent(wake_);
     HANDLE thread = thread_;
@@ -130,6 +134,9 @@ void ItemLoader::Run() {
             failed[size_t(next)] = true;
         }
         if (!wake_) return;
-        if (!stop_ && !detailsMissing) WaitForSingleObject(wake_, INFINITE);
+        if (stop_ || detailsMissing) continue;
+        idle_ = true;
+        WaitForSingleObject(wake_, INFINITE);
+        idle_ = false;
     }
 }

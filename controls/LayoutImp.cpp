@@ -158,7 +158,10 @@ void LayoutImp::SelectItem(const char* name, int select) {
     if (!select) {
         if (cell->IsSelected()) cell->SetSelected(0);
     } else {
-        SetFocus(window_);
+        // Keys follow into the grid from within the view, never from elsewhere
+        // (a file dialog's name box) while a fill restores a selection.
+        HWND view = GetParent(window_), focus = GetFocus();
+        if (focus == view || (focus && IsChild(view, focus))) SetFocus(window_);
         if (!cell->IsSelected()) cell->SetSelected(1);
     }
     Notify();
@@ -240,6 +243,10 @@ void LayoutImp::Layout() {
     if (std::exchange(layoutPending_, false)) KillTimer(window_, kLayoutTimer);
     layoutBusy_ = true;
     scrollBarChanged_ = false;
+    // The cell at the top stays there when the grid grows or reflows.
+    int along = orientation_ ? cellHeight_ + spacingY_ : cellWidth_ + spacingX_;
+    int margin = orientation_ ? marginY_ : marginX_, offset = scrollPos_ - margin;
+    int topCell = offset > 0 ? offset / along * PerLine() : 0, within = offset > 0 ? offset % along : 0;
     int bar = GetSystemMetrics(SM_CXVSCROLL);
     ReadClientSize();
     if (scrollBarShown_) (orientation_ ? clientWidth_ : clientHeight_) += bar;
@@ -254,8 +261,9 @@ void LayoutImp::Layout() {
         (orientation_ ? clientWidth_ : clientHeight_) -= bar;
         if (!scrollBarShown_) ShowScrollBar(window_, sb, TRUE);
         int full = extent();
-        scrollPos_ = scrollMax_ != 0 ? int(double(full - size) / scrollMax_ * scrollPos_) : 0;
         scrollMax_ = full - size;
+        if (offset > 0) scrollPos_ = margin + topCell / PerLine() * along + within;
+        scrollPos_ = std::min(scrollPos_, scrollMax_);
         // Setting a scroll bar redraws it (milliseconds under Wine): only changes are set.
         ScrollState state = {full, size, scrollPos_};
         if (!scrollBarShown_ || !(state == scrollState_)) {

@@ -53,7 +53,7 @@ private:
     int pictureHeight_ = 0;
     int marginX_ = 5, marginY_ = 5;
     int captionHeight_ = 0;
-    int selected_ = 0;
+    std::atomic<int> selected_{0};  // read by the loader
 
     // The loader thread installs the picture while the interface thread may
     // turn or paint it: the lock keeps picture, rotation and fit together, so

@@ -1,6 +1,5 @@
 #include "controls/ThumbnailControl.h"
 
-#include "camera/CameraService.h"
 #include "controls/LayoutImp.h"
 #include "controls/ListHelper.h"
 #include "controls/SimpleControl.h"
@@ -46,10 +45,10 @@ int ThumbnailControl::RotateItem(const char* name, int degrees) {
 }
 int ThumbnailControl::GetItemRotation(const char* name) { return layout_ ? layout_->GetItemRotation(name) : 0; }
 
-// The camera's own cell when it gives one, else a numbered SimpleControl.
+// Every cell is the module's own: the grid lends cells windows and takes
+// their pictures back, which a driver's cell of the older table cannot do.
 void ThumbnailControl::AddItem(CameraImage* image, const char* name, int position) {
-    ThumbnailCell* cell = image ? image->GetCustomCell(0) : nullptr;
-    if (!cell) cell = new (std::nothrow) SimpleControl(image, ++cellNumber_, name);
+    ThumbnailCell* cell = new (std::nothrow) SimpleControl(image, ++cellNumber_, name);
     if (layout_) layout_->AddItem(cell, name, position);
     else if (cell) cell->Destroy(1);
 }

@@ -33,7 +33,11 @@ std::string Lower(std::string text) {
     return text;
 }
 
-unsigned char LowerByte(char c) { return static_cast<unsigned char>(tolower(static_cast<unsigned char>(c))); }
+// ASCII only, whatever the C runtime's locale: the order must stay the same.
+unsigned char LowerByte(char c) {
+    auto byte = static_cast<unsigned char>(c);
+    return byte >= 'A' && byte <= 'Z' ? byte + ('a' - 'A') : byte;
+}
 
 bool IsDigit(char c) { return c >= '0' && c <= '9'; }
 

@@ -24,4 +24,6 @@ mkdir -p "$card/source"
         fi
         echo "== $n pictures"
         wine "$BUILD_DIR/bin/thumbs_bench.exe" "$(winepath -w "$dir")" | tr -d "\r"
-    done' "$card"
+    done
+    # The bench chose its folder and view as the user: the tests start from a user without settings.
+    wine reg delete "HKCU\\Software\\Pictavia" /f >/dev/null 2>&1 || true' "$card"

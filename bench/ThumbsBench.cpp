@@ -48,13 +48,6 @@ LayoutImp* Grid(IShellView* view) {
     return control ? control->Layout() : nullptr;
 }
 
-// Pictures fetched at least once. A stand-in until the layout counts them itself: switch to FetchedCount() then.
-int FetchedCount(LayoutImp* grid) {
-    int count = 0;
-    for (int i = 0; i < grid->GetItemCount(); ++i) count += grid->CellAt(i)->HasImage() ? 1 : 0;
-    return count;
-}
-
 // Whether every cell in the grid's client area (a row's pitch stands for its height) has its picture, the last one
 // among them if `wantLast`, and windows a user sees draw at least the cells wholly inside. Samples windows per cell.
 bool Shown(LayoutImp* grid, bool wantLast) {
@@ -150,7 +143,7 @@ int main(int argc, char** argv) {
         if (listed < 0 && grid->GetItemCount() == count && GetScrollInfo(grid->Window(), SB_VERT, &range) &&
             range.nMax > grid->CellPosition(count - 1).y)
             listed = Now() - start;
-        if (fetched < 0 && FetchedCount(grid) == count) fetched = Now() - start, pinging = false;
+        if (fetched < 0 && grid->FetchedCount() == count) fetched = Now() - start, pinging = false;
         double checks = Now();  // the checks' own time is left out; then the queue runs dry, paints included
         bool firstShown = firstScreen < 0 && Shown(grid, false);
         bool endShown = endPressed && endScreen < 0 && Shown(grid, true);

@@ -380,7 +380,8 @@ void LayoutImp::ScrollBy(int step) {
     SCROLLINFO info = {sizeof info, SIF_POS, 0, 0, 0, scrollPos_, 0};
     SetScrollInfo(window_, orientation_ ? SB_VERT : SB_HORZ, &info, TRUE);
     scrollState_.position = scrollPos_;
-    UpdateWindow(window_);
+    // The cells paint on their own messages: one long message would stall the browser.
+    RedrawWindow(window_, nullptr, nullptr, RDW_UPDATENOW | RDW_NOCHILDREN);
 }
 
 // ---- The loader's side

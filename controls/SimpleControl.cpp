@@ -113,7 +113,7 @@ BOOL SimpleControl::PrepareImage() {
         if (rotation_ != 0 && picture_->Get() && picture_->Width() > 0)
             GetImageLibrary()->Rotate(picture_->Get(), rotation_, 1);
         Fit();
-        Prerender();
+        if (window_) Prerender();  // far from the view it stays the compact bytes until painted
     }
     // The interface thread paints when it is free; the worker goes on. A cell
     // out of view has no window and paints nothing (a null window is the screen).

@@ -1,11 +1,13 @@
 #include "controls/ItemLoader.h"
 
+#include <algorithm>
 #include <vector>
 
 #include "base/Module.h"
 
 namespace {
 constexpr DWORD kStopSlice = 100;
+constexpr DWORD kAbandonWait = 200;
 thread_local ItemLoader* runningHere = nullptr;
 }  // namespace
 
@@ -49,6 +51,32 @@ void ItemLoader::Start() {
     thread_ = StartModuleThread(Work, this);
 }
 
+// Waits up to `limit` ms for the worker to end, handling only what other
+// threads send meanwhile; true once it has (or none runs any more).
+bool ItemLoader::WaitForEnd(DWORD limit) {
+    if (!thread_) return true;
+    HANDLE own = nullptr;
+    if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &own, SYNCHRONIZE, FALSE, 0)) own = nullptr;
+    HANDLE thread = own ? own : thread_;
+    DWORD start = GetTickCount();
+    bool ended = false;
+    for (;;) {
+        DWORD waited = GetTickCount() - start;
+        if (limit != INFINITE && waited >= limit) break;
+        DWORD slice = limit == INFINITE ? kStopSlice : std::min<DWORD>(kStopSlice, limit - waited);
+        DWORD woke = MsgWaitForMultipleObjectsEx(1, &thread, slice, QS_SENDMESSAGE, MWMO_INPUTAVAILABLE);
+        if (woke == WAIT_OBJECT_0 + 1) {
+            MSG msg;
+            PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
+        } else if (woke != WAIT_TIMEOUT) {
+            ended = true;
+            break;
+        }
+    }
+    if (own) CloseHandle(own);
+    return ended;
+}
+
 // A message sent meanwhile may stop (and start) the loader again: each round
 // waits on a handle of its own and closes the loader's only if it is still
 // the one it came for, until no worker runs.
@@ -57,20 +85,7 @@ void ItemLoader::Stop() {
         stop_ = 1;
         if (wake_) SetEvent(wake_);
         unsigned run = run_;
-        HANDLE thread = nullptr;
-        if (!DuplicateHandle(GetCurrentProcess(), thread_, GetCurrentProcess(), &thread, SYNCHRONIZE, FALSE, 0))
-            thread = nullptr;
-        for (;;) {
-            DWORD woke = MsgWaitForMultipleObjectsEx(1, thread ? &thread : &thread_, kStopSlice, QS_SENDMESSAGE,
-                                                     MWMO_INPUTAVAILABLE);
-            if (woke == WAIT_OBJECT_0 + 1) {
-                MSG msg;
-                PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE | PM_QS_SENDMESSAGE);
-            } else if (woke != WAIT_TIMEOUT) {
-                break;
-            }
-        }
-        if (thread) CloseHandle(thread);
+        WaitForEnd(INFINITE);
         if (run != run_ || !thread_) continue;
         CloseHandle(thread_);
         thread_ = nullptr;
@@ -79,12 +94,14 @@ void ItemLoader::Stop() {
 
 bool ItemLoader::Abandon(std::function<void()> finish) {
     if (!thread_) return false;
-    if (idle_) {  // ends at once: the items go on this thread, with what keeps them
+    stop_ = 1;
+    if (wake_) SetEvent(wake_);
+    // Most workers end within moments of a stop (an idle one at once): then
+    // the items go on this thread, with what keeps them (a folder, a driver).
+    if (WaitForEnd(kAbandonWait)) {
         Stop();
         return false;
     }
-    stop_ = 1;
-    if (wake_) SetEvent(wake_);
     HANDLE thread = thread_;
     bool running;
     {
@@ -135,8 +152,6 @@ void ItemLoader::Run() {
         }
         if (!wake_) return;
         if (stop_ || detailsMissing) continue;
-        idle_ = true;
         WaitForSingleObject(wake_, INFINITE);
-        idle_ = false;
     }
 }

@@ -59,6 +59,7 @@ public:
 
 private:
     static DWORD Work(void* loader);
+    bool WaitForEnd(DWORD limit);
     void Run();
 
     LoaderItems* items_;
@@ -66,7 +67,6 @@ private:
     std::atomic<int> stop_{0};
     HANDLE wake_;  // auto-reset: set by Wake and Stop
     std::atomic<bool> woken_{false};
-    std::atomic<bool> idle_{false};  // the worker waits for a wake
     unsigned run_ = 0;  // counts starts
     std::mutex endLock_;  // the worker's end against Abandon
     bool ended_ = false;

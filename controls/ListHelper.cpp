@@ -21,6 +21,7 @@ constexpr DWORD kPauseSlice = 25;
 constexpr int kObjectOffset = 8;
 constexpr UINT_PTR kCountTimer = 1;
 constexpr UINT kRowsChanged = WM_APP + 1;
+constexpr UINT kFlushNow = WM_APP + 2;
 
 struct Column {
     UINT text;
@@ -86,11 +87,13 @@ BOOL ListHelper::CreateControl(int, const char*, DWORD, const RECT* rect, HWND p
     if (!frame) return TRUE;
     frame_ = frame;
     SetWindowLongPtrW(frame, kObjectOffset, reinterpret_cast<LONG_PTR>(this));
-    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | (multiSelect_ ? 0 : LVS_SINGLESEL);
+    DWORD style = WS_CHILD | WS_VISIBLE | LVS_REPORT | LVS_OWNERDATA | LVS_SHOWSELALWAYS |
+                  (multiSelect_ ? 0 : LVS_SINGLESEL);
     style |= LVS_SHAREIMAGELISTS;  // the icons are ours: the list must not free them too
     HWND list = CreateWindowExW(0, WC_LISTVIEWW, L"", style, 0, 0, width, height, frame, nullptr,
                                 theModule.instance, nullptr);
     list_ = list;
+    SendMessageW(list, LVM_SETEXTENDEDLISTVIEWSTYLE, LVS_EX_FULLROWSELECT, LVS_EX_FULLROWSELECT);
     SetFocus(list);
     for (int i = 0; i < 4; ++i) {
         std::wstring text = LoadModuleText(kColumns[i].text);
@@ -153,7 +156,10 @@ void ListHelper::CountSoon() {
     if (countPending_) return;
     countPending_ = true;
     HWND frame = frame_;
+    // A posted message comes before the user's next input; the timer stands in
+    // should a foreign message filter take the message unseen.
     if (!frame || !SetTimer(frame, kCountTimer, 0, nullptr)) FlushCount();
+    else PostMessageW(frame, kFlushNow, 0, 0);
 }
 
 void ListHelper::FlushCount() {
@@ -608,6 +614,9 @@ LRESULT CALLBACK ListHelper::WindowProc(HWND window, UINT message, WPARAM wParam
             return helper->OnNotify(reinterpret_cast<NMHDR*>(lParam));
         case WM_TIMER:
             if (wParam != kCountTimer) break;
+            helper->FlushCount();
+            return 0;
+        case kFlushNow:
             helper->FlushCount();
             return 0;
         case kRowsChanged:

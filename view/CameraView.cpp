@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <utility>
 
 #include "base/Dpi.h"
 #include "base/Module.h"
@@ -180,11 +181,12 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
     return S_OK;
 }
 
+// Forgotten first: stopping its loader handles sent messages, which must not reach a control half gone.
 void CameraView::DropControl() {
-    if (!control_) return;
-    control_->DestroyControl();
-    control_->Destroy(1);
-    control_ = nullptr;
+    ImageControl* control = std::exchange(control_, nullptr);
+    if (!control) return;
+    control->DestroyControl();
+    control->Destroy(1);
 }
 
 STDMETHODIMP CameraView::DestroyViewWindow() {

@@ -84,6 +84,7 @@ public:
 
     void FillView();
     void AddSlice();
+    void FollowTheSelection();
     void Reload(bool reconnect);
     void BuildMenusAndToolbar();
     void UpdateCommandStates();

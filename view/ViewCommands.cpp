@@ -108,6 +108,7 @@ void CameraView::DeleteSelected() {
     // Thousands of pictures go faster by filling the view again than one by one.
     bool refill = std::count_if(items_.begin(), items_.end(), [](const ViewItem& i) { return i.selected; }) >
                   kRemovedOneByOne;
+    if (refill) control_->RemoveAllItems();  // no picture is being read while its file goes
     std::vector<ViewItem> kept;
     size_t keptFilled = 0;
     for (size_t i = 0; i < items_.size(); ++i) {
@@ -117,8 +118,8 @@ void CameraView::DeleteSelected() {
             kept.push_back(std::move(item));
             continue;
         }
-        folder_->DeleteImage(item.name);
         if (!refill && i < filled_) control_->RemoveItem(item.name.c_str());
+        folder_->DeleteImage(item.name);
     }
     items_ = std::move(kept);
     filled_ = keptFilled;

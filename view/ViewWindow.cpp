@@ -67,6 +67,14 @@ void CameraView::SetStatusParts(const std::string& a, const std::string& b, cons
                                  &ignored);
 }
 
+// The pictures a fill has still to add stay selected while everything shown is
+// (a Select All), and lose their selection with any other choice of the user's.
+void CameraView::FollowTheSelection() {
+    if (!control_ || filled_ >= items_.size()) return;
+    int all = control_->GetSelectedCount() == control_->GetItemCount() ? 1 : 0;
+    for (size_t i = filled_; i < items_.size(); ++i) items_[i].selected = all;
+}
+
 void CameraView::SelectionChanged(const char* name, int selected, int index) {
     if (suppressSelectionEvents_ || !control_) return;
     int n = control_->GetItemCount();
@@ -84,7 +92,7 @@ void CameraView::SelectionChanged(const char* name, int selected, int index) {
     }
     // The grid reports a user's action once; the list reports each row, up to
     // thousands for one click: commands follow them once the burst settles.
-    if (!name) UpdateCommandStates();
+    if (!name) FollowTheSelection(), UpdateCommandStates();
     else commandsStale_ = true;
     // A file dialog reads the selection's names, which may fetch pictures:
     // never inside the click that changed it, and once for a burst of changes.
@@ -232,7 +240,7 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
         }
         case kSelectionNews:
             view->selectionNewsPosted_ = false;
-            if (std::exchange(view->commandsStale_, false)) view->UpdateCommandStates();
+            if (std::exchange(view->commandsStale_, false)) view->FollowTheSelection(), view->UpdateCommandStates();
             if (view->fileDialog_) view->fileDialog_->OnStateChange(view, CDBOSC_SELCHANGE);
             return TRUE;
         case WM_SIZE: {

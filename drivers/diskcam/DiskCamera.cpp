@@ -102,7 +102,7 @@ std::vector<std::string> ListDirectory(const std::string& folder, bool directori
 
 std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit) {
     std::vector<uint8_t> bytes;
-    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+    HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
     LARGE_INTEGER size = {};

@@ -242,7 +242,6 @@ void LayoutImp::LayoutSoon() {
 void LayoutImp::Layout() {
     if (std::exchange(layoutPending_, false)) KillTimer(window_, kLayoutTimer);
     layoutBusy_ = true;
-    scrollBarChanged_ = false;
     // The cell at the top stays there when the grid grows or reflows.
     int along = orientation_ ? cellHeight_ + spacingY_ : cellWidth_ + spacingX_;
     int margin = orientation_ ? marginY_ : marginX_, offset = scrollPos_ - margin;
@@ -271,12 +270,10 @@ void LayoutImp::Layout() {
             SetScrollInfo(window_, sb, &info, TRUE);
             scrollState_ = state;
         }
-        if (!scrollBarShown_) scrollBarChanged_ = true;
         scrollBarShown_ = true;
     } else {
         scrollMax_ = scrollPos_ = 0;
         if (scrollBarShown_) ShowScrollBar(window_, sb, FALSE);
-        if (scrollBarShown_) scrollBarChanged_ = true;
         scrollBarShown_ = false;
     }
     ShowCellsInView();

@@ -125,7 +125,6 @@ private:
     int multiSelect_ = 1;
     bool layoutBusy_ = false;
     bool layoutPending_ = false;
-    bool scrollBarChanged_ = false;
     bool scrollBarShown_ = false;
     ScrollState scrollState_ = {-1, -1, -1};  // what the scroll bar was last given
     int anchor_ = -1;

@@ -62,10 +62,14 @@ TEST_F(DiskCamera, TheCardsFoldersAndPicturesInNameOrder) {
     EXPECT_EQ(service_->OpenConnection("C:\\no\\such\\folder"), nullptr);
     EXPECT_EQ(NamesOf(connection_), (std::vector<std::string>{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
     EXPECT_EQ(connection_->OpenImage("notes.txt"), nullptr);
-    for (const char* name : {"IMG_10.JPG", "img_9.jpg", "IMG_0100.JPG", "IMG_010.JPG"})  // numbers by value
+    // Numbers by value; RAW pictures and videos beside the JPEGs, nothing a camera wrote left out.
+    for (const char* name : {"IMG_10.JPG", "img_9.jpg", "IMG_0100.JPG", "IMG_010.JPG", "IMG_10.CR2", "MVI_0011.MP4"})
         TestCard::Write(card_.SecondFolder() + "\\" + name, {0xFF, 0xD8});
     CameraConnection* second = service_->OpenConnection(card_.SecondFolder().c_str());
-    EXPECT_EQ(NamesOf(second), (std::vector<std::string>{"img_9.jpg", "IMG_010.JPG", "IMG_10.JPG", "IMG_0100.JPG"}));
+    EXPECT_EQ(NamesOf(second), (std::vector<std::string>{"img_9.jpg", "IMG_10.CR2", "IMG_010.JPG", "IMG_10.JPG",
+                                                         "IMG_0100.JPG", "MVI_0011.MP4"}));
+    ImageInfo video;
+    EXPECT_TRUE(second->OpenImage("MVI_0011.MP4")->GetInfo(&video) && (video.mask & kInfoDate));  // the file's time
     second->Destroy(1);
 }
 

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdio>
 #include <cstring>
 
 #include "JpegCodec.h"
@@ -152,12 +153,30 @@ std::string FreeName(const std::string& folder, const std::string& name) {
 
 }  // namespace
 
-bool IsPictureName(const std::string& name) {
-    static const char* kExtensions[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".tif", ".tiff"};
-    for (const char* extension : kExtensions)
-        if (name.size() > std::strlen(extension) && EndsWithIgnoringCase(name, extension)) return true;
+namespace {
+
+// Everything a camera writes under DCIM: what the codec decodes, RAW pictures,
+// HEIF pictures and videos. None stays behind when a card is copied.
+const char* const kDecodedKinds[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".tif", ".tiff", ".heic", ".heif", ".hif"};
+const char* const kRawKinds[] = {".cr2", ".cr3", ".crw", ".nef", ".nrw", ".arw", ".sr2", ".dng",
+                                 ".orf", ".rw2", ".pef", ".raf", ".srw", ".3fr", ".iiq", ".x3f"};
+const char* const kVideoKinds[] = {".mp4", ".mov", ".avi", ".mts", ".m2ts", ".3gp"};
+
+template <size_t N>
+bool EndsWithOneOf(const std::string& name, const char* const (&endings)[N]) {
+    for (const char* ending : endings)
+        if (name.size() > std::strlen(ending) && EndsWithIgnoringCase(name, ending)) return true;
     return false;
 }
+
+}  // namespace
+
+bool IsPictureName(const std::string& name) {
+    return EndsWithOneOf(name, kDecodedKinds) || EndsWithOneOf(name, kRawKinds) || EndsWithOneOf(name, kVideoKinds);
+}
+
+bool IsVideoName(const std::string& name) { return EndsWithOneOf(name, kVideoKinds); }
+bool IsRawName(const std::string& name) { return EndsWithOneOf(name, kRawKinds); }
 
 // ---- DiskImage
 
@@ -227,6 +246,13 @@ bool DiskImage::GetInfo(ImageInfo* out) {
     if (facts.date[0]) {
         CopyOut(facts.date, out->captureDate, sizeof out->captureDate);
         out->mask |= kInfoDate;
+    } else if (IsVideoName(name_)) {  // until its movie header is read: when the camera wrote it
+        SYSTEMTIME utc, local;
+        if (FileTimeToSystemTime(&attributes.ftLastWriteTime, &utc) && SystemTimeToTzSpecificLocalTime(nullptr, &utc, &local)) {
+            snprintf(out->captureDate, sizeof out->captureDate, "%04u:%02u:%02u %02u:%02u:%02u", local.wYear, local.wMonth,
+                     local.wDay, local.wHour, local.wMinute, local.wSecond);
+            out->mask |= kInfoDate;
+        }
     }
     if (facts.width > 0) {
         out->width = facts.width;
@@ -263,6 +289,8 @@ bool DiskImage::MakeThumbnail(std::vector<uint8_t>& out) {
     int scale = 0;
     bool decoded = parsed.thumbnail && pix::DecodeJpeg(parsed.thumbnail, parsed.thumbnailLength, kThumbnailSize,
                                                        kThumbnailSize, picture, &scale);
+    // A video or a RAW file is not read whole for a thumbnail: it stays a placeholder.
+    if (!decoded && (IsVideoName(name_) || IsRawName(name_))) return false;
     if (!decoded) {
         std::vector<uint8_t> whole = ReadBytes(Path(), size_t(1) << 30);
         decoded = pix::LooksLikeJpeg(whole.data(), whole.size())

@@ -141,7 +141,10 @@ private:
     std::vector<Folder> folders_;
 };
 
-// True for the file names this driver serves as pictures.
+// True for the file names this driver serves: every kind a camera writes.
 bool IsPictureName(const std::string& name);
+// Videos and RAW pictures among them.
+bool IsVideoName(const std::string& name);
+bool IsRawName(const std::string& name);
 
 }  // namespace diskcam

@@ -73,6 +73,30 @@ TEST_F(DiskCamera, TheCardsFoldersAndPicturesInNameOrder) {
     second->Destroy(1);
 }
 
+// Real files of every kind a camera writes (tests/data/camera-files): each listed with its size and read back whole.
+TEST_F(DiskCamera, EveryKindACameraWritesIsListedAndReadWhole) {
+    std::vector<std::string> kinds;
+    for (const auto& entry : std::filesystem::directory_iterator(std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/data/camera-files"))
+        if (entry.path().extension() != ".txt") {
+            kinds.push_back(entry.path().filename().string());
+            TestCard::Write(card_.SecondFolder() + "\\" + kinds.back(), ReadFileBytes(entry.path().string()));
+        }
+    CameraConnection* second = service_->OpenConnection(card_.SecondFolder().c_str());
+    ASSERT_EQ(second->GetImageCount(), int(kinds.size()));
+    for (const std::string& name : kinds) {
+        ImageInfo info = {};
+        HGLOBAL data = nullptr;
+        int freeIt = 0;
+        CameraImage* image = second->OpenImage(name.c_str());
+        ASSERT_TRUE(image && image->GetInfo(&info) && image->ReadData(&data, 1, &freeIt, nullptr, nullptr) == 0) << name;
+        auto at = static_cast<const uint8_t*>(GlobalLock(data));
+        EXPECT_EQ(std::vector<uint8_t>(at, at + GlobalSize(data)), ReadFileBytes(card_.SecondFolder() + "\\" + name)) << name;
+        EXPECT_EQ(info.fileSize, GlobalSize(data)) << name;
+        GlobalUnlock(data), GlobalFree(data);
+    }
+    second->Destroy(1);
+}
+
 TEST_F(DiskCamera, InfoComesFromTheHeaders) {
     ImageInfo info;
     ASSERT_TRUE(connection_->OpenImage("IMG_0002.JPG")->GetInfo(&info));

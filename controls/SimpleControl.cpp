@@ -2,6 +2,7 @@
 
 #include "controls/ItemLoader.h"
 #include "base/Dpi.h"
+#include "base/FileKinds.h"
 #include "base/Module.h"
 #include "base/WideText.h"
 
@@ -28,32 +29,14 @@ HFONT CaptionFont(HWND cell) {
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, nullptr);
 }
 
-enum class Kind { kPicture, kRaw, kVideo };
-
-// What the name says the file is; only a picture's placeholder stays plain.
-Kind KindOf(const std::string& name) {
-    static const char* const kRaw[] = {"cr2", "cr3", "crw", "nef", "nrw", "arw", "sr2", "dng",
-                                       "orf", "rw2", "pef", "raf", "srw", "3fr", "iiq", "x3f"};
-    static const char* const kVideo[] = {"mp4", "mov", "avi", "mts", "m2ts", "3gp"};
-    size_t dot = name.rfind('.');
-    if (dot == std::string::npos) return Kind::kPicture;
-    std::string ending = name.substr(dot + 1);
-    for (char& c : ending) c = char(c >= 'A' && c <= 'Z' ? c + ('a' - 'A') : c);
-    for (const char* raw : kRaw)
-        if (ending == raw) return Kind::kRaw;
-    for (const char* video : kVideo)
-        if (ending == video) return Kind::kVideo;
-    return Kind::kPicture;
-}
-
 // A RAW picture without a preview says so; a video gets a film strip's holes.
-void MarkPlaceholder(HDC dc, const RECT& area, Kind kind) {
-    if (kind == Kind::kRaw) {
+void MarkPlaceholder(HDC dc, const RECT& area, FileKind kind) {
+    if (kind == FileKind::kRaw) {
         RECT label = {area.left, (area.top + area.bottom) / 2 - 8, area.right, (area.top + area.bottom) / 2 + 8};
         FillRect(dc, &label, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         SetBkMode(dc, TRANSPARENT);
         DrawTextW(dc, L"RAW", -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
-    } else if (kind == Kind::kVideo) {
+    } else if (kind == FileKind::kVideo) {
         auto* black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         for (int x = area.left + 3; x + 4 < area.right; x += 8)
             for (int y : {int(area.top) + 3, int(area.bottom) - 7}) {
@@ -295,7 +278,7 @@ void SimpleControl::Paint() {
             Line(dc, p.left, p.bottom, p.left, p.top);
             Line(dc, p.left, p.top, p.right, p.bottom);
             Line(dc, p.left, p.bottom, p.right, p.top);
-            MarkPlaceholder(dc, p, KindOf(caption_));
+            MarkPlaceholder(dc, p, KindOfFile(caption_));
         }
     }
     SelectObject(dc, oldPen);

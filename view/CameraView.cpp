@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "base/Dpi.h"
+#include "base/FileKinds.h"
 #include "base/Module.h"
 #include "camera/ConfigStore.h"
 #include "imaging/ImageLibrary.h"
@@ -370,6 +371,14 @@ void CameraView::Reload(bool reconnect) {
     SetCursor(previous);
 }
 
+// RAW pictures and videos are never turned: Rotate waits for a picture among the chosen.
+bool CameraView::TurnableSelected() {
+    if (!control_ || control_->GetSelectedCount() == 0) return false;
+    for (size_t i = 0; i < filled_ && i < items_.size(); ++i)
+        if (items_[i].selected && CanTurn(items_[i].name)) return true;
+    return false;
+}
+
 bool CameraView::DeleteAllOnly() {
     if (!folder_->IsConnected()) return false;
     uint16_t flags = folder_->GetCapabilities().flags;
@@ -409,7 +418,7 @@ void CameraView::BuildMenusAndToolbar() {
         AppendMenuW(edit, MF_STRING | (CanPaste() ? MF_ENABLED : MF_GRAYED), kPaste,
                     LoadModuleText(IDS_MENU_PASTE).c_str());
         AppendMenuW(edit, MF_SEPARATOR, 0, nullptr);
-        AppendMenuW(edit, MF_STRING | (selected ? MF_ENABLED : MF_GRAYED), kRotate,
+        AppendMenuW(edit, MF_STRING | (TurnableSelected() ? MF_ENABLED : MF_GRAYED), kRotate,
                     LoadModuleText(IDS_MENU_ROTATE_SELECTED).c_str());
         if (DeleteAllOnly())
             AppendMenuW(edit, MF_STRING | (count ? MF_ENABLED : MF_GRAYED), kDelete,
@@ -462,7 +471,7 @@ void CameraView::BuildMenusAndToolbar() {
     browser_->SetToolbarItems(buttons, 14, FCT_MERGE);
 
     Toolbar(TB_ENABLEBUTTON, kPrint, MAKELONG(connected && count, 0));
-    Toolbar(TB_ENABLEBUTTON, kRotate, MAKELONG(selected > 0, 0));
+    Toolbar(TB_ENABLEBUTTON, kRotate, MAKELONG(TurnableSelected(), 0));
     Toolbar(TB_ENABLEBUTTON, kDelete, MAKELONG(connected && ((DeleteAllOnly() && count) || selected), 0));
     Toolbar(TB_ENABLEBUTTON, kSelectFolder, MAKELONG(folder_->GetKind() == "Viewer", 0));
     Toolbar(TB_CHECKBUTTON, kProperties, MAKELONG(FALSE, 0));
@@ -491,11 +500,12 @@ void CameraView::UpdateCommandStates() {
     Toolbar(TB_ENABLEBUTTON, kSelectFolder, MAKELONG(viewer, 0));
     if (view) EnableMenuItem(view, kSelectFolder, Grayed(viewer));
 
-    Toolbar(TB_ENABLEBUTTON, kRotate, MAKELONG(selected > 0, 0));
+    bool turnable = TurnableSelected();
+    Toolbar(TB_ENABLEBUTTON, kRotate, MAKELONG(turnable, 0));
     Toolbar(TB_ENABLEBUTTON, kProperties, MAKELONG(selected == 1, 0));
     if (selected > 0 || !deleteAllOnly) Toolbar(TB_ENABLEBUTTON, kDelete, MAKELONG(selected > 0, 0));
     if (edit) {
-        EnableMenuItem(edit, kRotate, Grayed(selected > 0));
+        EnableMenuItem(edit, kRotate, Grayed(turnable));
         EnableMenuItem(edit, kCopy, Grayed(selected > 0));
         if (selected > 0 || !deleteAllOnly) EnableMenuItem(edit, kDelete, Grayed(selected > 0));
     }

@@ -85,6 +85,7 @@ public:
     void FillView();
     void AddSlice();
     void FollowTheSelection();
+    bool TurnableSelected();
     void Reload(bool reconnect);
     void BuildMenusAndToolbar();
     void UpdateCommandStates();

@@ -4,6 +4,7 @@
 
 #include <algorithm>
 
+#include "base/FileKinds.h"
 #include "base/Module.h"
 #include "res/resource.h"
 #include "transfer/DropSource.h"
@@ -131,7 +132,7 @@ void CameraView::DeleteSelected() {
 void CameraView::RotateSelected() {
     if (!control_) return;
     for (ViewItem& item : items_) {
-        if (!item.selected) continue;
+        if (!item.selected || !CanTurn(item.name)) continue;
         control_->RotateItem(item.name.c_str(), -90);
         item.rotation = control_->GetItemRotation(item.name.c_str());
     }

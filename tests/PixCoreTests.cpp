@@ -1,10 +1,15 @@
-// The portable picture core: EXIF, JPEG headers, resampling. Orientations are
+// The portable picture core: EXIF, JPEG headers, RAW previews, resampling. Orientations are
 // checked through the codec library (CodecTests).
 #include <gtest/gtest.h>
+
+#include <array>
+#include <cstring>
+#include <tuple>
 
 #include "core/Exif.h"
 #include "core/JpegHeader.h"
 #include "core/Pixels.h"
+#include "core/RawPreview.h"
 #include "support/TestPictures.h"
 
 namespace {
@@ -53,6 +58,48 @@ TEST(JpegHeaders, SizeAndExifWithoutDecoding) {
     EXPECT_EQ(pix::ParseTiff(jpeg.data() + header.exifOffset, header.exifLength).orientation, 8);
     for (size_t cut : {size_t(0), size_t(3), size_t(20)})  // before the frame header
         EXPECT_FALSE(pix::ParseJpegHeader(jpeg.data(), cut).valid) << cut;
+}
+
+// A TIFF-based RAW: IFD0 (orientation, thumbnail, SubIFD), a JPEG preview SubIFD, then the raw one.
+std::vector<uint8_t> MakeTiffRaw(const std::vector<uint8_t>& thumb, const std::vector<uint8_t>& preview, uint32_t loopTo = 0) {
+    std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto put = [&out](uint32_t v, int bytes) { for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> 8 * i)); };
+    auto ifd = [&](std::vector<std::array<uint32_t, 2>> entries, uint32_t next) {
+        put(uint32_t(entries.size()), 2);
+        for (auto& e : entries) put(e[0], 2), put(4, 2), put(1, 4), put(e[1], 4);  // LONGs
+        put(next, 4);
+    };
+    ifd({{0x0112, 6}, {0x014A, 62}, {0x0201, 170}, {0x0202, uint32_t(thumb.size())}}, loopTo);
+    ifd({{0x00FE, 1}, {0x0103, 6}, {0x0111, uint32_t(170 + thumb.size())}, {0x0117, uint32_t(preview.size())}}, 116);
+    ifd({{0x00FE, 0}, {0x0100, 6000}, {0x0101, 4000}, {0x0103, 1}}, loopTo);
+    out.insert(out.end(), thumb.begin(), thumb.end());
+    out.insert(out.end(), preview.begin(), preview.end());
+    return out;
+}
+
+TEST(RawPreviews, FoundInTiffRawsAndRafWithoutReadingPastTheBuffer) {
+    std::vector<uint8_t> thumb = MakeJpeg(QuadrantBitmap(16, 8), {}), big = MakeJpeg(QuadrantBitmap(96, 64), {});
+    std::vector<uint8_t> raf(100), rafJpeg = MakeJpeg(QuadrantBitmap(40, 30), {3, "2024:05:17 10:11:12", 0, 0, {0xFF, 0xD8, 0xFF, 0xD9}});
+    std::memcpy(raf.data(), "FUJIFILMCCD-RAW ", 16);
+    raf[86] = 0x01, raf[90] = uint8_t(rafJpeg.size() >> 8), raf[91] = uint8_t(rafJpeg.size());  // JPEG at 256
+    raf.resize(256), raf.insert(raf.end(), rafJpeg.begin(), rafJpeg.end());
+    struct Case { std::vector<uint8_t> file; int largeWidth, smallWidth, orientation, sensorWidth; const char* date; };
+    for (const Case& c : std::vector<Case>{{MakeTiffRaw(thumb, big), 96, 16, 6, 6000, ""},
+                                          {MakeTiffRaw(thumb, big, 8), 96, 16, 6, 6000, ""},  // IFDs link back to IFD0
+                                          {raf, 40, 0, 3, 0, "2024:05:17 10:11:12"}}) {
+        pix::RawInfo info = pix::ParseRaw(c.file.data(), c.file.size(), c.file.size());
+        EXPECT_TRUE(info.recognised);
+        EXPECT_EQ(std::make_tuple(info.largest.width, info.smallest.width, info.orientation, info.sensorWidth),
+                  std::make_tuple(c.largeWidth, c.smallWidth, c.orientation, c.sensorWidth));
+        EXPECT_EQ(info.dateTimeOriginal, c.date);
+        EXPECT_EQ(c.file[info.largest.offset + info.largest.length - 1], 0xD9);
+        for (size_t cut = 0; cut < c.file.size(); cut += 7) {  // the first bytes only, or a damaged file
+            std::vector<uint8_t> part(c.file.begin(), c.file.begin() + long(cut));
+            pix::RawInfo partial = pix::ParseRaw(part.data(), part.size(), c.file.size());
+            EXPECT_LE(partial.largest.offset + partial.largest.length, c.file.size());
+            EXPECT_TRUE(!partial.largest.length || partial.largest.offset >= cut || part[partial.largest.offset] == 0xFF);
+        }
+    }
 }
 
 }  // namespace

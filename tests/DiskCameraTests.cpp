@@ -94,6 +94,14 @@ TEST_F(DiskCamera, EveryKindACameraWritesIsListedAndReadWhole) {
         EXPECT_EQ(info.fileSize, GlobalSize(data)) << name;
         GlobalUnlock(data), GlobalFree(data);
     }
+    // A RAW file's date from its own directories; its thumbnail from the preview it carries.
+    ImageInfo info = {};
+    ASSERT_TRUE(second->OpenImage("CanonRaw.cr2")->GetInfo(&info));
+    EXPECT_STREQ(info.captureDate, "2005:08:03 18:59:18");
+    HGLOBAL thumbnail = nullptr;
+    int freeIt = 0;
+    EXPECT_EQ(second->OpenImage("FujiFilm.raf")->ReadData(&thumbnail, 0, &freeIt, nullptr, nullptr), 0);
+    if (thumbnail) GlobalFree(thumbnail);
     second->Destroy(1);
 }
 

@@ -12,6 +12,7 @@
 #include "WicCodec.h"
 #include "core/Exif.h"
 #include "core/ImageHeader.h"
+#include "core/RawPreview.h"
 #include "core/JpegHeader.h"
 
 namespace diskcam {
@@ -28,6 +29,8 @@ using driverfiles::WriteBytes;
 constexpr int kThumbnailSize = 160;
 constexpr int kThumbnailQuality = 85;
 constexpr size_t kHeaderBytes = 64 * 1024;  // EXIF lives in the first segment
+constexpr size_t kRawHeaderBytes = 512 * 1024;
+constexpr uint64_t kLargestPreview = 64 << 20;
 
 std::string Lower(std::string text) {
     for (char& c : text) c = char(tolower(static_cast<unsigned char>(c)));
@@ -101,18 +104,21 @@ std::vector<std::string> ListDirectory(const std::string& folder, bool directori
     return names;
 }
 
-std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit) {
+// Up to `limit` bytes of the file from `offset`; the file's size in `fileSize`.
+std::vector<uint8_t> ReadBytes(const std::string& path, size_t limit, uint64_t offset = 0, uint64_t* fileSize = nullptr) {
     std::vector<uint8_t> bytes;
     HANDLE file = CreateFileW(Widen(path).c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return bytes;
-    LARGE_INTEGER size = {};
-    if (GetFileSizeEx(file, &size) && size.QuadPart > 0) {
-        bytes.resize(size_t(std::min<LONGLONG>(size.QuadPart, LONGLONG(limit))));
+    LARGE_INTEGER size = {}, at = {};
+    at.QuadPart = LONGLONG(offset);
+    if (GetFileSizeEx(file, &size) && size.QuadPart > LONGLONG(offset) && SetFilePointerEx(file, at, nullptr, FILE_BEGIN)) {
+        bytes.resize(size_t(std::min<LONGLONG>(size.QuadPart - LONGLONG(offset), LONGLONG(limit))));
         DWORD read = 0;
         if (!ReadFile(file, bytes.data(), DWORD(bytes.size()), &read, nullptr)) read = 0;
         bytes.resize(read);
     }
+    if (fileSize) *fileSize = uint64_t(size.QuadPart);
     CloseHandle(file);
     return bytes;
 }
@@ -188,11 +194,26 @@ struct PictureHead {
     int width = 0, height = 0;
     const uint8_t* thumbnail = nullptr;
     size_t thumbnailLength = 0;
+    pix::RawPreview preview;  // a RAW file's smallest embedded JPEG, in the file
 };
 
 namespace {
 
-PictureHead ParseHead(const std::vector<uint8_t>& head) {
+// A RAW file's facts come from its container; its preview is read later.
+PictureHead ParseRawHead(const std::vector<uint8_t>& head, uint64_t fileSize) {
+    PictureHead parsed;
+    parsed.read = true;
+    pix::RawInfo raw = pix::ParseRaw(head.data(), head.size(), fileSize);
+    parsed.date = raw.dateTimeOriginal;
+    parsed.orientation = raw.orientation;
+    parsed.width = raw.sensorWidth;
+    parsed.height = raw.sensorHeight;
+    parsed.preview = raw.smallest;
+    return parsed;
+}
+
+PictureHead ParseHead(const std::vector<uint8_t>& head, uint64_t fileSize, bool raw) {
+    if (raw && !head.empty()) return ParseRawHead(head, fileSize);
     PictureHead parsed;
     if (head.empty()) return parsed;
     parsed.read = true;
@@ -218,8 +239,18 @@ DiskImage::DiskImage(DiskConnection* owner, std::string name) : owner_(owner), n
 
 std::string DiskImage::Path() const { return owner_->Folder() + "\\" + name_; }
 
+// RAW containers keep their directories further in than a JPEG its EXIF.
+// `head` holds the bytes the result points into.
+PictureHead DiskImage::ReadHead(std::vector<uint8_t>& head) {
+    bool raw = IsRawName(name_);
+    uint64_t fileSize = 0;
+    head = ReadBytes(Path(), raw ? kRawHeaderBytes : kHeaderBytes, 0, &fileSize);
+    return ParseHead(head, fileSize, raw);
+}
+
 const DiskImage::Facts& DiskImage::ReadFacts() {
-    if (!facts_.read) KeepFacts(ParseHead(ReadBytes(Path(), kHeaderBytes)));
+    std::vector<uint8_t> head;
+    if (!facts_.read) KeepFacts(ReadHead(head));
     return facts_;
 }
 
@@ -275,9 +306,15 @@ bool DiskImage::Thumbnail(std::vector<uint8_t>& out) {
 // The embedded EXIF thumbnail turned upright (as the camera wrote it when it
 // needs no turn), else a small picture made by a scaled decode of the file.
 bool DiskImage::MakeThumbnail(std::vector<uint8_t>& out) {
-    std::vector<uint8_t> head = ReadBytes(Path(), kHeaderBytes);
-    PictureHead parsed = ParseHead(head);
+    std::vector<uint8_t> head;
+    PictureHead parsed = ReadHead(head);
     KeepFacts(parsed);
+    std::vector<uint8_t> preview;
+    if (parsed.preview.length > 0 && parsed.preview.length <= kLargestPreview) {
+        preview = ReadBytes(Path(), size_t(parsed.preview.length), parsed.preview.offset);
+        parsed.thumbnail = preview.data();
+        parsed.thumbnailLength = preview.size();
+    }
     if (parsed.thumbnail && parsed.orientation == 1) {
         pix::JpegHeader thumb = pix::ParseJpegHeader(parsed.thumbnail, parsed.thumbnailLength);
         if (thumb.valid && thumb.width <= kThumbnailSize && thumb.height <= kThumbnailSize) {

@@ -64,6 +64,7 @@ private:
     std::string Path() const;
     const Facts& ReadFacts();  // called with lock_ held, as are the three below
     void KeepFacts(const PictureHead& head);
+    PictureHead ReadHead(std::vector<uint8_t>& head);
     bool Thumbnail(std::vector<uint8_t>& out);
     bool MakeThumbnail(std::vector<uint8_t>& out);
     std::string ThumbnailFile();

@@ -31,6 +31,7 @@ constexpr int kThumbnailQuality = 85;
 constexpr size_t kHeaderBytes = 64 * 1024;  // EXIF lives in the first segment
 constexpr size_t kRawHeaderBytes = 512 * 1024;
 constexpr uint64_t kLargestPreview = 64 << 20;
+constexpr int kSmallestUsefulPreview = 96;
 
 std::string Lower(std::string text) {
     for (char& c : text) c = char(tolower(static_cast<unsigned char>(c)));
@@ -208,7 +209,9 @@ PictureHead ParseRawHead(const std::vector<uint8_t>& head, uint64_t fileSize) {
     parsed.orientation = raw.orientation;
     parsed.width = raw.sensorWidth;
     parsed.height = raw.sensorHeight;
-    parsed.preview = raw.smallest;
+    // The smallest preview makes the thumbnail, unless it is too small to show anything.
+    bool tiny = raw.smallest.width > 0 && raw.smallest.width < kSmallestUsefulPreview;
+    parsed.preview = tiny ? raw.largest : raw.smallest;
     return parsed;
 }
 

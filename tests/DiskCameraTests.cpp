@@ -94,10 +94,12 @@ TEST_F(DiskCamera, EveryKindACameraWritesIsListedAndReadWhole) {
         EXPECT_EQ(info.fileSize, GlobalSize(data)) << name;
         GlobalUnlock(data), GlobalFree(data);
     }
-    // A RAW file's date from its own directories; its thumbnail from the preview it carries.
+    // A RAW file's date from its own directories, a movie's from its header; a RAW thumbnail from its preview.
     ImageInfo info = {};
     ASSERT_TRUE(second->OpenImage("CanonRaw.cr2")->GetInfo(&info));
     EXPECT_STREQ(info.captureDate, "2005:08:03 18:59:18");
+    ASSERT_TRUE(second->OpenImage("QuickTime.mov")->GetInfo(&info));
+    EXPECT_STREQ(info.captureDate, "2005:08:11 14:03:54");
     HGLOBAL thumbnail = nullptr;
     int freeIt = 0;
     EXPECT_EQ(second->OpenImage("FujiFilm.raf")->ReadData(&thumbnail, 0, &freeIt, nullptr, nullptr), 0);

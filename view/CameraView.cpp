@@ -374,8 +374,8 @@ void CameraView::Reload(bool reconnect) {
 // RAW pictures and videos are never turned: Rotate waits for a picture among the chosen.
 bool CameraView::TurnableSelected() {
     if (!control_ || control_->GetSelectedCount() == 0) return false;
-    for (size_t i = 0; i < filled_ && i < items_.size(); ++i)
-        if (items_[i].selected && CanTurn(items_[i].name)) return true;
+    for (const ViewItem& item : items_)
+        if (item.selected && CanTurn(item.name)) return true;
     return false;
 }
 

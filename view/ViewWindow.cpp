@@ -125,7 +125,7 @@ void CameraView::ContextMenuRequested(int, const char* name) {
         add(LoadModuleString(IDS_POPUP_PREVIEW), kPreview, selected == 1);
         separator();
         add(LoadModuleString(IDS_POPUP_COPY), kCopy);
-        add(LoadModuleString(IDS_POPUP_ROTATE), kRotate, selected == 0 || TurnableSelected());
+        add(LoadModuleString(IDS_POPUP_ROTATE), kRotate, selected == 0 || TurnableSelected());  // nothing chosen: all offered
         add(LoadModuleString(IDS_POPUP_DELETE), kDelete);
         separator();
         add(LoadModuleString(IDS_POPUP_PRINT), kPrint);

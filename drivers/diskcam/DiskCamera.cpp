@@ -32,6 +32,7 @@ constexpr size_t kHeaderBytes = 64 * 1024;  // EXIF lives in the first segment
 constexpr size_t kRawHeaderBytes = 512 * 1024;
 constexpr uint64_t kLargestPreview = 64 << 20;
 constexpr int kSmallestUsefulPreview = 96;
+constexpr size_t kLargestInMemory = 256 << 20;
 
 std::string Lower(std::string text) {
     for (char& c : text) c = char(tolower(static_cast<unsigned char>(c)));
@@ -168,6 +169,7 @@ const char* const kDecodedKinds[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".
 const char* const kRawKinds[] = {".cr2", ".cr3", ".crw", ".nef", ".nrw", ".arw", ".sr2", ".dng",
                                  ".orf", ".rw2", ".pef", ".raf", ".srw", ".3fr", ".iiq", ".x3f"};
 const char* const kVideoKinds[] = {".mp4", ".mov", ".avi", ".mts", ".m2ts", ".3gp"};
+const char* const kMovieKinds[] = {".mp4", ".mov", ".3gp"};  // with a QuickTime movie header
 
 template <size_t N>
 bool EndsWithOneOf(const std::string& name, const char* const (&endings)[N]) {
@@ -217,7 +219,7 @@ std::string MovieDate(const std::string& path) {
         uint64_t size = BigEndian(header.data(), 4), start = 8;
         if (size == 1 && header.size() == 16) size = BigEndian(header.data() + 8, 8), start = 16;
         if (size == 0) size = fileSize - offset;
-        if (size < start || offset + size > fileSize) return "";
+        if (size < start || size > fileSize - offset) return "";
         if (std::memcmp(header.data() + 4, "moov", 4) == 0) {
             std::vector<uint8_t> movie = ReadBytes(path, size_t(std::min<uint64_t>(size - start, 4 << 20)), offset + start);
             for (size_t at = 0; at + 8 <= movie.size();) {
@@ -226,7 +228,7 @@ std::string MovieDate(const std::string& path) {
                 bool header64 = child > 8 && movie[at + 8] == 1;  // version 1: 64-bit times
                 if (std::memcmp(movie.data() + at + 4, "mvhd", 4) == 0 && child >= (header64 ? 28u : 20u)) {
                     uint64_t seconds = BigEndian(movie.data() + at + 12, header64 ? 8 : 4);
-                    if (seconds == 0) return "";
+                    if (seconds == 0 || seconds > 0x3FFFFFFFFull) return "";  // past the year 2400: no date
                     ULARGE_INTEGER ticks;  // 1904 to 1601 is 303 years: FILETIME counts from 1601
                     ticks.QuadPart = (seconds + 9561628800ull) * 10000000ull;
                     FILETIME time = {ticks.LowPart, ticks.HighPart};
@@ -295,7 +297,7 @@ PictureHead DiskImage::ReadHead(std::vector<uint8_t>& head) {
     uint64_t fileSize = 0;
     head = ReadBytes(Path(), raw ? kRawHeaderBytes : kHeaderBytes, 0, &fileSize);
     PictureHead parsed = ParseHead(head, fileSize, raw);
-    if (IsVideoName(name_)) parsed.date = MovieDate(Path());
+    if (EndsWithOneOf(name_, kMovieKinds)) parsed.date = MovieDate(Path());
     return parsed;
 }
 
@@ -398,8 +400,11 @@ int DiskImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progres
     if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
     std::vector<uint8_t> bytes;
     if (fullImage) {
-        bytes = ReadBytes(Path(), size_t(1) << 30);
-        if (bytes.empty()) return -1;
+        // A video or a big file is not taken into memory: callers read it as a file (ReadToFile).
+        uint64_t fileSize = 0;
+        if (IsVideoName(name_)) return -1;
+        bytes = ReadBytes(Path(), kLargestInMemory + 1, 0, &fileSize);
+        if (bytes.empty() || fileSize > kLargestInMemory) return -1;
     } else {
         std::lock_guard<SlimLock> hold(lock_);
         if (!Thumbnail(bytes)) return -1;

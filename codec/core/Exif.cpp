@@ -1,5 +1,7 @@
 #include "Exif.h"
 
+#include "TiffBytes.h"
+
 namespace pix {
 namespace {
 
@@ -13,49 +15,8 @@ constexpr uint16_t kTagPixelYDimension = 0xA003;
 constexpr uint16_t kTagThumbnailOffset = 0x0201;
 constexpr uint16_t kTagThumbnailLength = 0x0202;
 constexpr uint16_t kTypeShort = 3;
-constexpr uint16_t kTypeLong = 4;
-constexpr uint16_t kTypeAscii = 2;
 
-class TiffReader {
-public:
-    TiffReader(const uint8_t* data, size_t size, bool big) : data_(data), size_(size), big_(big) {}
-
-    bool Has(size_t offset, size_t length) const {
-        return offset <= size_ && length <= size_ - offset;
-    }
-    uint16_t U16(size_t at) const {
-        if (!Has(at, 2)) return 0;
-        return big_ ? uint16_t(data_[at] << 8 | data_[at + 1]) : uint16_t(data_[at + 1] << 8 | data_[at]);
-    }
-    uint32_t U32(size_t at) const {
-        if (!Has(at, 4)) return 0;
-        return big_ ? uint32_t(data_[at]) << 24 | uint32_t(data_[at + 1]) << 16 |
-                          uint32_t(data_[at + 2]) << 8 | data_[at + 3]
-                    : uint32_t(data_[at + 3]) << 24 | uint32_t(data_[at + 2]) << 16 |
-                          uint32_t(data_[at + 1]) << 8 | data_[at];
-    }
-    // The numeric value of a SHORT or LONG entry at `entry`.
-    uint32_t Value(size_t entry) const {
-        uint16_t type = U16(entry + 2);
-        if (type == kTypeShort) return U16(entry + 8);
-        if (type == kTypeLong) return U32(entry + 8);
-        return 0;
-    }
-    std::string Ascii(size_t entry) const {
-        if (U16(entry + 2) != kTypeAscii) return "";
-        uint32_t count = U32(entry + 4);
-        size_t at = count <= 4 ? entry + 8 : U32(entry + 8);
-        if (!Has(at, count)) return "";
-        std::string text(reinterpret_cast<const char*>(data_ + at), count);
-        return text.substr(0, text.find('\0'));
-    }
-    const uint8_t* Data() const { return data_; }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    bool big_;
-};
+using TiffReader = TiffBytes;
 
 struct IfdVisitor {
     const TiffReader& tiff;

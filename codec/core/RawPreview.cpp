@@ -4,6 +4,7 @@
 
 #include "Exif.h"
 #include "JpegHeader.h"
+#include "TiffBytes.h"
 
 namespace pix {
 namespace {
@@ -14,37 +15,6 @@ constexpr int kMaxSubIfds = 8;
 constexpr int kMaxBoxDepth = 8;
 constexpr int kMaxBoxes = 256;
 
-// Bounds-checked reads of a byte range; out-of-range reads give 0.
-class Bytes {
-public:
-    Bytes(const uint8_t* data, size_t size, bool big) : data_(data), size_(size), big_(big) {}
-    bool Has(uint64_t at, uint64_t length) const { return at <= size_ && length <= size_ - at; }
-    uint8_t U8(uint64_t at) const { return Has(at, 1) ? data_[at] : 0; }
-    uint16_t U16(uint64_t at) const {
-        if (!Has(at, 2)) return 0;
-        return big_ ? uint16_t(data_[at] << 8 | data_[at + 1]) : uint16_t(data_[at + 1] << 8 | data_[at]);
-    }
-    uint32_t U32(uint64_t at) const {
-        if (!Has(at, 4)) return 0;
-        uint32_t hi = U16(at), lo = U16(at + 2);
-        return big_ ? hi << 16 | lo : lo << 16 | hi;
-    }
-    uint64_t U64(uint64_t at) const {
-        uint64_t hi = U32(at), lo = U32(at + 4);
-        return big_ ? hi << 32 | lo : lo << 32 | hi;
-    }
-    bool Is(uint64_t at, const char* text) const {
-        size_t length = std::strlen(text);
-        return Has(at, length) && std::memcmp(data_ + at, text, length) == 0;
-    }
-    const uint8_t* Data() const { return data_; }
-    size_t Size() const { return size_; }
-
-private:
-    const uint8_t* data_;
-    size_t size_;
-    bool big_;
-};
 
 // The first frame marker of a JPEG, 0 when none is within `size`.
 uint8_t FrameMarker(const uint8_t* data, size_t size) {
@@ -119,11 +89,11 @@ public:
             Offer(preview.offset + header.exifOffset + exif.thumbnailOffset, exif.thumbnailLength, 0, 0, true);
     }
 
-    const Bytes& File() const { return file_; }
+    const TiffBytes& File() const { return file_; }
     RawInfo info;
 
 private:
-    Bytes file_;
+    TiffBytes file_;
     uint64_t fileSize_;
     bool orientationFound_ = false;
 };
@@ -160,23 +130,12 @@ private:
         pending_[pendingCount_++] = offset;
     }
 
-    uint32_t Value(size_t entry) const {
-        uint16_t type = tiff_.U16(entry + 2);
-        if (type == 3) return tiff_.U16(entry + 8);
-        if (type == 4 || type == 13) return tiff_.U32(entry + 8);
-        return 0;
-    }
+    uint32_t Value(size_t entry) const { return tiff_.Value(entry); }
 
     // The value of a single-valued entry; 0 for arrays (several strips).
     uint32_t Single(size_t entry) const { return tiff_.U32(entry + 4) == 1 ? Value(entry) : 0; }
 
-    std::string Ascii(size_t entry) const {
-        uint32_t count = tiff_.U32(entry + 4);
-        uint64_t at = count <= 4 ? entry + 8 : tiff_.U32(entry + 8);
-        if (tiff_.U16(entry + 2) != 2 || !tiff_.Has(at, count)) return "";
-        std::string text(reinterpret_cast<const char*>(tiff_.Data() + at), count);
-        return text.substr(0, text.find('\0'));
-    }
+    std::string Ascii(size_t entry) const { return tiff_.Ascii(entry); }
 
     void PushSubIfds(size_t entry) {
         uint32_t count = tiff_.U32(entry + 4);
@@ -240,7 +199,7 @@ private:
     }
 
     Finder& finder_;
-    Bytes tiff_;
+    TiffBytes tiff_;
     size_t base_;
     bool panasonic_;
     uint32_t pending_[kMaxIfds] = {};
@@ -249,11 +208,11 @@ private:
 };
 
 // A TIFF header at `base`: byte order, and whether it is Panasonic's. False when none.
-bool ReadTiffHeader(const Bytes& file, size_t base, bool& big, bool& panasonic) {
+bool ReadTiffHeader(const TiffBytes& file, size_t base, bool& big, bool& panasonic) {
     if (file.Is(base, "II")) big = false;
     else if (file.Is(base, "MM")) big = true;
     else return false;
-    uint16_t magic = Bytes(file.Data(), file.Size(), big).U16(base + 2);
+    uint16_t magic = TiffBytes(file.Data(), file.Size(), big).U16(base + 2);
     panasonic = magic == 0x55;
     return magic == 42 || magic == 0x4F52 || magic == 0x5352 || panasonic;  // TIFF, Olympus, Panasonic
 }
@@ -262,12 +221,12 @@ bool WalkTiff(Finder& finder, size_t base, size_t size) {
     bool big = false, panasonic = false;
     if (!ReadTiffHeader(finder.File(), base, big, panasonic)) return false;
     TiffWalker walker(finder, base, size, big, panasonic);
-    walker.Walk(Bytes(finder.File().Data() + base, size, big).U32(4));
+    walker.Walk(TiffBytes(finder.File().Data() + base, size, big).U32(4));
     return true;
 }
 
 void ParseRaf(Finder& finder) {
-    const Bytes raf(finder.File().Data(), finder.File().Size(), true);
+    const TiffBytes raf(finder.File().Data(), finder.File().Size(), true);
     finder.Offer(raf.U32(84), raf.U32(88), 0, 0, true);
     // Records of the sensor data's header; 0x100 holds the full raw height and width.
     uint64_t at = uint64_t(raf.U32(92)) + 4;
@@ -345,7 +304,7 @@ private:
     }
 
     Finder& finder_;
-    Bytes file_;
+    TiffBytes file_;
     int tracks_ = 0;
     uint32_t trackLength_ = 0;
 };
@@ -355,7 +314,7 @@ private:
 RawInfo ParseRaw(const uint8_t* data, size_t size, uint64_t fileSize) {
     if (!data || size < 16) return {};
     Finder finder(data, size, fileSize);
-    const Bytes& file = finder.File();
+    const TiffBytes& file = finder.File();
     if (file.Is(0, "FUJIFILMCCD-RAW ")) {
         ParseRaf(finder);
     } else if (file.Is(4, "ftypcrx ")) {

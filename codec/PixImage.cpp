@@ -5,6 +5,7 @@
 #include "JpegCodec.h"
 #include "WicCodec.h"
 #include "core/JpegHeader.h"
+#include "core/RawPreview.h"
 
 namespace pix {
 namespace {
@@ -42,6 +43,21 @@ void DrawBitmap(HDC dc, int x, int y, const Bitmap& bitmap) {
     info.bmiHeader.biCompression = BI_RGB;
     StretchDIBits(dc, x, y, bitmap.width, bitmap.height, 0, 0, bitmap.width, bitmap.height,
                   bitmap.pixels.data(), &info, DIB_RGB_COLORS, SRCCOPY);
+}
+
+// A camera RAW's largest embedded JPEG preview, cut out of the file; empty when
+// the bytes are no RAW or their preview does not decode. `orientation` is the
+// RAW's own, which previews without EXIF of their own follow.
+std::vector<uint8_t> RawPreviewBytes(const std::vector<uint8_t>& file, int& orientation) {
+    RawInfo info = ParseRaw(file.data(), file.size(), file.size());
+    const RawPreview& preview = info.largest;
+    if (!info.recognised || !preview.length || preview.offset >= file.size() ||
+        preview.length > file.size() - preview.offset)
+        return {};
+    const uint8_t* start = file.data() + preview.offset;
+    if (!LooksLikeJpeg(start, size_t(preview.length))) return {};
+    orientation = info.orientation;
+    return std::vector<uint8_t>(start, start + preview.length);
 }
 
 }  // namespace
@@ -89,25 +105,37 @@ bool PixImage::Load(std::vector<uint8_t> bytes) {
     ForgetRenditions();
 
     isJpeg_ = LooksLikeJpeg(bytes.data(), bytes.size());
-    if (isJpeg_) {
-        JpegHeader header = ParseJpegHeader(bytes.data(), bytes.size());
-        // The smallest decode checks the whole file at little cost in time and
-        // memory; drawing decodes again at the size it needs.
-        if (!header.valid || !DecodeJpeg(bytes.data(), bytes.size(), 0, 0, decoded_, &decodedScale_))
-            return false;
-        storedWidth_ = header.width;
-        storedHeight_ = header.height;
-        if (header.exifOffset) {
-            const uint8_t* tiff = bytes.data() + header.exifOffset;
-            exif_ = ParseTiff(tiff, header.exifLength);
-            exifTiff_.assign(tiff, tiff + header.exifLength);
-            fileOrientation_ = exif_.orientation;
-        }
-    } else {
-        if (!DecodeWithWic(bytes.data(), bytes.size(), decoded_)) return false;
-        decodedScale_ = 1;
-        storedWidth_ = decoded_.width;
-        storedHeight_ = decoded_.height;
+    if (!isJpeg_) {
+        // A RAW is seen, turned and printed through the JPEG its camera embedded.
+        int rawOrientation = 1;
+        std::vector<uint8_t> preview = RawPreviewBytes(bytes, rawOrientation);
+        if (!preview.empty() && LoadJpeg(std::move(preview), rawOrientation)) return true;
+        isJpeg_ = false;
+    }
+    if (isJpeg_) return LoadJpeg(std::move(bytes), 1);
+    if (!DecodeWithWic(bytes.data(), bytes.size(), decoded_)) return false;
+    decodedScale_ = 1;
+    storedWidth_ = decoded_.width;
+    storedHeight_ = decoded_.height;
+    encoded_ = std::move(bytes);
+    loaded_ = true;
+    return true;
+}
+
+bool PixImage::LoadJpeg(std::vector<uint8_t> bytes, int orientationWithoutExif) {
+    isJpeg_ = true;
+    JpegHeader header = ParseJpegHeader(bytes.data(), bytes.size());
+    // The smallest decode checks the whole file at little cost in time and
+    // memory; drawing decodes again at the size it needs.
+    if (!header.valid || !DecodeJpeg(bytes.data(), bytes.size(), 0, 0, decoded_, &decodedScale_)) return false;
+    storedWidth_ = header.width;
+    storedHeight_ = header.height;
+    fileOrientation_ = orientationWithoutExif;
+    if (header.exifOffset) {
+        const uint8_t* tiff = bytes.data() + header.exifOffset;
+        exif_ = ParseTiff(tiff, header.exifLength);
+        exifTiff_.assign(tiff, tiff + header.exifLength);
+        if (exif_.orientation != 1) fileOrientation_ = exif_.orientation;
     }
     encoded_ = std::move(bytes);
     loaded_ = true;

@@ -35,6 +35,8 @@ public:
     HPALETTE Palette(HDC dc);
 
 private:
+    // Holding lock_; `orientationWithoutExif` applies when the JPEG has no EXIF orientation.
+    bool LoadJpeg(std::vector<uint8_t> bytes, int orientationWithoutExif);
     int Orientation() const { return ComposeOrientation(fileOrientation_, TurnOrientation(turns_)); }
     // A decoded rendition at least `width` x `height` in stored orientation.
     bool EnsureDecoded(int width, int height);

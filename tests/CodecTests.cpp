@@ -83,6 +83,24 @@ TEST(CodecLoading, OddSizesGreyscaleProgressiveAndPng) {
     EXPECT_TRUE(Near(canvas->At(17, 5), {255, 255, 255}));  // transparent shows white
 }
 
+// The viewer and a printed page show a RAW through its largest preview, upright by the RAW's
+// own orientation when the preview carries none.
+TEST(CodecLoading, ARawShowsItsLargestPreviewUpright) {
+    std::vector<uint8_t> preview = MakeJpeg(QuadrantBitmap(96, 64), {6, "", 0, 0, {}, false});
+    ASSERT_TRUE(preview[2] == 0xFF && preview[3] == 0xE1);
+    preview.erase(preview.begin() + 2, preview.begin() + 4 + (preview[4] << 8 | preview[5]));
+    Picture raw;
+    ASSERT_GE(raw.LoadBytes(MakeTiffRaw(MakeJpeg(QuadrantBitmap(16, 8), {}), preview)), 1);
+    EXPECT_EQ(DimsOf(raw), Dims(96, 64));
+    ExpectUpright(*raw.Drawn(), "RAW preview");
+
+    Picture fuji;  // a real camera's file, its sensor data removed but its preview kept
+    ASSERT_GE(fuji.LoadPath(std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/data/camera-files/FujiFilm.raf"), 1);
+    EXPECT_GT(fuji.image->Width(), 0);
+    Picture bare;
+    EXPECT_LT(bare.LoadBytes(MakeTiffRaw({}, {})), 1);
+}
+
 TEST(CodecRotation, QuarterTurnsExchangeWidthAndHeight) {
     Picture picture;
     ASSERT_GE(picture.LoadBytes(MakeJpeg(QuadrantBitmap(80, 40), {})), 1);

@@ -2,6 +2,7 @@
 
 #include <turbojpeg.h>
 
+#include <array>
 #include <cstdlib>
 
 #include "support/Screen.h"
@@ -100,6 +101,22 @@ std::vector<uint8_t> MakeJpeg(const pix::Bitmap& upright, const ExifFields& exif
     out.insert(out.end(), tiff.begin(), tiff.end());
     out.insert(out.end(), jpeg + 2, jpeg + size);
     tjFree(jpeg), tjDestroy(handle);
+    return out;
+}
+
+std::vector<uint8_t> MakeTiffRaw(const std::vector<uint8_t>& thumb, const std::vector<uint8_t>& preview, uint32_t loopTo) {
+    std::vector<uint8_t> out = {'I', 'I', 42, 0, 8, 0, 0, 0};
+    auto put = [&out](uint32_t v, int bytes) { for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(v >> 8 * i)); };
+    auto ifd = [&](std::vector<std::array<uint32_t, 2>> entries, uint32_t next) {
+        put(uint32_t(entries.size()), 2);
+        for (auto& e : entries) put(e[0], 2), put(4, 2), put(1, 4), put(e[1], 4);  // LONGs
+        put(next, 4);
+    };
+    ifd({{0x0112, 6}, {0x014A, 62}, {0x0201, 170}, {0x0202, uint32_t(thumb.size())}}, loopTo);
+    ifd({{0x00FE, 1}, {0x0103, 6}, {0x0111, uint32_t(170 + thumb.size())}, {0x0117, uint32_t(preview.size())}}, 116);
+    ifd({{0x00FE, 0}, {0x0100, 6000}, {0x0101, 4000}, {0x0103, 1}}, loopTo);
+    out.insert(out.end(), thumb.begin(), thumb.end());
+    out.insert(out.end(), preview.begin(), preview.end());
     return out;
 }
 

@@ -45,6 +45,10 @@ enum JpegKind { kBaseline, kProgressive, kGreyscale };
 std::vector<uint8_t> MakeJpeg(const pix::Bitmap& upright, const ExifFields& exif,
                               JpegKind kind = kBaseline, int quality = 95);
 std::vector<uint8_t> MakePngWithAlpha(int width, int height);
+// A TIFF-based RAW: IFD0 (orientation 6, thumbnail, SubIFD), a JPEG preview SubIFD, then a
+// 6000 x 4000 raw one; `loopTo` links the last IFDs back to that offset.
+std::vector<uint8_t> MakeTiffRaw(const std::vector<uint8_t>& thumb, const std::vector<uint8_t>& preview,
+                                 uint32_t loopTo = 0);
 
 std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
 std::vector<uint8_t> ReadFileBytes(const std::string& path);

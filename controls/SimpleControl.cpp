@@ -29,13 +29,13 @@ HFONT CaptionFont(HWND cell) {
                        CLIP_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH, nullptr);
 }
 
-// A RAW picture without a preview says so; a video gets a film strip's holes.
+// A RAW or HEIF picture shown without its pixels says what it is; a video gets a film strip's holes.
 void MarkPlaceholder(HDC dc, const RECT& area, FileKind kind) {
-    if (kind == FileKind::kRaw) {
+    if (kind == FileKind::kRaw || kind == FileKind::kHeif) {
         RECT label = {area.left, (area.top + area.bottom) / 2 - 8, area.right, (area.top + area.bottom) / 2 + 8};
         FillRect(dc, &label, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
         SetBkMode(dc, TRANSPARENT);
-        DrawTextW(dc, L"RAW", -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        DrawTextW(dc, kind == FileKind::kRaw ? L"RAW" : L"HEIF", -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
     } else if (kind == FileKind::kVideo) {
         auto* black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         for (int x = area.left + 3; x + 4 < area.right; x += 8)

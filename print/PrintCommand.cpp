@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/ComObject.h"
+#include "base/FileKinds.h"
 #include "base/Module.h"
 #include "base/WideText.h"
 #include "print/ContactSheet.h"
@@ -74,7 +75,8 @@ DWORD PrintDialogFlags(int selectedCount) {
 std::vector<int> PrintIndices(const std::vector<ViewItem>& items, bool selectionOnly) {
     std::vector<int> indices;
     for (size_t i = 0; i < items.size(); ++i)
-        if (!selectionOnly || items[i].selected) indices.push_back(int(i));
+        if ((!selectionOnly || items[i].selected) && KindOfFile(items[i].name) != FileKind::kVideo)
+            indices.push_back(int(i));
     return indices;
 }
 
@@ -89,6 +91,11 @@ UINT_PTR CALLBACK PrintHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 
 void PrintImages(HWND viewWindow, FolderConnection* folder, std::vector<ViewItem> items, IUnknown* folderObject) {
     if (items.empty()) return;
+    if (PrintIndices(items, CountSelected(items) > 0).empty()) {  // videos only: nothing a page can show
+        MessageBoxW(viewWindow, LoadModuleText(IDS_NOTHING_TO_PRINT).c_str(), LoadModuleText(IDS_PRINT_CAPTION).c_str(),
+                    MB_ICONINFORMATION);
+        return;
+    }
     ComRef<IUnknown> keepFolder = ComRef<IUnknown>::Share(folderObject);
     PRINTDLGW dialog = {};
     dialog.lStructSize = sizeof dialog;

@@ -23,5 +23,5 @@ UINT_PTR CALLBACK PrintHookProc(HWND dialog, UINT message, WPARAM wParam, LPARAM
 // The print dialog's flags for a view with `selectedCount` selected images.
 DWORD PrintDialogFlags(int selectedCount);
 
-// Indices into `items` that are printed, in item order.
+// Indices into `items` that are printed, in item order: videos never are.
 std::vector<int> PrintIndices(const std::vector<ViewItem>& items, bool selectionOnly);

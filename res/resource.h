@@ -67,6 +67,9 @@
 #define IDS_PRODUCT_STATUS 32855
 #define IDS_CANNOT_READ_FILE 32856
 #define IDS_ERROR 32857
+#define IDS_NOTHING_TO_PRINT 32858
+#define IDS_PRINT_CAPTION 32859
+#define IDS_CANNOT_PLAY 32860
 
 // Dialogs.
 #define IDD_PROGRESS 102  // the transfer progress dialog

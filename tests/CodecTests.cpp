@@ -6,6 +6,8 @@
 
 #include "core/Exif.h"
 #include "core/JpegHeader.h"
+#include "core/MovieInfo.h"
+#include "core/RawPreview.h"
 #include "imaging/ImageLibrary.h"
 #include "support/TestPaths.h"
 #include "support/TestPictures.h"
@@ -95,7 +97,7 @@ TEST(CodecLoading, ARawShowsItsLargestPreviewUpright) {
     ExpectUpright(*raw.Drawn(), "RAW preview");
 
     Picture fuji;  // a real camera's file, its sensor data removed but its preview kept
-    ASSERT_GE(fuji.LoadPath(std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/data/camera-files/FujiFilm.raf"), 1);
+    ASSERT_GE(fuji.LoadPath(CameraFilesFolder() + "/FujiFilm.raf"), 1);
     EXPECT_GT(fuji.image->Width(), 0);
     Picture bare;
     EXPECT_LT(bare.LoadBytes(MakeTiffRaw({}, {})), 1);
@@ -212,7 +214,7 @@ TEST(CodecBadInput, DamagedAndHugeFilesFailToLoadAndNothingElse) {
 // Every input the fuzzers ever crashed on, and their seeds, go through the parsers and the library again.
 TEST(CodecBadInput, FuzzCorpusReplays) {
     std::vector<std::string> files;
-    for (const char* folder : {"/tests/fuzz/seeds", "/tests/fuzz/crashers"})
+    for (const char* folder : {"/tests/fuzz/seeds", "/tests/fuzz/crashers", "/tests/data/camera-files"})
         for (const auto& entry : std::filesystem::directory_iterator(std::string("Z:") + ORVEX_SOURCE_DIR + folder))
             files.push_back(entry.path().string());
     ASSERT_FALSE(files.empty());
@@ -221,6 +223,15 @@ TEST(CodecBadInput, FuzzCorpusReplays) {
         pix::ExifInfo info = pix::ParseTiff(bytes.data(), bytes.size());
         EXPECT_LE(info.thumbnailOffset + info.thumbnailLength, bytes.size()) << file;
         pix::ParseJpegHeader(bytes.data(), bytes.size());
+        pix::RawInfo raw = pix::ParseRaw(bytes.data(), bytes.size(), bytes.size());
+        EXPECT_LE(raw.largest.offset + raw.largest.length, bytes.size()) << file;
+        pix::MovieInfo movie = pix::ParseMovie(
+            [&bytes](uint64_t at, size_t count) {
+                return at < bytes.size() ? std::vector<uint8_t>(bytes.begin() + long(at), bytes.begin() + long(at + std::min(count, bytes.size() - at)))
+                                         : std::vector<uint8_t>();
+            },
+            bytes.size());
+        EXPECT_TRUE(movie.width >= 0 && movie.height >= 0) << file;
         Picture picture;
         picture.LoadBytes(bytes);
     }

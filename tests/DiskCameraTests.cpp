@@ -76,7 +76,7 @@ TEST_F(DiskCamera, TheCardsFoldersAndPicturesInNameOrder) {
 // Real files of every kind a camera writes (tests/data/camera-files): each listed with its size and read back whole.
 TEST_F(DiskCamera, EveryKindACameraWritesIsListedAndReadWhole) {
     std::vector<std::string> kinds;
-    for (const auto& entry : std::filesystem::directory_iterator(std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/data/camera-files"))
+    for (const auto& entry : std::filesystem::directory_iterator(CameraFilesFolder()))
         if (entry.path().extension() != ".txt") {
             kinds.push_back(entry.path().filename().string());
             TestCard::Write(card_.SecondFolder() + "\\" + kinds.back(), ReadFileBytes(entry.path().string()));
@@ -93,12 +93,15 @@ TEST_F(DiskCamera, EveryKindACameraWritesIsListedAndReadWhole) {
         EXPECT_EQ(ReadFileBytes(path), bytes) << name;
         EXPECT_EQ(info.fileSize, bytes.size()) << name;
     }
-    // A RAW file's date from its own directories, a movie's from its header; a RAW thumbnail from its preview.
-    ImageInfo info = {};
-    ASSERT_TRUE(second->OpenImage("CanonRaw.cr2")->GetInfo(&info));
-    EXPECT_STREQ(info.captureDate, "2005:08:03 18:59:18");
-    ASSERT_TRUE(second->OpenImage("QuickTime.mov")->GetInfo(&info));
-    EXPECT_STREQ(info.captureDate, "2005:08:11 14:03:54");
+    // A RAW file's date and size from its own directories, a movie's from its header or date chunk.
+    struct Row { const char* name; const char* date; int width, height; };
+    for (const Row& row : {Row{"CanonRaw.cr2", "2005:08:03 18:59:18", 3456, 2304}, Row{"Nikon.nef", "2004:06:09 16:02:35", 3040, 2014},
+                           Row{"QuickTime.mov", "2005:08:11 14:03:54", 320, 240}, Row{"Pentax.avi", "2009:10:27 12:14:34", 1280, 720}}) {
+        ImageInfo info = {};
+        ASSERT_TRUE(second->OpenImage(row.name)->GetInfo(&info)) << row.name;
+        EXPECT_STREQ(info.captureDate, row.date) << row.name;
+        EXPECT_EQ(std::make_pair(info.width, info.height), std::make_pair(row.width, row.height)) << row.name;
+    }
     HGLOBAL thumbnail = nullptr;
     int freeIt = 0;
     EXPECT_EQ(second->OpenImage("FujiFilm.raf")->ReadData(&thumbnail, 0, &freeIt, nullptr, nullptr), 0);
@@ -134,12 +137,18 @@ TEST_F(DiskCamera, ReadsToFilesAndCancelledReads) {
     char path[260] = {}, thumb[260] = {}, again[260] = {}, temp[MAX_PATH] = {};
     int deleteIt = 1, freeIt = 0;
     HGLOBAL data = nullptr;
+    // Scratch files of this process id (a killed earlier process may have left some).
+    std::string prefix = "diskcam-" + std::to_string(GetCurrentProcessId()) + "-";
+    auto scratchFiles = [&] {
+        int count = 0;
+        for (const auto& entry : std::filesystem::directory_iterator(std::string(temp, GetTempPathA(MAX_PATH, temp))))
+            count += entry.path().filename().string().rfind(prefix, 0) == 0;
+        return count;
+    };
+    int before = scratchFiles();
     ASSERT_EQ(image->ReadData(&data, 0, &freeIt, nullptr, nullptr), 0);
     GlobalFree(data);
-    std::string scratch = std::string(temp, GetTempPathA(MAX_PATH, temp)) + "diskcam-";
-    WIN32_FIND_DATAA found;
-    EXPECT_EQ(FindFirstFileA((scratch + std::to_string(GetCurrentProcessId()) + "-*").c_str(), &found),
-              INVALID_HANDLE_VALUE);
+    EXPECT_EQ(scratchFiles(), before);
     ASSERT_EQ(image->ReadToFile(path, sizeof path, 1, &deleteIt, nullptr, nullptr), 0);
     EXPECT_EQ(std::string(path), card_.Folder() + "\\img_0001.jpg");
     EXPECT_EQ(deleteIt, 0);

@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <array>
+#include <map>
 #include <cstring>
 #include <tuple>
 
 #include "core/Exif.h"
 #include "core/JpegHeader.h"
+#include "core/MovieInfo.h"
 #include "core/Pixels.h"
 #include "core/RawPreview.h"
 #include "support/TestPictures.h"
@@ -82,6 +84,50 @@ TEST(RawPreviews, FoundInTiffRawsAndRafWithoutReadingPastTheBuffer) {
             EXPECT_LE(partial.largest.offset + partial.largest.length, c.file.size());
             EXPECT_TRUE(!partial.largest.length || partial.largest.offset >= cut || part[partial.largest.offset] == 0xFF);
         }
+    }
+}
+
+// A movie's date and frame size from its header boxes, however far into the file they lie.
+TEST(Movies, DateAndFrameSizeFromTheMovieHeaderOrTheAviDateChunk) {
+    auto be = [](std::vector<uint8_t>& out, uint64_t v, int bytes) { while (bytes--) out.push_back(uint8_t(v >> 8 * bytes)); };
+    auto box = [&be](const char* type, std::vector<uint8_t> payload) {
+        std::vector<uint8_t> out;
+        be(out, payload.size() + 8, 4), out.insert(out.end(), type, type + 4), out.insert(out.end(), payload.begin(), payload.end());
+        return out;
+    };
+    // A phone's portrait clip: 64-bit times, a track turned a quarter (matrix 0 1 / -1 0).
+    std::vector<uint8_t> mvhd = {1, 0, 0, 0}, tkhd = {0, 0, 0, 0};
+    be(mvhd, 3792057255, 8), be(mvhd, 0, 8);
+    tkhd.resize(40), be(tkhd, 0, 4), be(tkhd, 0x10000, 4), tkhd.resize(76), be(tkhd, 1920u << 16, 4), be(tkhd, 1080u << 16, 4);
+    std::vector<uint8_t> trak = box("trak", box("tkhd", tkhd));
+    mvhd = box("mvhd", mvhd), mvhd.insert(mvhd.end(), trak.begin(), trak.end());
+    std::vector<uint8_t> start = box("ftyp", {'i', 's', 'o', 'm', 0, 0, 0, 0}), moov = box("moov", mvhd);
+    const uint64_t frames = 6ull << 30;  // a 64-bit "mdat" of 6 GB before the movie box
+    be(start, 1, 4), start.insert(start.end(), {'m', 'd', 'a', 't'}), be(start, frames, 8);
+    std::map<uint64_t, std::vector<uint8_t>> mp4 = {{0, start}, {start.size() - 16 + frames, moov}};
+
+    using namespace std::string_literals;
+    auto riff = [](std::string idit) {
+        std::string hdrl = std::string("avih") + '\x38' + std::string(3, '\0') + std::string(32, '\0') + "\x80\x02\0\0\xe0\x01\0\0"s +
+                           std::string(16, '\0') + "IDIT" + char(idit.size()) + std::string(3, '\0') + idit;
+        std::string file = "RIFF\0\0\0\0AVI LIST"s + std::string(1, char(hdrl.size() + 4)) + std::string(3, '\0') + "hdrl" + hdrl;
+        return std::map<uint64_t, std::vector<uint8_t>>{{0, std::vector<uint8_t>(file.begin(), file.end())}};
+    };
+    struct Row { std::map<uint64_t, std::vector<uint8_t>> file; uint64_t size; const char* date; int width, height; };
+    for (const Row& row : {Row{mp4, start.size() - 16 + frames + moov.size(), "2024:02:29 13:14:15", 1080, 1920},
+                           Row{riff("TUE OCT 27 12:14:34 2009\n"), 200, "2009:10:27 12:14:34", 640, 480},
+                           Row{riff("2009/10/27 12:14:34"), 200, "2009:10:27 12:14:34", 640, 480},
+                           Row{riff("yesterday"), 200, "", 640, 480}}) {
+        auto read = [&row](uint64_t at, size_t count) {  // the file's parts; nothing elsewhere
+            for (const auto& [offset, bytes] : row.file)
+                if (at >= offset && at < offset + bytes.size())
+                    return std::vector<uint8_t>(bytes.begin() + long(at - offset), bytes.begin() + long(std::min<uint64_t>(at - offset + count, bytes.size())));
+            return std::vector<uint8_t>();
+        };
+        pix::MovieInfo info = pix::ParseMovie(read, row.size);
+        EXPECT_TRUE(info.recognised);
+        EXPECT_EQ(info.dateTimeOriginal, row.date);
+        EXPECT_EQ(std::make_pair(info.width, info.height), std::make_pair(row.width, row.height)) << row.date;
     }
 }
 

@@ -223,6 +223,31 @@ TEST_F(CameraViewTest, KeysTurnOpenPrintSelectAllAndARefreshForgetsTheTurns) {
     EXPECT_EQ(view->Items()[1].rotation, 0);
 }
 
+// A video opens in the program the user has for its kind, from a copy; it is not turned, and printing it alone
+// is refused with a word why.
+TEST_F(CameraViewTest, AVideoPlaysInTheUsersOwnProgramAndIsNeverTurnedOrPrinted) {
+    std::string clip = card_.Folder() + "\\MVI_0004.MOV", played = MakeTempDir("played") + "\\played.mov";
+    card_.Write(clip, ReadFileBytes(CameraFilesFolder() + "/QuickTime.mov"));
+    ScopedRegKey kind(HKEY_LOCAL_MACHINE, "Software\\Classes\\.mov"), player(HKEY_LOCAL_MACHINE, "Software\\Classes\\OrvexTest.Clip");
+    kind.SetString(nullptr, "OrvexTest.Clip");
+    ScopedRegKey command(HKEY_LOCAL_MACHINE, "Software\\Classes\\OrvexTest.Clip\\shell\\open\\command");
+    command.SetString(nullptr, "cmd.exe /c copy \"%1\" \"" + played + "\"");
+    CameraView* view = Open("100TEST", 4);
+
+    view->ItemOpened(3, "MVI_0004.MOV");  // a double click
+    EXPECT_TRUE(WaitUntil([&] { return !ReadFileBytes(played).empty(); }, 10000));
+    EXPECT_EQ(ReadFileBytes(played), ReadFileBytes(clip));
+    EXPECT_EQ(FindWindowA("FrameHelperWin", nullptr), nullptr) << "a video has no picture viewer";
+
+    view->Control()->SelectItem("MVI_0004.MOV", 1);
+    EXPECT_EQ(Usable(), "menu: Copy Delete SelectAll Properties toolbar: Delete Properties");
+    DialogAnswerer printing(IDOK);
+    host_->PressKey('P', true);
+    ASSERT_EQ(printing.Captions(), std::vector<std::string>{"Print"});
+    EXPECT_PRED_FORMAT2(testing::IsSubstring, "Videos are not printed", printing.Texts()[0]);
+    RemoveTree(played.substr(0, played.rfind('\\')));
+}
+
 TEST_F(CameraViewTest, TheListShowsTheCardsDetailsKeepsTheSelectionAndIsRemembered) {
     BoxWatcher errors(IDCANCEL);
     CameraView* view = Open();

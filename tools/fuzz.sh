@@ -10,10 +10,10 @@ command -v clang++ >/dev/null || { apt-get install -y -qq --no-install-recommend
 CXX=clang++ cmake -S "$root/tests/fuzz" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out" -j "$(nproc)" >/dev/null
 status=0
-for target in FuzzExif FuzzJpegHeader FuzzRawPreview; do
+for target in FuzzExif FuzzJpegHeader FuzzRawPreview FuzzMovieInfo; do
     corpus="$out/corpus-$target"
     mkdir -p "$corpus" "$out/artifacts"
-    cp -n "$root"/tests/fuzz/seeds/* "$corpus"/ 2>/dev/null || true
+    cp -n "$root"/tests/fuzz/seeds/* "$root"/tests/data/camera-files/* "$corpus"/ 2>/dev/null || true
     echo "== $target for ${seconds}s"
     if ! "$out/$target" -max_total_time="$seconds" -timeout=5 -rss_limit_mb=1024 \
             -artifact_prefix="$out/artifacts/$target-" "$corpus" 2>"$out/$target.log"; then

@@ -1,12 +1,14 @@
-// The view's commands that hand images out: data objects, copy, drag and
-// the full-resolution viewer.
+// The view's commands that hand images out: data objects, copy, drag, the
+// full-resolution viewer and a video's own player.
 #include <shlobj.h>
+#include <shellapi.h>
 
 #include <algorithm>
 
 #include "base/FileKinds.h"
 #include "base/Module.h"
 #include "res/resource.h"
+#include "transfer/CopyToDisk.h"
 #include "transfer/DropSource.h"
 #include "transfer/ImageDataObject.h"
 #include "view/CameraView.h"
@@ -26,21 +28,40 @@ void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* fold
     viewer->Create(owner);
 }
 
+// A video plays in the user's own program. It is copied out first (with
+// progress): a camera's file cannot be opened in place, and a player keeping a
+// card's file open would stop the card from being changed. The copy's folder
+// stays while the player may read it; a later start of the module clears it.
+void PlayVideo(CameraImage* image, HWND owner) {
+    if (!image) return;
+    TransferBatch batch;
+    batch.owner = owner;
+    std::string path;
+    if (!TransferImage(batch, image, path, 0, nullptr)) return RemoveRenderFolder(batch.folder);
+    SHELLEXECUTEINFOW play = {};
+    play.cbSize = sizeof play;
+    play.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
+    play.hwnd = owner;
+    std::wstring file = Widen(path);
+    play.lpFile = file.c_str();
+    play.nShow = SW_SHOWNORMAL;
+    if (!ShellExecuteExW(&play))
+        MessageBoxW(owner, LoadModuleText(IDS_CANNOT_PLAY).c_str(), file.c_str(), MB_ICONINFORMATION);
+}
+
 }  // namespace
 
 void CameraView::OpenItem(const std::string& name) {
+    CameraImage* image = folder_->IsConnected() ? folder_->OpenImage(name) : nullptr;
+    HWND owner = GetAncestor(window_, GA_ROOT);
+    if (KindOfFile(name) == FileKind::kVideo) return PlayVideo(image, owner);
     int rotation = control_ ? control_->GetItemRotation(name.c_str()) : 0;
-    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_, folderObject_,
-                       GetAncestor(window_, GA_ROOT));
+    ShowFullResolution(image, rotation, folder_, folderObject_, owner);
 }
 
 void CameraView::PreviewCommand() {
-    for (const ViewItem& item : items_) {
-        if (!item.selected) continue;
-        ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(item.name) : nullptr, item.rotation, folder_,
-                           folderObject_, GetAncestor(window_, GA_ROOT));
-        return;
-    }
+    for (const ViewItem& item : items_)
+        if (item.selected) return OpenItem(item.name);
 }
 
 IDataObject* CameraView::CreateDataObject(DropSource* dropSource) {

@@ -107,8 +107,11 @@ public:
     void Walk(uint32_t ifd0) {
         Push(ifd0);
         for (int next = 0; next < pendingCount_; ++next) Visit(pending_[next], next == 0);
+        // A raw image said to be the full one, else the EXIF's pixel size (a CR2's raw
+        // directory has no size of its own), else the largest image that is no preview.
         const uint32_t* sensor = panasonicSensor_[0] && panasonicSensor_[1] ? panasonicSensor_
                                  : explicitSensor_[0]                       ? explicitSensor_
+                                 : exifSize_[0] && exifSize_[1]             ? exifSize_
                                                                             : widestSensor_;
         if (sensor[0] && sensor[0] <= 65535 && sensor[1] <= 65535) {
             finder_.info.sensorWidth = int(sensor[0]);
@@ -162,6 +165,8 @@ private:
         case 0x9003:
             if (finder_.info.dateTimeOriginal.empty() && IsDate(Ascii(entry))) finder_.info.dateTimeOriginal = Ascii(entry);
             break;
+        case 0xA002: exifSize_[0] = Value(entry); break;
+        case 0xA003: exifSize_[1] = Value(entry); break;
         case 0x0002:  // Panasonic sensor size
             if (panasonic_ && first) panasonicSensor_[0] = Value(entry);
             break;
@@ -204,7 +209,7 @@ private:
     bool panasonic_;
     uint32_t pending_[kMaxIfds] = {};
     int pendingCount_ = 0;
-    uint32_t explicitSensor_[2] = {}, widestSensor_[2] = {}, panasonicSensor_[2] = {};
+    uint32_t explicitSensor_[2] = {}, widestSensor_[2] = {}, panasonicSensor_[2] = {}, exifSize_[2] = {};
 };
 
 // A TIFF header at `base`: byte order, and whether it is Panasonic's. False when none.

@@ -14,6 +14,7 @@
 #include "core/ImageHeader.h"
 #include "core/RawPreview.h"
 #include "core/JpegHeader.h"
+#include "core/MovieInfo.h"
 
 namespace diskcam {
 namespace {
@@ -169,7 +170,6 @@ const char* const kDecodedKinds[] = {".jpg", ".jpeg", ".png", ".bmp", ".gif", ".
 const char* const kRawKinds[] = {".cr2", ".cr3", ".crw", ".nef", ".nrw", ".arw", ".sr2", ".dng",
                                  ".orf", ".rw2", ".pef", ".raf", ".srw", ".3fr", ".iiq", ".x3f"};
 const char* const kVideoKinds[] = {".mp4", ".mov", ".avi", ".mts", ".m2ts", ".3gp"};
-const char* const kMovieKinds[] = {".mp4", ".mov", ".3gp"};  // with a QuickTime movie header
 
 template <size_t N>
 bool EndsWithOneOf(const std::string& name, const char* const (&endings)[N]) {
@@ -201,52 +201,6 @@ struct PictureHead {
 };
 
 namespace {
-
-uint64_t BigEndian(const uint8_t* at, int bytes) {
-    uint64_t value = 0;
-    for (int i = 0; i < bytes; ++i) value = value << 8 | at[i];
-    return value;
-}
-
-// When a QuickTime or MP4 movie was made, from its movie header ("moov" >
-// "mvhd"), as the camera stored it: seconds since 1904. The movie box may
-// come after gigabytes of frames: only box headers are read on the way.
-std::string MovieDate(const std::string& path) {
-    uint64_t offset = 0, fileSize = 0;
-    for (int box = 0; box < 64; ++box) {
-        std::vector<uint8_t> header = ReadBytes(path, 16, offset, &fileSize);
-        if (header.size() < 8) return "";
-        uint64_t size = BigEndian(header.data(), 4), start = 8;
-        if (size == 1 && header.size() == 16) size = BigEndian(header.data() + 8, 8), start = 16;
-        if (size == 0) size = fileSize - offset;
-        if (size < start || size > fileSize - offset) return "";
-        if (std::memcmp(header.data() + 4, "moov", 4) == 0) {
-            std::vector<uint8_t> movie = ReadBytes(path, size_t(std::min<uint64_t>(size - start, 4 << 20)), offset + start);
-            for (size_t at = 0; at + 8 <= movie.size();) {
-                uint64_t child = BigEndian(movie.data() + at, 4);
-                if (child < 8 || at + child > movie.size()) return "";
-                bool header64 = child > 8 && movie[at + 8] == 1;  // version 1: 64-bit times
-                if (std::memcmp(movie.data() + at + 4, "mvhd", 4) == 0 && child >= (header64 ? 28u : 20u)) {
-                    uint64_t seconds = BigEndian(movie.data() + at + 12, header64 ? 8 : 4);
-                    if (seconds == 0 || seconds > 0x3FFFFFFFFull) return "";  // past the year 2400: no date
-                    ULARGE_INTEGER ticks;  // 1904 to 1601 is 303 years: FILETIME counts from 1601
-                    ticks.QuadPart = (seconds + 9561628800ull) * 10000000ull;
-                    FILETIME time = {ticks.LowPart, ticks.HighPart};
-                    SYSTEMTIME made;
-                    char text[20];
-                    if (!FileTimeToSystemTime(&time, &made)) return "";
-                    snprintf(text, sizeof text, "%04u:%02u:%02u %02u:%02u:%02u", made.wYear, made.wMonth, made.wDay,
-                             made.wHour, made.wMinute, made.wSecond);
-                    return text;
-                }
-                at += size_t(child);
-            }
-            return "";
-        }
-        offset += size;
-    }
-    return "";
-}
 
 // A RAW file's facts come from its container; its preview is read later.
 PictureHead ParseRawHead(const std::vector<uint8_t>& head, uint64_t fileSize) {
@@ -295,9 +249,16 @@ std::string DiskImage::Path() const { return owner_->Folder() + "\\" + name_; }
 PictureHead DiskImage::ReadHead(std::vector<uint8_t>& head) {
     bool raw = IsRawName(name_);
     uint64_t fileSize = 0;
-    head = ReadBytes(Path(), raw ? kRawHeaderBytes : kHeaderBytes, 0, &fileSize);
-    PictureHead parsed = ParseHead(head, fileSize, raw);
-    if (EndsWithOneOf(name_, kMovieKinds)) parsed.date = MovieDate(Path());
+    std::string path = Path();
+    head = ReadBytes(path, raw ? kRawHeaderBytes : kHeaderBytes, 0, &fileSize);
+    if (!IsVideoName(name_)) return ParseHead(head, fileSize, raw);
+    PictureHead parsed;
+    parsed.read = !head.empty();
+    pix::MovieInfo movie =
+        pix::ParseMovie([&path](uint64_t at, size_t count) { return ReadBytes(path, count, at); }, fileSize);
+    parsed.date = movie.dateTimeOriginal;
+    parsed.width = movie.width;
+    parsed.height = movie.height;
     return parsed;
 }
 

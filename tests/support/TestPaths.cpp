@@ -33,3 +33,5 @@ std::string Utf8(const std::wstring& wide) {
 unsigned EnvNumber(const char* name, unsigned fallback) {
     return getenv(name) && *getenv(name) ? unsigned(strtoul(getenv(name), nullptr, 10)) : fallback;
 }
+
+std::string CameraFilesFolder() { return std::string("Z:") + ORVEX_SOURCE_DIR + "/tests/data/camera-files"; }

@@ -7,6 +7,8 @@
 std::string BinPath(const char* file);
 // A fresh empty folder under the Windows temporary folder; `prefix` and the path are UTF-8.
 std::string MakeTempDir(const char* prefix);
+// The folder of real camera files in the sources (tests/data/camera-files), as a Windows path.
+std::string CameraFilesFolder();
 // UTF-8 as the wide calls take it, and back.
 std::wstring Utf16(const std::string& utf8);
 std::string Utf8(const std::wstring& wide);

@@ -10,6 +10,8 @@
 #include <commdlg.h>
 #include <shobjidl.h>
 
+#include <algorithm>
+#include <filesystem>
 #include <functional>
 #include <set>
 #include <thread>
@@ -114,6 +116,25 @@ TEST_F(ClassFactoryTest, ExportsTwoEntriesAndImportsOnlySystemLibraries) {
     }
 }
 
+using Names = std::vector<std::string>;
+
+// The names of the files a copy put on the clipboard, as a second program reads them.
+Names CopiedNames() {
+    Names names;
+    ComRef<IDataObject> clip;
+    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
+    STGMEDIUM medium = {};
+    if (FAILED(OleGetClipboard(clip.Put())) || FAILED(clip->GetData(&format, &medium))) return names;
+    auto drop = static_cast<HDROP>(medium.hGlobal);
+    for (UINT i = 0, n = DragQueryFileW(drop, ~0u, nullptr, 0); i < n; ++i) {
+        wchar_t path[MAX_PATH] = {};
+        DragQueryFileW(drop, i, path, MAX_PATH);
+        names.push_back(Utf8(wcsrchr(path, L'\\') + 1));
+    }
+    ReleaseStgMedium(&medium);
+    return names;
+}
+
 class ExplorerSmoke : public testing::Test {
 protected:
     // A decoy under the codec's name (a driver: it lacks the codec's export) in the current folder, which is on
@@ -130,8 +151,55 @@ protected:
         SetEnvironmentVariableA("PATH", path_), SetCurrentDirectoryA(cwd_), RemoveTree(decoy_);
     }
 
+    // Waits until the camera view in explorer shows `count` cell windows (0: any), kept in `cells_`.
+    bool ShowsPictures(const ExplorerSession& explorer, size_t count) {
+        return WaitUntil([&] {
+            HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
+            cells_ = grid ? Descendants(grid, "SimpleControlWin") : std::vector<HWND>();
+            return count ? cells_.size() == count : !cells_.empty();
+        }, 10000);
+    }
+    void Click(size_t cell, WORD heldKey = 0, bool right = false) {
+        RECT box;
+        GetWindowRect(cells_[cell], &box);
+        SendClick({(box.left + box.right) / 2, right ? box.bottom + 4 : (box.top + box.bottom) / 2}, right, heldKey);
+        WaitUntil([] { return false; }, 300);
+    }
+    static Names Copied() {
+        SendKey('C', true);
+        WaitUntil([] { return false; }, 500);
+        return CopiedNames();
+    }
+    // Answers the dialog explorer shows with `command`: its title, "" when none shows within `waitMs`.
+    static std::string AnswerDialog(const ExplorerSession& explorer, int command, DWORD waitMs) {
+        HWND dialog = nullptr;
+        char title[128] = {};
+        if (!WaitUntil([&] { return (dialog = explorer.TopWindow("#32770")) != nullptr; }, waitMs)) return title;
+        GetWindowTextA(dialog, title, sizeof title);
+        PostMessageA(dialog, WM_COMMAND, WPARAM(command), 0);
+        WaitUntil([&] { return !IsWindow(dialog); }, 5000);
+        return title;
+    }
+    static void PasteInto(const ExplorerSession& explorer, const std::string& folder) {
+        HWND before = FindDescendant(explorer.Window(), "SHELLDLL_DefView"), shown = nullptr;
+        ASSERT_TRUE(explorer.GoTo(folder));
+        ASSERT_TRUE(WaitUntil([&] {
+            return (shown = FindDescendant(explorer.Window(), "SHELLDLL_DefView")) && shown != before;
+        }, 10000));
+        ASSERT_TRUE(explorer.PasteFromBackground());
+    }
+    // Whether every one of `names` in `folder` has the bytes of the card's file in `from`.
+    static bool Arrived(const std::string& folder, const std::string& from, const Names& names) {
+        return WaitUntil([&] {
+            for (const std::string& name : names)
+                if (ReadFileBytes(folder + "\\" + name) != ReadFileBytes(from + "\\" + name)) return false;
+            return true;
+        }, 10000);
+    }
+
     std::string decoy_ = MakeTempDir("decoy");
     char cwd_[MAX_PATH] = {}, path_[8192] = {};
+    std::vector<HWND> cells_;
     ScopedModuleRegistration registration_{BinPath("orvexview.dll")};
     TestCard card_;
     ScopedRegKey settings_{HKEY_LOCAL_MACHINE, "Software\\Pictavia\\OrvexView\\Settings"};
@@ -169,25 +237,6 @@ TEST_F(ModuleLifetime, VisitsLoadTheDriverOnceAndAnOpenViewerKeepsTheModuleLoade
     EXPECT_NE(GetModuleHandleA("diskcam.dll"), nullptr);
 }
 
-using Names = std::vector<std::string>;
-
-// The names of the files a copy put on the clipboard, as a second program reads them.
-Names CopiedNames() {
-    Names names;
-    ComRef<IDataObject> clip;
-    FORMATETC format = {CF_HDROP, nullptr, DVASPECT_CONTENT, -1, TYMED_HGLOBAL};
-    STGMEDIUM medium = {};
-    if (FAILED(OleGetClipboard(clip.Put())) || FAILED(clip->GetData(&format, &medium))) return names;
-    auto drop = static_cast<HDROP>(medium.hGlobal);
-    for (UINT i = 0, n = DragQueryFileW(drop, ~0u, nullptr, 0); i < n; ++i) {
-        wchar_t path[MAX_PATH] = {};
-        DragQueryFileW(drop, i, path, MAX_PATH);
-        names.push_back(Utf8(wcsrchr(path, L'\\') + 1));
-    }
-    ReleaseStgMedium(&medium);
-    return names;
-}
-
 // A new user's walk in Wine's explorer. The address box opens OrvexView (its sources with their icons), the tree
 // pane reaches a camera folder and the Location box says where they are. Clicks with Ctrl and Shift, the arrow keys
 // and Ctrl+A select; Ctrl+C copies. Paste on a disk folder's background brings every picture whole under its own
@@ -208,14 +257,7 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     EXPECT_EQ(tree.Children(tree.Expand(path)), (Names{"100TEST", "101TEST"}));
     path.push_back("100TEST");
     tree.Select(tree.Expand(path));
-    std::vector<HWND> cells;
-    auto pictures = [&] {
-        return WaitUntil([&] {
-            HWND grid = FindDescendant(explorer.Window(), "LayoutImpWin");
-            return (cells = grid ? Descendants(grid, "SimpleControlWin") : std::vector<HWND>()).size() == 3;
-        }, 10000);
-    };
-    ASSERT_TRUE(pictures()) << "the camera view did not open";
+    ASSERT_TRUE(ShowsPictures(explorer, 3)) << "the camera view did not open";
     EXPECT_EQ(explorer.Location(), "100TEST");
     Names codecs;  // the module's own, never the decoy
     DWORD explorerId = 0;
@@ -228,75 +270,71 @@ TEST_F(ExplorerSmoke, ANewUserFindsSelectsCopiesAndPastesTheirPictures) {
     CloseHandle(modules);
     EXPECT_EQ(codecs, Names{BinPath("pixcodec.dll")});
 
-    auto click = [&](size_t cell, WORD heldKey = 0, bool right = false) {
-        RECT box;
-        GetWindowRect(cells[cell], &box);
-        SendClick({(box.left + box.right) / 2, right ? box.bottom + 4 : (box.top + box.bottom) / 2}, right, heldKey);
-        WaitUntil([] { return false; }, 300);
-    };
-    auto copied = [&] {
-        SendKey('C', true);
-        WaitUntil([] { return false; }, 500);
-        return CopiedNames();
-    };
-    // Answers the dialog explorer shows with `command`: its title, "" when none shows within `waitMs`.
-    auto answerDialog = [&](int command, DWORD waitMs) -> std::string {
-        HWND dialog = nullptr;
-        char title[128] = {};
-        if (!WaitUntil([&] { return (dialog = explorer.TopWindow("#32770")) != nullptr; }, waitMs)) return title;
-        GetWindowTextA(dialog, title, sizeof title);
-        PostMessageA(dialog, WM_COMMAND, WPARAM(command), 0);
-        WaitUntil([&] { return !IsWindow(dialog); }, 5000);
-        return title;
-    };
-    Names all = (click(1), SendKey('A', true), copied());
+    Names all = (Click(1), SendKey('A', true), Copied());
     ASSERT_EQ(all, (Names{"img_0001.jpg", "IMG_0002.JPG", "IMG_0003.PNG"}));
-    EXPECT_EQ((click(0), click(2, VK_SHIFT), copied()), all);
-    EXPECT_EQ((click(1, VK_CONTROL), copied()), (Names{all[0], all[2]}));
-    EXPECT_EQ((click(0), SendKey(VK_RIGHT), copied()), (Names{all[1]}));
-    EXPECT_EQ((SendKey(VK_RIGHT), SendKey(VK_LEFT), copied()), (Names{all[1]}));
+    EXPECT_EQ((Click(0), Click(2, VK_SHIFT), Copied()), all);
+    EXPECT_EQ((Click(1, VK_CONTROL), Copied()), (Names{all[0], all[2]}));
+    EXPECT_EQ((Click(0), SendKey(VK_RIGHT), Copied()), (Names{all[1]}));
+    EXPECT_EQ((SendKey(VK_RIGHT), SendKey(VK_LEFT), Copied()), (Names{all[1]}));
 
     EnsureTestPrinter();
     for (auto [key, title] : {std::make_pair('s', "Settings"), std::make_pair('i', "Print")}) {
-        click(0, 0, true);  // below the picture: the background's menu
+        Click(0, 0, true);  // below the picture: the background's menu
         ASSERT_TRUE(explorer.ChooseInMenu(key)) << title;
-        EXPECT_PRED_FORMAT2(testing::IsSubstring, title, answerDialog(IDCANCEL, 5000));
+        EXPECT_PRED_FORMAT2(testing::IsSubstring, title, AnswerDialog(explorer, IDCANCEL, 5000));
     }
 
-    auto pasteInto = [&](const std::string& folder) {
-        HWND before = FindDescendant(explorer.Window(), "SHELLDLL_DefView"), shown = nullptr;
-        ASSERT_TRUE(explorer.GoTo(folder));
-        ASSERT_TRUE(WaitUntil([&] {
-            return (shown = FindDescendant(explorer.Window(), "SHELLDLL_DefView")) && shown != before;
-        }, 10000));
-        ASSERT_TRUE(explorer.PasteFromBackground());
-    };
-    auto arrived = [&](const std::string& folder, const Names& names) {
-        return WaitUntil([&] {
-            for (const std::string& name : names)
-                if (ReadFileBytes(folder + "\\" + name) != ReadFileBytes(card_.Folder() + "\\" + name)) return false;
-            return true;
-        }, 10000);
-    };
     std::string target = MakeTempDir("pasted"), afterUp = MakeTempDir("pasted");
-    EXPECT_EQ((click(2), SendKey('A', true), copied()), all);
-    pasteInto(target);
-    EXPECT_TRUE(arrived(target, all));
+    EXPECT_EQ((Click(2), SendKey('A', true), Copied()), all);
+    PasteInto(explorer, target);
+    EXPECT_TRUE(Arrived(target, card_.Folder(), all));
     ASSERT_TRUE(explorer.PasteFromBackground());
-    for (std::string title; !(title = answerDialog(IDYES, 3000)).empty();) EXPECT_EQ(title, "Confirm file overwrite");
-    EXPECT_TRUE(arrived(target, all));
+    for (std::string title; !(title = AnswerDialog(explorer, IDYES, 3000)).empty();) EXPECT_EQ(title, "Confirm file overwrite");
+    EXPECT_TRUE(Arrived(target, card_.Folder(), all));
 
     explorer.Back();
-    ASSERT_TRUE(pictures());
-    EXPECT_EQ((click(1), copied()), (Names{all[1]}));
+    ASSERT_TRUE(ShowsPictures(explorer, 3));
+    EXPECT_EQ((Click(1), Copied()), (Names{all[1]}));
     for (const char* level : {"Removable Media", "OrvexView", "My Computer"}) {
         explorer.Up();
         EXPECT_TRUE(WaitUntil([&] { return explorer.Location() == level; }, 5000)) << explorer.Location();
     }
-    pasteInto(afterUp);
-    EXPECT_TRUE(arrived(afterUp, {all[1]}));
+    PasteInto(explorer, afterUp);
+    EXPECT_TRUE(Arrived(afterUp, card_.Folder(), {all[1]}));
     OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
     RemoveTree(target), RemoveTree(afterUp);
+    OleUninitialize();
+}
+
+// A photographer's card: a RAW+JPEG pair, RAW files of many makers, videos and a HEIF picture. Select All, Copy
+// and Paste into a disk folder bring every file whole under its own name: nothing stays behind on the card.
+TEST_F(ExplorerSmoke, SelectAllCopyAndPasteLeaveNothingOnTheCard) {
+    Names all = {"IMG_0100.CR2", "IMG_0100.JPG"};
+    card_.Write(card_.SecondFolder() + "\\IMG_0100.CR2", ReadFileBytes(CameraFilesFolder() + "/CanonRaw.cr2"));
+    card_.Write(card_.SecondFolder() + "\\IMG_0100.JPG", ReadFileBytes(card_.Folder() + "\\IMG_0002.JPG"));
+    for (const auto& entry : std::filesystem::directory_iterator(CameraFilesFolder()))
+        if (entry.path().extension() != ".txt") {
+            all.push_back(entry.path().filename().string());
+            card_.Write(card_.SecondFolder() + "\\" + all.back(), ReadFileBytes(entry.path().string()));
+        }
+    std::sort(all.begin(), all.end());
+    OleInitialize(nullptr);
+    ExplorerSession explorer("C:\\");
+    ASSERT_TRUE(explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}"));
+    RemoteTreeView tree(explorer.Tree());
+    tree.Select(tree.Expand({"Desktop", "My Computer", "OrvexView", "Removable Media", "101TEST"}));
+    ASSERT_TRUE(ShowsPictures(explorer, 0)) << "the camera view did not open";
+    Click(0);
+    Names copied;
+    EXPECT_TRUE(WaitUntil([&] {  // once the folder has filled
+        SendKey('A', true), copied = Copied(), std::sort(copied.begin(), copied.end());
+        return copied == all;
+    }, 10000)) << copied.size() << " of " << all.size();
+    std::string target = MakeTempDir("pasted");
+    PasteInto(explorer, target);
+    EXPECT_TRUE(Arrived(target, card_.SecondFolder(), all));
+    OpenClipboard(nullptr), EmptyClipboard(), CloseClipboard();
+    RemoveTree(target);
     OleUninitialize();
 }
 

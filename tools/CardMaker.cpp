@@ -1,5 +1,6 @@
-// Writes a camera memory card: make-card.exe <root> [pictures] [width]
-// ROOT\DCIM\100ORVEX holds most pictures (some taken turned), 101ORVEX a few.
+// Writes a camera memory card: make-card.exe <root> [pictures] [width] [pair]
+// ROOT\DCIM\100ORVEX holds most pictures (some taken turned), 101ORVEX a few;
+// "pair" adds a shot taken as RAW+JPEG there (IMG_0100.CR2 and IMG_0100.JPG).
 #include <windows.h>
 #include <shellapi.h>
 
@@ -58,6 +59,14 @@ int main() {
         std::wstring path = dcim + L"\\" + name;
         if (!WriteFile(path, synthetic::CameraJpeg(photo, shot))) return 1;
         std::printf("%s\n", Utf8(path).c_str());
+    }
+    if (argc > 4 && std::wstring(argv[4]) == L"pair") {
+        synthetic::CameraShot shot{"2024:07:30 18:45:00", 1};
+        pix::Bitmap photo = synthetic::PhotoLike(width, height, 100);
+        std::wstring pair = dcim + L"\\101ORVEX\\IMG_0100.";
+        if (!WriteFile(pair + L"CR2", synthetic::CameraRaw(photo, shot)) ||
+            !WriteFile(pair + L"JPG", synthetic::CameraJpeg(photo, shot)))
+            return 1;
     }
     return 0;
 }

@@ -9,7 +9,10 @@
 // contact sheet going to the PostScript printer on FILE:), then serial.png (the "Digital Camera"
 // folder served by the camera simulator on COM1), progress.png (a picture
 // coming over the line), back-during-transfer.png (Back pressed meanwhile), and open-dialog.png (a program's Open dialog with a
-// camera picture chosen). Used by make demo.
+// camera picture chosen). Mode "kinds": the card's second folder with a RAW+JPEG pair
+// and a video (card-kinds.png, card-kinds-list.png), the RAW in the viewer
+// (raw-viewer.png), printed alone on a page (to FILE:), and the video
+// double-clicked (video-open.png). Used by make demo.
 #include <objbase.h>
 #include <commctrl.h>
 
@@ -265,11 +268,87 @@ bool BigFolderSteps(ExplorerSession& explorer, const std::string& out) {
     return opened && grid;
 }
 
+// The cells of the camera view in explorer, in the order shown (left to right, top to bottom).
+std::vector<HWND> CellsInOrder(ExplorerSession& explorer) {
+    std::vector<HWND> cells = Descendants(FindDescendant(explorer.Window(), "LayoutImpWin"), "SimpleControlWin");
+    auto place = [](HWND cell) {
+        RECT box;
+        GetWindowRect(cell, &box);
+        return std::make_pair(box.top, box.left);
+    };
+    std::sort(cells.begin(), cells.end(), [&](HWND a, HWND b) { return place(a) < place(b); });
+    return cells;
+}
+
+HWND WaitForViewer() {
+    HWND viewer = nullptr;
+    WaitUntil([&] { return (viewer = FindWindowA("FrameHelperWin", nullptr)) != nullptr && IsWindowVisible(viewer); },
+              10000);
+    return viewer;
+}
+
+// Every kind of camera file: IMG_0011.JPG, IMG_0012.JPG, IMG_0100.CR2, IMG_0100.JPG, MVI_0101.MOV.
+bool CameraKindsSteps(ExplorerSession& explorer, const std::string& out) {
+    if (!explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}") || explorer.ViewItems("Digital Camera").empty() ||
+        !explorer.Open(1) || explorer.ViewItems("100ORVEX (E:)").size() < 2 || !explorer.Open(1))
+        return false;
+    std::vector<HWND> cells;
+    WaitUntil([&] { return (cells = CellsInOrder(explorer)).size() == 5; }, 10000);
+    WaitUntil([] { return false; }, 2000);
+    Shot(out + "\\card-kinds.png");
+    if (cells.size() != 5) return false;
+    const WPARAM kListView = 10019, kThumbnailView = 10018, kPrint = 10005;
+    HWND view = GetParent(FindDescendant(explorer.Window(), "LayoutImpWin"));
+    PostMessageA(view, WM_COMMAND, kListView, 0);
+    WaitUntil([] { return false; }, 2500);
+    Shot(out + "\\card-kinds-list.png");
+    PostMessageA(view, WM_COMMAND, kThumbnailView, 0);
+    WaitUntil([&] { return (cells = CellsInOrder(explorer)).size() == 5; }, 5000);
+    WaitUntil([] { return false; }, 1000);
+
+    PostMessageA(cells[2], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
+    HWND viewer = WaitForViewer();
+    WaitUntil([] { return false; }, 1000);
+    Shot(out + "\\raw-viewer.png");
+    if (viewer) PostMessageA(viewer, WM_CLOSE, 0, 0);
+    WaitUntil([] { return false; }, 500);
+
+    RECT box;
+    GetWindowRect(cells[2], &box);
+    SendClick({(box.left + box.right) / 2, (box.top + box.bottom) / 2}, false, 0);
+    WaitUntil([] { return false; }, 300);
+    bool spooled = false;
+    if (EnsureTestPrinter()) {
+        PostMessageA(view, WM_COMMAND, kPrint, 0);
+        HWND dialog = nullptr;
+        WaitUntil([&] { return (dialog = FindWindowA("#32770", nullptr)) != nullptr && IsWindowVisible(dialog); }, 10000);
+        if (dialog) {
+            PostMessageA(GetDlgItem(dialog, 1057), BM_CLICK, 0, 0);  // "Selection"
+            PostMessageA(GetDlgItem(dialog, 1002), BM_CLICK, 0, 0);  // "Single"
+            WaitUntil([] { return false; }, 500);
+            PostMessageA(dialog, WM_COMMAND, IDOK, 0);
+            WaitUntil([] { return false; }, 500);
+            DWORD_PTR answer = 0;
+            spooled = SendMessageTimeoutA(explorer.Window(), WM_NULL, 0, 0, SMTO_NORMAL, 60000, &answer) != 0;
+        }
+    }
+    std::printf("RAW printed alone: %s\n", spooled ? "spooled" : "not printed");
+
+    PostMessageA(cells[4], WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
+    HWND answer = nullptr;
+    WaitUntil([&] { return (answer = FindWindowA("#32770", nullptr)) != nullptr && IsWindowVisible(answer); }, 10000);
+    WaitUntil([] { return false; }, 500);
+    Shot(out + "\\video-open.png");
+    if (answer) PostMessageA(answer, WM_COMMAND, IDOK, 0);
+    WaitUntil([] { return false; }, 500);
+    return viewer && spooled;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: explorer_tour <output folder> [hidpi|big]\n");
+        std::fprintf(stderr, "usage: explorer_tour <output folder> [hidpi|big|kinds]\n");
         return 2;
     }
     std::string out = argv[1];
@@ -278,6 +357,7 @@ int main(int argc, char** argv) {
     CoInitialize(nullptr);
     ExplorerSession explorer("C:\\");
     if (argc > 2 && std::string(argv[2]) == "big") return explorer.Window() && BigFolderSteps(explorer, out) ? 0 : 1;
+    if (argc > 2 && std::string(argv[2]) == "kinds") return explorer.Window() && CameraKindsSteps(explorer, out) ? 0 : 1;
     if (!explorer.Window() || !OpenFromMyComputer(explorer, out)) return 1;
     std::vector<std::string> root = explorer.ViewItems("Digital Camera");
     Print("root", root);
@@ -321,9 +401,7 @@ int main(int argc, char** argv) {
     }, 5000);
     WaitUntil([] { return false; }, 1000);
     PostMessageA(cell, WM_LBUTTONDBLCLK, MK_LBUTTON, MAKELPARAM(20, 20));
-    HWND viewer = nullptr;
-    WaitUntil([&] { return (viewer = FindWindowA("FrameHelperWin", nullptr)) != nullptr && IsWindowVisible(viewer); },
-              10000);
+    HWND viewer = WaitForViewer();
     char title[128] = {};
     if (viewer) GetWindowTextA(viewer, title, sizeof title);
     std::printf("viewer: %s\n", viewer ? title : "did not open");

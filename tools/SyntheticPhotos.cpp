@@ -94,4 +94,62 @@ std::vector<uint8_t> CameraJpeg(const pix::Bitmap& upright, const CameraShot& sh
     return jpeg;
 }
 
+namespace {
+
+struct TiffEntry {
+    uint16_t tag, type;  // 2: ASCII, 3: SHORT, 4: LONG
+    uint32_t count, value;
+};
+
+class TiffWriter {
+public:
+    void Put(uint32_t value, int bytes) {
+        for (int i = 0; i < bytes; ++i) out.push_back(uint8_t(value >> 8 * i));
+    }
+    void PutIfd(const std::vector<TiffEntry>& entries) {
+        Put(uint32_t(entries.size()), 2);
+        for (const TiffEntry& e : entries) {
+            Put(e.tag, 2), Put(e.type, 2), Put(e.count, 4);
+            Put(e.value, e.type == 3 ? 2 : 4);
+            if (e.type == 3) Put(0, 2);
+        }
+        Put(0, 4);  // no next IFD
+    }
+    void PutBytes(const std::vector<uint8_t>& bytes) { out.insert(out.end(), bytes.begin(), bytes.end()); }
+    static uint32_t IfdSize(size_t entries) { return uint32_t(2 + 12 * entries + 4); }
+    std::vector<uint8_t> out;
+};
+
+}  // namespace
+
+std::vector<uint8_t> CameraRaw(const pix::Bitmap& upright, const CameraShot& shot) {
+    pix::Bitmap stored = pix::Orient(upright, InverseOrientation(shot.orientation));
+    bool wide = stored.width >= stored.height;
+    int tw = wide ? 160 : 120, th = wide ? 120 : 160;
+    std::vector<uint8_t> thumbnail, preview, sensor(16, 0x5A);
+    pix::EncodeJpeg(pix::Resample(stored, tw, th, {0, 0, tw, th}), 85, {}, thumbnail);
+    pix::EncodeJpeg(stored, 92, {}, preview);
+    // IFD0, the two SubIFD offsets, the preview's IFD, the sensor's, the EXIF IFD, the date, then the data.
+    const uint32_t ifd0 = 8, subIfds = ifd0 + TiffWriter::IfdSize(9), previewIfd = subIfds + 8,
+                   sensorIfd = previewIfd + TiffWriter::IfdSize(5), exifIfd = sensorIfd + TiffWriter::IfdSize(6),
+                   date = exifIfd + TiffWriter::IfdSize(1), thumbAt = date + 20,
+                   previewAt = thumbAt + uint32_t(thumbnail.size()), sensorAt = previewAt + uint32_t(preview.size());
+    TiffWriter tiff;
+    tiff.PutBytes({'I', 'I', 42, 0}), tiff.Put(ifd0, 4);
+    tiff.PutIfd({{0x00FE, 4, 1, 1}, {0x0100, 3, 1, uint32_t(tw)}, {0x0101, 3, 1, uint32_t(th)}, {0x0103, 3, 1, 6},
+                 {0x0112, 3, 1, uint32_t(shot.orientation)}, {0x014A, 4, 2, subIfds}, {0x0201, 4, 1, thumbAt},
+                 {0x0202, 4, 1, uint32_t(thumbnail.size())}, {0x8769, 4, 1, exifIfd}});
+    tiff.Put(previewIfd, 4), tiff.Put(sensorIfd, 4);
+    tiff.PutIfd({{0x00FE, 4, 1, 1}, {0x0100, 3, 1, uint32_t(stored.width)}, {0x0101, 3, 1, uint32_t(stored.height)},
+                 {0x0201, 4, 1, previewAt}, {0x0202, 4, 1, uint32_t(preview.size())}});
+    tiff.PutIfd({{0x00FE, 4, 1, 0}, {0x0100, 3, 1, uint32_t(stored.width * 3)}, {0x0101, 3, 1, uint32_t(stored.height * 3)},
+                 {0x0103, 3, 1, 1}, {0x0111, 4, 1, sensorAt}, {0x0117, 4, 1, uint32_t(sensor.size())}});
+    tiff.PutIfd({{0x9003, 2, 20, date}});
+    std::string when = shot.dateTimeOriginal.substr(0, 19);
+    when.resize(20, '\0');
+    tiff.PutBytes(std::vector<uint8_t>(when.begin(), when.end()));
+    tiff.PutBytes(thumbnail), tiff.PutBytes(preview), tiff.PutBytes(sensor);
+    return tiff.out;
+}
+
 }  // namespace synthetic

@@ -19,5 +19,8 @@ struct CameraShot {
 
 // The JPEG a camera would store for `upright` taken as `shot`.
 std::vector<uint8_t> CameraJpeg(const pix::Bitmap& upright, const CameraShot& shot, int quality = 90);
+// A TIFF-based RAW file of that shot as cameras write them: a 160 x 120 thumbnail in IFD0, a JPEG preview of the
+// whole picture and the sensor image in SubIFDs, the date in the EXIF IFD. The sensor data is a token few bytes.
+std::vector<uint8_t> CameraRaw(const pix::Bitmap& upright, const CameraShot& shot);
 
 }  // namespace synthetic

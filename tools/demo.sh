@@ -18,7 +18,9 @@ prepare='
     card="$WINEPREFIX/drive_c/OrvexCard"
     # The tour pastes into an empty C:\Pasted.
     rm -rf "$WINEPREFIX/drive_c/Pasted"
-    [ -d "$card/DCIM" ] || wine "$bin/make-card.exe" "C:\\OrvexCard" 12 >/dev/null
+    [ -e "$card/DCIM/101ORVEX/IMG_0100.CR2" ] || { rm -rf "$card"; wine "$bin/make-card.exe" "C:\\OrvexCard" 12 1600 pair >/dev/null; }
+    # A video beside the RAW+JPEG pair: a real camera'"'"'s clip from the test files.
+    cp "$ROOT/tests/data/camera-files/QuickTime.mov" "$card/DCIM/101ORVEX/MVI_0101.MOV"
     # Drive E: is the card, as Wine shows a removable drive.
     ln -sfn "$card" "$WINEPREFIX/dosdevices/e:"
     wine reg add "HKLM\\Software\\Wine\\Drives" /v "e:" /d floppy /f >/dev/null 2>&1
@@ -67,6 +69,8 @@ dpi='HKCU\Control Panel\Desktop'
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" hidpi | tr -d "\r"
     wine reg delete "'"$dpi"'" /v LogPixels /f >/dev/null 2>&1
     folder="HKLM\\Software\\Pictavia\\Orvex Cameras\\ImageViewer"
+    wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" kinds | tr -d "\r"
+    [ -s FILE: ] && mv FILE: raw-print.ps
     wine reg add "$folder" /v CurrentFolder /d "C:\\Big Folder" /f >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" big | tr -d "\r"
     wine reg add "$folder" /v CurrentFolder /d "C:\\Fotos Ärger 写真" /f >/dev/null 2>&1
@@ -78,11 +82,16 @@ dpi='HKCU\Control Panel\Desktop'
     for _ in $(seq 300); do [ -e "$dir" ] || break; sleep 0.1; done
     wine reg delete "HKLM\\Software\\Wine\\Drives" /v "e:" /f >/dev/null 2>&1
     rm -f "$WINEPREFIX/dosdevices/e:"'
+if [ -s "$build/demo/raw-print.ps" ]; then
+    gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r60 -dFirstPage=1 -dLastPage=1 \
+        -sOutputFile="$build/demo/raw-print.png" "$build/demo/raw-print.ps"
+    rm -f "$build/demo/raw-print.ps"
+fi
 if [ -s "$build/demo/FILE:" ]; then
     gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=pdfwrite -sOutputFile="$build/demo/contact-sheet.pdf" "$build/demo/FILE:"
     gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r60 -dFirstPage=1 -dLastPage=1 \
         -sOutputFile="$build/demo/contact-sheet.png" "$build/demo/FILE:"
     rm -f "$build/demo/FILE:"
 fi
-echo "screenshots: $build/demo/{mycomputer,root,removable,camera,camera-hidpi,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer,any-name,big-folder,big-folder-end}.png"
+echo "screenshots: $build/demo/{mycomputer,root,removable,camera,camera-hidpi,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer,any-name,big-folder,big-folder-end,card-kinds,card-kinds-list,raw-viewer,raw-print,video-open}.png"
 echo "contact sheet: $build/demo/contact-sheet.pdf"

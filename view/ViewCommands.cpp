@@ -46,7 +46,8 @@ void PlayVideo(CameraImage* image, HWND owner) {
     play.lpFile = file.c_str();
     play.nShow = SW_SHOWNORMAL;
     if (!ShellExecuteExW(&play))
-        MessageBoxW(owner, LoadModuleText(IDS_CANNOT_PLAY).c_str(), file.c_str(), MB_ICONINFORMATION);
+        MessageBoxW(owner, LoadModuleText(IDS_CANNOT_PLAY).c_str(), file.substr(file.rfind(L'\\') + 1).c_str(),
+                    MB_ICONINFORMATION);
 }
 
 }  // namespace

@@ -112,5 +112,22 @@ struct ICameraProperties : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ShowProperties(HWND owner) = 0;
 };
 
+// What changed on a camera by itself while a folder of it is open: a new shot,
+// a picture deleted on the camera. A driver that can tell exports
+//   HRESULT ExtQueryConnectionExtension(CameraConnection* connection, const GUID* iid, void** out);
+// which, asked for IID_ICameraWatch, gives this interface (its own reference;
+// released before the connection is destroyed). Drivers without it need nothing.
+struct ICameraWatch : public IUnknown {
+    // Posts `message` to `window` from any thread whenever changes wait; a null window stops the posts.
+    virtual HRESULT STDMETHODCALLTYPE Watch(HWND window, UINT message) = 0;
+    // The oldest waiting change, S_OK: the picture's name (UTF-8) and whether it came (1) or went (0);
+    // the connection's list already has it, or no longer has it. S_FALSE when none waits.
+    virtual HRESULT STDMETHODCALLTYPE NextChange(char* name, int size, int* added) = 0;
+};
+// {7A3E91D2-5B2C-4E8F-9D61-2F0C8A4B7E13}
+constexpr GUID IID_ICameraWatch = {0x7a3e91d2, 0x5b2c, 0x4e8f, {0x9d, 0x61, 0x2f, 0x0c, 0x8a, 0x4b, 0x7e, 0x13}};
+typedef HRESULT (*QueryConnectionExtensionFunction)(CameraConnection* connection, const GUID* iid, void** out);
+constexpr char kQueryConnectionExtensionExport[] = "ExtQueryConnectionExtension";
+
 typedef CameraService* (*CreateServiceFunction)(const char* argument);
 constexpr char kCreateServiceExport[] = "ExtCreateAccountService";

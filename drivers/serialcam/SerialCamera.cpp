@@ -3,11 +3,11 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
-#include <future>
 #include <map>
 #include <thread>
 
 #include "common/DriverFiles.h"
+#include "common/ProgressRun.h"
 
 namespace serialcam {
 namespace {
@@ -21,10 +21,6 @@ using driverfiles::WriteBytes;
 std::string Text(const std::vector<uint8_t>& bytes) {
     std::string text(bytes.begin(), bytes.end());
     return text.substr(0, text.find('\0'));
-}
-
-bool Report(ProgressCallback cb, void* context, int code, int value) {
-    return !cb || cb(code, value, nullptr, context);
 }
 
 std::string TempFile() {
@@ -152,40 +148,14 @@ bool SerialImage::GetInfo(ImageInfo* out) {
 // crosses the driver table: a failure spoils this read only.
 int SerialImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext) {
     try {
-        return FetchOrThrow(fullImage, bytes, cb, cbContext);
+        return driverfiles::RunWithProgress(
+            [&](DWORD caller, std::atomic<int>& percent, const std::atomic<bool>& cancel) {
+                return Exchange(fullImage, bytes, caller, percent, cancel);
+            },
+            cb, cbContext);
     } catch (...) {
         return -1;
     }
-}
-
-int SerialImage::FetchOrThrow(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext) {
-    if (!Report(cb, cbContext, 0, 0)) return kReadCancelled;
-    std::atomic<int> percent{0};
-    std::atomic<bool> cancel{false};
-    DWORD caller = GetCurrentThreadId();
-    if (!cb) return Exchange(fullImage, bytes, caller, percent, cancel);
-    std::packaged_task<int()> task([&] { return Exchange(fullImage, bytes, caller, percent, cancel); });
-    std::future<int> result = task.get_future();
-    std::thread exchange(std::move(task));
-    {
-        // Whatever the callback's messages do (even throw), the exchange ends before this frame does.
-        struct Joined {
-            std::thread& thread;
-            std::atomic<bool>& cancel;
-            ~Joined() {
-                if (!thread.joinable()) return;
-                cancel = true;
-                thread.join();
-            }
-        } joined{exchange, cancel};
-        // The caller keeps pumping until the exchange has wound down, also after its cancel.
-        while (result.wait_for(std::chrono::milliseconds(50)) != std::future_status::ready)
-            if (!Report(cb, cbContext, 1, percent)) cancel = true;
-        exchange.join();
-    }
-    int read = result.get();
-    if (read == kReadOk && !(Report(cb, cbContext, 1, percent) && Report(cb, cbContext, 2, 100))) return kReadCancelled;
-    return read;
 }
 
 int SerialImage::Exchange(bool fullImage, std::vector<uint8_t>& bytes, DWORD caller, std::atomic<int>& percent,

@@ -112,7 +112,6 @@ public:
 
 private:
     int Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext);
-    int FetchOrThrow(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext);
     // The exchange itself, for thread `caller`; `percent` follows the data, `cancel` ends it.
     int Exchange(bool fullImage, std::vector<uint8_t>& bytes, DWORD caller, std::atomic<int>& percent,
                  const std::atomic<bool>& cancel);

@@ -1,0 +1,244 @@
+#include "IpTransport.h"
+
+#include <objbase.h>
+#include <ws2tcpip.h>
+
+#include <cstring>
+
+#include "common/DriverFiles.h"
+
+namespace ptp {
+namespace {
+
+constexpr int kSliceMs = 50;
+constexpr int kSilenceMs = 10000;  // a camera silent this long mid-answer is gone
+constexpr int kDrainMs = 80;       // a cancel must take effect within 100 ms
+constexpr uint64_t kLargestData = 1ull << 30;  // more than a camera file: a camera out of order
+
+struct WinsockUse {
+    WinsockUse() {
+        WSADATA data;
+        ready = WSAStartup(MAKEWORD(2, 2), &data) == 0;
+    }
+    bool ready = false;  // left started: the process may call into the driver until it ends
+};
+
+bool Winsock() {
+    static WinsockUse use;
+    return use.ready;
+}
+
+// Waits until `socket` has bytes (or is closed); false after `ms` without.
+bool Readable(SOCKET socket, int ms) {
+    fd_set readable;
+    FD_ZERO(&readable);
+    FD_SET(socket, &readable);
+    timeval wait = {ms / 1000, (ms % 1000) * 1000};
+    return select(0, &readable, nullptr, nullptr, &wait) > 0;
+}
+
+SOCKET ConnectTo(const std::string& host, uint16_t port, int timeoutMs) {
+    ADDRINFOW hints = {}, *found = nullptr;
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM;
+    hints.ai_protocol = IPPROTO_TCP;
+    std::wstring service = std::to_wstring(port);
+    if (GetAddrInfoW(driverfiles::Widen(host).c_str(), service.c_str(), &hints, &found) != 0) return INVALID_SOCKET;
+    SOCKET connected = INVALID_SOCKET;
+    for (ADDRINFOW* address = found; address && connected == INVALID_SOCKET; address = address->ai_next) {
+        SOCKET s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
+        if (s == INVALID_SOCKET) continue;
+        u_long nonBlocking = 1;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        connect(s, address->ai_addr, int(address->ai_addrlen));
+        fd_set writable, failed;
+        FD_ZERO(&writable);
+        FD_ZERO(&failed);
+        FD_SET(s, &writable);
+        FD_SET(s, &failed);
+        timeval wait = {timeoutMs / 1000, (timeoutMs % 1000) * 1000};
+        int error = 0, length = sizeof error;
+        bool ok = select(0, nullptr, &writable, &failed, &wait) > 0 && FD_ISSET(s, &writable) &&
+                  getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length) == 0 && error == 0;
+        nonBlocking = 0;
+        ioctlsocket(s, FIONBIO, &nonBlocking);
+        if (!ok) {
+            closesocket(s);
+            continue;
+        }
+        BOOL noDelay = TRUE;  // requests are small and each waits for its answer
+        setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        connected = s;
+    }
+    FreeAddrInfoW(found);
+    return connected;
+}
+
+std::string HostName() {
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    return GetComputerNameW(name, &size) ? driverfiles::Narrow(name) : "Windows";
+}
+
+// This computer's identity towards cameras: made once per process (a camera may pair with it).
+const uint8_t* HostGuid() {
+    static uint8_t guid[16];
+    static bool made = [] {
+        GUID id;
+        if (CoCreateGuid(&id) == S_OK) std::memcpy(guid, &id, sizeof guid);
+        return true;
+    }();
+    (void)made;
+    return guid;
+}
+
+}  // namespace
+
+std::unique_ptr<IpTransport> IpTransport::Connect(const std::string& host, uint16_t port, int timeoutMs) {
+    if (!Winsock()) return nullptr;
+    SOCKET command = ConnectTo(host, port, timeoutMs);
+    if (command == INVALID_SOCKET) return nullptr;
+    std::unique_ptr<IpTransport> link(new IpTransport(command, INVALID_SOCKET));
+    Packet ack;
+    if (!link->Send(command, InitCommandRequest(HostGuid(), HostName())) ||
+        link->ReadPacket(command, ack, timeoutMs, nullptr) != Read::kPacket || ack.type != kInitCommandAck ||
+        ack.payload.size() < 4)
+        return nullptr;
+    uint32_t connection = Reader(ack.payload.data(), 4).U32();
+    link->event_ = ConnectTo(host, port, timeoutMs);
+    if (link->event_ == INVALID_SOCKET || !link->Send(link->event_, InitEventRequest(connection)) ||
+        link->ReadPacket(link->event_, ack, timeoutMs, nullptr) != Read::kPacket || ack.type != kInitEventAck)
+        return nullptr;
+    return link;
+}
+
+IpTransport::~IpTransport() {
+    if (command_ != INVALID_SOCKET) closesocket(command_);
+    if (event_ != INVALID_SOCKET) closesocket(event_);
+}
+
+void IpTransport::Close() {
+    broken_ = true;
+    // Shut, not closed: another thread may be waiting on them, and a closed socket's number can be reused.
+    if (command_ != INVALID_SOCKET) shutdown(command_, SD_BOTH);
+    if (event_ != INVALID_SOCKET) shutdown(event_, SD_BOTH);
+}
+
+bool IpTransport::Send(SOCKET socket, const std::vector<uint8_t>& bytes) {
+    for (size_t sent = 0; sent < bytes.size();) {
+        int now = send(socket, reinterpret_cast<const char*>(bytes.data() + sent), int(bytes.size() - sent), 0);
+        if (now <= 0) return false;
+        sent += size_t(now);
+    }
+    return true;
+}
+
+IpTransport::Read IpTransport::ReadPacket(SOCKET socket, Packet& packet, int quietMs, const std::function<bool(size_t)>& keepGoing) {
+    uint8_t header[kHeaderBytes];
+    std::vector<uint8_t> body;
+    size_t got = 0, length = kHeaderBytes;
+    int waited = 0;
+    while (got < length) {
+        if (broken_) return Read::kBroken;
+        if (keepGoing && !keepGoing(got)) return Read::kCancelled;
+        if (!Readable(socket, kSliceMs)) {
+            waited += kSliceMs;
+            if (got == 0 && waited >= quietMs) return Read::kQuiet;
+            if (waited >= kSilenceMs) return Read::kBroken;
+            continue;
+        }
+        waited = 0;
+        char* into = got < kHeaderBytes ? reinterpret_cast<char*>(header) + got : reinterpret_cast<char*>(body.data()) + (got - kHeaderBytes);
+        size_t want = got < kHeaderBytes ? kHeaderBytes - got : length - got;
+        int now = recv(socket, into, int(want), 0);
+        if (now <= 0) return Read::kBroken;
+        got += size_t(now);
+        if (got == kHeaderBytes && length == kHeaderBytes) {
+            length = PacketLength(header);
+            if (length == 0) return Read::kBroken;  // no packet: the stream cannot be followed any further
+            body.resize(length - kHeaderBytes);
+        }
+    }
+    packet.type = Reader(header + 4, 4).U32();
+    packet.payload = std::move(body);
+    return Read::kPacket;
+}
+
+Status IpTransport::Fail() {
+    Close();
+    return Status::kBroken;
+}
+
+Status IpTransport::Transact(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& params,
+                             std::vector<uint8_t>* data, const DataProgress& progress, Message& response) {
+    if (broken_ || !Send(command_, OperationRequest(code, transaction, params))) return Fail();
+    uint64_t total = 0, received = 0;
+    bool cancelled = false;
+    auto keepGoing = [&](size_t inPacket) {
+        cancelled = cancelled || (progress && !progress(received + inPacket, total));
+        return !cancelled;
+    };
+    for (;;) {
+        Packet packet;
+        Read read = ReadPacket(command_, packet, kSilenceMs, keepGoing);
+        if (read == Read::kCancelled) {
+            Drain(transaction);
+            return Status::kCancelled;
+        }
+        if (read != Read::kPacket) return Fail();
+        Reader in(packet.payload.data(), packet.payload.size());
+        if (packet.type == kOperationResponse) {
+            if (!ParseMessage(packet.payload, response) || response.transaction != transaction) return Fail();
+            return response.code == kOk ? Status::kOk : Status::kRefused;
+        }
+        if (in.U32() != transaction || !in.Ok()) return Fail();
+        if (packet.type == kStartData) {
+            total = in.U64();
+            if (data && total <= kLargestPacket) data->reserve(size_t(total));
+        } else if (packet.type == kData || packet.type == kEndData) {
+            received += packet.payload.size() - 4;
+            if (received > kLargestData) return Fail();
+            if (data) data->insert(data->end(), packet.payload.begin() + 4, packet.payload.end());
+            if (!keepGoing(0)) {
+                Drain(transaction);
+                return Status::kCancelled;
+            }
+        } else {
+            return Fail();
+        }
+    }
+}
+
+// The standard's Cancel packet ends the data phase; the camera then answers the
+// transaction. Whatever does not come in time closes the link instead: the
+// next use connects afresh.
+void IpTransport::Drain(uint32_t transaction) {
+    if (!Send(command_, CancelRequest(transaction))) return (void)Fail();
+    DWORD until = GetTickCount() + kDrainMs;
+    while (int(until - GetTickCount()) > 0) {
+        Packet packet;
+        Read read = ReadPacket(command_, packet, int(until - GetTickCount()), [&](size_t) { return int(until - GetTickCount()) > 0; });
+        if (read != Read::kPacket) break;
+        if (packet.type == kOperationResponse) return;
+    }
+    Fail();
+}
+
+bool IpTransport::NextEvent(Message& event, int milliseconds) {
+    for (;;) {
+        Packet packet;
+        Read read = ReadPacket(event_, packet, milliseconds, nullptr);
+        if (read == Read::kQuiet) return false;
+        if (read != Read::kPacket) {
+            Close();
+            return false;
+        }
+        if (packet.type == kProbeRequest) {  // the camera asks whether this host is still there
+            if (!Send(event_, MakePacket(kProbeResponse, {}))) return Close(), false;
+            continue;
+        }
+        if (packet.type == kEvent && ParseMessage(packet.payload, event)) return true;
+    }
+}
+
+}  // namespace ptp

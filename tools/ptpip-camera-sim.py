@@ -95,7 +95,8 @@ Misbehaviour options
   --rate MBPS        cap data-phase sending at MBPS * 10^6 bytes/s, paced in
                      pieces of about a millisecond.
   --new-every S      every S seconds copy a picture of the first folder to the
-                     next free IMG_NNNN.JPG there and announce it (ObjectAdded).
+                     next IMG_NNNN.JPG there (numbered after the highest on the
+                     card) and announce it (ObjectAdded); held back while stalled.
   --mutate SEED      spoil a fraction (--mutate-rate, default 0.05) of the
                      camera's packets and datasets, deterministically from SEED
                      and the session's number: packet lengths and types, Start
@@ -314,8 +315,9 @@ class Card:
                 or (pictures[0] if pictures else None)
             if source is None:
                 return None
-            taken = [int(m.group(1)) for n in os.listdir(folder.path)
-                     for m in [re.match(r"IMG_(\d{4})\.JPG$", n, re.I)] if m]
+            # numbered across the card, as cameras do, so no two folders share a name
+            taken = [int(m.group(1)) for o in objs
+                     for m in [re.match(r"IMG_(\d{4})\.JPG$", o.name, re.I)] if m]
             number = max(taken, default=0) + 1
             if number > 9999:
                 return None
@@ -619,6 +621,8 @@ class Session:
             self.cmd.write(raw, self.on_cmd_readable)
 
     def send_event(self, code, tid, params=()):
+        while self.stalled and not self.over:   # a stalled camera says nothing, events included
+            time.sleep(0.05)
         evt = self.evt
         if evt is None or evt.closed:
             return

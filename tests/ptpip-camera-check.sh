@@ -152,4 +152,87 @@ print("  %d bytes in %.2f s with gphoto2's start-up (the link alone needs %.2f s
 sys.exit(0 if elapsed >= size / 20e6 else 1)
 EOF
 kill -0 "$sim_pid" 2>/dev/null || fail "the simulator ended early"
+stop_sim
+
+# What gphoto2 never does, from a small client of our own: probes on both
+# connections, a download cancelled by a Cancel packet and one by a
+# CancelTransaction event, then a link dropped mid-picture and a new session.
+start_sim --rate 20 --packet-size 16384 --drop-after 400000
+timeout 30 python3 - "$address" "$card/DCIM/100ORVEX/IMG_0002.JPG" <<'EOF' || fail "probe, cancel or reconnection"
+import socket, struct, sys, time
+host, port = sys.argv[1].rsplit(":", 1)
+picture = open(sys.argv[2], "rb").read()
+
+def packet(ptype, payload=b""): return struct.pack("<II", 8 + len(payload), ptype) + payload
+
+class Host:
+    def __init__(self):
+        self.cmd = socket.create_connection((host, int(port)), timeout=5)
+        self.cmd.sendall(packet(1, bytes(16) + "check\0".encode("utf-16-le") + struct.pack("<I", 0x10000)))
+        ptype, ack = self.read(self.cmd)
+        assert ptype == 2, ptype
+        self.evt = socket.create_connection((host, int(port)), timeout=5)
+        self.evt.sendall(packet(3, ack[:4]))
+        assert self.read(self.evt)[0] == 4
+        self.tid = 0
+        assert self.op(0x1002, 1)[0] == 0x2001
+
+    def read(self, sock):
+        def exactly(n):
+            b = b""
+            while len(b) < n:
+                chunk = sock.recv(n - len(b))
+                if not chunk:
+                    raise EOFError("closed")
+                b += chunk
+            return b
+        length, ptype = struct.unpack("<II", exactly(8))
+        return ptype, exactly(length - 8)
+
+    def op(self, code, *params, cancel=None):
+        self.tid += 1
+        tid = self.tid
+        self.cmd.sendall(packet(6, struct.pack("<IHI", 1, code, tid)
+                                + b"".join(struct.pack("<I", p) for p in params)))
+        data, cancelled = b"", None
+        while True:
+            ptype, payload = self.read(self.cmd)
+            if ptype == 7:
+                code, rtid = struct.unpack_from("<HI", payload)
+                assert rtid == tid, (rtid, tid)
+                return code, data, cancelled and time.monotonic() - cancelled
+            assert ptype in (9, 10, 12), ptype
+            assert not (ptype == 12 and cancelled), "End Data after a cancel"
+            if ptype != 9:
+                data += payload[4:]
+            if ptype == 10 and cancel and cancelled is None and len(data) >= 100000:
+                cancelled = time.monotonic()
+                if cancel == "packet":
+                    self.cmd.sendall(packet(11, struct.pack("<I", tid)))
+                else:
+                    self.evt.sendall(packet(8, struct.pack("<HI", 0x4001, tid)))
+
+h = Host()
+for name, sock in (("event", h.evt), ("command", h.cmd)):
+    sock.sendall(packet(13))
+    assert h.read(sock)[0] == 14, name
+print("probe answered on the event and the command connection")
+for how in ("packet", "event"):
+    code, data, after = h.op(0x1009, 4, cancel=how)
+    assert code == 0x201F and len(data) < len(picture), (hex(code), len(data))
+    assert after < 0.05, after
+    print("cancel by %s: Transaction_Cancelled %.1f ms after it, %d of %d bytes sent"
+          % (how, after * 1000, len(data), len(picture)))
+assert h.op(0x1008, 999)[0] == 0x2009
+h = Host()    # the drop counts each session's bytes from nought
+try:
+    h.op(0x1009, 4)
+    sys.exit("the link was not dropped")
+except (EOFError, ConnectionError):
+    pass
+code, data, _ = Host().op(0x1009, 4)
+assert code == 0x2001 and data == picture
+print("link dropped mid-picture; a new session brings all %d bytes" % len(data))
+EOF
+kill -0 "$sim_pid" 2>/dev/null || fail "the simulator ended early"
 echo "PASS"

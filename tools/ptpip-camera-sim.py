@@ -646,9 +646,13 @@ class Session:
             n = min(piece, len(view))
             limit = None
             if self.drop_fires and self.data_sent + n >= self.opts.drop_after:
-                limit = ("drop", self.opts.drop_after - self.data_sent)
+                self.drop_fires = False
+                if self.server.arm("drop", fire=True):
+                    limit = ("drop", self.opts.drop_after - self.data_sent)
             elif self.stall_fires and self.data_sent + n >= self.opts.stall_after:
-                limit = ("stall", self.opts.stall_after - self.data_sent)
+                self.stall_fires = False
+                if self.server.arm("stall", fire=True):
+                    limit = ("stall", self.opts.stall_after - self.data_sent)
             if limit:
                 n = max(0, limit[1])
             if n:
@@ -662,12 +666,10 @@ class Session:
                 self.data_sent += n
                 view = view[n:]
             if limit and limit[0] == "drop":
-                self.drop_fires = False
                 self.log("s%d fail: dropping the link after %d data bytes" % (self.number, self.data_sent))
                 self.close()
                 raise Dropped("dropped on purpose")
             if limit and limit[0] == "stall":
-                self.stall_fires = False
                 self.stall()
 
     def stall(self):
@@ -908,8 +910,8 @@ class Server:
         self.counter = 0
         self.fired = {"drop": 0, "stall": 0}
 
-    def arm(self, what):
-        """Whether a failure fires in the next session (counted per run)."""
+    def arm(self, what, fire=False):
+        """Whether a failure may still fire (counted per run); fire=True uses one go."""
         after = getattr(self.opts, what + "_after")
         times = getattr(self.opts, what + "_times")
         if after is None:
@@ -917,7 +919,8 @@ class Server:
         with self.lock:
             if times and self.fired[what] >= times:
                 return False
-            self.fired[what] += 1
+            if fire:
+                self.fired[what] += 1
             return True
 
     def broadcast(self, code, tid, params):

@@ -3,6 +3,7 @@
 #include <objbase.h>
 #include <ws2tcpip.h>
 
+#include <cstdlib>
 #include <cstring>
 
 #include "common/DriverFiles.h"
@@ -11,7 +12,15 @@ namespace ptp {
 namespace {
 
 constexpr int kSliceMs = 50;
-constexpr int kSilenceMs = 10000;  // a camera silent this long mid-answer is gone
+// A camera silent this long mid-answer is gone; tests of damaged answers wait less.
+int SilenceMs() {
+    static const int silence = [] {
+        char value[16] = {};
+        int ms = GetEnvironmentVariableA("ORVEX_PTP_SILENCE_MS", value, sizeof value) ? atoi(value) : 0;
+        return ms > 0 ? ms : 10000;
+    }();
+    return silence;
+}
 constexpr int kDrainMs = 80;       // a cancel must take effect within 100 ms
 constexpr uint64_t kLargestData = 1ull << 30;  // more than a camera file: a camera out of order
 
@@ -144,7 +153,7 @@ IpTransport::Read IpTransport::ReadPacket(SOCKET socket, Packet& packet, int qui
         if (!Readable(socket, kSliceMs)) {
             waited += kSliceMs;
             if (got == 0 && waited >= quietMs) return Read::kQuiet;
-            if (waited >= kSilenceMs) return Read::kBroken;
+            if (waited >= SilenceMs()) return Read::kBroken;
             continue;
         }
         waited = 0;
@@ -180,7 +189,7 @@ Status IpTransport::Transact(uint16_t code, uint32_t transaction, const std::vec
     };
     for (;;) {
         Packet packet;
-        Read read = ReadPacket(command_, packet, kSilenceMs, keepGoing);
+        Read read = ReadPacket(command_, packet, SilenceMs(), keepGoing);
         if (read == Read::kCancelled) {
             Drain(transaction);
             return Status::kCancelled;

@@ -2,11 +2,11 @@
 
 #include <cstdio>
 
-std::string FormatFileSize(int bytes) {
+std::string FormatFileSize(uint64_t bytes) {
     char text[32] = {};
-    if (bytes <= 0) return "";
+    if (bytes == 0) return "";
     if (bytes < 1024)
-        std::snprintf(text, sizeof text, "%d byte", bytes);
+        std::snprintf(text, sizeof text, "%u byte", unsigned(bytes));
     else if (bytes < 1048576)
         std::snprintf(text, sizeof text, "%.1fKB", bytes / 1024.0);
     else

@@ -51,7 +51,7 @@ void DrawBitmap(HDC dc, int x, int y, const Bitmap& bitmap) {
 std::vector<uint8_t> RawPreviewBytes(const std::vector<uint8_t>& file, int& orientation) {
     RawInfo info = ParseRaw(file.data(), file.size(), file.size());
     const RawPreview& preview = info.largest;
-    if (!info.recognised || !preview.length || preview.offset >= file.size() ||
+    if (!info.raw || !preview.length || preview.offset >= file.size() ||
         preview.length > file.size() - preview.offset)
         return {};
     const uint8_t* start = file.data() + preview.offset;

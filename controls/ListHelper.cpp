@@ -473,7 +473,7 @@ bool ListHelper::FetchDetails(int row) {
     bool got = image && image->GetInfo(&info);
     std::wstring texts[4];
     if (got) {
-        if (info.mask & kInfoSize) texts[1] = Widen(FormatFileSize(int(info.fileSize)));
+        if (info.mask & kInfoSize) texts[1] = Widen(FormatFileSize(info.fileSize));
         if (info.mask & kInfoDate) texts[2] = Field(info.captureDate, sizeof info.captureDate);
         if ((info.mask & kInfoDimensions) || !(info.mask & kInfoNoDimensions))
             texts[3] = Widen(FormatImageSize(info.width, info.height));

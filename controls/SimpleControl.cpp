@@ -32,10 +32,14 @@ HFONT CaptionFont(HWND cell) {
 // A RAW or HEIF picture shown without its pixels says what it is; a video gets a film strip's holes.
 void MarkPlaceholder(HDC dc, const RECT& area, FileKind kind) {
     if (kind == FileKind::kRaw || kind == FileKind::kHeif) {
-        RECT label = {area.left, (area.top + area.bottom) / 2 - 8, area.right, (area.top + area.bottom) / 2 + 8};
+        TEXTMETRICW font = {};
+        GetTextMetricsW(dc, &font);  // the strip grows with the font, as at a higher DPI
+        int half = int(font.tmHeight) / 2 + 2, middle = (area.top + area.bottom) / 2;
+        RECT label = {area.left, middle - half, area.right, middle + half};
         FillRect(dc, &label, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
-        SetBkMode(dc, TRANSPARENT);
+        int oldMode = SetBkMode(dc, TRANSPARENT);
         DrawTextW(dc, kind == FileKind::kRaw ? L"RAW" : L"HEIF", -1, &label, DT_CENTER | DT_VCENTER | DT_SINGLELINE | DT_NOPREFIX);
+        SetBkMode(dc, oldMode);
     } else if (kind == FileKind::kVideo) {
         auto* black = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
         for (int x = area.left + 3; x + 4 < area.right; x += 8)

@@ -44,7 +44,7 @@ bool FileExists(const std::string& path) { return GetFileAttributesA(path.c_str(
 
 // The module loads the codec from its own folder: nothing of ours goes into the system folder.
 TEST(Installed, EverythingIsInItsProgramFilesFolderAndNothingInTheSystemFolder) {
-    for (const char* file : {"orvexview.dll", "pixcodec.dll", "diskcam.dll", "serialcam.dll"}) {
+    for (const char* file : {"orvexview.dll", "pixcodec.dll", "diskcam.dll", "serialcam.dll", "ptpcam.dll"}) {
         EXPECT_TRUE(FileExists(InstallDir() + "\\" + file)) << file;
         EXPECT_FALSE(FileExists(Expand("%SystemRoot%\\system32\\") + file)) << file;
     }
@@ -66,6 +66,8 @@ TEST(Installed, TheFolderClassItsJunctionSettingsCamerasAndPrintLayouts) {
         {machine, kCameras + "Memory Card", {{"Connection", "Local"}}},
         {machine, kCameras + "Memory Card\\Local", {{"Path", disk}}},
         {machine, serial, {{"Path", dir + "\\serialcam.dll"}, {"ComPort", "COM1"}, {"ComSpeed", "115200"}}},
+        {machine, kCameras + "Wi-Fi Camera\\Remote", {{"RemoteConnectionType", "Network"}}},
+        {machine, kCameras + "Wi-Fi Camera\\Remote\\Network", {{"Path", dir + "\\ptpcam.dll"}, {"Address", "192.168.1.1"}}},
         {machine, kLayouts, {{"CurrentLayout", "Layout4"}}},
         {machine, kLayouts + "Layout4", {{"Title", "Contact Sheet"}, {"ThumbSize", "100"}}},
     };

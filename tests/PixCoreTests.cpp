@@ -68,12 +68,14 @@ TEST(RawPreviews, FoundInTiffRawsAndRafWithoutReadingPastTheBuffer) {
     std::memcpy(raf.data(), "FUJIFILMCCD-RAW ", 16);
     raf[86] = 0x01, raf[90] = uint8_t(rafJpeg.size() >> 8), raf[91] = uint8_t(rafJpeg.size());  // JPEG at 256
     raf.resize(256), raf.insert(raf.end(), rafJpeg.begin(), rafJpeg.end());
-    struct Case { std::vector<uint8_t> file; int largeWidth, smallWidth, orientation, sensorWidth; const char* date; };
-    for (const Case& c : std::vector<Case>{{MakeTiffRaw(thumb, big), 96, 16, 6, 6000, ""},
-                                          {MakeTiffRaw(thumb, big, 8), 96, 16, 6, 6000, ""},  // IFDs link back to IFD0
-                                          {raf, 40, 0, 3, 0, "2024:05:17 10:11:12"}}) {
+    struct Case { std::vector<uint8_t> file; int largeWidth, smallWidth, orientation, sensorWidth; const char* date; bool raw; };
+    for (const Case& c : std::vector<Case>{{MakeTiffRaw(thumb, big), 96, 16, 6, 6000, "", true},
+                                          {MakeTiffRaw(thumb, big, 8), 96, 16, 6, 6000, "", true},  // IFDs link back to IFD0
+                                          {raf, 40, 0, 3, 0, "2024:05:17 10:11:12", true},
+                                          {MakeTiff({1, "", 0, 0, thumb}), 16, 16, 1, 0, "", false}}) {  // a TIFF picture
         pix::RawInfo info = pix::ParseRaw(c.file.data(), c.file.size(), c.file.size());
         EXPECT_TRUE(info.recognised);
+        EXPECT_EQ(info.raw, c.raw);
         EXPECT_EQ(std::make_tuple(info.largest.width, info.smallest.width, info.orientation, info.sensorWidth),
                   std::make_tuple(c.largeWidth, c.smallWidth, c.orientation, c.sensorWidth));
         EXPECT_EQ(info.dateTimeOriginal, c.date);

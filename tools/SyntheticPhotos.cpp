@@ -131,7 +131,7 @@ std::vector<uint8_t> CameraRaw(const pix::Bitmap& upright, const CameraShot& sho
     pix::EncodeJpeg(stored, 92, {}, preview);
     // IFD0, the two SubIFD offsets, the preview's IFD, the sensor's, the EXIF IFD, the date, then the data.
     const uint32_t ifd0 = 8, subIfds = ifd0 + TiffWriter::IfdSize(9), previewIfd = subIfds + 8,
-                   sensorIfd = previewIfd + TiffWriter::IfdSize(5), exifIfd = sensorIfd + TiffWriter::IfdSize(6),
+                   sensorIfd = previewIfd + TiffWriter::IfdSize(5), exifIfd = sensorIfd + TiffWriter::IfdSize(7),
                    date = exifIfd + TiffWriter::IfdSize(1), thumbAt = date + 20,
                    previewAt = thumbAt + uint32_t(thumbnail.size()), sensorAt = previewAt + uint32_t(preview.size());
     TiffWriter tiff;
@@ -143,7 +143,7 @@ std::vector<uint8_t> CameraRaw(const pix::Bitmap& upright, const CameraShot& sho
     tiff.PutIfd({{0x00FE, 4, 1, 1}, {0x0100, 3, 1, uint32_t(stored.width)}, {0x0101, 3, 1, uint32_t(stored.height)},
                  {0x0201, 4, 1, previewAt}, {0x0202, 4, 1, uint32_t(preview.size())}});
     tiff.PutIfd({{0x00FE, 4, 1, 0}, {0x0100, 3, 1, uint32_t(stored.width * 3)}, {0x0101, 3, 1, uint32_t(stored.height * 3)},
-                 {0x0103, 3, 1, 1}, {0x0111, 4, 1, sensorAt}, {0x0117, 4, 1, uint32_t(sensor.size())}});
+                 {0x0103, 3, 1, 1}, {0x0106, 3, 1, 32803}, {0x0111, 4, 1, sensorAt}, {0x0117, 4, 1, uint32_t(sensor.size())}});
     tiff.PutIfd({{0x9003, 2, 20, date}});
     std::string when = shot.dateTimeOriginal.substr(0, 19);
     when.resize(20, '\0');

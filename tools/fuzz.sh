@@ -10,7 +10,7 @@ command -v clang++ >/dev/null || { apt-get install -y -qq --no-install-recommend
 CXX=clang++ cmake -S "$root/tests/fuzz" -B "$out" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$out" -j "$(nproc)" >/dev/null
 status=0
-for target in FuzzExif FuzzJpegHeader FuzzRawPreview FuzzMovieInfo; do
+for target in FuzzExif FuzzJpegHeader FuzzRawPreview FuzzMovieInfo FuzzPtpData; do
     corpus="$out/corpus-$target"
     mkdir -p "$corpus" "$out/artifacts"
     cp -n "$root"/tests/fuzz/seeds/* "$root"/tests/data/camera-files/* "$corpus"/ 2>/dev/null || true

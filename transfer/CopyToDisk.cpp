@@ -120,6 +120,21 @@ bool LoadFetched(ImageLibrary* library, CameraImage* image, Image* picture, int 
     return loaded;
 }
 
+// A long copy (a video from a card) shows its progress and stops at the user's Cancel.
+DWORD CALLBACK CopyProgress(LARGE_INTEGER total, LARGE_INTEGER done, LARGE_INTEGER, LARGE_INTEGER, DWORD, DWORD,
+                            HANDLE, HANDLE, LPVOID context) {
+    auto* dialog = static_cast<ProgressDialog*>(context);
+    if (total.QuadPart > 0) dialog->SetPosition(int(done.QuadPart * 100 / total.QuadPart));
+    return dialog->PumpAndCheckCancel() ? PROGRESS_CANCEL : PROGRESS_CONTINUE;
+}
+
+bool CopyWithProgress(const std::wstring& from, const std::wstring& to, ProgressDialog* dialog) {
+    if (!dialog) return CopyFileW(from.c_str(), to.c_str(), FALSE);
+    if (CopyFileExW(from.c_str(), to.c_str(), CopyProgress, dialog, nullptr, 0)) return true;
+    DeleteFileW(to.c_str());  // a cancelled copy leaves nothing half-written
+    return false;
+}
+
 // Writes the camera's file (turned if asked) to `filePath` in `folder`.
 bool StoreFile(ImageLibrary* library, CameraImage* image, const std::string& folder, std::string& filePath,
                int rotation, int fileResult, const char* file, int deleteWhenDone, ProgressDialog* dialog) {
@@ -132,7 +147,7 @@ bool StoreFile(ImageLibrary* library, CameraImage* image, const std::string& fol
                 DeleteFileW(from.c_str());
                 return false;
             }
-        } else if (!CopyFileW(from.c_str(), to.c_str(), FALSE)) {
+        } else if (!CopyWithProgress(from, to, dialog)) {
             return false;
         }
         DWORD attributes = GetFileAttributesW(to.c_str());
@@ -280,8 +295,10 @@ bool TransferImage(TransferBatch& batch, CameraImage* image, std::string& filePa
         bool stored = dib ? StoreBitmap(library, image, rotation, result, file, deleteWhenDone, context, dib)
                           : StoreFile(library, image, batch.folder, filePath, rotation, result, file, deleteWhenDone,
                                       context);
+        bool cancelled = context && context->Cancelled();
         dialog.Close();
         if (stored) return true;
+        if (cancelled) return CancelBatch(batch);
         if (!dib && !filePath.empty()) {  // half-made: a retry writes a new one
             DeleteFileW(Widen(filePath).c_str());
             filePath.clear();

@@ -10,6 +10,7 @@
 #include <memory>
 #include <utility>
 
+#include "base/FileKinds.h"
 #include "base/WideText.h"
 #include "transfer/FormatEnumerator.h"
 
@@ -157,7 +158,9 @@ HWND ImageDataObject::ProgressOwner() const {
 std::vector<FORMATETC> ImageDataObject::Offered() const {
     std::vector<FORMATETC> formats;
     for (const Offer& offer : kOffers) {
-        if (offer.oneImageOnly && batch_.items.size() != 1) continue;
+        // A bitmap is one picture's: a video (or several items) has none.
+        if (offer.oneImageOnly && (batch_.items.size() != 1 || KindOfFile(batch_.items[0].name) == FileKind::kVideo))
+            continue;
         CLIPFORMAT format = offer.name ? Registered(offer.name) : offer.standard;
         formats.push_back({format, nullptr, DVASPECT_CONTENT, -1, offer.tymed});
     }

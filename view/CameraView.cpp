@@ -1,5 +1,7 @@
 #include "view/CameraView.h"
 
+#include "transfer/CopyToDisk.h"
+
 #include <commctrl.h>
 
 #include <algorithm>
@@ -89,6 +91,7 @@ CameraView::CameraView(FolderConnection* folder, IUnknown* folderObject)
 
 CameraView::~CameraView() {
     DropControl();
+    RemoveRenderFolder(playFolder_);  // a copy a player still has open stays until a later start clears it
     if (dropTarget_) {
         if (window_) RevokeDragDrop(window_);
         dropTarget_->Release();

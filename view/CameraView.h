@@ -5,6 +5,7 @@
 #include <windows.h>
 #include <shlobj.h>
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -111,6 +112,8 @@ private:
     bool DeleteAllOnly();
     LRESULT Toolbar(UINT message, WPARAM wParam, LPARAM lParam);
     std::string CountsText();
+    // Copies the video out once (with progress) and opens it in the user's own player.
+    void PlayVideo(const std::string& name);
 
     FolderConnection* folder_;
     IUnknown* folderObject_;
@@ -129,4 +132,6 @@ private:
     bool oleInitialized_ = false;
     IDropTarget* dropTarget_ = nullptr;
     wchar_t tipText_[80] = {};
+    std::string playFolder_;                          // the copies of videos played from this view
+    std::map<std::string, std::string> playedCopies_;  // video name -> its copy there
 };

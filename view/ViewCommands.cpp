@@ -28,36 +28,48 @@ void ShowFullResolution(CameraImage* image, int rotation, FolderConnection* fold
     viewer->Create(owner);
 }
 
-// A video plays in the user's own program. It is copied out first (with
-// progress): a camera's file cannot be opened in place, and a player keeping a
-// card's file open would stop the card from being changed. The copy's folder
-// stays while the player may read it; a later start of the module clears it.
-void PlayVideo(CameraImage* image, HWND owner) {
-    if (!image) return;
-    TransferBatch batch;
-    batch.owner = owner;
-    std::string path;
-    if (!TransferImage(batch, image, path, 0, nullptr)) return RemoveRenderFolder(batch.folder);
-    SHELLEXECUTEINFOW play = {};
-    play.cbSize = sizeof play;
-    play.fMask = SEE_MASK_FLAG_NO_UI | SEE_MASK_NOASYNC;
-    play.hwnd = owner;
-    std::wstring file = Widen(path);
-    play.lpFile = file.c_str();
-    play.nShow = SW_SHOWNORMAL;
-    if (!ShellExecuteExW(&play))
-        MessageBoxW(owner, LoadModuleText(IDS_CANNOT_PLAY).c_str(), file.substr(file.rfind(L'\\') + 1).c_str(),
-                    MB_ICONINFORMATION);
-}
-
 }  // namespace
 
 void CameraView::OpenItem(const std::string& name) {
-    CameraImage* image = folder_->IsConnected() ? folder_->OpenImage(name) : nullptr;
-    HWND owner = GetAncestor(window_, GA_ROOT);
-    if (KindOfFile(name) == FileKind::kVideo) return PlayVideo(image, owner);
+    if (KindOfFile(name) == FileKind::kVideo) return PlayVideo(name);
     int rotation = control_ ? control_->GetItemRotation(name.c_str()) : 0;
-    ShowFullResolution(image, rotation, folder_, folderObject_, owner);
+    ShowFullResolution(folder_->IsConnected() ? folder_->OpenImage(name) : nullptr, rotation, folder_, folderObject_,
+                       GetAncestor(window_, GA_ROOT));
+}
+
+// A camera's file cannot be opened in place, and a player holding a card's
+// file open would keep the card from changing: the player gets a copy, made
+// once per view. The copies go with the view; one still open stays until a
+// later start of the module clears it.
+void CameraView::PlayVideo(const std::string& name) {
+    AddRef();  // the copy's progress box pumps messages: the browser may let the view go meanwhile
+    std::string& copy = playedCopies_[name];
+    if (copy.empty() || GetFileAttributesW(Widen(copy).c_str()) == INVALID_FILE_ATTRIBUTES) {
+        copy.clear();
+        // Not while another fetch of this folder runs (its progress box pumped this command in).
+        CameraImage* image = folder_->IsConnected() && folder_->Idle() ? folder_->OpenImage(name) : nullptr;
+        std::shared_ptr<void> keep = folder_->Keeper(folderObject_);
+        TransferBatch batch;
+        batch.owner = GetAncestor(window_, GA_ROOT);
+        batch.folder = playFolder_;
+        folder_->SetIdle(0);
+        if (image && !TransferImage(batch, image, copy, 0, nullptr)) copy.clear();
+        folder_->SetIdle(1);
+        playFolder_ = batch.folder;
+    }
+    if (!copy.empty() && IsWindow(window_)) {
+        SHELLEXECUTEINFOW play = {};
+        play.cbSize = sizeof play;
+        play.fMask = SEE_MASK_NOASYNC;  // the shell offers its own choice of program when it knows none
+        play.hwnd = GetAncestor(window_, GA_ROOT);
+        std::wstring file = Widen(copy);
+        play.lpFile = file.c_str();
+        play.nShow = SW_SHOWNORMAL;
+        if (!ShellExecuteExW(&play) && GetLastError() == ERROR_NO_ASSOCIATION)
+            MessageBoxW(play.hwnd, LoadModuleText(IDS_CANNOT_PLAY).c_str(), file.substr(file.rfind(L'\\') + 1).c_str(),
+                        MB_ICONINFORMATION);
+    }
+    Release();
 }
 
 void CameraView::PreviewCommand() {

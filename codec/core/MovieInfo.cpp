@@ -44,7 +44,8 @@ private:
     void Children(uint64_t at, uint64_t end, int depth) {
         for (int boxes = 0; depth < 3 && boxes < kMaxChildBoxes && at + 8 <= end; ++boxes) {
             uint64_t size = box_.U32(at);
-            if (size < 8 || size > end - at) return;
+            if (size < 8) return;
+            if (size > end - at) size = end - at;  // cut at the bytes read: a long clip's track still has its header
             if (box_.Is(at + 4, "mvhd")) MovieHeader(at + 8, size - 8);
             else if (box_.Is(at + 4, "tkhd")) TrackHeader(at + 8, size - 8);
             else if (box_.Is(at + 4, "trak")) Children(at + 8, at + size, depth + 1);

@@ -14,6 +14,8 @@ constexpr uint16_t kMaxEntries = 1024;
 constexpr int kMaxSubIfds = 8;
 constexpr int kMaxBoxDepth = 8;
 constexpr int kMaxBoxes = 256;
+constexpr int kMaxOffers = 32;  // previews a file may offer: a damaged one may point at the same bytes again and again
+constexpr size_t kJpegHeadBytes = 256 << 10;  // a preview's frame header comes well before this
 
 
 // The first frame marker of a JPEG, 0 when none is within `size`.
@@ -52,10 +54,11 @@ public:
     // Keeps a preview if it lies in the file and, when its start was read, is a
     // JPEG a viewer can decode (lossless JPEG is raw sensor data).
     bool Offer(uint64_t offset, uint64_t length, int width, int height, bool mustVerify) {
-        if (length < 4 || offset > fileSize_ || length > fileSize_ - offset) return false;
+        if (length < 4 || offset > fileSize_ || length > fileSize_ - offset || ++offers_ > kMaxOffers) return false;
         if (offset < file_.Size()) {
             if (!file_.Has(offset, 3) || !LooksLikeJpeg(file_.Data() + offset, 3)) return false;
             size_t inBuffer = size_t(length < file_.Size() - offset ? length : file_.Size() - offset);
+            if (inBuffer > kJpegHeadBytes) inBuffer = kJpegHeadBytes;
             if (IsLossless(FrameMarker(file_.Data() + offset, inBuffer))) return false;
             JpegHeader header = ParseJpegHeader(file_.Data() + offset, inBuffer);
             if (header.valid) width = header.width, height = header.height;
@@ -80,6 +83,7 @@ public:
         const uint8_t* jpeg = file_.Data() + preview.offset;
         size_t available = file_.Size() - size_t(preview.offset);
         if (available > preview.length) available = size_t(preview.length);
+        if (available > kJpegHeadBytes) available = kJpegHeadBytes;
         JpegHeader header = ParseJpegHeader(jpeg, available);
         if (!header.exifOffset) return;
         ExifInfo exif = ParseTiff(jpeg + header.exifOffset, header.exifLength);
@@ -95,6 +99,7 @@ public:
 private:
     TiffBytes file_;
     uint64_t fileSize_;
+    int offers_ = 0;
     bool orientationFound_ = false;
 };
 
@@ -153,6 +158,10 @@ private:
         case 0x0100: ifd.width = Value(entry); break;
         case 0x0101: ifd.height = Value(entry); break;
         case 0x0103: ifd.compression = Value(entry); break;
+        case 0x0106:  // colour filter array or linear raw: sensor data
+            if (Value(entry) == 32803 || Value(entry) == 34892) finder_.info.raw = true;
+            break;
+        case 0xC612: finder_.info.raw = true; break;  // DNGVersion
         case 0x0111: ifd.stripOffset = Single(entry); break;
         case 0x0117: ifd.stripLength = Single(entry); break;
         case 0x0201: ifd.jpegOffset = Value(entry); break;
@@ -193,6 +202,9 @@ private:
             Read(offset + 2 + size_t(i) * 12, first, ifd);
         Push(tiff_.U32(offset + 2 + size_t(count) * 12));
 
+        // Compressions only cameras' raw data uses (Nikon, Sony, Pentax, Kodak, Leaf).
+        for (uint32_t raw : {34713u, 32767u, 32769u, 32770u, 65000u, 65535u})
+            if (ifd.compression == raw) finder_.info.raw = true;
         bool preview = ifd.jpegOffset && Offer(ifd.jpegOffset, ifd.jpegLength, ifd.width, ifd.height, false);
         bool reduced = ifd.hasSubfileType && ifd.subfileType == 1;
         if ((ifd.compression == 6 || ifd.compression == 7) && ifd.stripOffset)
@@ -322,10 +334,14 @@ RawInfo ParseRaw(const uint8_t* data, size_t size, uint64_t fileSize) {
     const TiffBytes& file = finder.File();
     if (file.Is(0, "FUJIFILMCCD-RAW ")) {
         ParseRaf(finder);
+        finder.info.raw = true;
     } else if (file.Is(4, "ftypcrx ")) {
         Cr3Reader(finder).Read();
+        finder.info.raw = true;
     } else if (!WalkTiff(finder, 0, size)) {
         return {};
+    } else if (TiffBytes(data, size, file.Is(0, "MM")).U16(2) != 42 || file.Is(8, "CR")) {
+        finder.info.raw = true;  // Olympus and Panasonic mark their RAWs in the TIFF magic, Canon's CR2 after the header
     }
     finder.info.recognised = true;
     RawPreview largest = finder.info.largest, smallest = finder.info.smallest;

@@ -13,7 +13,8 @@ struct RawPreview {
 };
 
 struct RawInfo {
-    bool recognised = false;  // a RAW container this parser knows
+    bool recognised = false;  // a container this parser knows (a plain TIFF too)
+    bool raw = false;         // a camera's RAW file, not a TIFF picture
     RawPreview largest, smallest;
     std::string dateTimeOriginal;  // "YYYY:MM:DD HH:MM:SS" or empty
     int orientation = 1;           // 1..8

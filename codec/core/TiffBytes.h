@@ -37,9 +37,10 @@ public:
         if (type == 4 || type == 13) return U32(entry + 8);
         return 0;
     }
-    // The text of an ASCII entry, up to its first zero.
+    // The text of a short ASCII entry (a date, a name), up to its first zero; "" when longer.
     std::string Ascii(uint64_t entry) const {
         uint32_t count = U32(entry + 4);
+        if (count > 64) return "";
         uint64_t at = count <= 4 ? entry + 8 : U32(entry + 8);
         if (U16(entry + 2) != 2 || !Has(at, count)) return "";
         std::string text(reinterpret_cast<const char*>(data_ + at), count);

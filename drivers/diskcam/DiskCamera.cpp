@@ -286,8 +286,9 @@ bool DiskImage::GetInfo(ImageInfo* out) {
     const Facts& facts = ReadFacts();
     *out = {};
     CopyOut(name_, out->name, sizeof out->name);
+    // A file past 4 GB (a long clip on an exFAT card) has no size the table can carry: a copy measures it.
     out->fileSize = attributes.nFileSizeLow;
-    out->mask = kInfoName | kInfoSize;
+    out->mask = attributes.nFileSizeHigh ? kInfoName : kInfoName | kInfoSize;
     if (facts.date[0]) {
         CopyOut(facts.date, out->captureDate, sizeof out->captureDate);
         out->mask |= kInfoDate;
@@ -309,6 +310,8 @@ bool DiskImage::GetInfo(ImageInfo* out) {
     return true;
 }
 
+int DiskImage::NeedsProgress() { return IsVideoName(name_) ? 1 : 0; }
+
 // Made anew when asked again, unless still among the ones made last.
 bool DiskImage::Thumbnail(std::vector<uint8_t>& out) {
     if (owner_->Thumbnails().Find(this, out)) return true;
@@ -320,6 +323,7 @@ bool DiskImage::Thumbnail(std::vector<uint8_t>& out) {
 // The embedded EXIF thumbnail turned upright (as the camera wrote it when it
 // needs no turn), else a small picture made by a scaled decode of the file.
 bool DiskImage::MakeThumbnail(std::vector<uint8_t>& out) {
+    if (IsVideoName(name_)) return false;  // a placeholder: nothing in a clip is read for it
     std::vector<uint8_t> head;
     PictureHead parsed = ReadHead(head);
     KeepFacts(parsed);
@@ -362,10 +366,12 @@ int DiskImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progres
     std::vector<uint8_t> bytes;
     if (fullImage) {
         // A video or a big file is not taken into memory: callers read it as a file (ReadToFile).
-        uint64_t fileSize = 0;
-        if (IsVideoName(name_)) return -1;
-        bytes = ReadBytes(Path(), kLargestInMemory + 1, 0, &fileSize);
-        if (bytes.empty() || fileSize > kLargestInMemory) return -1;
+        WIN32_FILE_ATTRIBUTE_DATA attributes;
+        if (IsVideoName(name_) || !GetFileAttributesExW(Widen(Path()).c_str(), GetFileExInfoStandard, &attributes) ||
+            attributes.nFileSizeHigh || attributes.nFileSizeLow > kLargestInMemory)
+            return -1;
+        bytes = ReadBytes(Path(), kLargestInMemory + 1);
+        if (bytes.empty() || bytes.size() > kLargestInMemory) return -1;
     } else {
         std::lock_guard<SlimLock> hold(lock_);
         if (!Thumbnail(bytes)) return -1;

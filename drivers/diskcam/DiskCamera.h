@@ -44,7 +44,8 @@ public:
     int ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
                    void* cbContext) override;
     void Reserved7() override {}
-    int NeedsProgress() override { return 0; }
+    // A video copied out takes long enough to be watched and cancelled.
+    int NeedsProgress() override;
     // Asked for the properties extension, a small object showing the
     // picture's file and EXIF details.
     void QueryExtension(const GUID* iid, void** out) override;

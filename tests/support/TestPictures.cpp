@@ -112,9 +112,9 @@ std::vector<uint8_t> MakeTiffRaw(const std::vector<uint8_t>& thumb, const std::v
         for (auto& e : entries) put(e[0], 2), put(4, 2), put(1, 4), put(e[1], 4);  // LONGs
         put(next, 4);
     };
-    ifd({{0x0112, 6}, {0x014A, 62}, {0x0201, 170}, {0x0202, uint32_t(thumb.size())}}, loopTo);
-    ifd({{0x00FE, 1}, {0x0103, 6}, {0x0111, uint32_t(170 + thumb.size())}, {0x0117, uint32_t(preview.size())}}, 116);
-    ifd({{0x00FE, 0}, {0x0100, 6000}, {0x0101, 4000}, {0x0103, 1}}, loopTo);
+    ifd({{0x0112, 6}, {0x014A, 62}, {0x0201, 182}, {0x0202, uint32_t(thumb.size())}}, loopTo);
+    ifd({{0x00FE, 1}, {0x0103, 6}, {0x0111, uint32_t(182 + thumb.size())}, {0x0117, uint32_t(preview.size())}}, 116);
+    ifd({{0x00FE, 0}, {0x0100, 6000}, {0x0101, 4000}, {0x0103, 1}, {0x0106, 32803}}, loopTo);  // a colour filter array
     out.insert(out.end(), thumb.begin(), thumb.end());
     out.insert(out.end(), preview.begin(), preview.end());
     return out;

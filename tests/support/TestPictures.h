@@ -46,7 +46,7 @@ std::vector<uint8_t> MakeJpeg(const pix::Bitmap& upright, const ExifFields& exif
                               JpegKind kind = kBaseline, int quality = 95);
 std::vector<uint8_t> MakePngWithAlpha(int width, int height);
 // A TIFF-based RAW: IFD0 (orientation 6, thumbnail, SubIFD), a JPEG preview SubIFD, then a
-// 6000 x 4000 raw one; `loopTo` links the last IFDs back to that offset.
+// 6000 x 4000 colour filter array; `loopTo` links the last IFDs back to that offset.
 std::vector<uint8_t> MakeTiffRaw(const std::vector<uint8_t>& thumb, const std::vector<uint8_t>& preview,
                                  uint32_t loopTo = 0);
 

@@ -4,7 +4,7 @@ BUILD ?= build
 CMAKE_FLAGS ?=
 JOBS ?= $(shell nproc)
 
-.PHONY: all deps configure build test demo clean bench bench-thumbs bench-copyout bench-serial
+.PHONY: all deps configure build test demo clean bench bench-thumbs bench-copyout bench-serial bench-ptpip
 
 all: build
 
@@ -55,3 +55,7 @@ bench-copyout: build
 # The serial camera driver against a camera pacing 115200 bps (bench/serial.sh).
 bench-serial: build
 	BUILD_DIR=$(abspath $(BUILD)) bench/serial.sh
+
+# The network camera driver against the PTP/IP simulator, capped like Wi-Fi (bench/ptpip.sh).
+bench-ptpip: build
+	BUILD_DIR=$(abspath $(BUILD)) bench/ptpip.sh

@@ -12,7 +12,9 @@
 // camera picture chosen). Mode "kinds": the card's second folder with a RAW+JPEG pair
 // and a video (card-kinds.png, card-kinds-list.png), the RAW in the viewer
 // (raw-viewer.png), printed alone on a page (to FILE:), and the video
-// double-clicked (video-open.png). Used by make demo.
+// double-clicked (video-open.png). Mode "wifi": "Digital Camera" is a Wi-Fi
+// camera (the PTP/IP simulator): its first folder (wifi-camera.png), then the
+// same view after the camera took a new shot (wifi-new-shot.png). Used by make demo.
 #include <objbase.h>
 #include <commctrl.h>
 
@@ -344,11 +346,31 @@ bool CameraKindsSteps(ExplorerSession& explorer, const std::string& out) {
     return viewer && spooled;
 }
 
+// A Wi-Fi camera's folder, and a new shot appearing in it without a refresh.
+bool WifiCameraSteps(ExplorerSession& explorer, const std::string& out) {
+    if (!explorer.GoTo("::{7A3E91D0-5B2C-4E8F-9D61-2F0C8A4B7E13}") || explorer.ViewItems("Digital Camera").empty() ||
+        !explorer.Open(0))
+        return false;
+    std::vector<std::string> folders = explorer.ViewItems("100ORVEX");
+    Print("Wi-Fi camera", folders);
+    if (folders.empty() || !explorer.Open(0)) return false;
+    size_t before = 0, after = 0;
+    WaitUntil([&] { return (before = CellsInOrder(explorer).size()) > 0; }, 20000);
+    WaitUntil([] { return false; }, 2000);
+    before = CellsInOrder(explorer).size();
+    Shot(out + "\\wifi-camera.png");
+    WaitUntil([&] { return (after = CellsInOrder(explorer).size()) > before; }, 30000);
+    WaitUntil([] { return false; }, 2000);  // its thumbnail
+    Shot(out + "\\wifi-new-shot.png");
+    std::printf("wifi camera: %zu pictures, %zu after a new shot\n", before, after);
+    return before > 0 && after > before;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     if (argc < 2) {
-        std::fprintf(stderr, "usage: explorer_tour <output folder> [hidpi|big|kinds]\n");
+        std::fprintf(stderr, "usage: explorer_tour <output folder> [hidpi|big|kinds|wifi]\n");
         return 2;
     }
     std::string out = argv[1];
@@ -358,6 +380,7 @@ int main(int argc, char** argv) {
     ExplorerSession explorer("C:\\");
     if (argc > 2 && std::string(argv[2]) == "big") return explorer.Window() && BigFolderSteps(explorer, out) ? 0 : 1;
     if (argc > 2 && std::string(argv[2]) == "kinds") return explorer.Window() && CameraKindsSteps(explorer, out) ? 0 : 1;
+    if (argc > 2 && std::string(argv[2]) == "wifi") return explorer.Window() && WifiCameraSteps(explorer, out) ? 0 : 1;
     if (!explorer.Window() || !OpenFromMyComputer(explorer, out)) return 1;
     std::vector<std::string> root = explorer.ViewItems("Digital Camera");
     Print("root", root);

@@ -19,6 +19,10 @@ prepare='
     # The tour pastes into an empty C:\Pasted.
     rm -rf "$WINEPREFIX/drive_c/Pasted"
     [ -e "$card/DCIM/101ORVEX/IMG_0100.CR2" ] || { rm -rf "$card"; wine "$bin/make-card.exe" "C:\\OrvexCard" 12 1600 pair >/dev/null; }
+    # The Wi-Fi camera'"'"'s card: four pictures; the simulator adds its new shots to it.
+    wifi="$WINEPREFIX/drive_c/WifiCard/DCIM/100ORVEX"
+    rm -rf "$WINEPREFIX/drive_c/WifiCard" && mkdir -p "$wifi"
+    cp "$card"/DCIM/100ORVEX/IMG_000[1-4].JPG "$wifi/"
     # A video beside the RAW+JPEG pair: a real camera'"'"'s clip from the test files.
     cp "$ROOT/tests/data/camera-files/QuickTime.mov" "$card/DCIM/101ORVEX/MVI_0101.MOV"
     # Drive E: is the card, as Wine shows a removable drive.
@@ -70,6 +74,18 @@ dpi='HKCU\Control Panel\Desktop'
     wine reg delete "'"$dpi"'" /v LogPixels /f >/dev/null 2>&1
     folder="HKLM\\Software\\Pictavia\\Orvex Cameras\\ImageViewer"
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" kinds | tr -d "\r"
+    # "Digital Camera" as a Wi-Fi camera: the PTP/IP simulator, taking a new shot every 8 seconds.
+    python3 "$ROOT/tools/ptpip-camera-sim.py" --card "$WINEPREFIX/drive_c/WifiCard" --port 0 --new-every 8 \
+        --log "$BUILD_DIR/demo/wifi-camera.log" > "$BUILD_DIR/demo/wifi.address" &
+    wifi=$!
+    for _ in $(seq 100); do [ -s "$BUILD_DIR/demo/wifi.address" ] && break; sleep 0.1; done
+    settings="HKLM\\Software\\Pictavia\\OrvexView\\Settings"
+    network="HKLM\\Software\\Pictavia\\Orvex Cameras\\Wi-Fi Camera\\Remote\\Network"
+    wine reg add "$network" /v Address /d "$(head -n1 "$BUILD_DIR/demo/wifi.address")" /f >/dev/null 2>&1
+    wine reg add "$settings" /v Camera /d "Wi-Fi Camera" /f >/dev/null 2>&1
+    wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" wifi | tr -d "\r"
+    kill $wifi 2>/dev/null || true
+    wine reg add "$settings" /v Camera /d "Serial Camera" /f >/dev/null 2>&1
     [ -s FILE: ] && mv FILE: raw-print.ps
     wine reg add "$folder" /v CurrentFolder /d "C:\\Big Folder" /f >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" big | tr -d "\r"
@@ -93,5 +109,5 @@ if [ -s "$build/demo/FILE:" ]; then
         -sOutputFile="$build/demo/contact-sheet.png" "$build/demo/FILE:"
     rm -f "$build/demo/FILE:"
 fi
-echo "screenshots: $build/demo/{mycomputer,root,removable,camera,camera-hidpi,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer,any-name,big-folder,big-folder-end,card-kinds,card-kinds-list,raw-viewer,raw-print,video-open}.png"
+echo "screenshots: $build/demo/{mycomputer,root,removable,camera,camera-hidpi,select,pasted,list,viewer,print,contact-sheet,open-dialog,serial,progress,back-during-transfer,any-name,big-folder,big-folder-end,card-kinds,card-kinds-list,raw-viewer,raw-print,video-open,wifi-camera,wifi-new-shot}.png"
 echo "contact sheet: $build/demo/contact-sheet.pdf"

@@ -107,6 +107,9 @@ Misbehaviour options
                      somewhat far.
   --log FILE         one line per packet (and per notable happening).
   --packet-size N    data bytes per Data packet (default 65536).
+  --plain-port P     also serve plain TCP on P (0: a free port, printed as the
+                     second stdout line "plain HOST:PORT"): a host sends a u64
+                     count and gets that many of the card's bytes (benchmarks).
 """
 
 import argparse
@@ -1002,6 +1005,30 @@ class Server:
                 conn.close()
 
 
+def serve_plain(listener, card):
+    """The same bytes as pictures carry, on a bare TCP connection: what the link alone can do."""
+    files = [o.path for o in list(card.objects.values()) if os.path.isfile(o.path)]
+    payload = b"".join(open(path, "rb").read() for path in files[:200])[:64 << 20] or b"\0" * 65536
+    while True:
+        sock, _ = listener.accept()
+        try:
+            want = b""
+            while len(want) < 8:
+                part = sock.recv(8 - len(want))
+                if not part:
+                    break
+                want += part
+            left = struct.unpack("<Q", want)[0] if len(want) == 8 else 0
+            while left > 0:
+                piece = payload[:min(left, len(payload), 1 << 20)]
+                sock.sendall(piece)
+                left -= len(piece)
+        except OSError:
+            pass
+        finally:
+            sock.close()
+
+
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     parser.add_argument("--card", required=True, help="card root (holds DCIM)")
@@ -1019,6 +1046,8 @@ def main():
     parser.add_argument("--mutate", type=int)
     parser.add_argument("--mutate-rate", type=float, default=0.05)
     parser.add_argument("--mutate-skip", type=int, default=4)
+    parser.add_argument("--plain-port", type=int,
+                        help="also serve plain TCP: a host sends a u64 count and gets that many card bytes (benchmarks)")
     opts = parser.parse_args()
     if opts.packet_size < 1:
         parser.error("--packet-size must be positive")
@@ -1041,6 +1070,13 @@ def main():
     print("%s:%d" % (host, port), flush=True)
     if opts.new_every:
         threading.Thread(target=server.new_pictures, args=(opts.new_every,), daemon=True).start()
+    if opts.plain_port is not None:
+        plain = socket.socket(socket.AF_INET, socket.SOCK_STREAM)
+        plain.setsockopt(socket.SOL_SOCKET, socket.SO_REUSEADDR, 1)
+        plain.bind((opts.host, opts.plain_port))
+        plain.listen(4)
+        print("plain %s:%d" % plain.getsockname()[:2], flush=True)
+        threading.Thread(target=serve_plain, args=(plain, card), daemon=True).start()
     try:
         while True:
             sock, peer = listener.accept()

@@ -1,6 +1,5 @@
 #include "IpTransport.h"
 
-#include <objbase.h>
 #include <ws2tcpip.h>
 
 #include <cstdlib>
@@ -12,6 +11,7 @@ namespace ptp {
 namespace {
 
 constexpr int kSliceMs = 50;
+constexpr size_t kReadBytes = 256 << 10;
 // A camera silent this long mid-answer is gone; tests of damaged answers wait less.
 int SilenceMs() {
     static const int silence = [] {
@@ -77,6 +77,8 @@ SOCKET ConnectTo(const std::string& host, uint16_t port, int timeoutMs) {
         }
         BOOL noDelay = TRUE;  // requests are small and each waits for its answer
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
+        int window = 1 << 20;  // a picture in flight fits
+        setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&window), sizeof window);
         connected = s;
     }
     FreeAddrInfoW(found);
@@ -89,12 +91,19 @@ std::string HostName() {
     return GetComputerNameW(name, &size) ? driverfiles::Narrow(name) : "Windows";
 }
 
-// This computer's identity towards cameras: made once per process (a camera may pair with it).
+// This computer's identity towards cameras, the same in every session of its
+// user: a camera that paired with it once knows it again.
 const uint8_t* HostGuid() {
     static uint8_t guid[16];
     static bool made = [] {
-        GUID id;
-        if (CoCreateGuid(&id) == S_OK) std::memcpy(guid, &id, sizeof guid);
+        wchar_t user[256] = {};
+        DWORD size = 256;
+        GetUserNameW(user, &size);
+        std::string identity = "OrvexView|" + HostName() + "|" + driverfiles::Narrow(user);
+        uint64_t halves[2] = {0xcbf29ce484222325ull, 0x84222325cbf29ce4ull};  // FNV-1a, two seeds
+        for (uint64_t& half : halves)
+            for (unsigned char c : identity) half = (half ^ c) * 0x100000001b3ull;
+        std::memcpy(guid, halves, sizeof guid);
         return true;
     }();
     (void)made;
@@ -142,35 +151,40 @@ bool IpTransport::Send(SOCKET socket, const std::vector<uint8_t>& bytes) {
     return true;
 }
 
+// Bytes come in as large reads as the socket gives; whole packets are cut from them.
 IpTransport::Read IpTransport::ReadPacket(SOCKET socket, Packet& packet, int quietMs, const std::function<bool(size_t)>& keepGoing) {
-    uint8_t header[kHeaderBytes];
-    std::vector<uint8_t> body;
-    size_t got = 0, length = kHeaderBytes;
+    Inbox& inbox = socket == command_ ? commandInbox_ : eventInbox_;
     int waited = 0;
-    while (got < length) {
+    for (;;) {
+        size_t have = inbox.bytes.size() - inbox.start;
+        if (have >= kHeaderBytes) {
+            const uint8_t* at = inbox.bytes.data() + inbox.start;
+            uint32_t length = PacketLength(at);
+            if (length == 0) return Read::kBroken;  // no packet: the stream cannot be followed any further
+            if (have >= length) {
+                packet.type = Reader(at + 4, 4).U32();
+                packet.payload.assign(at + kHeaderBytes, at + length);
+                inbox.start += length;
+                return Read::kPacket;
+            }
+        }
         if (broken_) return Read::kBroken;
-        if (keepGoing && !keepGoing(got)) return Read::kCancelled;
+        if (keepGoing && !keepGoing(have > kHeaderBytes ? have - kHeaderBytes : 0)) return Read::kCancelled;
         if (!Readable(socket, kSliceMs)) {
             waited += kSliceMs;
-            if (got == 0 && waited >= quietMs) return Read::kQuiet;
+            if (have == 0 && waited >= quietMs) return Read::kQuiet;
             if (waited >= SilenceMs()) return Read::kBroken;
             continue;
         }
         waited = 0;
-        char* into = got < kHeaderBytes ? reinterpret_cast<char*>(header) + got : reinterpret_cast<char*>(body.data()) + (got - kHeaderBytes);
-        size_t want = got < kHeaderBytes ? kHeaderBytes - got : length - got;
-        int now = recv(socket, into, int(want), 0);
+        inbox.bytes.erase(inbox.bytes.begin(), inbox.bytes.begin() + long(inbox.start));
+        inbox.start = 0;
+        size_t kept = inbox.bytes.size();
+        inbox.bytes.resize(kept + kReadBytes);
+        int now = recv(socket, reinterpret_cast<char*>(inbox.bytes.data() + kept), int(kReadBytes), 0);
+        inbox.bytes.resize(kept + size_t(now > 0 ? now : 0));
         if (now <= 0) return Read::kBroken;
-        got += size_t(now);
-        if (got == kHeaderBytes && length == kHeaderBytes) {
-            length = PacketLength(header);
-            if (length == 0) return Read::kBroken;  // no packet: the stream cannot be followed any further
-            body.resize(length - kHeaderBytes);
-        }
     }
-    packet.type = Reader(header + 4, 4).U32();
-    packet.payload = std::move(body);
-    return Read::kPacket;
 }
 
 Status IpTransport::Fail() {

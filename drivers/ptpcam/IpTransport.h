@@ -35,7 +35,13 @@ private:
     // After a cancel: the camera's answer to it, briefly; a camera that keeps sending breaks the link.
     void Drain(uint32_t transaction);
 
+    struct Inbox {
+        std::vector<uint8_t> bytes;  // received, not yet cut into packets from `start` on
+        size_t start = 0;
+    };
+
     SOCKET command_, event_;
+    Inbox commandInbox_, eventInbox_;
     std::atomic<bool> broken_{false};
 };
 

@@ -18,7 +18,8 @@ namespace {
 constexpr uint16_t kStandardPort = 15740;
 constexpr int kConnectMs = 3000;
 constexpr DWORD kRedialMs = 2000;       // a camera just found switched off is not dialled again sooner
-constexpr uint32_t kHeadBytes = 8192;   // the EXIF orientation sits near a JPEG's start
+constexpr uint32_t kHeadSlack = 4096;   // EXIF directories before the thumbnail they carry
+constexpr uint32_t kLargestHead = 64 << 10;
 constexpr size_t kMostFolders = 1000;
 constexpr int kThumbnailQuality = 85;
 
@@ -26,16 +27,27 @@ using driverfiles::CopyOut;
 using driverfiles::Report;
 using ptp::Status;
 
-// The EXIF orientation from a JPEG's first bytes, even when its EXIF block goes on past them.
-int OrientationOf(const std::vector<uint8_t>& head) {
+// What a JPEG's first bytes tell, even when its EXIF block goes on past them:
+// the orientation, and the EXIF thumbnail when it lies within them.
+struct Head {
+    int orientation = 1;
+    std::vector<uint8_t> thumbnail;
+};
+
+Head ReadHead(const std::vector<uint8_t>& bytes) {
     static const uint8_t kExif[] = {'E', 'x', 'i', 'f', 0, 0};
-    if (head.size() < 12 || !pix::LooksLikeJpeg(head.data(), head.size()) || head[2] != 0xFF || head[3] != 0xE1 ||
-        std::memcmp(&head[6], kExif, sizeof kExif) != 0)
-        return 1;
-    size_t segment = size_t(head[4]) << 8 | head[5];
-    size_t tiff = std::min(segment >= 8 ? segment - 8 : 0, head.size() - 12);
-    int orientation = pix::ParseTiff(head.data() + 12, tiff).orientation;
-    return orientation >= 1 && orientation <= 8 ? orientation : 1;
+    Head head;
+    if (bytes.size() < 12 || !pix::LooksLikeJpeg(bytes.data(), bytes.size()) || bytes[2] != 0xFF || bytes[3] != 0xE1 ||
+        std::memcmp(&bytes[6], kExif, sizeof kExif) != 0)
+        return head;
+    size_t segment = size_t(bytes[4]) << 8 | bytes[5];
+    size_t length = std::min(segment >= 8 ? segment - 8 : 0, bytes.size() - 12);
+    const uint8_t* tiff = bytes.data() + 12;
+    pix::ExifInfo exif = pix::ParseTiff(tiff, length);
+    if (exif.orientation >= 1 && exif.orientation <= 8) head.orientation = exif.orientation;
+    if (exif.thumbnailLength && exif.thumbnailOffset + exif.thumbnailLength <= length)
+        head.thumbnail.assign(tiff + exif.thumbnailOffset, tiff + exif.thumbnailOffset + exif.thumbnailLength);
+    return head;
 }
 
 bool SwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
@@ -248,15 +260,16 @@ bool PtpImage::GetInfo(ImageInfo* out) {
     return true;
 }
 
+// One request mostly does: a camera JPEG's first bytes hold its EXIF, with the
+// orientation and the thumbnail. Only a thumbnail further in is asked for apart.
 Status PtpImage::Thumbnail(ptp::Session& session, std::vector<uint8_t>& bytes) {
-    std::vector<uint8_t> thumb, head;
-    Status status = session.Thumb(handle_, thumb);
-    if (status != Status::kOk) return status;
-    if (orientation_ == 0) {
-        status = session.PartialObject(handle_, 0, kHeadBytes, head);
-        if (status == Status::kBroken || status == Status::kCancelled) return status;
-        orientation_ = status == Status::kOk ? OrientationOf(head) : 1;
-    }
+    std::vector<uint8_t> first;
+    Status status = session.PartialObject(handle_, 0, std::min(kLargestHead, info_.thumbSize + kHeadSlack), first);
+    if (status == Status::kBroken || status == Status::kCancelled) return status;
+    Head head = status == Status::kOk ? ReadHead(first) : Head();
+    orientation_ = head.orientation;
+    std::vector<uint8_t> thumb = std::move(head.thumbnail);
+    if (thumb.empty() && (status = session.Thumb(handle_, thumb)) != Status::kOk) return status;
     if (!pix::LooksLikeJpeg(thumb.data(), thumb.size())) return Status::kRefused;
     if (orientation_ == 1) {
         bytes = std::move(thumb);

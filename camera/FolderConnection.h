@@ -55,6 +55,12 @@ public:
     void DeleteAllImages();
 
     bool IsConnected() const { return connection_ != nullptr; }
+    // Pictures the camera gains or loses by itself are announced to `window` with `message`, from any thread,
+    // on this and every later connection, until that window stops watching. Drivers without news stay silent.
+    void WatchFrom(HWND window, UINT message);
+    void StopWatching(HWND window);
+    // The oldest announced change: the picture's name and whether it came or went; false when none waits.
+    bool NextChange(std::string& name, bool& added);
     // Keeps `folderObject` (the folder's COM identity) and today's connection,
     // with the images it handed out, alive for as long as the result is held:
     // a loader or viewer may outlive the view, and a reconnect the connection.
@@ -78,6 +84,9 @@ private:
     void ReadPathOfKind(std::string& viewerPath, std::string& localPath, std::string& remotePath);
 
     std::shared_ptr<CameraConnection> connection_;  // freed by the driver's Destroy
+    ICameraWatch* watch_ = nullptr;                  // released before the connection goes
+    HWND watchWindow_ = nullptr;
+    UINT watchMessage_ = 0;
     CameraService* service_ = nullptr;
     std::string driverText_;
     std::string connectionText_;

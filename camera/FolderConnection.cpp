@@ -150,6 +150,8 @@ void FolderConnection::ReadSettingsForReload(std::string& viewerPath, std::strin
                 comSpeed_ = Read(typeKey, "ComSpeed");
             } else if (connectionType_ == "Parallel") {
                 comPort_ = Read(typeKey, "ComPort");
+            } else if (ConfigStore::IsNetworkType(cameraModel_, connectionType_)) {
+                address_ = Read(typeKey, "Address");
             }
             remotePath = Read(typeKey, "Path");
         });
@@ -203,6 +205,8 @@ void FolderConnection::Connect(bool reload) {
             char port = comPort_.compare(0, 3, "COM") == 0 && comPort_.size() > 3 ? comPort_[3] : '0';
             std::string speed = comSpeed_.size() > 2 ? comSpeed_.substr(0, comSpeed_.size() - 2) : "";
             compareText += std::string(",") + port + "," + speed;
+        } else if (ConfigStore::IsNetworkType(cameraModel_, connectionType_)) {
+            compareText += "," + address_;
         }
         connectionText = connectionText_;
     } else if (kind_ == "Viewer") {
@@ -227,12 +231,13 @@ void FolderConnection::Connect(bool reload) {
 }
 
 int FolderConnection::EditSettings(HWND parent) {
-    SettingsData data{cameraModel_, comPort_, comSpeed_, connectionType_, ""};
+    SettingsData data{cameraModel_, comPort_, comSpeed_, connectionType_, "", address_};
     if (RunSettingsDialog(parent, data) != 1) return 2;
     cameraModel_ = data.cameraModel;
     comPort_ = data.comPort;
     comSpeed_ = data.comSpeed;
     connectionType_ = data.connectionType;
+    address_ = data.address;
     ConfigStore::SaveSettings(data);
     return 1;
 }

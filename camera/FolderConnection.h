@@ -37,6 +37,7 @@ public:
     std::string GetCameraModel() const { return cameraModel_; }
     std::string GetComPort() const { return comPort_; }
     std::string GetComSpeed() const { return comSpeed_; }
+    std::string GetAddress() const { return address_; }
     std::string GetKind() const { return kind_; }
     std::string GetConnectionType() const { return connectionType_; }
     std::string GetCurrentFolder() const { return currentFolder_; }
@@ -96,5 +97,6 @@ private:
     std::string currentFolder_;
     std::string comPort_;
     std::string comSpeed_;
+    std::string address_;
     int idle_ = 1;
 };

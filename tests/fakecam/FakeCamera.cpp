@@ -15,8 +15,12 @@ int Setting(const std::string& text, const std::string& key, int fallback) {
 
 }  // namespace
 
+namespace {
+std::string lastArgument;
+}  // namespace
+
 extern "C" __declspec(dllexport) CameraService* ExtCreateAccountService(const char* argument) {
-    std::string settings = argument ? argument : "";
+    std::string settings = lastArgument = argument ? argument : "";
     std::vector<uint8_t> jpeg = MakeJpeg(QuadrantBitmap(64, 48), {});
     std::vector<std::unique_ptr<FakeImage>> images;
     for (int i = 1; i <= Setting(settings, "images", 3); ++i)
@@ -35,3 +39,5 @@ extern "C" __declspec(dllexport) void FakeCameraChange(const char* name, int add
 }
 
 extern "C" __declspec(dllexport) void FakeCameraWatchCounts(FakeWatchCounts* counts) { *counts = WatchCounts(); }
+
+extern "C" __declspec(dllexport) void FakeCameraArgument(char* text, int size) { lstrcpynA(text, lastArgument.c_str(), size); }

@@ -289,6 +289,12 @@ public:
 
     // From any thread: `name` comes (added) or goes on every open connection, announced to its watch.
     void Change(const std::string& name, bool added) { Export<void (*)(const char*, int)>("FakeCameraChange")(name.c_str(), added); }
+    // The argument the library's last service was made with.
+    std::string Argument() {
+        char text[260] = {};
+        Export<void (*)(char*, int)>("FakeCameraArgument")(text, sizeof text);
+        return text;
+    }
     FakeWatchCounts Counts() {
         FakeWatchCounts counts = {};
         Export<void (*)(FakeWatchCounts*)>("FakeCameraWatchCounts")(&counts);

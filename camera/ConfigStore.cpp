@@ -21,6 +21,16 @@ std::string ModelKey(const std::string& model, const std::string& sub) {
     return std::string(kCamerasKey) + model + (sub.empty() ? "" : "\\" + sub);
 }
 
+bool IsNetworkType(const std::string& model, const std::string& type) {
+    if (type == "Network") return true;
+    const char absent[] = "\n";  // no REG_SZ read from the registry is a lone line break here
+    try {
+        return !type.empty() && Read(ModelKey(model, "Remote\\" + type), "Address", absent) != absent;
+    } catch (int) {
+        return false;
+    }
+}
+
 std::string DriverText(const std::string& sourceKind) {
     std::string model = Read(kSettingsKey, "Camera");
     std::string key, type;
@@ -34,6 +44,7 @@ std::string DriverText(const std::string& sourceKind) {
     }
     std::string text = Read(key, "Path");
     if (type == "Serial") text += "," + Read(key, "ComPort") + "," + Read(key, "ComSpeed");
+    else if (!type.empty() && IsNetworkType(model, type)) text += "," + Read(key, "Address");
     return text;
 }
 
@@ -45,6 +56,7 @@ SettingsData ReadSettings() {
         std::string typeKey = ModelKey(data.cameraModel, "Remote\\" + data.connectionType);
         data.comPort = Read(typeKey, "ComPort");
         data.comSpeed = Read(typeKey, "ComSpeed");
+        data.address = Read(typeKey, "Address");
     } catch (int) {
     }
     return data;
@@ -62,6 +74,9 @@ void SaveSettings(const SettingsData& data) {
     bool serial = remote && data.connectionType == "Serial";
     if (serial && !(Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComPort", data.comPort) &&
                     Write(ModelKey(data.cameraModel, "Remote\\Serial"), "ComSpeed", data.comSpeed)))
+        return;
+    std::string typeKey = ModelKey(data.cameraModel, "Remote\\" + data.connectionType);
+    if (remote && IsNetworkType(data.cameraModel, data.connectionType) && !Write(typeKey, "Address", data.address))
         return;
     if (remote && !Write(ModelKey(data.cameraModel, "Remote"), "RemoteConnectionType", data.connectionType)) return;
     Write(kSettingsKey, "Camera", data.cameraModel);

@@ -16,6 +16,7 @@ struct SettingsData {
     std::string comSpeed;
     std::string connectionType;
     std::string connectionKind;
+    std::string address;  // a network camera's host or IP, with an optional ":port"
 };
 
 namespace ConfigStore {
@@ -32,9 +33,13 @@ bool Write(const std::string& key, const char* value, const std::string& text);
 // Cameras key + `model`, or + `model` + "\" + `sub` when `sub` is given.
 std::string ModelKey(const std::string& model, const std::string& sub = "");
 
+// Whether a model's connection type reaches its camera over the network: the
+// "Network" type, or any type whose key holds an "Address".
+bool IsNetworkType(const std::string& model, const std::string& type);
+
 // The driver text of a source kind ("ImageViewer", "Local" or "Remote"):
-// "Path", and for a serial line "," + ComPort + "," + ComSpeed. Raises int 0
-// when a key on the way cannot be opened.
+// "Path", and for a serial line "," + ComPort + "," + ComSpeed, for a network
+// type "," + Address. Raises int 0 when a key on the way cannot be opened.
 std::string DriverText(const std::string& sourceKind);
 
 // The current camera settings; reading stops at the first key that cannot
@@ -42,7 +47,7 @@ std::string DriverText(const std::string& sourceKind);
 SettingsData ReadSettings();
 
 // Writes what the settings dialog chose: the model, and for a model with a
-// remote connection its type, and a serial line's port and speed.
+// remote connection its type, a serial line's port and speed, a network camera's address.
 void SaveSettings(const SettingsData& data);
 
 // Writes "CurrentFolder" of the disk-folder source.

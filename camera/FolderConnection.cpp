@@ -2,6 +2,7 @@
 
 #include <map>
 #include <mutex>
+#include <utility>
 
 #include "base/ComObject.h"
 #include "base/WideText.h"
@@ -33,6 +34,7 @@ namespace {
 // that question many times without unloading.)
 std::mutex driversLock;
 std::map<std::string, HMODULE> drivers;
+std::map<CameraService*, HMODULE> serviceDrivers;  // which library made each service, for its optional exports
 
 HMODULE DriverLibrary(const std::string& path) {
     std::lock_guard<std::mutex> hold(driversLock);
@@ -60,15 +62,69 @@ CameraService* LoadDriver(const std::string& sourceKind) {
     if (!library) return nullptr;
     auto create = reinterpret_cast<CreateServiceFunction>(
         reinterpret_cast<void*>(GetProcAddress(library, kCreateServiceExport)));
-    return create ? create(argument.c_str()) : nullptr;
+    CameraService* service = create ? create(argument.c_str()) : nullptr;
+    if (service) {
+        std::lock_guard<std::mutex> hold(driversLock);
+        serviceDrivers[service] = library;
+    }
+    return service;
 }
+
+namespace {
+
+// The driver's news of pictures that come and go on `connection` by themselves; null when it gives none.
+ICameraWatch* QueryWatch(CameraService* service, CameraConnection* connection) {
+    HMODULE library = nullptr;
+    {
+        std::lock_guard<std::mutex> hold(driversLock);
+        auto found = serviceDrivers.find(service);
+        if (found != serviceDrivers.end()) library = found->second;
+    }
+    auto query = library ? reinterpret_cast<QueryConnectionExtensionFunction>(reinterpret_cast<void*>(
+                               GetProcAddress(library, kQueryConnectionExtensionExport)))
+                         : nullptr;
+    void* watch = nullptr;
+    if (!query || FAILED(query(connection, &IID_ICameraWatch, &watch))) return nullptr;
+    return static_cast<ICameraWatch*>(watch);
+}
+
+}  // namespace
 
 FolderConnection::FolderConnection(const std::string& connectionText, const std::string& kind)
     : connectionText_(connectionText), kind_(kind) {}
 
 FolderConnection::~FolderConnection() { CloseConnection(); }
 
-void FolderConnection::CloseConnection() { connection_.reset(); }
+// The watch goes first: the driver may post from its own thread until Watch(nullptr) returns.
+void FolderConnection::CloseConnection() {
+    if (ICameraWatch* watch = std::exchange(watch_, nullptr)) {
+        watch->Watch(nullptr, 0);
+        watch->Release();
+    }
+    connection_.reset();
+}
+
+void FolderConnection::WatchFrom(HWND window, UINT message) {
+    watchWindow_ = window;
+    watchMessage_ = message;
+    if (watch_) watch_->Watch(window, message);
+}
+
+void FolderConnection::StopWatching(HWND window) {
+    if (window != watchWindow_) return;  // another view of this folder watches now
+    watchWindow_ = nullptr;
+    if (watch_) watch_->Watch(nullptr, 0);
+}
+
+bool FolderConnection::NextChange(std::string& name, bool& added) {
+    char buffer[260] = {};
+    int came = 0;
+    if (!watch_ || watch_->NextChange(buffer, sizeof buffer, &came) != S_OK) return false;
+    buffer[sizeof buffer - 1] = '\0';
+    name = buffer;
+    added = came != 0;
+    return true;
+}
 
 std::shared_ptr<void> FolderConnection::Keeper(IUnknown* folderObject) const {
     struct Kept {
@@ -94,6 +150,8 @@ void FolderConnection::ReadSettingsForReload(std::string& viewerPath, std::strin
                 comSpeed_ = Read(typeKey, "ComSpeed");
             } else if (connectionType_ == "Parallel") {
                 comPort_ = Read(typeKey, "ComPort");
+            } else if (ConfigStore::IsNetworkType(cameraModel_, connectionType_)) {
+                address_ = Read(typeKey, "Address");
             }
             remotePath = Read(typeKey, "Path");
         });
@@ -147,6 +205,8 @@ void FolderConnection::Connect(bool reload) {
             char port = comPort_.compare(0, 3, "COM") == 0 && comPort_.size() > 3 ? comPort_[3] : '0';
             std::string speed = comSpeed_.size() > 2 ? comSpeed_.substr(0, comSpeed_.size() - 2) : "";
             compareText += std::string(",") + port + "," + speed;
+        } else if (ConfigStore::IsNetworkType(cameraModel_, connectionType_)) {
+            compareText += "," + address_;
         }
         connectionText = connectionText_;
     } else if (kind_ == "Viewer") {
@@ -163,17 +223,21 @@ void FolderConnection::Connect(bool reload) {
     CloseConnection();
     if (!service_) service_ = ParentService();
     if (!service_) return;
-    if (CameraConnection* opened = service_->OpenConnection(connectionText_.c_str()))
-        connection_.reset(opened, [](CameraConnection* connection) { connection->Destroy(1); });
+    CameraConnection* opened = service_->OpenConnection(connectionText_.c_str());
+    if (!opened) return;
+    connection_.reset(opened, [](CameraConnection* connection) { connection->Destroy(1); });
+    watch_ = QueryWatch(service_, opened);
+    if (watch_ && watchWindow_) watch_->Watch(watchWindow_, watchMessage_);
 }
 
 int FolderConnection::EditSettings(HWND parent) {
-    SettingsData data{cameraModel_, comPort_, comSpeed_, connectionType_, ""};
+    SettingsData data{cameraModel_, comPort_, comSpeed_, connectionType_, "", address_};
     if (RunSettingsDialog(parent, data) != 1) return 2;
     cameraModel_ = data.cameraModel;
     comPort_ = data.comPort;
     comSpeed_ = data.comSpeed;
     connectionType_ = data.connectionType;
+    address_ = data.address;
     ConfigStore::SaveSettings(data);
     return 1;
 }

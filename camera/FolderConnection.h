@@ -37,6 +37,7 @@ public:
     std::string GetCameraModel() const { return cameraModel_; }
     std::string GetComPort() const { return comPort_; }
     std::string GetComSpeed() const { return comSpeed_; }
+    std::string GetAddress() const { return address_; }
     std::string GetKind() const { return kind_; }
     std::string GetConnectionType() const { return connectionType_; }
     std::string GetCurrentFolder() const { return currentFolder_; }
@@ -55,6 +56,12 @@ public:
     void DeleteAllImages();
 
     bool IsConnected() const { return connection_ != nullptr; }
+    // Pictures the camera gains or loses by itself are announced to `window` with `message`, from any thread,
+    // on this and every later connection, until that window stops watching. Drivers without news stay silent.
+    void WatchFrom(HWND window, UINT message);
+    void StopWatching(HWND window);
+    // The oldest announced change: the picture's name and whether it came or went; false when none waits.
+    bool NextChange(std::string& name, bool& added);
     // Keeps `folderObject` (the folder's COM identity) and today's connection,
     // with the images it handed out, alive for as long as the result is held:
     // a loader or viewer may outlive the view, and a reconnect the connection.
@@ -78,6 +85,9 @@ private:
     void ReadPathOfKind(std::string& viewerPath, std::string& localPath, std::string& remotePath);
 
     std::shared_ptr<CameraConnection> connection_;  // freed by the driver's Destroy
+    ICameraWatch* watch_ = nullptr;                  // released before the connection goes
+    HWND watchWindow_ = nullptr;
+    UINT watchMessage_ = 0;
     CameraService* service_ = nullptr;
     std::string driverText_;
     std::string connectionText_;
@@ -87,5 +97,6 @@ private:
     std::string currentFolder_;
     std::string comPort_;
     std::string comSpeed_;
+    std::string address_;
     int idle_ = 1;
 };

@@ -12,8 +12,8 @@ using ConfigStore::ModelKey;
 namespace {
 
 const char kSelectCamera[] = "< Select Camera >";
-const int kRemoteControls[] = {IDC_REMOTE_GROUP, IDC_PORT_LABEL, IDC_SPEED_LABEL, IDC_TYPE_LABEL,
-                               IDC_TYPE_LIST,    IDC_PORT_LIST,  IDC_SPEED_LIST};
+const int kRemoteControls[] = {IDC_REMOTE_GROUP, IDC_PORT_LABEL, IDC_SPEED_LABEL,   IDC_TYPE_LABEL,   IDC_TYPE_LIST,
+                               IDC_PORT_LIST,    IDC_SPEED_LIST, IDC_ADDRESS_LABEL, IDC_ADDRESS_EDIT};
 
 LRESULT Send(HWND dialog, int list, UINT message, WPARAM wParam, LPARAM lParam) {
     return SendDlgItemMessageW(dialog, list, message, wParam, lParam);
@@ -108,8 +108,44 @@ void SelectStoredSerial(HWND dialog, const std::string& model) {
     Select(dialog, IDC_SPEED_LIST, speed);
 }
 
-// Enables the port and speed lists as the connection type wants them.
-void ApplyType(HWND dialog, const std::string& type) {
+void Show(HWND dialog, int control, bool show) { ShowWindow(GetDlgItem(dialog, control), show ? SW_SHOW : SW_HIDE); }
+
+// A network camera is reached at an address typed where the port and speed lists are; the speeds stay hidden
+// for a model that lists none.
+void ShowAddress(HWND dialog, bool network) {
+    Show(dialog, IDC_ADDRESS_LABEL, network);
+    Show(dialog, IDC_ADDRESS_EDIT, network);
+    Show(dialog, IDC_PORT_LABEL, !network);
+    Show(dialog, IDC_PORT_LIST, !network);
+    bool speeds = Send(dialog, IDC_SPEED_LIST, CB_GETCOUNT, 0, 0) > 0;
+    Show(dialog, IDC_SPEED_LABEL, !network && speeds);
+    Show(dialog, IDC_SPEED_LIST, !network && speeds);
+}
+
+// The address the user gave (`given`), else the stored one.
+void FillAddress(HWND dialog, const std::string& model, const std::string& type, const std::string& given = "") {
+    std::string address = given;
+    try {
+        if (address.empty()) address = ConfigStore::Read(ModelKey(model, "Remote\\" + type), "Address");
+    } catch (int) {
+    }
+    SetDlgItemTextW(dialog, IDC_ADDRESS_EDIT, Widen(address).c_str());
+}
+
+std::string AddressText(HWND dialog) {
+    std::wstring text(1024, L'\0');
+    text.resize(size_t(GetDlgItemTextW(dialog, IDC_ADDRESS_EDIT, &text[0], int(text.size()))));
+    return Narrow(text.c_str());
+}
+
+bool NetworkChosen(HWND dialog) {
+    return IsWindowEnabled(GetDlgItem(dialog, IDC_TYPE_LIST)) &&
+           ConfigStore::IsNetworkType(Selected(dialog, IDC_CAMERA_LIST), Selected(dialog, IDC_TYPE_LIST));
+}
+
+// Enables the port and speed lists, or shows the address, as the connection type wants them.
+void ApplyType(HWND dialog, const std::string& model, const std::string& type) {
+    ShowAddress(dialog, ConfigStore::IsNetworkType(model, type));
     if (type == "Serial") return;
     Enable(dialog, IDC_SPEED_LIST, false);
     if (type != "Parallel") Enable(dialog, IDC_PORT_LIST, false);
@@ -132,11 +168,13 @@ void OnInit(HWND dialog, SettingsData* data) {
     if (!HasRemote(data->cameraModel)) return;
     ShowRemote(dialog, data->cameraModel);
     Select(dialog, IDC_TYPE_LIST, data->connectionType);
-    ApplyType(dialog, data->connectionType);
+    FillAddress(dialog, data->cameraModel, data->connectionType, data->address);
+    ApplyType(dialog, data->cameraModel, data->connectionType);
 }
 
 void OnCameraChanged(HWND dialog) {
     EnableRemote(dialog, false);
+    ShowAddress(dialog, false);
     if (ItemText(dialog, IDC_CAMERA_LIST, 0) == kSelectCamera) Send(dialog, IDC_CAMERA_LIST, CB_DELETESTRING, 0, 0);
     std::string model = Selected(dialog, IDC_CAMERA_LIST);
     FillSpeeds(dialog, model);
@@ -149,7 +187,8 @@ void OnCameraChanged(HWND dialog) {
     ShowRemote(dialog, model);
     Select(dialog, IDC_TYPE_LIST, stored);
     if (stored == "Serial") SelectStoredSerial(dialog, model);
-    ApplyType(dialog, stored);
+    FillAddress(dialog, model, stored);
+    ApplyType(dialog, model, stored);
 }
 
 void OnTypeChanged(HWND dialog) {
@@ -159,10 +198,18 @@ void OnTypeChanged(HWND dialog) {
         Enable(dialog, IDC_SPEED_LIST, true);
         SelectStoredSerial(dialog, Selected(dialog, IDC_CAMERA_LIST));
     }
-    ApplyType(dialog, type);
+    FillAddress(dialog, Selected(dialog, IDC_CAMERA_LIST), type);
+    ApplyType(dialog, Selected(dialog, IDC_CAMERA_LIST), type);
 }
 
 void OnOk(HWND dialog, SettingsData* data) {
+    bool network = NetworkChosen(dialog);
+    if (network && AddressText(dialog).find_first_not_of(' ') == std::string::npos) {
+        MessageBoxW(dialog, LoadModuleText(IDS_ADDRESS_MISSING).c_str(), Widen(ProductName()).c_str(), MB_ICONEXCLAMATION);
+        SetFocus(GetDlgItem(dialog, IDC_ADDRESS_EDIT));
+        return;
+    }
+    if (network) data->address = AddressText(dialog);
     if (HasSelection(dialog, IDC_CAMERA_LIST)) {
         data->cameraModel = Selected(dialog, IDC_CAMERA_LIST);
         if (data->cameraModel == kSelectCamera) data->cameraModel.clear();

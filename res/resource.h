@@ -70,6 +70,7 @@
 #define IDS_NOTHING_TO_PRINT 32858
 #define IDS_PRINT_CAPTION 32859
 #define IDS_CANNOT_PLAY 32860
+#define IDS_ADDRESS_MISSING 32861
 
 // Dialogs.
 #define IDD_PROGRESS 102  // the transfer progress dialog
@@ -104,6 +105,8 @@
 #define IDC_TYPE_LABEL 1019
 #define IDC_PORT_LABEL 1020
 #define IDC_SPEED_LABEL 1023
+#define IDC_ADDRESS_LABEL 1024
+#define IDC_ADDRESS_EDIT 1025
 
 // The print dialog: the system's print dialog plus the four layout buttons
 // (their order in the dialog is 1002, 1004, 1003, 1005).

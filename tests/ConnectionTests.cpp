@@ -13,6 +13,7 @@
 #include "support/CardModel.h"
 #include "support/CoreFixture.h"
 #include "support/DialogAnswerer.h"
+#include "support/FakeCamera.h"
 #include "support/IdLists.h"
 #include "support/TestCard.h"
 #include "support/TestPictures.h"
@@ -189,9 +190,11 @@ void Pick(HWND dialog, int list, const std::string& text) {
 // Answers the settings dialog with `answer` once `drive` has seen and worked it.
 struct Answering : DialogAnswerer {
     Answering(int answer, std::function<void(HWND)> work) : DialogAnswerer(answer), drive(std::move(work)) {
-        OnDialog([](HWND dialog, void* self) { static_cast<Answering*>(self)->drive(dialog); }, this);
+        OnDialog([](HWND dialog, void* self) {
+            if (GetDlgItem(dialog, IDC_CAMERA_LIST)) static_cast<Answering*>(self)->drive(dialog);  // not its boxes
+        }, this);
     }
-    ~Answering() { EXPECT_EQ(Captions(), std::vector<std::string>{"Digital Camera Settings"}); }
+    ~Answering() { EXPECT_EQ(Captions().at(0), "Digital Camera Settings"); }
     std::function<void(HWND)> drive;
 };
 
@@ -219,7 +222,7 @@ TEST_F(SettingsDialog, ThePromptGoesOnceACardModelIsPicked) {
 }
 
 TEST_F(SettingsDialog, ASerialModelOffersItsLinesAndParallelNeedsNoSpeed) {
-    SettingsData data{"Memory Card", "COM2", "19200", "Serial", ""};
+    SettingsData data{"Memory Card", "COM2", "19200", "Serial", "", ""};
     Answering answerer(IDOK, [](HWND dialog) {
         Texts current;
         for (int list : {IDC_CAMERA_LIST, IDC_TYPE_LIST, IDC_PORT_LIST, IDC_SPEED_LIST})
@@ -247,6 +250,39 @@ TEST_F(SettingsDialog, FirstConnectWithoutACameraAsksAndCancelLeavesNoConnection
     folder->Connect(true);
     EXPECT_FALSE(folder->IsConnected());
     EXPECT_EQ(ConfigStore::Read(ConfigStore::kSettingsKey, "Camera"), "");
+}
+
+// A Wi-Fi camera is reached at the address the user types, which is kept for that user and handed to its driver.
+TEST_F(SettingsDialog, ANetworkCameraIsReachedAtTheAddressTheUserTypes) {
+    ScopedRegKey model(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Wi-Fi Camera")),
+        remote(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Wi-Fi Camera", "Remote")),
+        network(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Wi-Fi Camera", "Remote\\Network")),
+        serial(HKEY_LOCAL_MACHINE, ConfigStore::ModelKey("Wi-Fi Camera", "Remote\\Serial"));
+    model.SetString("Connection", "Remote");
+    remote.SetString("RemoteConnectionType", "Serial");
+    network.SetString("Path", BinPath("fakecam.dll"));
+    network.SetString("Address", "192.168.1.1");
+    Answering answerer(IDOK, [](HWND dialog) {
+        Pick(dialog, IDC_CAMERA_LIST, "Wi-Fi Camera");
+        EXPECT_FALSE(Shown(dialog, IDC_ADDRESS_EDIT));
+        Pick(dialog, IDC_TYPE_LIST, "Network");
+        EXPECT_TRUE(Shown(dialog, IDC_ADDRESS_EDIT) && !Shown(dialog, IDC_PORT_LIST) && !Shown(dialog, IDC_SPEED_LIST));
+        char shown[64] = {};
+        GetDlgItemTextA(dialog, IDC_ADDRESS_EDIT, shown, sizeof shown);
+        EXPECT_STREQ(shown, "192.168.1.1");
+        SetDlgItemTextA(dialog, IDC_ADDRESS_EDIT, "");
+        SendMessageA(dialog, WM_COMMAND, IDOK, 0);  // refused with a word; the box is answered
+        SetDlgItemTextA(dialog, IDC_ADDRESS_EDIT, "cam.local:15740");
+    });
+    FakeCameraLibrary camera;
+    auto source = New<SourceFolder>("Remote");
+    auto folder = New<CameraFolder>(source.Get(), "FAKE");
+    folder->Connect(true);
+    EXPECT_EQ(answerer.Texts().at(1), "Please enter the camera's host name or IP address.");
+    EXPECT_TRUE(folder->IsConnected());
+    EXPECT_EQ(camera.Argument(), "cam.local:15740");
+    // Kept for the user, over the machine's 192.168.1.1.
+    EXPECT_EQ(ConfigStore::Read(ConfigStore::ModelKey("Wi-Fi Camera", "Remote\\Network"), "Address"), "cam.local:15740");
 }
 
 }  // namespace

@@ -11,10 +11,13 @@
 
 #include <algorithm>
 #include <array>
+#include <atomic>
+#include <functional>
 #include <map>
 #include <memory>
 #include <numeric>
 #include <sstream>
+#include <thread>
 #include <utility>
 
 #include "JpegCodec.h"
@@ -338,6 +341,43 @@ TEST_F(CameraViewTest, DeleteAsksTheQuestionsTheCameraCallsAndKeepsTheRestInOrde
         EXPECT_EQ(kept, c.left);
         EXPECT_EQ(view->Control()->GetItemCount(), int(c.left.size()));
     }
+}
+
+// A camera that tells of pictures taken and deleted on it, from its own thread: the view follows by itself, and
+// once closed hears nothing more.
+TEST_F(CameraViewTest, PicturesTakenAndDeletedOnTheCameraComeAndGoByThemselves) {
+    FakeCameraLibrary camera;
+    const FakeWatchCounts before = camera.Counts();
+    keys_->local->SetString("Path", BinPath("fakecam.dll") + ",images=2");
+    CameraView* view = Open("FAKE", 2);
+    auto elsewhere = [](const std::function<void()>& work) { std::thread(work).join(); };
+    elsewhere([&] { camera.Change("NEW1.JPG", true), camera.Change("NEW1.JPG", true), camera.Change("NONE.JPG", false); });
+    ASSERT_TRUE(WaitUntil([&] { return view->Control()->GetItemCount() == 3; }, 5000));
+    view->Control()->SelectItem("NEW1.JPG", 1);
+    EXPECT_EQ(host_->StatusText(0), "Total images: 3    Selected: 1 ");
+    view->ItemOpened(0, "NEW1.JPG");
+    EXPECT_EQ(CloseViewer(), "NEW1.JPG - Full Resolution Image (100%)");
+
+    elsewhere([&] { camera.Change("FAKE1.JPG", false); });
+    ASSERT_TRUE(WaitUntil([&] { return view->Control()->GetItemCount() == 2; }, 5000));
+    Names shown;
+    for (const ViewItem& item : view->Items()) shown.push_back(item.name);
+    EXPECT_EQ(shown, (Names{"FAKE2.JPG", "NEW1.JPG"}));
+    EXPECT_EQ(host_->StatusText(0), "Total images: 2    Selected: 1 ");
+
+    std::atomic<bool> closed{false};
+    std::thread busy([&] {
+        for (int i = 0; !closed; ++i, Sleep(1)) camera.Change("BURST" + std::to_string(i % 5) + ".JPG", i % 2);
+    });
+    host_->Pump(100);
+    host_.reset(), Sleep(50);  // the window goes; a browser lets the folder go later
+    CloseView();
+    closed = true, busy.join();
+    WaitUntil([&] { return camera.Counts().released != before.released; }, 5000);  // a loader may keep the folder
+    FakeWatchCounts after = camera.Counts();
+    EXPECT_EQ((std::vector<LONG>{after.given - before.given, after.released - before.released, after.overReleased,
+                                 after.changesForDeadWindows, after.destroyedWatched}),
+              (std::vector<LONG>{1, 1, 0, 0, 0}));
 }
 
 // What a second program (clipboard_reader.exe) reads from the clipboard, saving streams into `folder`; this

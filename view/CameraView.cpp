@@ -97,6 +97,7 @@ CameraView::~CameraView() {
         dropTarget_->Release();
     }
     if (window_) StopListeningForKeys(window_);
+    if (window_ && !windowDestroyed_) folder_->StopWatching(window_);
     ForgetWindow();
     LeaveOle();
     if (menu_) DestroyMenu(menu_);
@@ -169,6 +170,7 @@ STDMETHODIMP CameraView::CreateViewWindow(IShellView*, const FOLDERSETTINGS* set
         return E_OUTOFMEMORY;
     }
     SetWindowLongPtrW(window_, DWLP_USER, reinterpret_cast<LONG_PTR>(this));
+    folder_->WatchFrom(window_, kCameraNews);
     dropTarget_ = CreateViewDropTarget(folder_, this);
     if (dropTarget_) RegisterDragDrop(window_, dropTarget_);
     // A listener, not a link of the old viewer chain: no message to pass on to other windows and threads.
@@ -196,6 +198,7 @@ void CameraView::DropControl() {
 STDMETHODIMP CameraView::DestroyViewWindow() {
     DropControl();
     if (!window_) return E_UNEXPECTED;
+    folder_->StopWatching(window_);  // no news may be posted to a window gone
     StopListeningForKeys(window_);
     RevokeDragDrop(window_);
     if (dropTarget_) dropTarget_->Release();
@@ -324,10 +327,8 @@ void CameraView::AddNewItems(int position, int count) {
         std::string name = folder_->GetImageName(index);
         CameraImage* image = folder_->OpenImage(name);
         if (!image) continue;
-        // While a fill runs, a picture past its point is added by the fill.
         if (position == -1) {
-            if (control_ && filled_ == items_.size()) control_->AddItem(image, name.c_str(), -1), ++filled_;
-            items_.push_back({0, 0, name});
+            AppendItem(image, name);
         } else {
             size_t at = std::min(items_.size(), size_t(position + k));
             if (control_ && at <= filled_) control_->AddItem(image, name.c_str(), index), ++filled_;
@@ -335,6 +336,54 @@ void CameraView::AddNewItems(int position, int count) {
         }
     }
     if (control_) control_->RestartLoader();
+}
+
+// While a fill runs, a picture past its point is added by the fill.
+void CameraView::AppendItem(CameraImage* image, const std::string& name) {
+    if (control_ && filled_ == items_.size()) control_->AddItem(image, name.c_str(), -1), ++filled_;
+    items_.push_back({0, 0, name});
+}
+
+namespace {
+
+constexpr int kChangesPerMessage = 1000;  // a driver that never runs dry must not hold the window
+
+bool Listed(const std::vector<ViewItem>& items, const std::string& name) {
+    return std::any_of(items.begin(), items.end(), [&](const ViewItem& item) { return item.name == name; });
+}
+
+}  // namespace
+
+// A name already shown was listed when the view was filled after the change; an unknown name is not the camera's.
+bool CameraView::Arrived(const std::string& name) {
+    if (name.size() > size_t(ItemId::kMaxNameLength) || Listed(items_, name)) return false;
+    CameraImage* image = folder_->OpenImage(name);
+    if (!image) return false;
+    AppendItem(image, name);
+    return true;
+}
+
+bool CameraView::Vanished(const std::string& name) {
+    auto at = std::find_if(items_.begin(), items_.end(), [&](const ViewItem& item) { return item.name == name; });
+    if (at == items_.end()) return false;
+    size_t index = size_t(at - items_.begin());
+    suppressSelectionEvents_ = true;
+    if (control_ && index < filled_) control_->RemoveItem(name.c_str()), --filled_;
+    suppressSelectionEvents_ = false;
+    items_.erase(at);
+    return true;
+}
+
+void CameraView::TakeCameraNews() {
+    std::string name;
+    bool added = false, changed = false;
+    int taken = 0;
+    while (folder_->IsConnected() && taken++ < kChangesPerMessage && folder_->NextChange(name, added))
+        changed |= added ? Arrived(name) : Vanished(name);
+    if (taken > kChangesPerMessage) PostMessageW(window_, kCameraNews, 0, 0);
+    if (!changed) return;
+    if (control_) control_->RestartLoader();
+    UpdateCommandStates();
 }
 
 bool CameraView::CanPaste() {

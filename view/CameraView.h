@@ -25,6 +25,7 @@ public:
 
     // Commands of the view window.
     static constexpr UINT kSelectionNews = WM_APP + 1;
+    static constexpr UINT kCameraNews = WM_APP + 2;  // the driver's thread: pictures came or went
     static constexpr UINT_PTR kFillTimer = 1;
 
     enum Command : int {
@@ -63,6 +64,8 @@ public:
 
     // Takes `count` images the folder now holds (its last ones for position -1).
     void AddNewItems(int position, int count);
+    // Shows the pictures the camera gained and drops those it lost since the last news.
+    void TakeCameraNews();
     // Whether the clipboard holds data the camera would take.
     bool CanPaste();
     void PasteCommand();
@@ -106,6 +109,9 @@ private:
     INT_PTR OnCommand(int command);
     INT_PTR OnNotify(NMHDR* header);
     void BuildItems();
+    void AppendItem(CameraImage* image, const std::string& name);
+    bool Arrived(const std::string& name);
+    bool Vanished(const std::string& name);
     void DropControl();
     // Balances the view's own OleInitialize, once.
     void LeaveOle();

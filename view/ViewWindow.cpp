@@ -243,6 +243,9 @@ INT_PTR CALLBACK CameraView::WindowProc(HWND window, UINT message, WPARAM wParam
             if (std::exchange(view->commandsStale_, false)) view->FollowTheSelection(), view->UpdateCommandStates();
             if (view->fileDialog_) view->fileDialog_->OnStateChange(view, CDBOSC_SELCHANGE);
             return TRUE;
+        case kCameraNews:
+            if (view->window_ && !view->windowDestroyed_ && view->browser_) view->TakeCameraNews();
+            return TRUE;
         case WM_SIZE: {
             RECT bounds;
             GetWindowRect(window, &bounds);

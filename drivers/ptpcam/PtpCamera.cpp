@@ -474,10 +474,11 @@ void PtpConnection::Vanished(uint32_t handle) {
 }
 
 // Kept only while someone watches: a folder nobody shows needs no history.
+// One message per burst: the watcher drains every change waiting.
 void PtpConnection::Changed(const std::string& name, bool added) {
     if (!watchWindow_) return;
     changes_.emplace_back(name, added);
-    PostMessageW(watchWindow_, watchMessage_, 0, 0);
+    if (changes_.size() == 1) PostMessageW(watchWindow_, watchMessage_, 0, 0);
 }
 
 void PtpConnection::Watch(HWND window, UINT message) {

@@ -27,7 +27,7 @@ prepare='
     cp "$ROOT/tests/data/camera-files/QuickTime.mov" "$card/DCIM/101ORVEX/MVI_0101.MOV"
     # Drive E: is the card, as Wine shows a removable drive.
     ln -sfn "$card" "$WINEPREFIX/dosdevices/e:"
-    wine reg add "HKLM\\Software\\Wine\\Drives" /v "e:" /d floppy /f >/dev/null 2>&1
+    wine reg add "HKLM\\Software\\Wine\\Drives" /v "e:" /d floppy /f /reg:64 >/dev/null 2>&1
     # "Hard Disk" shows a folder of the names people give, in scripts the ANSI code page lacks.
     names="$WINEPREFIX/drive_c/Fotos Ärger 写真"
     mkdir -p "$names"
@@ -44,7 +44,9 @@ prepare='
         for i in $(seq 1 10000); do ln -f "${pictures[0]}" "$big/IMG_$i.JPG"; done
     fi
     # The camera model whose card is drive E: and whose camera is on COM1.
-    wine reg add "HKLM\\Software\\Pictavia\\OrvexView\\Settings" /v Camera /d "Serial Camera" /f >/dev/null 2>&1'
+    wine reg add "HKLM\\Software\\Pictavia\\OrvexView\\Settings" /v Camera /d "Serial Camera" /f /reg:64 >/dev/null 2>&1'
+# HKLM is written in the 64-bit view (where the module reads it): with Wine's 32-bit loader
+# installed, a plain "wine reg" is a 32-bit program writing the 32-bit view.
 # Wine learns a drive's type when it starts: the card is seen from the next session on.
 "$root/tools/wine-session.sh" bash -c "$prepare"
 walk='bin=$BUILD_DIR/bin; wine "$bin/camwalk.exe" | tr -d "\r" | tee "$BUILD_DIR/demo/camwalk.txt"'
@@ -81,22 +83,22 @@ dpi='HKCU\Control Panel\Desktop'
     for _ in $(seq 100); do [ -s "$BUILD_DIR/demo/wifi.address" ] && break; sleep 0.1; done
     settings="HKLM\\Software\\Pictavia\\OrvexView\\Settings"
     network="HKLM\\Software\\Pictavia\\Orvex Cameras\\Wi-Fi Camera\\Remote\\Network"
-    wine reg add "$network" /v Address /d "$(head -n1 "$BUILD_DIR/demo/wifi.address")" /f >/dev/null 2>&1
-    wine reg add "$settings" /v Camera /d "Wi-Fi Camera" /f >/dev/null 2>&1
+    wine reg add "$network" /v Address /d "$(head -n1 "$BUILD_DIR/demo/wifi.address")" /f /reg:64 >/dev/null 2>&1
+    wine reg add "$settings" /v Camera /d "Wi-Fi Camera" /f /reg:64 >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" wifi | tr -d "\r"
     kill $wifi 2>/dev/null || true
-    wine reg add "$settings" /v Camera /d "Serial Camera" /f >/dev/null 2>&1
+    wine reg add "$settings" /v Camera /d "Serial Camera" /f /reg:64 >/dev/null 2>&1
     [ -s FILE: ] && mv FILE: raw-print.ps
-    wine reg add "$folder" /v CurrentFolder /d "C:\\Big Folder" /f >/dev/null 2>&1
+    wine reg add "$folder" /v CurrentFolder /d "C:\\Big Folder" /f /reg:64 >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" big | tr -d "\r"
-    wine reg add "$folder" /v CurrentFolder /d "C:\\Fotos Ärger 写真" /f >/dev/null 2>&1
+    wine reg add "$folder" /v CurrentFolder /d "C:\\Fotos Ärger 写真" /f /reg:64 >/dev/null 2>&1
     wine "$bin/explorer_tour.exe" "$(winepath -w "$BUILD_DIR/demo")" | tr -d "\r"')
 # The tests share this prefix: the tour's installation, card drive and serial camera model go again.
 "$root/tools/wine-session.sh" bash -c '
     wine "C:\\Program Files\\Pictavia\\OrvexView\\Uninstall.exe" /S >/dev/null 2>&1
     dir="$WINEPREFIX/drive_c/Program Files/Pictavia/OrvexView"
     for _ in $(seq 300); do [ -e "$dir" ] || break; sleep 0.1; done
-    wine reg delete "HKLM\\Software\\Wine\\Drives" /v "e:" /f >/dev/null 2>&1
+    wine reg delete "HKLM\\Software\\Wine\\Drives" /v "e:" /f /reg:64 >/dev/null 2>&1
     rm -f "$WINEPREFIX/dosdevices/e:"'
 if [ -s "$build/demo/raw-print.ps" ]; then
     gs -q -dSAFER -dBATCH -dNOPAUSE -sDEVICE=png16m -r60 -dFirstPage=1 -dLastPage=1 \

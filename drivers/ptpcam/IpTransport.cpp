@@ -2,6 +2,7 @@
 
 #include <ws2tcpip.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 
@@ -21,7 +22,8 @@ int SilenceMs() {
     }();
     return silence;
 }
-constexpr int kDrainMs = 80;       // a cancel must take effect within 100 ms
+constexpr int kDrainMs = 1000;     // a camera answering a cancel later than this is reconnected
+constexpr int kLongestUncancellableMs = 30000;
 constexpr uint64_t kLargestData = 1ull << 30;  // more than a camera file: a camera out of order
 
 struct WinsockUse {
@@ -57,9 +59,14 @@ SOCKET ConnectTo(const std::string& host, uint16_t port, int timeoutMs) {
     for (ADDRINFOW* address = found; address && connected == INVALID_SOCKET; address = address->ai_next) {
         SOCKET s = socket(address->ai_family, address->ai_socktype, address->ai_protocol);
         if (s == INVALID_SOCKET) continue;
+        int window = 1 << 20;  // a picture in flight fits; set before connecting, where it counts
+        setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&window), sizeof window);
         u_long nonBlocking = 1;
         ioctlsocket(s, FIONBIO, &nonBlocking);
-        connect(s, address->ai_addr, int(address->ai_addrlen));
+        if (connect(s, address->ai_addr, int(address->ai_addrlen)) != 0 && WSAGetLastError() != WSAEWOULDBLOCK) {
+            closesocket(s);  // refused or no route: no point waiting
+            continue;
+        }
         fd_set writable, failed;
         FD_ZERO(&writable);
         FD_ZERO(&failed);
@@ -77,8 +84,10 @@ SOCKET ConnectTo(const std::string& host, uint16_t port, int timeoutMs) {
         }
         BOOL noDelay = TRUE;  // requests are small and each waits for its answer
         setsockopt(s, IPPROTO_TCP, TCP_NODELAY, reinterpret_cast<const char*>(&noDelay), sizeof noDelay);
-        int window = 1 << 20;  // a picture in flight fits
-        setsockopt(s, SOL_SOCKET, SO_RCVBUF, reinterpret_cast<const char*>(&window), sizeof window);
+        BOOL keepAlive = TRUE;  // a camera switched off mid-session is noticed
+        setsockopt(s, SOL_SOCKET, SO_KEEPALIVE, reinterpret_cast<const char*>(&keepAlive), sizeof keepAlive);
+        DWORD sendMs = 5000;  // a camera that stops reading cannot hold a sender
+        setsockopt(s, SOL_SOCKET, SO_SNDTIMEO, reinterpret_cast<const char*>(&sendMs), sizeof sendMs);
         connected = s;
     }
     FreeAddrInfoW(found);
@@ -170,8 +179,9 @@ IpTransport::Read IpTransport::ReadPacket(SOCKET socket, Packet& packet, int qui
         }
         if (broken_) return Read::kBroken;
         if (keepGoing && !keepGoing(have > kHeaderBytes ? have - kHeaderBytes : 0)) return Read::kCancelled;
-        if (!Readable(socket, kSliceMs)) {
-            waited += kSliceMs;
+        int slice = quietMs > 0 && have == 0 && quietMs - waited < kSliceMs ? std::max(quietMs - waited, 1) : kSliceMs;
+        if (!Readable(socket, slice)) {
+            waited += slice;
             if (have == 0 && waited >= quietMs) return Read::kQuiet;
             if (waited >= SilenceMs()) return Read::kBroken;
             continue;
@@ -193,21 +203,23 @@ Status IpTransport::Fail() {
 }
 
 Status IpTransport::Transact(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& params,
-                             std::vector<uint8_t>* data, const DataProgress& progress, Message& response) {
-    if (broken_ || !Send(command_, OperationRequest(code, transaction, params))) return Fail();
+                             std::vector<uint8_t>* data, uint64_t maxData, const DataProgress& progress,
+                             Message& response) {
+    if (broken_ || !DrainCancelled() || !Send(command_, OperationRequest(code, transaction, params))) return Fail();
     uint64_t total = 0, received = 0;
     bool cancelled = false;
+    // A read nobody can cancel still ends: a camera trickling bytes cannot hold it for ever.
+    DWORD deadline = GetTickCount() + kLongestUncancellableMs;
     auto keepGoing = [&](size_t inPacket) {
-        cancelled = cancelled || (progress && !progress(received + inPacket, total));
+        if (!progress) return int(deadline - GetTickCount()) > 0;
+        cancelled = cancelled || !progress(received + inPacket, total);
         return !cancelled;
     };
     for (;;) {
         Packet packet;
         Read read = ReadPacket(command_, packet, SilenceMs(), keepGoing);
-        if (read == Read::kCancelled) {
-            Drain(transaction);
-            return Status::kCancelled;
-        }
+        if (read == Read::kCancelled && !cancelled) return Fail();  // past the deadline
+        if (read == Read::kCancelled) return Cancel(transaction);
         if (read != Read::kPacket) return Fail();
         Reader in(packet.payload.data(), packet.payload.size());
         if (packet.type == kOperationResponse) {
@@ -217,34 +229,40 @@ Status IpTransport::Transact(uint16_t code, uint32_t transaction, const std::vec
         if (in.U32() != transaction || !in.Ok()) return Fail();
         if (packet.type == kStartData) {
             total = in.U64();
-            if (data && total <= kLargestPacket) data->reserve(size_t(total));
+            if (data && total <= std::min<uint64_t>(maxData, kLargestPacket)) data->reserve(size_t(total));
         } else if (packet.type == kData || packet.type == kEndData) {
             received += packet.payload.size() - 4;
-            if (received > kLargestData) return Fail();
+            if (received > maxData || received > kLargestData) return Fail();
             if (data) data->insert(data->end(), packet.payload.begin() + 4, packet.payload.end());
-            if (!keepGoing(0)) {
-                Drain(transaction);
-                return Status::kCancelled;
-            }
+            if (!keepGoing(0)) return Cancel(transaction);
         } else {
             return Fail();
         }
     }
 }
 
-// The standard's Cancel packet ends the data phase; the camera then answers the
-// transaction. Whatever does not come in time closes the link instead: the
-// next use connects afresh.
-void IpTransport::Drain(uint32_t transaction) {
-    if (!Send(command_, CancelRequest(transaction))) return (void)Fail();
+// The standard's Cancel packet ends the data phase; the camera's answer to it
+// is read before the next request, so the user's Cancel takes effect at once.
+Status IpTransport::Cancel(uint32_t transaction) {
+    if (!Send(command_, CancelRequest(transaction))) return Fail(), Status::kCancelled;
+    cancelled_ = transaction;
+    cancelPending_ = true;
+    return Status::kCancelled;
+}
+
+bool IpTransport::DrainCancelled() {
+    if (!cancelPending_) return true;
+    cancelPending_ = false;
     DWORD until = GetTickCount() + kDrainMs;
-    while (int(until - GetTickCount()) > 0) {
+    for (;;) {
         Packet packet;
-        Read read = ReadPacket(command_, packet, int(until - GetTickCount()), [&](size_t) { return int(until - GetTickCount()) > 0; });
-        if (read != Read::kPacket) break;
-        if (packet.type == kOperationResponse) return;
+        int left = int(until - GetTickCount());
+        if (left <= 0 || ReadPacket(command_, packet, left, [&](size_t) { return int(until - GetTickCount()) > 0; }) != Read::kPacket)
+            return false;
+        Message answer;
+        if (packet.type == kOperationResponse && ParseMessage(packet.payload, answer) && answer.transaction == cancelled_)
+            return true;
     }
-    Fail();
 }
 
 bool IpTransport::NextEvent(Message& event, int milliseconds) {

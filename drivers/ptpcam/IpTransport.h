@@ -19,7 +19,7 @@ public:
     ~IpTransport() override;
 
     Status Transact(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& params, std::vector<uint8_t>* data,
-                    const DataProgress& progress, Message& response) override;
+                    uint64_t maxData, const DataProgress& progress, Message& response) override;
     bool NextEvent(Message& event, int milliseconds) override;
     bool Broken() const override { return broken_; }
     void Close() override;
@@ -32,8 +32,9 @@ private:
     Read ReadPacket(SOCKET socket, Packet& packet, int quietMs, const std::function<bool(size_t)>& keepGoing);
     bool Send(SOCKET socket, const std::vector<uint8_t>& bytes);
     Status Fail();
-    // After a cancel: the camera's answer to it, briefly; a camera that keeps sending breaks the link.
-    void Drain(uint32_t transaction);
+    Status Cancel(uint32_t transaction);
+    // Before the next request: the cancelled transaction's answer; a camera that does not give it breaks the link.
+    bool DrainCancelled();
 
     struct Inbox {
         std::vector<uint8_t> bytes;  // received, not yet cut into packets from `start` on
@@ -42,6 +43,8 @@ private:
 
     SOCKET command_, event_;
     Inbox commandInbox_, eventInbox_;
+    uint32_t cancelled_ = 0;  // a transaction cancelled whose answer is still to come
+    bool cancelPending_ = false;
     std::atomic<bool> broken_{false};
 };
 

@@ -17,7 +17,10 @@ namespace {
 
 constexpr uint16_t kStandardPort = 15740;
 constexpr int kConnectMs = 3000;
-constexpr DWORD kRedialMs = 2000;       // a camera just found switched off is not dialled again sooner
+constexpr DWORD kRedialMs = 5000;       // a camera just found switched off is not dialled again sooner
+constexpr DWORD kEventRedialMs = 5000;  // an open folder's camera that went away is looked for this often
+constexpr size_t kMostPictures = 100000;
+constexpr size_t kMostChanges = 10000;
 constexpr uint32_t kHeadSlack = 4096;   // EXIF directories before the thumbnail they carry
 constexpr uint32_t kLargestHead = 64 << 10;
 constexpr size_t kMostFolders = 1000;
@@ -65,8 +68,11 @@ void SplitAddress(const std::string& address, std::string& host, uint16_t& port)
     port = kStandardPort;
     size_t colon = address.rfind(':');
     bool bracketed = !address.empty() && address[0] == '[';
+    if (bracketed && (address.find(']') == std::string::npos || address.find(']') > colon || colon != address.find(']') + 1)) {
+        host = address.substr(1, address.find(']') - 1);  // "[v6 address]" without a port
+        return;
+    }
     if (colon == std::string::npos || (!bracketed && address.find(':') != colon)) return;
-    if (bracketed && address.find(']') > colon) return;
     int number = atoi(address.c_str() + colon + 1);
     if (number > 0 && number < 65536) port = uint16_t(number);
     host = address.substr(bracketed ? 1 : 0, bracketed ? address.find(']') - 1 : colon);
@@ -164,13 +170,14 @@ ptp::Session* Camera::Session() {
         if (session->Open() != Status::kOk) session.reset();
     }
     failedAt_ = session ? 0 : (GetTickCount() | 1);
+    if (session) ++generation_;  // a new session may number the objects anew
     std::lock_guard<std::mutex> hold(sessionLock_);
     session_ = session;
     return session.get();
 }
 
-Status Camera::Run(const std::function<Status(ptp::Session&)>& call) {
-    for (int attempt = 0; attempt < 2; ++attempt) {
+Status Camera::Run(const std::function<Status(ptp::Session&)>& call, bool again) {
+    for (int attempt = 0; attempt < (again ? 2 : 1); ++attempt) {
         ptp::Session* session = Session();
         if (!session) return Status::kBroken;
         Status status = call(*session);
@@ -198,19 +205,42 @@ void Camera::Forget(PtpConnection* connection) {
 }
 
 // Events come on their own connection, read here whenever a session is open.
+// While a folder of the camera is open and the link is gone, the camera is
+// looked for again now and then; the folders then catch up on what they missed.
 void Camera::ListenForEvents() {
+    DWORD lookedAt = GetTickCount();
     while (!stopping_) {
-        std::shared_ptr<ptp::Session> session;
-        {
-            std::lock_guard<std::mutex> hold(sessionLock_);
-            session = session_;
-        }
-        ptp::Message event;
-        if (!session || session->Link().Broken())
+        try {
+            std::shared_ptr<ptp::Session> session;
+            {
+                std::lock_guard<std::mutex> hold(sessionLock_);
+                session = session_;
+            }
+            ptp::Message event;
+            if (session && !session->Link().Broken()) {
+                if (session->Link().NextEvent(event, 200)) Dispatch(event);
+                continue;
+            }
             Sleep(100);
-        else if (session->Link().NextEvent(event, 200))
-            Dispatch(event);
+            if (GetTickCount() - lookedAt < kEventRedialMs || !Listened()) continue;
+            lookedAt = GetTickCount();
+            CameraUse use(*this, CameraUse::kIfFree);
+            if (use && Session()) CatchUp();
+        } catch (...) {  // nothing a camera sends may end the browser: this event is lost
+            Sleep(100);
+        }
     }
+}
+
+bool Camera::Listened() {
+    std::lock_guard<std::mutex> hold(listenersLock_);
+    return !listeners_.empty();
+}
+
+// With the camera held: every open folder made current.
+void Camera::CatchUp() {
+    std::lock_guard<std::mutex> hold(listenersLock_);
+    for (PtpConnection* connection : listeners_) connection->MakeCurrent();
 }
 
 void Camera::Dispatch(const ptp::Message& event) {
@@ -223,10 +253,8 @@ void Camera::Dispatch(const ptp::Message& event) {
     }
     if (event.code != ptp::kObjectAdded) return;
     ptp::ObjectInfo info;
-    {
-        CameraUse use(*this, CameraUse::kWait, GetCurrentThreadId(), &stopping_);
-        if (!use || Run([&](ptp::Session& s) { return s.GetObjectInfo(handle, info); }) != Status::kOk) return;
-    }
+    CameraUse use(*this, CameraUse::kWait, GetCurrentThreadId(), &stopping_);
+    if (!use || Run([&](ptp::Session& s) { return s.GetObjectInfo(handle, info); }) != Status::kOk) return;
     if (info.format == ptp::kAssociationFormat) return;
     std::lock_guard<std::mutex> hold(listenersLock_);
     for (PtpConnection* connection : listeners_)
@@ -262,14 +290,16 @@ bool PtpImage::GetInfo(ImageInfo* out) {
 
 // One request mostly does: a camera JPEG's first bytes hold its EXIF, with the
 // orientation and the thumbnail. Only a thumbnail further in is asked for apart.
-Status PtpImage::Thumbnail(ptp::Session& session, std::vector<uint8_t>& bytes) {
+Status PtpImage::Thumbnail(ptp::Session& session, uint32_t handle, std::vector<uint8_t>& bytes,
+                           const ptp::DataProgress& progress) {
     std::vector<uint8_t> first;
-    Status status = session.PartialObject(handle_, 0, std::min(kLargestHead, info_.thumbSize + kHeadSlack), first);
+    uint32_t want = info_.thumbSize < kLargestHead ? std::min(kLargestHead, info_.thumbSize + kHeadSlack) : kLargestHead;
+    Status status = session.PartialObject(handle, 0, want, first, progress);
     if (status == Status::kBroken || status == Status::kCancelled) return status;
     Head head = status == Status::kOk ? ReadHead(first) : Head();
     orientation_ = head.orientation;
     std::vector<uint8_t> thumb = std::move(head.thumbnail);
-    if (thumb.empty() && (status = session.Thumb(handle_, thumb)) != Status::kOk) return status;
+    if (thumb.empty() && (status = session.Thumb(handle, thumb, progress)) != Status::kOk) return status;
     if (!pix::LooksLikeJpeg(thumb.data(), thumb.size())) return Status::kRefused;
     if (orientation_ == 1) {
         bytes = std::move(thumb);
@@ -295,9 +325,15 @@ int PtpImage::Exchange(bool fullImage, std::vector<uint8_t>& bytes, DWORD caller
         percent = whole ? int(std::min<uint64_t>(100, received * 100 / whole)) : 0;
         return !cancel;
     };
-    Status status = camera.Run([&](ptp::Session& session) {
-        return fullImage ? session.Object(handle_, bytes, progress) : Thumbnail(session, bytes);
-    });
+    // After a new session the picture is looked up again: the camera may number it anew.
+    Status status = Status::kBroken;
+    for (int attempt = 0; attempt < 2 && status == Status::kBroken && !cancel; ++attempt) {
+        uint32_t handle = owner_->MakeCurrent() ? owner_->HandleOf(info_.name) : 0;
+        if (!handle) return -1;
+        status = camera.Run([&](ptp::Session& session) {
+            return fullImage ? session.Object(handle, info_.size, bytes, progress) : Thumbnail(session, handle, bytes, progress);
+        }, false);
+    }
     if (status == Status::kCancelled) return kReadCancelled;
     return status == Status::kOk ? kReadOk : -1;
 }
@@ -363,11 +399,12 @@ int PtpImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDon
 
 // ---- PtpConnection
 
+// A camera busy for more than a second is listed when the folder is first asked for its pictures.
 PtpConnection::PtpConnection(std::shared_ptr<Camera> camera, Folder folder)
     : camera_(std::move(camera)), folder_(std::move(folder)) {
-    camera_->Listen(this);
     CameraUse use(*camera_, CameraUse::kSecond);
-    scanned_ = use && Scan();
+    if (use) MakeCurrent();
+    camera_->Listen(this);
 }
 
 void PtpConnection::Destroy(int flags) {
@@ -380,13 +417,17 @@ void PtpConnection::Destroy(int flags) {
     if (flags & 1) delete this;
 }
 
-bool PtpConnection::Scan() {
+// With the camera held: the folder's pictures as the camera's session numbers
+// them now. Pictures that came or went meanwhile are told to the watcher.
+bool PtpConnection::MakeCurrent() {
+    if (!camera_->Reachable()) return false;  // a session first: its number decides
+    if (listedIn_ == camera_->Generation()) return true;
     std::vector<uint32_t> handles;
     std::vector<Entry> entries;
     Status status = camera_->Run([&](ptp::Session& session) {
         entries.clear();
         Status listed = session.ObjectHandles(folder_.storage, folder_.handle, handles);
-        for (size_t i = 0; listed == Status::kOk && i < handles.size(); ++i) {
+        for (size_t i = 0; listed == Status::kOk && i < handles.size() && entries.size() < kMostPictures; ++i) {
             ptp::ObjectInfo info;
             Status read = session.GetObjectInfo(handles[i], info);
             if (read == Status::kBroken) return read;
@@ -398,13 +439,36 @@ bool PtpConnection::Scan() {
     });
     if (status != Status::kOk) return false;
     std::lock_guard<std::mutex> hold(lock_);
+    auto has = [](const std::vector<Entry>& list, const std::string& name) {
+        return std::any_of(list.begin(), list.end(), [&](const Entry& e) { return e.info.name == name; });
+    };
+    if (listedIn_ != 0) {
+        for (const Entry& entry : entries_) if (!has(entries, entry.info.name)) Changed(entry.info.name, false);
+        for (const Entry& entry : entries) if (!has(entries_, entry.info.name)) Changed(entry.info.name, true);
+    }
     entries_ = std::move(entries);
+    listedIn_ = camera_->Generation();
     return true;
+}
+
+uint32_t PtpConnection::HandleOf(const std::string& name) {
+    std::lock_guard<std::mutex> hold(lock_);
+    for (const Entry& entry : entries_)
+        if (entry.info.name == name) return entry.handle;
+    return 0;
+}
+
+// Listed late: the camera was busy when the folder opened.
+void PtpConnection::ListIfNeeded() {
+    if (listedIn_ != 0) return;
+    CameraUse use(*camera_, CameraUse::kSecond);
+    if (use) MakeCurrent();
 }
 
 void PtpConnection::GetConnectionId(char* buffer, int size) { CopyOut(folder_.name, buffer, size); }
 
 int PtpConnection::GetImageCount() {
+    ListIfNeeded();
     std::lock_guard<std::mutex> hold(lock_);
     return int(entries_.size());
 }
@@ -420,21 +484,17 @@ CameraImage* PtpConnection::OpenImage(const char* name) {
     auto entry = std::find_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.info.name == name; });
     if (entry == entries_.end()) return nullptr;
     for (auto& image : images_)
-        if (image->Name() == name && image->Handle() == entry->handle) return image.get();
-    images_.push_back(std::make_unique<PtpImage>(this, entry->handle, entry->info));
+        if (image->Name() == name) return image.get();
+    images_.push_back(std::make_unique<PtpImage>(this, entry->info));
     return images_.back().get();
 }
 
+// Never sent twice: after a broken link the camera may have deleted it already, or number another picture so.
 void PtpConnection::DeleteImage(const char* name) {
     if (!name) return;
-    uint32_t handle = 0;
-    {
-        std::lock_guard<std::mutex> hold(lock_);
-        for (const Entry& entry : entries_)
-            if (entry.info.name == name) handle = entry.handle;
-    }
-    CameraUse use(*camera_);
-    if (!handle || !use || camera_->Run([&](ptp::Session& s) { return s.DeleteObject(handle); }) != Status::kOk) return;
+    CameraUse use(*camera_, CameraUse::kSecond);
+    uint32_t handle = use && MakeCurrent() ? HandleOf(name) : 0;
+    if (!handle || camera_->Run([&](ptp::Session& s) { return s.DeleteObject(handle); }, false) != Status::kOk) return;
     std::lock_guard<std::mutex> hold(lock_);
     entries_.erase(std::remove_if(entries_.begin(), entries_.end(), [&](const Entry& e) { return e.handle == handle; }),
                    entries_.end());
@@ -458,6 +518,7 @@ int PtpConnection::CheckConnection() {
 void PtpConnection::Arrived(uint32_t handle, const ptp::ObjectInfo& info) {
     if (!driverfiles::Fits(info.name, sizeof ImageInfo::name)) return;
     std::lock_guard<std::mutex> hold(lock_);
+    if (entries_.size() >= kMostPictures) return;
     for (const Entry& entry : entries_)
         if (entry.handle == handle || entry.info.name == info.name) return;
     entries_.push_back({handle, info});
@@ -476,21 +537,26 @@ void PtpConnection::Vanished(uint32_t handle) {
 // Kept only while someone watches: a folder nobody shows needs no history.
 // One message per burst: the watcher drains every change waiting.
 void PtpConnection::Changed(const std::string& name, bool added) {
-    if (!watchWindow_) return;
+    if (!watchWindow_ || changes_.size() >= kMostChanges) return;
     changes_.emplace_back(name, added);
-    if (changes_.size() == 1) PostMessageW(watchWindow_, watchMessage_, 0, 0);
+    if (!posted_) posted_ = PostMessageW(watchWindow_, watchMessage_, 0, 0) != FALSE;
 }
 
 void PtpConnection::Watch(HWND window, UINT message) {
     std::lock_guard<std::mutex> hold(lock_);
     watchWindow_ = window;
     watchMessage_ = message;
+    posted_ = false;
     if (!window) changes_.clear();
+    else if (!changes_.empty()) posted_ = PostMessageW(window, message, 0, 0) != FALSE;
 }
 
 bool PtpConnection::NextChange(std::string& name, bool& added) {
     std::lock_guard<std::mutex> hold(lock_);
-    if (changes_.empty()) return false;
+    if (changes_.empty()) {
+        posted_ = false;  // drained: the next change posts again
+        return false;
+    }
     name = changes_.front().first;
     added = changes_.front().second;
     changes_.pop_front();
@@ -503,7 +569,7 @@ void PtpService::Destroy(int flags) {
     if (flags & 1) delete this;
 }
 
-bool PtpService::Refresh() {
+bool PtpService::Refresh() try {
     std::vector<PtpConnection::Folder> folders;
     Status status = Status::kBroken;
     {
@@ -517,6 +583,8 @@ bool PtpService::Refresh() {
     std::lock_guard<std::mutex> hold(foldersLock_);
     folders_ = std::move(folders);
     return true;
+} catch (...) {
+    return false;
 }
 
 unsigned PtpService::GetFolderCount() {
@@ -531,7 +599,7 @@ bool PtpService::GetFolderName(unsigned index, char* buffer, int size) {
     return true;
 }
 
-CameraConnection* PtpService::OpenConnection(const char* folderName) {
+CameraConnection* PtpService::OpenConnection(const char* folderName) try {
     if (!folderName) return nullptr;
     PtpConnection::Folder folder;
     {
@@ -540,12 +608,14 @@ CameraConnection* PtpService::OpenConnection(const char* folderName) {
         if (found == folders_.end()) return nullptr;
         folder = *found;
     }
-    auto* connection = new (std::nothrow) PtpConnection(camera_, folder);
-    if (connection && !connection->Scanned() && connection->CheckConnection() < 0) {
+    auto* connection = new PtpConnection(camera_, folder);
+    if (!connection->Listed() && connection->CheckConnection() < 0) {
         connection->Destroy(1);
         return nullptr;
     }
     return connection;
+} catch (...) {
+    return nullptr;
 }
 
 }  // namespace ptpcam

@@ -37,8 +37,10 @@ public:
     static std::shared_ptr<Camera> Shared(const std::string& address);
 
     // With the camera held: `call` on the open session (connecting as needed),
-    // once more on a new session when the link broke meanwhile.
-    ptp::Status Run(const std::function<ptp::Status(ptp::Session&)>& call);
+    // once more on a new session when the link broke meanwhile and `again`.
+    ptp::Status Run(const std::function<ptp::Status(ptp::Session&)>& call, bool again = true);
+    // Counts the sessions opened: object handles hold within one.
+    unsigned Generation() const { return generation_; }
     // With the camera held: whether a session is open or can be opened now.
     bool Reachable();
     // With the camera held: ends the session after a cancel that left it unusable.
@@ -52,6 +54,8 @@ private:
     ptp::Session* Session();
     void ListenForEvents();
     void Dispatch(const ptp::Message& event);
+    bool Listened();
+    void CatchUp();
 
     std::string host_;
     uint16_t port_;
@@ -60,6 +64,7 @@ private:
     std::mutex sessionLock_;       // guards the pointer: the event thread reads it without the camera
     std::shared_ptr<ptp::Session> session_;
     DWORD failedAt_ = 0;  // a camera just found unreachable is not dialled again at once
+    std::atomic<unsigned> generation_{0};
     std::mutex listenersLock_;
     std::vector<PtpConnection*> listeners_;
     std::atomic<bool> stopping_{false};
@@ -84,8 +89,7 @@ private:
 
 class PtpImage final : public CameraImage {
 public:
-    PtpImage(PtpConnection* owner, uint32_t handle, ptp::ObjectInfo info)
-        : owner_(owner), handle_(handle), info_(std::move(info)) {}
+    PtpImage(PtpConnection* owner, ptp::ObjectInfo info) : owner_(owner), info_(std::move(info)) {}
     ~PtpImage();
 
     void Reserved1() override {}
@@ -102,17 +106,16 @@ public:
     }
 
     const std::string& Name() const { return info_.name; }
-    uint32_t Handle() const { return handle_; }
 
 private:
     int Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallback cb, void* cbContext);
     int Exchange(bool fullImage, std::vector<uint8_t>& bytes, DWORD caller, std::atomic<int>& percent,
                  const std::atomic<bool>& cancel);
     // The camera's thumbnail turned upright by the picture's own orientation.
-    ptp::Status Thumbnail(ptp::Session& session, std::vector<uint8_t>& bytes);
+    ptp::Status Thumbnail(ptp::Session& session, uint32_t handle, std::vector<uint8_t>& bytes,
+                          const ptp::DataProgress& progress);
 
     PtpConnection* owner_;
-    uint32_t handle_;
     ptp::ObjectInfo info_;
     std::atomic<int> orientation_{0};  // 0 until the picture's first bytes were read
     std::mutex fileLock_;
@@ -143,7 +146,10 @@ public:
     int CanAcceptData(IDataObject*) override { return 0; }
     int AcceptData(IDataObject*, int) override { return 0; }
 
-    bool Scanned() const { return scanned_; }
+    bool Listed() const { return listedIn_ != 0; }
+    // With the camera held: the pictures as the current session numbers them (listed again after a new one).
+    bool MakeCurrent();
+    uint32_t HandleOf(const std::string& name);
     Camera& Cam() { return *camera_; }
     std::string NewScratchPath() { return scratch_.NewPath(); }
 
@@ -161,18 +167,19 @@ private:
         uint32_t handle;
         ptp::ObjectInfo info;
     };
-    bool Scan();  // with the camera held
+    void ListIfNeeded();
     void Changed(const std::string& name, bool added);  // with lock_ held
 
     std::shared_ptr<Camera> camera_;
     Folder folder_;
-    bool scanned_ = false;
+    std::atomic<unsigned> listedIn_{0};  // the session generation of entries_; 0: never listed
     std::mutex lock_;  // entries, images and changes; never held while talking to the camera
     std::vector<Entry> entries_;
     std::vector<std::unique_ptr<PtpImage>> images_;  // handed out; live as long as the connection
     std::deque<std::pair<std::string, bool>> changes_;
     HWND watchWindow_ = nullptr;
     UINT watchMessage_ = 0;
+    bool posted_ = false;  // a message is on its way: later changes ride with it
     driverfiles::ScratchFolder scratch_{"ptpcam"};
 };
 

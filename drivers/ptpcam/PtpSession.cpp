@@ -8,17 +8,17 @@ constexpr uint32_t kSessionId = 1;
 
 }  // namespace
 
-Status Session::Call(uint16_t code, const std::vector<uint32_t>& params, std::vector<uint8_t>* data,
+Status Session::Call(uint16_t code, const std::vector<uint32_t>& params, std::vector<uint8_t>* data, uint64_t maxData,
                      const DataProgress& progress) {
     Message response;
     if (data) data->clear();
-    return transport_->Transact(code, nextTransaction_++, params, data, progress, response);
+    return transport_->Transact(code, nextTransaction_++, params, data, maxData, progress, response);
 }
 
 // The session's own transaction is number 0; a session left open by an earlier host is used as it is.
 Status Session::Open() {
     Message response;
-    Status status = transport_->Transact(kOpenSession, 0, {kSessionId}, nullptr, nullptr, response);
+    Status status = transport_->Transact(kOpenSession, 0, {kSessionId}, nullptr, 0, nullptr, response);
     return status == Status::kRefused && response.code == kSessionAlreadyOpen ? Status::kOk : status;
 }
 
@@ -47,17 +47,20 @@ Status Session::GetObjectInfo(uint32_t handle, ObjectInfo& info) {
     return ParseObjectInfo(data.data(), data.size(), info) ? Status::kOk : Status::kRefused;
 }
 
-Status Session::Object(uint32_t handle, std::vector<uint8_t>& bytes, const DataProgress& progress) {
-    return Call(kGetObject, {handle}, &bytes, progress);
+Status Session::Object(uint32_t handle, uint64_t size, std::vector<uint8_t>& bytes, const DataProgress& progress) {
+    return Call(kGetObject, {handle}, &bytes, size + (size >> 4) + 65536, progress);
 }
 
-Status Session::PartialObject(uint32_t handle, uint32_t offset, uint32_t maxBytes, std::vector<uint8_t>& bytes) {
-    Status status = Call(kGetPartialObject, {handle, offset, maxBytes}, &bytes);
+Status Session::PartialObject(uint32_t handle, uint32_t offset, uint32_t maxBytes, std::vector<uint8_t>& bytes,
+                              const DataProgress& progress) {
+    Status status = Call(kGetPartialObject, {handle, offset, maxBytes}, &bytes, maxBytes, progress);
     if (status == Status::kOk && bytes.size() > maxBytes) bytes.resize(maxBytes);
     return status;
 }
 
-Status Session::Thumb(uint32_t handle, std::vector<uint8_t>& bytes) { return Call(kGetThumb, {handle}, &bytes); }
+Status Session::Thumb(uint32_t handle, std::vector<uint8_t>& bytes, const DataProgress& progress) {
+    return Call(kGetThumb, {handle}, &bytes, kLargestDataset, progress);
+}
 
 Status Session::DeleteObject(uint32_t handle) { return Call(kDeleteObject, {handle, 0}); }
 

@@ -17,9 +17,11 @@ using DataProgress = std::function<bool(uint64_t received, uint64_t total)>;
 class Transport {
 public:
     virtual ~Transport() = default;
-    // The request, its data from the camera (into `data` when given) and the camera's response.
+    // The request, its data from the camera (into `data` when given; more than `maxData` bytes
+    // break the link) and the camera's response.
     virtual Status Transact(uint16_t code, uint32_t transaction, const std::vector<uint32_t>& params,
-                            std::vector<uint8_t>* data, const DataProgress& progress, Message& response) = 0;
+                            std::vector<uint8_t>* data, uint64_t maxData, const DataProgress& progress,
+                            Message& response) = 0;
     // Waits up to `milliseconds` for an event; false when none came or the link broke (Broken()).
     virtual bool NextEvent(Message& event, int milliseconds) = 0;
     virtual bool Broken() const = 0;

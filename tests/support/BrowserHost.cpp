@@ -83,7 +83,8 @@ void BrowserHost::Pump(DWORD ms) {
     DWORD start = GetTickCount();
     do {
         MSG msg;
-        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        // A queue that never runs dry (a camera announcing all the while) still lets the caller go on.
+        while (GetTickCount() - start < ms + 500 && PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
             bool key = msg.message >= WM_KEYFIRST && msg.message <= WM_KEYLAST;
             if (key && view_ && view_->TranslateAccelerator(&msg) == S_OK) continue;
             TranslateMessage(&msg);

@@ -107,6 +107,11 @@ protected:
     ~CameraImage() = default;
 };
 
+// A table is its slots alone, on i686 as on x86_64: module and drivers of one bitness agree on every call.
+static_assert(sizeof(CameraService) == sizeof(void*) && sizeof(CameraConnection) == sizeof(void*) &&
+                  sizeof(CameraImage) == sizeof(void*),
+              "a driver table holds no data");
+
 // The interface a driver's properties extension answers for CLSID_CameraExtension.
 struct ICameraProperties : public IUnknown {
     virtual HRESULT STDMETHODCALLTYPE ShowProperties(HWND owner) = 0;

@@ -95,7 +95,7 @@ TEST_F(ClassFactoryTest, EverythingHandedOutKeepsTheModuleLoaded) {
 // The module file itself: two named exports, and imports from system DLLs only.
 TEST_F(ClassFactoryTest, ExportsTwoEntriesAndImportsOnlySystemLibraries) {
     auto at = [&](DWORD rva) { return reinterpret_cast<BYTE*>(dll_.module) + rva; };
-    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS64*>(at(reinterpret_cast<IMAGE_DOS_HEADER*>(at(0))->e_lfanew));
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(at(reinterpret_cast<IMAGE_DOS_HEADER*>(at(0))->e_lfanew));
     auto directory = [&](int entry) { return at(nt->OptionalHeader.DataDirectory[entry].VirtualAddress); };
     auto* exports = reinterpret_cast<IMAGE_EXPORT_DIRECTORY*>(directory(IMAGE_DIRECTORY_ENTRY_EXPORT));
     std::set<std::string> names;

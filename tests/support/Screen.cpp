@@ -38,15 +38,19 @@ namespace {
 
 using WindowTest = std::function<bool(HWND)>;
 
+struct Search { const WindowTest* test; std::vector<HWND> found; };
+
+// A named CALLBACK, not a lambda: on i686 a lambda converts only to a cdecl pointer.
+BOOL CALLBACK Collect(HWND window, LPARAM param) {
+    auto* s = reinterpret_cast<Search*>(param);
+    if ((*s->test)(window)) s->found.push_back(window);
+    return TRUE;
+}
+
 // The windows EnumWindows (parent null) or EnumChildWindows gives that pass `test`.
 std::vector<HWND> WindowsWhere(HWND parent, const WindowTest& test) {
-    struct Search { const WindowTest* test; std::vector<HWND> found; } search = {&test, {}};
-    WNDENUMPROC collect = [](HWND window, LPARAM param) -> BOOL {
-        auto* s = reinterpret_cast<Search*>(param);
-        if ((*s->test)(window)) s->found.push_back(window);
-        return TRUE;
-    };
-    parent ? EnumChildWindows(parent, collect, LPARAM(&search)) : EnumWindows(collect, LPARAM(&search));
+    Search search = {&test, {}};
+    parent ? EnumChildWindows(parent, Collect, LPARAM(&search)) : EnumWindows(Collect, LPARAM(&search));
     return search.found;
 }
 

@@ -175,6 +175,8 @@ TEST_F(PtpCamera, NewShotsAndPicturesDeletedElsewhereAreToldToTheWatcher) {
     SetWindowLongPtrA(window, GWLP_WNDPROC, LONG_PTR(CountPosts));
     std::vector<std::pair<std::string, int>> changes;
     auto collect = [&] {
+        MSG msg;  // the messages waiting, also when the changes are already there
+        while (PeekMessageA(&msg, window, WM_APP, WM_APP, PM_REMOVE)) DispatchMessageA(&msg);
         char name[260];
         int added = 0;
         while (watch->NextChange(name, sizeof name, &added) == S_OK) changes.emplace_back(name, added);

@@ -107,15 +107,21 @@ protected:
         if (read == 0 && deleteIt) DeleteFileA(path);
         return bytes;
     }
+    std::vector<uint8_t> Thumbnail(const char* name) {
+        HGLOBAL data = nullptr;
+        int freeIt = 0;
+        if (connection_->OpenImage(name)->ReadData(&data, 0, &freeIt, nullptr, nullptr) != 0) return {};
+        auto* at = static_cast<const uint8_t*>(GlobalLock(data));
+        std::vector<uint8_t> bytes(at, at + GlobalSize(data));
+        GlobalUnlock(data), GlobalFree(data);
+        return bytes;
+    }
     // The thumbnail's decoded width and height.
     std::pair<int, int> ThumbnailSize(const char* name) {
-        HGLOBAL data = nullptr;
-        int freeIt = 0, scale = 0;
+        std::vector<uint8_t> bytes = Thumbnail(name);
         pix::Bitmap thumb;
-        if (connection_->OpenImage(name)->ReadData(&data, 0, &freeIt, nullptr, nullptr) == 0) {
-            pix::DecodeJpeg(static_cast<const uint8_t*>(GlobalLock(data)), GlobalSize(data), 1000, 1000, thumb, &scale);
-            GlobalUnlock(data), GlobalFree(data);
-        }
+        int scale = 0;
+        pix::DecodeJpeg(bytes.data(), bytes.size(), 1000, 1000, thumb, &scale);
         return {thumb.width, thumb.height};
     }
 
@@ -133,6 +139,10 @@ TEST_F(PtpCamera, ListsCopiesOutWithProgressCancelsAndDeletes) {
     EXPECT_EQ(NamesOf(connection_), (Names{"IMG_0001.JPG", "IMG_0002.JPG", "IMG_0003.JPG", "IMG_0004.JPG"}));
 
     EXPECT_EQ(ThumbnailSize("IMG_0001.JPG"), std::make_pair(160, 120));
+    std::vector<uint8_t> file = ReadFileBytes(OnCard("IMG_0001.JPG")), marks[] = {{0xFF, 0xD8}, {0xFF, 0xD9}};
+    auto start = std::search(file.begin() + 2, file.end(), marks[0].begin(), marks[0].end());  // the EXIF thumbnail
+    auto end = std::search(start, file.end(), marks[1].begin(), marks[1].end());
+    EXPECT_EQ(Thumbnail("IMG_0001.JPG"), std::vector<uint8_t>(start, end + 2)) << "an upright one comes as the camera has it";
     EXPECT_EQ(ThumbnailSize("IMG_0004.JPG"), std::make_pair(120, 160));
     ImageInfo info;
     ASSERT_TRUE(connection_->OpenImage("IMG_0004.JPG")->GetInfo(&info));

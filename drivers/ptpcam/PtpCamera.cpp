@@ -55,13 +55,6 @@ Head ReadHead(const std::vector<uint8_t>& bytes) {
 
 bool SwapsSides(int orientation) { return orientation >= 5 && orientation <= 8; }
 
-std::string TempFile() {
-    wchar_t path[MAX_PATH];
-    std::string folder = driverfiles::TempFolder();
-    if (folder.empty() || !GetTempFileNameW(driverfiles::Widen(folder).c_str(), L"ptp", 0, path)) return {};
-    return driverfiles::Narrow(path);
-}
-
 // "host", "host:port", "[v6 address]:port" or a bare IPv6 address.
 void SplitAddress(const std::string& address, std::string& host, uint16_t& port) {
     host = address;
@@ -263,10 +256,6 @@ void Camera::Dispatch(const ptp::Message& event) {
 
 // ---- PtpImage
 
-PtpImage::~PtpImage() {
-    if (!thumbnailFile_.empty()) driverfiles::Delete(thumbnailFile_);
-}
-
 bool PtpImage::GetInfo(ImageInfo* out) {
     if (!out) return false;
     *out = {};
@@ -363,38 +352,10 @@ int PtpImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progress
     return kReadOk;
 }
 
-// A full picture becomes a temporary file the caller deletes; a thumbnail a
-// file of the connection that goes with it (callers may never delete it).
 int PtpImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb, void* cbContext) {
-    if (!path || size <= 0) return -1;
-    if (!fullImage) {
-        std::lock_guard<std::mutex> hold(fileLock_);
-        if (!thumbnailFile_.empty() && driverfiles::Exists(thumbnailFile_)) {
-            CopyOut(thumbnailFile_, path, size);
-            if (deleteWhenDone) *deleteWhenDone = 0;
-            return kReadOk;
-        }
-    }
-    std::vector<uint8_t> bytes;
-    int result = Fetch(fullImage != 0, bytes, cb, cbContext);
-    if (result != kReadOk) return result;
-    std::string file = fullImage ? TempFile() : owner_->NewScratchPath();
-    if (file.empty() || !driverfiles::Fits(file, size) || !driverfiles::WriteBytes(file, bytes)) {
-        if (!file.empty()) driverfiles::Delete(file);
-        return -1;
-    }
-    if (!fullImage) {
-        std::lock_guard<std::mutex> hold(fileLock_);
-        if (thumbnailFile_.empty()) {
-            thumbnailFile_ = file;
-        } else {  // another thread's arrived meanwhile and may be read now: keep that one
-            driverfiles::Delete(file);
-            file = thumbnailFile_;
-        }
-    }
-    CopyOut(file, path, size);
-    if (deleteWhenDone) *deleteWhenDone = fullImage ? 1 : 0;
-    return kReadOk;
+    return files_.Read(path, size, fullImage, deleteWhenDone,
+                       [&](std::vector<uint8_t>& bytes) { return Fetch(fullImage != 0, bytes, cb, cbContext); },
+                       [&] { return owner_->NewScratchPath(); });
 }
 
 // ---- PtpConnection

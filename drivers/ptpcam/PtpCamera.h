@@ -20,6 +20,7 @@
 #include "PtpSession.h"
 #include "camera/CameraService.h"
 #include "common/DriverFiles.h"
+#include "common/FileReads.h"
 
 namespace ptpcam {
 
@@ -90,7 +91,6 @@ private:
 class PtpImage final : public CameraImage {
 public:
     PtpImage(PtpConnection* owner, ptp::ObjectInfo info) : owner_(owner), info_(std::move(info)) {}
-    ~PtpImage();
 
     void Reserved1() override {}
     ThumbnailCell* GetCustomCell(int) override { return nullptr; }
@@ -118,8 +118,7 @@ private:
     PtpConnection* owner_;
     ptp::ObjectInfo info_;
     std::atomic<int> orientation_{0};  // 0 until the picture's first bytes were read
-    std::mutex fileLock_;
-    std::string thumbnailFile_;
+    driverfiles::FileReads files_{L"ptp"};
 };
 
 class PtpConnection final : public CameraConnection {

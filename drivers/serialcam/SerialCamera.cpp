@@ -7,6 +7,7 @@
 #include <thread>
 
 #include "common/DriverFiles.h"
+#include "common/FileReads.h"
 #include "common/ProgressRun.h"
 
 namespace serialcam {
@@ -21,13 +22,6 @@ using driverfiles::WriteBytes;
 std::string Text(const std::vector<uint8_t>& bytes) {
     std::string text(bytes.begin(), bytes.end());
     return text.substr(0, text.find('\0'));
-}
-
-std::string TempFile() {
-    wchar_t path[MAX_PATH];
-    std::string folder = driverfiles::TempFolder();
-    if (folder.empty() || !GetTempFileNameW(driverfiles::Widen(folder).c_str(), L"scm", 0, path)) return {};
-    return driverfiles::Narrow(path);
 }
 
 }  // namespace
@@ -122,10 +116,6 @@ bool CameraLine::Recover() {
 
 // ---- SerialImage
 
-SerialImage::~SerialImage() {
-    if (!thumbnailFile_.empty()) driverfiles::Delete(thumbnailFile_);
-}
-
 // The size needs the line: a line busy with a download answers nothing now
 // (a list asks again on its next pass).
 bool SerialImage::GetInfo(ImageInfo* out) {
@@ -199,39 +189,10 @@ int SerialImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, Progr
     return kReadOk;
 }
 
-// A full picture becomes a temporary file the caller deletes; a thumbnail a
-// file of the connection that goes with it (callers may never delete it).
-int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb,
-                            void* cbContext) {
-    if (!path || size <= 0) return -1;
-    if (!fullImage) {
-        std::lock_guard<std::mutex> hold(fileLock_);
-        if (!thumbnailFile_.empty() && driverfiles::Exists(thumbnailFile_)) {
-            CopyOut(thumbnailFile_, path, size);
-            if (deleteWhenDone) *deleteWhenDone = 0;
-            return kReadOk;
-        }
-    }
-    std::vector<uint8_t> bytes;
-    int result = Fetch(fullImage != 0, bytes, cb, cbContext);
-    if (result != kReadOk) return result;
-    std::string file = fullImage ? TempFile() : owner_->NewScratchPath();
-    if (file.empty() || !driverfiles::Fits(file, size) || !WriteBytes(file, bytes)) {
-        if (!file.empty()) driverfiles::Delete(file);
-        return -1;
-    }
-    if (!fullImage) {
-        std::lock_guard<std::mutex> hold(fileLock_);
-        if (thumbnailFile_.empty()) {
-            thumbnailFile_ = file;
-        } else {  // another thread's arrived meanwhile and may be read now: keep that one
-            driverfiles::Delete(file);
-            file = thumbnailFile_;
-        }
-    }
-    CopyOut(file, path, size);
-    if (deleteWhenDone) *deleteWhenDone = fullImage ? 1 : 0;
-    return kReadOk;
+int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb, void* cbContext) {
+    return files_.Read(path, size, fullImage, deleteWhenDone,
+                       [&](std::vector<uint8_t>& bytes) { return Fetch(fullImage != 0, bytes, cb, cbContext); },
+                       [&] { return owner_->NewScratchPath(); });
 }
 
 // ---- SerialConnection

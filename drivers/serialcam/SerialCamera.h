@@ -18,6 +18,7 @@
 #include "SierraLink.h"
 #include "camera/CameraService.h"
 #include "common/DriverFiles.h"
+#include "common/FileReads.h"
 
 namespace serialcam {
 
@@ -93,7 +94,6 @@ class SerialConnection;
 class SerialImage final : public CameraImage {
 public:
     SerialImage(SerialConnection* owner, std::string name) : owner_(owner), name_(std::move(name)) {}
-    ~SerialImage();
 
     void Reserved1() override {}
     ThumbnailCell* GetCustomCell(int) override { return nullptr; }
@@ -119,8 +119,7 @@ private:
     SerialConnection* owner_;
     std::string name_;
     std::atomic<uint32_t> size_{0};  // learnt once
-    std::mutex fileLock_;            // loader threads may ask for the thumbnail at once
-    std::string thumbnailFile_;      // written on the first file request
+    driverfiles::FileReads files_{L"scm"};
 };
 
 class SerialConnection final : public CameraConnection {

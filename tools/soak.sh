@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # make soak: the long forms of the hardening runs, each with its seed printed
-# so that a failure replays. About 75 minutes on a 2-core machine:
+# so that a failure replays. About 90 minutes on a 2-core machine:
 #   100,000 ID lists through every folder entry point            (~10 s)
 #   10,000 mutated JPEG/PNG/EXIF files through driver and codec  (~1 min)
 #   1,000 open/fill/close cycles of a camera view, leak check,    (~4.5 min)
@@ -9,7 +9,7 @@
 #   10,000 random user actions on that card of 10,000 pictures,   (~13 min)
 #   a second window on another thread visiting it all the while
 #   1,000 random user actions on the serial camera, paced         (~2 min)
-#   10,000 sessions with a network camera whose answers are damaged (~18 min)
+#   10,000 sessions with a network camera whose answers are damaged (~32 min)
 #   the native fuzzers (EXIF, JPEG header, RAW preview, movie header,
 #   PTP datasets), SOAK_FUZZ_SECONDS each (300)
 set -euo pipefail

@@ -24,6 +24,19 @@ inline std::string TempFile(const wchar_t* prefix) {
     return Narrow(path);
 }
 
+// A picture read into memory the caller frees, as ReadData hands it out.
+inline int ReadIntoMemory(HGLOBAL* data, int* freeWhenDone, const std::function<int(std::vector<uint8_t>&)>& fetch) {
+    if (!data) return -1;
+    *data = nullptr;
+    std::vector<uint8_t> bytes;
+    int result = fetch(bytes);
+    if (result != kReadOk) return result;
+    *data = ToGlobal(bytes);
+    if (!*data) return -1;
+    if (freeWhenDone) *freeWhenDone = 1;
+    return kReadOk;
+}
+
 class FileReads {
 public:
     explicit FileReads(const wchar_t* tempPrefix) : tempPrefix_(tempPrefix) {}

@@ -341,15 +341,8 @@ int PtpImage::Fetch(bool fullImage, std::vector<uint8_t>& bytes, ProgressCallbac
 }
 
 int PtpImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb, void* cbContext) {
-    if (!data) return -1;
-    *data = nullptr;
-    std::vector<uint8_t> bytes;
-    int result = Fetch(fullImage != 0, bytes, cb, cbContext);
-    if (result != kReadOk) return result;
-    *data = driverfiles::ToGlobal(bytes);
-    if (!*data) return -1;
-    if (freeWhenDone) *freeWhenDone = 1;
-    return kReadOk;
+    return driverfiles::ReadIntoMemory(
+        data, freeWhenDone, [&](std::vector<uint8_t>& bytes) { return Fetch(fullImage != 0, bytes, cb, cbContext); });
 }
 
 int PtpImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb, void* cbContext) {

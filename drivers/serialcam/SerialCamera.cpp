@@ -16,7 +16,6 @@ namespace {
 constexpr char kRootFolder[] = "\\DCIM";
 
 using driverfiles::CopyOut;
-using driverfiles::ToGlobal;
 using driverfiles::WriteBytes;
 
 std::string Text(const std::vector<uint8_t>& bytes) {
@@ -178,15 +177,8 @@ int SerialImage::Exchange(bool fullImage, std::vector<uint8_t>& bytes, DWORD cal
 }
 
 int SerialImage::ReadData(HGLOBAL* data, int fullImage, int* freeWhenDone, ProgressCallback cb, void* cbContext) {
-    if (!data) return -1;
-    *data = nullptr;
-    std::vector<uint8_t> bytes;
-    int result = Fetch(fullImage != 0, bytes, cb, cbContext);
-    if (result != kReadOk) return result;
-    *data = ToGlobal(bytes);
-    if (!*data) return -1;
-    if (freeWhenDone) *freeWhenDone = 1;
-    return kReadOk;
+    return driverfiles::ReadIntoMemory(
+        data, freeWhenDone, [&](std::vector<uint8_t>& bytes) { return Fetch(fullImage != 0, bytes, cb, cbContext); });
 }
 
 int SerialImage::ReadToFile(char* path, int size, int fullImage, int* deleteWhenDone, ProgressCallback cb, void* cbContext) {
